@@ -1,0 +1,35 @@
+// The library's text value: a pointer and a 16-bit length, passed by value.
+// Texts are 8-bit bytes (windows-1252), not NUL-terminated, at most 65535
+// bytes. A slice with a null pointer is an error slice whose length field
+// carries the error code ({null, 0} reads as code 0xFFFF).
+#pragma once
+#include <cstdint>
+
+namespace vk {
+
+using u8 = uint8_t;
+using u16 = uint16_t;
+using i16 = int16_t;
+using u32 = uint32_t;
+using i32 = int32_t;
+using i64 = int64_t;
+using u64 = uint64_t;
+
+// Positions and counts are 16-bit; this one means "not found" / "none".
+constexpr u16 kNotFound = 0xFFFF;
+// Largest length a slice or a scratch entry can have.
+constexpr u32 kMaxText = 0xFFFF;
+
+struct StrSlice {
+  const char* ptr;
+  u16 len;
+};
+
+// The slice {p, n}; n is taken modulo 65536.
+inline StrSlice StrMake(const char* p, u32 n) { return StrSlice{p, static_cast<u16>(n)}; }
+// The error slice carrying code.
+inline StrSlice StrErrorSlice(u16 code) { return StrSlice{nullptr, code}; }
+// 0 for a valid slice, else its code (0xFFFF for {null, 0}).
+inline u16 StrError(StrSlice s) { return s.ptr ? 0 : (s.len ? s.len : 0xFFFF); }
+
+}  // namespace vk

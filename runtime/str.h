@@ -1,0 +1,105 @@
+// Text operations on StrSlice. Selections (StrMid, StrTrim, StrUnquote)
+// return slices into their input; building operations leave exactly one new
+// scratch entry and return its slice, or an error slice. An error slice given
+// to a building operation passes through; searches on one give kNotFound.
+//
+// Searches take a plain flag: kPlain is a straight byte search, kQuoteAware
+// skips every stretch between a quote (' or ") and the next same quote.
+#pragma once
+#include "runtime/slice.h"
+
+namespace vk {
+
+enum : u16 { kQuoteAware = 0, kPlain = 1 };
+// StrTrimSet / StrTrim sides.
+enum : u16 { kTrimLeft = 1, kTrimRight = 2, kTrimBoth = 3 };
+// StrCase modes (any value but kUpper lowers).
+enum : u16 { kLower = 0, kUpper = 1 };
+// StrFindLast kinds.
+enum : u16 { kFindAnyOf = 0, kFindChar = 1, kFindSubstr = 2 };
+
+// Making and testing.
+StrSlice StrC(const char* z);
+StrSlice StrOr(StrSlice a, StrSlice b);
+StrSlice StrDup(StrSlice s);
+StrSlice StrConcat(StrSlice a, StrSlice b);
+StrSlice StrChar(char c);
+// NUL-terminated copy on the scratch stack; "" for an error slice.
+const char* StrToC(StrSlice s);
+StrSlice StrAppendRaw(StrSlice s, char* buf, u16 buf_len);
+u16 StrPutAt(StrSlice buf, i16 pos, StrSlice src);
+// The closing partner of an opening bracket of "[](){}<>"; other characters
+// are their own partner.
+char StrPartner(char c);
+inline bool StrIsQuote(char c) { return c == '\'' || c == '"'; }
+
+// Searching.
+u16 StrFindCharFrom(StrSlice text, u16 start, char c, u16 plain);
+u16 StrFindChar(StrSlice text, char c, u16 plain);
+u16 StrFindAnyFrom(StrSlice text, u16 start, StrSlice set, u16 plain);
+u16 StrFindAny(StrSlice text, StrSlice set, u16 plain);
+u16 StrFind(StrSlice text, StrSlice pattern, u16 plain);
+u16 StrFindLast(StrSlice text, StrSlice what, u16 plain, u16 kind);
+u16 StrFindLastAny(StrSlice text, StrSlice set, u16 plain);
+u16 StrFindLastChar(StrSlice text, char c, u16 plain);
+u16 StrCount(StrSlice text, StrSlice pattern, u16 plain);
+bool StrIsEnclosed(StrSlice text, char c);
+StrSlice StrBetween(StrSlice text, char open, u16 plain);
+// Innermost open..close stretch: *offset is kNotFound when there is none.
+void StrFindPair(StrSlice text, u16 plain, char open, char close, u16* offset, u16* len);
+
+// Comparing: -1, 0, 1; 159 when a pointer is null.
+int StrCompareN(const char* a, const char* b, u16 n);
+int StrCompare(StrSlice a, StrSlice b);
+inline bool StrEqual(StrSlice a, StrSlice b) { return StrCompare(a, b) == 0; }
+
+// Cutting.
+StrSlice StrMid(StrSlice text, i16 start, u16 count);
+StrSlice StrTrimSet(StrSlice text, u16 flags, StrSlice set);
+StrSlice StrTrim(StrSlice text, u16 flags);
+StrSlice StrUnquote(StrSlice text);
+
+// Building.
+StrSlice StrCase(StrSlice text, u16 mode);
+StrSlice StrNormalize(StrSlice text);
+StrSlice StrRepeat(StrSlice text, u16 count);
+StrSlice StrEnclose(StrSlice text, char c);
+StrSlice StrQuote(StrSlice text, char q);
+StrSlice StrOverwrite(StrSlice text, u16 pos, StrSlice src);
+u16 StrReplacePush(StrSlice text, StrSlice pattern, StrSlice repl, u16 plain);
+StrSlice StrReplace(StrSlice text, StrSlice pattern, StrSlice repl, u16 plain);
+StrSlice StrReplaceList(StrSlice text, StrSlice from, StrSlice to, char sep);
+StrSlice StrSqueeze(StrSlice text, char c, u16 plain);
+StrSlice StrKeepChars(StrSlice text, StrSlice set);
+StrSlice StrTranslate(StrSlice text, const char* from, const char* to);
+StrSlice StrMapChunks(StrSlice text, StrSlice table, StrSlice chars);
+
+// StrFormat arguments: the library substitutes conversions itself and never
+// hands a format text to printf. A format text may come from data.
+struct StrArg {
+  enum Kind : u8 { kText, kInt, kUInt } kind;
+  StrSlice text;
+  i64 num;
+};
+inline StrArg StrArgText(StrSlice s) { return StrArg{StrArg::kText, s, 0}; }
+inline StrArg StrArgInt(i64 v) { return StrArg{StrArg::kInt, StrSlice{nullptr, 0}, v}; }
+inline StrArg StrArgUInt(u64 v) { return StrArg{StrArg::kUInt, StrSlice{nullptr, 0}, static_cast<i64>(v)}; }
+StrSlice StrFormat(u16 max, StrSlice format, const StrArg* args, u16 nargs);
+template <typename... A>
+StrSlice StrFormatV(u16 max, const char* format, A... args) {
+  const StrArg list[] = {args..., StrArgInt(0)};
+  return StrFormat(max, StrC(format), list, sizeof...(args));
+}
+
+// Values.
+bool StrIsYes(StrSlice text);
+u16 StrValue(StrSlice text);
+
+// Element access in memory.
+u16 ArrBoundCheck(u16 byte_len, u16 index, u16 elem_size);
+u16 ArrGetU16(const void* p, u16 byte_len, u16 index);
+StrSlice ArrGetSlice(const void* p, u16 byte_len, u16 index);
+u16 MemFindRecord(const void* table, u16 count, const void* record, u16 size);
+u16 MemFindZero(const void* table, u16 count);
+
+}  // namespace vk
