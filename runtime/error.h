@@ -75,7 +75,7 @@ enum : u16 {
   kErrWindowsControl = 179,
   kErrMemoryOverflow = 180,   // guard bytes damaged
   kErrScreenField = 181,
-  kErrReserved182 = 182,
+  kErrReserved182 = 182,      // "Codigo Reservado"
   kErrDataExists = 183,
   kErrLocalOnly = 184,
   kErrGraphics = 185,
@@ -116,7 +116,10 @@ u32 ErrGet();
 // non-zero, else s unchanged.
 StrSlice ErrSlice(u16 kind, i16 where, u16 code, StrSlice s);
 // Sets (or, with append, extends by CR LF + text) the error detail; returns
-// code. Before appending, a detail over 1024 bytes is cut back line by line.
+// code. Before appending, a detail over 1024 bytes is cut back line by line
+// (newest lines first; one without a CR is dropped). An error slice counts
+// as the empty text. A store without room keeps the old detail; the failure
+// is not reported and the recorded error stays as it was.
 u16 ErrMsgAppend(u16 code, StrSlice text, bool append);
 // The current error detail (empty when unset); valid until the store changes.
 StrSlice ErrDetail();

@@ -6,6 +6,8 @@
 // Searches take a plain flag: kPlain is a straight byte search, kQuoteAware
 // skips every stretch between a quote (' or ") and the next same quote.
 #pragma once
+#include <type_traits>
+
 #include "runtime/slice.h"
 
 namespace vk {
@@ -24,9 +26,14 @@ StrSlice StrOr(StrSlice a, StrSlice b);
 StrSlice StrDup(StrSlice s);
 StrSlice StrConcat(StrSlice a, StrSlice b);
 StrSlice StrChar(char c);
-// NUL-terminated copy on the scratch stack; "" for an error slice.
+// NUL-terminated copy on the scratch stack; a static "" for an error slice
+// or when the copy cannot be made.
 const char* StrToC(StrSlice s);
+// Copies s to buf + buf_len (the caller guarantees the room) and returns
+// {buf, buf_len + s.len}; 146 when that length would pass 65535.
 StrSlice StrAppendRaw(StrSlice s, char* buf, u16 buf_len);
+// Writes src into buf at pos (negative: from the end, floored at 0), cut at
+// buf's end; 168 when pos lies past the end.
 u16 StrPutAt(StrSlice buf, i16 pos, StrSlice src);
 // The closing partner of an opening bracket of "[](){}<>"; other characters
 // are their own partner.
@@ -38,12 +45,16 @@ u16 StrFindCharFrom(StrSlice text, u16 start, char c, u16 plain);
 u16 StrFindChar(StrSlice text, char c, u16 plain);
 u16 StrFindAnyFrom(StrSlice text, u16 start, StrSlice set, u16 plain);
 u16 StrFindAny(StrSlice text, StrSlice set, u16 plain);
+// An empty pattern is never found (StrCount 0, replacements copy the text).
 u16 StrFind(StrSlice text, StrSlice pattern, u16 plain);
 u16 StrFindLast(StrSlice text, StrSlice what, u16 plain, u16 kind);
 u16 StrFindLastAny(StrSlice text, StrSlice set, u16 plain);
 u16 StrFindLastChar(StrSlice text, char c, u16 plain);
+// Non-overlapping occurrences.
 u16 StrCount(StrSlice text, StrSlice pattern, u16 plain);
 bool StrIsEnclosed(StrSlice text, char c);
+// The text between the first open and its nesting-aware partner; the empty
+// text when there is none.
 StrSlice StrBetween(StrSlice text, char open, u16 plain);
 // Innermost open..close stretch: *offset is kNotFound when there is none.
 void StrFindPair(StrSlice text, u16 plain, char open, char close, u16* offset, u16* len);
@@ -59,23 +70,34 @@ StrSlice StrTrimSet(StrSlice text, u16 flags, StrSlice set);
 StrSlice StrTrim(StrSlice text, u16 flags);
 StrSlice StrUnquote(StrSlice text);
 
-// Building.
+// Building. A result over 65535 bytes is the error slice 146, a full
+// scratch stack 145.
 StrSlice StrCase(StrSlice text, u16 mode);
 StrSlice StrNormalize(StrSlice text);
 StrSlice StrRepeat(StrSlice text, u16 count);
 StrSlice StrEnclose(StrSlice text, char c);
 StrSlice StrQuote(StrSlice text, char q);
 StrSlice StrOverwrite(StrSlice text, u16 pos, StrSlice src);
+// Replaces every occurrence (quote-aware unless plain; a one-byte quote
+// pattern always plainly) and leaves the result as the top entry; a failed
+// push also records 160 in kWhereReplace.
 u16 StrReplacePush(StrSlice text, StrSlice pattern, StrSlice repl, u16 plain);
 StrSlice StrReplace(StrSlice text, StrSlice pattern, StrSlice repl, u16 plain);
+// Item k of from replaced by item k of to, from the last item to the first.
 StrSlice StrReplaceList(StrSlice text, StrSlice from, StrSlice to, char sep);
 StrSlice StrSqueeze(StrSlice text, char c, u16 plain);
 StrSlice StrKeepChars(StrSlice text, StrSlice set);
 StrSlice StrTranslate(StrSlice text, const char* from, const char* to);
+// Chunk k of table (width table.len / chars.len) replaced by chars[k].
 StrSlice StrMapChunks(StrSlice text, StrSlice table, StrSlice chars);
 
-// StrFormat arguments: the library substitutes conversions itself and never
-// hands a format text to printf. A format text may come from data.
+// StrFormat substitutes the conversions itself and never hands the format to
+// printf, because format texts may come from data (language files, page
+// options). Recognised: %d %i %u %x %X %c %s and %%, with the flags '-', '0'
+// and '+', a width, a precision and the length modifiers hh h l ll j z t.
+// Each conversion takes the next argument; a conversion without one, and any
+// other % sequence, is copied literally. A result longer than max is refused
+// with the error slice 146 (recorded as 146 in kWhereFormat).
 struct StrArg {
   enum Kind : u8 { kText, kInt, kUInt } kind;
   StrSlice text;
@@ -85,17 +107,37 @@ inline StrArg StrArgText(StrSlice s) { return StrArg{StrArg::kText, s, 0}; }
 inline StrArg StrArgInt(i64 v) { return StrArg{StrArg::kInt, StrSlice{nullptr, 0}, v}; }
 inline StrArg StrArgUInt(u64 v) { return StrArg{StrArg::kUInt, StrSlice{nullptr, 0}, static_cast<i64>(v)}; }
 StrSlice StrFormat(u16 max, StrSlice format, const StrArg* args, u16 nargs);
+
+// Argument conversion for StrFormatV: slices and C texts are texts, integral
+// values are numbers (signed or unsigned after their type).
+inline StrArg StrArgOf(StrArg a) { return a; }
+inline StrArg StrArgOf(StrSlice s) { return StrArgText(s); }
+inline StrArg StrArgOf(const char* z) { return StrArgText(StrC(z)); }
+template <typename T>
+  requires std::is_integral_v<T>
+inline StrArg StrArgOf(T v) {
+  if constexpr (std::is_signed_v<T>) {
+    return StrArgInt(v);
+  } else {
+    return StrArgUInt(v);
+  }
+}
+template <typename... A>
+StrSlice StrFormatV(u16 max, StrSlice format, A... args) {
+  const StrArg list[] = {StrArgOf(args)..., StrArgInt(0)};
+  return StrFormat(max, format, list, sizeof...(args));
+}
 template <typename... A>
 StrSlice StrFormatV(u16 max, const char* format, A... args) {
-  const StrArg list[] = {args..., StrArgInt(0)};
-  return StrFormat(max, StrC(format), list, sizeof...(args));
+  return StrFormatV(max, StrC(format), args...);
 }
 
 // Values.
 bool StrIsYes(StrSlice text);
 u16 StrValue(StrSlice text);
 
-// Element access in memory.
+// Element access in memory. Indexes are 0-based; a table of slices has
+// elements of sizeof(StrSlice) bytes, a table of pointer slots sizeof(void*).
 u16 ArrBoundCheck(u16 byte_len, u16 index, u16 elem_size);
 u16 ArrGetU16(const void* p, u16 byte_len, u16 index);
 StrSlice ArrGetSlice(const void* p, u16 byte_len, u16 index);

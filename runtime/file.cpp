@@ -1,0 +1,592 @@
+#include "runtime/file.h"
+
+#include <cstring>
+
+#include "runtime/error.h"
+#include "runtime/number.h"
+#include "runtime/os.h"
+#include "runtime/path.h"
+#include "runtime/scratch.h"
+
+namespace vk {
+
+namespace {
+
+constexpr u8 kCtrlZ = 26;
+constexpr u16 kFail = 0xFFFF;
+// The longest line FileReadRecord returns, so that a length never reads as
+// kReadTooLong or kReadEnd.
+constexpr u16 kLineMax = 0xFFFD;
+// Attempts at a free temporary name beside a file being replaced.
+constexpr u16 kTempTries = 100;
+
+std::FILE* g_slots[kFileSlots];
+bool g_table_ready = false;
+
+void TableInit() {
+  if (g_table_ready) return;
+  g_slots[kSlotStdin] = stdin;
+  g_slots[kSlotStdout] = stdout;
+  g_slots[kSlotStderr] = stderr;
+  for (u16 i = kFileFirstUserSlot; i < kFileSlots; ++i) g_slots[i] = nullptr;
+  g_table_ready = true;
+}
+
+std::FILE* SlotStream(u16 slot) {
+  TableInit();
+  return slot < kFileSlots ? g_slots[slot] : nullptr;
+}
+
+bool IsStandard(u16 slot) { return slot < kFileFirstUserSlot; }
+
+struct ModeEntry {
+  u16 flags;  // flags & (kOpenWrite | kOpenAppend | kOpenNoUpdate)
+  const char* mode;
+};
+// Write wins over append; without kOpenNoUpdate the stream is for update.
+constexpr ModeEntry kModes[] = {
+    {0x00, "rb+"}, {0x02, "wb+"}, {0x04, "ab+"}, {0x06, "wb+"},
+    {0x08, "rb"},  {0x0A, "wb"},  {0x0C, "ab"},  {0x0E, "wb"},
+};
+
+const char* ModeOf(u16 flags) {
+  u16 key = flags & (kOpenWrite | kOpenAppend | kOpenNoUpdate);
+  for (const ModeEntry& m : kModes) {
+    if (m.flags == key) return m.mode;
+  }
+  return "rb";
+}
+
+bool IsConsole(StrSlice name) { return name.len == 3 && std::memcmp(name.ptr, kConsoleName, 3) == 0; }
+
+// The failure of a named-file operation: quiet returns the code; otherwise
+// the name joins the error detail, the code is recorded (first error only)
+// and the result is -1.
+i16 OpenFailure(StrSlice name, u16 flags, u16 code) {
+  if (flags & kOpenQuiet) return static_cast<i16>(code);
+  ErrMsgAppend(code, name.ptr ? name : StrMake("", 0), true);
+  return static_cast<i16>(ErrSet(kErrFirst, kWhereFileStream, code, kFail));
+}
+
+void RecordWithName(StrSlice name, u16 code) {
+  ErrMsgAppend(code, name.ptr ? name : StrMake("", 0), true);
+  ErrSet(kErrFirst, kWhereFileStream, code, code);
+}
+
+// What ReadRecord gives besides a length.
+constexpr i32 kGotEnd = -1;
+constexpr i32 kGotTooLong = -2;
+
+// The line reader and record reader over one stream. from_here takes the
+// current position instead of pos; console streams cannot seek and are read
+// a byte at a time. The length read, kGotEnd or kGotTooLong.
+i32 ReadRecord(std::FILE* f, bool console, bool from_here, u32 pos, u32 reclen, bool line,
+               char* buf, u16 capacity) {
+  if (!f || !buf) return kGotEnd;
+  u32 size = kOsTooLong;
+  if (!console) {
+    size = OsFileSizeOf(f);
+    if (size == kOsTooLong) return kGotEnd;
+    if (from_here) pos = OsFileTell(f);
+    // Seeking also makes reading after a write on an update stream valid.
+    if (pos == kOsTooLong || OsFileSeek(f, pos) != 0) return kGotEnd;
+  } else {
+    pos = 0;
+  }
+  if (!line && reclen == 0) return 0;
+  if (!line && reclen > capacity) return kGotTooLong;
+  u32 room = line ? capacity : reclen;
+  auto left = [&](u32 so_far) { return console ? kOsTooLong : size - pos - so_far; };
+
+  u32 got = 0;
+  bool end = false, too_long = false;
+  u32 line_len = 0, term = 0;
+  bool terminated = false;
+  // A CR as the last byte read: its LF, if any, is the next byte of the file.
+  auto cr_term = [&](u32 read_so_far) -> u32 {
+    if (left(read_so_far) == 0) return 1;
+    char next = 0;
+    if (OsFileRead(f, &next, 1) != 1) return 1;
+    if (next == '\n') return 2;
+    if (console) OsFileUnread(f, static_cast<u8>(next));
+    return 1;
+  };
+  while (!end && (console || pos + got < size)) {
+    u32 want = console ? 1 : kFilePiece;
+    if (want > room - got) want = room - got;
+    if (want > left(got)) want = left(got);
+    if (want == 0) {
+      // The buffer is full: the line fits only when its end comes next.
+      char next = 0;
+      if (line && OsFileRead(f, &next, 1) == 1 && (next == '\n' || next == '\r')) {
+        line_len = got;
+        term = next == '\n' ? 1 : cr_term(got + 1);
+        terminated = true;
+      } else {
+        too_long = true;
+      }
+      break;
+    }
+    u32 n = OsFileRead(f, buf + got, want);
+    if (n == 0) break;
+    if (line && got == 0 && n == 1 && !console && left(0) == 1 && static_cast<u8>(buf[0]) == kCtrlZ) {
+      return kGotEnd;  // a lone Ctrl-Z ends the file
+    }
+    if (line) {
+      for (u32 i = got; i < got + n; ++i) {
+        if (buf[i] != '\n' && buf[i] != '\r') continue;
+        line_len = i;
+        term = 1;
+        if (buf[i] == '\r') {
+          if (i + 1 < got + n) {
+            if (buf[i + 1] == '\n') term = 2;
+          } else {
+            term = cr_term(got + n);
+          }
+        }
+        terminated = true;
+        break;
+      }
+    }
+    got += n;
+    if (terminated) break;
+    if (line) {
+      if (!console && pos + got == size) end = true;  // last line, no terminator
+    } else {
+      end = got == reclen || (!console && pos + got == size);
+    }
+    if (n < want) break;
+  }
+
+  if (terminated) {
+    if (!console) OsFileSeek(f, pos + line_len + term);
+    return static_cast<i32>(line_len);
+  }
+  if (too_long) {
+    if (!console) OsFileSeek(f, pos);
+    return kGotTooLong;
+  }
+  if (end) return static_cast<i32>(got);
+  // The console's last line may end with the input itself.
+  if (console && got > 0) return static_cast<i32>(got);
+  return kGotEnd;
+}
+
+// Writes len bytes of data at pos (kFileAtEnd: the end) in 512-byte pieces.
+bool WriteStream(std::FILE* f, bool standard, u32 pos, const void* data, u32 len) {
+  if (!f || !data) return false;
+  bool at_end = pos == kFileAtEnd || pos == kOsSeekEnd;
+  // Standard streams may be pipes or terminals: writing at the end needs no
+  // seek there.
+  if (!(standard && at_end) && OsFileSeek(f, at_end ? kOsSeekEnd : pos) != 0) return false;
+  const char* p = static_cast<const char*>(data);
+  for (u32 done = 0; done < len;) {
+    u32 piece = len - done < kFilePiece ? len - done : kFilePiece;
+    if (OsFileWrite(f, p + done, piece) != piece) return false;
+    done += piece;
+  }
+  return true;
+}
+
+// Closes a user slot; false when the stream reported an error on closing
+// (its buffered bytes did not reach the file).
+bool CloseSlot(u16 slot) {
+  std::FILE* f = SlotStream(slot);
+  if (!f || IsStandard(slot)) return true;
+  g_slots[slot] = nullptr;
+  return OsFileClose(f) == 0;
+}
+
+// The count read from a named file, or kGotEnd when it cannot be opened or
+// the range does not fit.
+i32 ReadRange(StrSlice name, u32 offset, u32 length, bool to_end, char* buffer, u16 capacity) {
+  i16 slot = FileOpen(name, kOpenNoUpdate);
+  if (slot < 0) return kGotEnd;
+  std::FILE* f = SlotStream(static_cast<u16>(slot));
+  if (to_end) {
+    u32 size = OsFileSizeOf(f);
+    length = size != kOsTooLong && size > offset ? size - offset : 0;
+  }
+  i32 n = length > capacity ? kGotTooLong
+                             : ReadRecord(f, false, false, offset, length, false, buffer, capacity);
+  CloseSlot(static_cast<u16>(slot));
+  return n < 0 ? kGotEnd : n;
+}
+
+// The whole content of name becomes data: written to a new temporary file
+// in the same folder, which is then renamed over name.
+bool ReplaceFile(StrSlice name, const void* data, u16 len) {
+  if (!name.ptr || name.len == 0 || name.len >= kFileNameMax) {
+    OpenFailure(name, 0, kErrData);
+    return false;
+  }
+  if (!data) return false;
+  WorkMarkId mark = WorkMark(kMarkQuery);
+  StrSlice temp{nullptr, 0};
+  for (u16 i = 1; i <= kTempTries; ++i) {
+    char suffix[kNumI16Text + 2] = {'.', '~'};
+    StrSlice digits = NumToStrBuf(static_cast<i16>(i), suffix + 2);
+    StrSlice cand = PathAddExt(name, StrMake(suffix + 1, digits.len + 1u));
+    if (!cand.ptr) break;
+    u16 r = OsFileCreateNew(cand);
+    if (r == 0) {
+      temp = cand;
+      break;
+    }
+    if (r != kErrFileExists) break;
+  }
+  bool ok = false;
+  if (temp.ptr) {
+    std::FILE* f = OsFileOpen(temp, "rb+");
+    ok = f && WriteStream(f, false, 0, data, len);
+    if (f) ok = OsFileClose(f) == 0 && ok;
+    ok = ok && OsFileRename(temp, name) == 0;
+    if (!ok) OsFileRemove(temp);
+  }
+  if (!ok) RecordWithName(name, kErrFileNotFound);
+  WorkMark(mark);
+  return ok;
+}
+
+bool WriteRange(StrSlice name, i32 pos, const void* data, u16 len) {
+  if (pos == kWriteReplace) {
+    if (len == 0) {
+      FileDelete(name);
+      return false;
+    }
+    return ReplaceFile(name, data, len);
+  }
+  if (len == 0) return false;
+  i16 slot = FileOpen(name, kOpenPlain);
+  if (slot < 0) return false;
+  u32 at = pos == kWriteAppend ? kFileAtEnd : static_cast<u32>(pos);
+  bool ok = WriteStream(SlotStream(static_cast<u16>(slot)), false, at, data, len);
+  return CloseSlot(static_cast<u16>(slot)) && ok;
+}
+
+FileStamp StampOf(i64 t) { return FileStamp{DateFromTime(t), TimeFromTime(t)}; }
+
+// Collects the first match of a listing.
+struct FirstMatch {
+  char name[kOsPathMax];
+  u16 len;
+};
+
+bool TakeFirst(StrSlice name, void* ctx) {
+  auto* m = static_cast<FirstMatch*>(ctx);
+  m->len = name.len < sizeof m->name ? name.len : static_cast<u16>(sizeof m->name);
+  std::memcpy(m->name, name.ptr, m->len);
+  return false;
+}
+
+// DirList's gathering: names and their NULs written straight into the free
+// room above the scratch stack's top, which then becomes the entry.
+struct ListBuffer {
+  char* at;
+  u32 used;
+  u32 cap;
+  bool full;
+};
+
+bool AppendName(StrSlice name, void* ctx) {
+  auto* b = static_cast<ListBuffer*>(ctx);
+  if (b->used + name.len + 1u > b->cap) {
+    b->full = true;
+    return false;
+  }
+  std::memcpy(b->at + b->used, name.ptr, name.len);
+  b->at[b->used + name.len] = 0;
+  b->used += name.len + 1u;
+  return true;
+}
+
+}  // namespace
+
+// ---- Streams -----------------------------------------------------------------
+
+i16 FileOpen(StrSlice name, u16 flags) {
+  TableInit();
+  if (!name.ptr || name.len == 0 || name.len >= kFileNameMax) return OpenFailure(name, flags, kErrData);
+  const char* mode = ModeOf(flags);
+  u16 slot = kFileFirstUserSlot;
+  while (slot < kFileSlots && g_slots[slot]) ++slot;
+  if (slot == kFileSlots) return OpenFailure(name, flags, kErrDataOutBound);
+  if (IsConsole(name)) {
+    u16 s = (flags & 0x1F) == kOpenWrite ? kSlotStdout : kSlotStdin;
+    return g_slots[s] ? static_cast<i16>(s) : OpenFailure(name, flags, kErrFileNotFound);
+  }
+  std::FILE* f = OsFileOpen(name, mode);
+  if (!f && !(flags & kOpenNoUpdate)) {
+    // Create the file only when nothing of that name exists: a file that
+    // failed to open for another reason keeps its content.
+    if (OsFileCreateNew(name) == 0) f = OsFileOpen(name, mode);
+  }
+  if (!f) return OpenFailure(name, flags, kErrFileNotFound);
+  g_slots[slot] = f;
+  return static_cast<i16>(slot);
+}
+
+u16 FileClose(u16 slot) {
+  if (IsStandard(slot)) return slot;
+  if (!SlotStream(slot)) return 0;
+  CloseSlot(slot);
+  return slot;
+}
+
+u32 FileLength(u16 slot) {
+  if (IsStandard(slot)) return 0xFFFF;
+  std::FILE* f = SlotStream(slot);
+  u32 size = f ? OsFileSizeOf(f) : 0;
+  return size == kOsTooLong ? 0 : size;
+}
+
+u32 FileTell(u16 slot) {
+  if (slot == kSlotStdin) return 0;
+  std::FILE* f = SlotStream(slot);
+  u32 pos = f ? OsFileTell(f) : 0;
+  return pos == kOsTooLong ? 0 : pos;
+}
+
+bool FileEof(u16 slot) { return FileTell(slot) >= FileLength(slot); }
+
+u16 FileReadRecord(u16 slot, u32 pos, u16 reclen, char* buffer, u16 capacity) {
+  bool here = pos == kFileHere || pos == kOsSeekEnd;
+  bool line = reclen == kReadLine;
+  // A record never reaches the two result codes; a line is kept below them.
+  if (line && capacity > kLineMax) capacity = kLineMax;
+  if (!line && reclen > kLineMax) return kReadTooLong;
+  i32 n = ReadRecord(SlotStream(slot), slot == kSlotStdin, here, pos, reclen, line, buffer, capacity);
+  return n == kGotEnd ? kReadEnd : n == kGotTooLong ? kReadTooLong : static_cast<u16>(n);
+}
+
+StrSlice FileReadLine(u16 slot, u32 pos, u16 reclen) {
+  StrSlice room = WorkFreeSlice();
+  if (!room.ptr) return StrErrorSlice(kErrOutOfMemory);
+  u16 n = FileReadRecord(slot, pos, reclen, const_cast<char*>(room.ptr), room.len);
+  if (n == kReadEnd) return StrErrorSlice(kErrDiskIO);
+  if (n == kReadTooLong) {
+    return StrErrorSlice(ErrSet(kErrFirst, kWhereFileStream, kErrOutOfMemory, kErrOutOfMemory));
+  }
+  // The new entry starts at the old top, where the bytes already are.
+  return WorkAllocSlice(n, kNoFill);
+}
+
+u16 FileWriteBlock(u16 slot, u32 pos, const void* data, u16 len) {
+  return WriteStream(SlotStream(slot), IsStandard(slot), pos, data, len) ? len : kFail;
+}
+
+u16 FileWriteAt(u16 slot, u32 pos, StrSlice text) {
+  if (u16 err = StrError(text)) return err;
+  return WriteStream(SlotStream(slot), IsStandard(slot), pos, text.ptr, text.len) ? 0 : kFail;
+}
+
+std::FILE* FileStream(u16 slot) { return SlotStream(slot); }
+
+void FileSetStandard(u16 slot, std::FILE* f) {
+  TableInit();
+  if (IsStandard(slot)) g_slots[slot] = f;
+}
+
+// ---- Named files -----------------------------------------------------------
+
+u16 FileReadRange(StrSlice name, u32 offset, u16 length, char* buffer, u16 capacity) {
+  i32 n = ReadRange(name, offset, length, length == 0xFFFF, buffer, capacity);
+  return n < 0 ? kFail : static_cast<u16>(n);
+}
+
+StrSlice FileReadAll(StrSlice name, u32 offset, u16 length) {
+  WorkMarkId mark = WorkMark(kMarkQuery);
+  u32 want = length;
+  if (length == 0xFFFF) {
+    u32 size = FileSize(name);
+    want = size > offset ? size - offset : 0;
+  }
+  // Refused before anything is allocated, never cut to 16 bits.
+  u16 refuse = want > kMaxText ? kErrStringTooLong : want > WorkRoomLeft() ? kErrOutOfMemory : 0;
+  if (refuse) {
+    RecordWithName(name, refuse);
+    return StrErrorSlice(refuse);
+  }
+  StrSlice buf = WorkAllocSlice(static_cast<u16>(want), kNoFill);
+  if (!buf.ptr || want == 0) return buf;
+  i32 n = ReadRange(name, offset, want, false, const_cast<char*>(buf.ptr), buf.len);
+  if (n != static_cast<i32>(want)) {
+    WorkMark(mark);
+    return StrErrorSlice(kFail);
+  }
+  return buf;
+}
+
+StrSlice FileReadText(StrSlice name, StrSlice separator) {
+  if (u16 err = StrError(separator)) return StrErrorSlice(err);
+  WorkMarkId mark = WorkMark(kMarkQuery);
+  StrSlice all = FileReadAll(name, 0, 0xFFFF);
+  if (!all.ptr) {
+    WorkMark(mark);
+    return all;
+  }
+  // One pass: a CR LF or a lone LF becomes the separator, a lone CR stays.
+  // (A separator holding LF is not replaced again.)
+  u32 out_len = 0;
+  for (u16 i = 0; i < all.len; ++i) {
+    if (all.ptr[i] == '\r' && i + 1 < all.len && all.ptr[i + 1] == '\n') {
+      out_len += separator.len;
+      ++i;
+    } else {
+      out_len += all.ptr[i] == '\n' ? separator.len : 1u;
+    }
+  }
+  if (out_len > kMaxText) {
+    WorkMark(mark);
+    return StrErrorSlice(kErrStringTooLong);
+  }
+  char* out = WorkAllocRaw(static_cast<u16>(out_len), kNoFill);
+  if (!out) {
+    WorkMark(mark);
+    return StrErrorSlice(kErrOutOfMemory);
+  }
+  u32 at = 0;
+  for (u16 i = 0; i < all.len; ++i) {
+    bool crlf = all.ptr[i] == '\r' && i + 1 < all.len && all.ptr[i + 1] == '\n';
+    if (crlf || all.ptr[i] == '\n') {
+      std::memcpy(out + at, separator.ptr, separator.len);
+      at += separator.len;
+      if (crlf) ++i;
+    } else {
+      out[at++] = all.ptr[i];
+    }
+  }
+  return WorkReturn(mark, out, static_cast<u16>(out_len));
+}
+
+u32 FileSize(StrSlice name) {
+  i16 slot = FileOpen(name, kOpenNoUpdate);
+  if (slot < 0) return 0;
+  u32 size = FileLength(static_cast<u16>(slot));
+  FileClose(static_cast<u16>(slot));
+  return size;
+}
+
+u16 FileWriteRange(StrSlice name, i32 pos, const void* data, u16 len) {
+  return WriteRange(name, pos, data, len) ? len : kFail;
+}
+
+u16 FileWrite(StrSlice name, i32 pos, const void* data, u16 len) {
+  return WriteRange(name, pos, data, len) ? 0 : kErrFileIO;
+}
+
+u16 FileDelete(StrSlice name) { return OsFileRemove(name); }
+
+u16 FileFindInfo(StrSlice name, FileInfoRecord* out) {
+  if (out) *out = FileInfoRecord{kErrFileNotFound, 0, {}, {}, {}};
+  if (!name.ptr || name.len == 0) return kErrFileNotFound;
+  static FirstMatch match;
+  match.len = 0;
+  u16 r = OsList(name, TakeFirst, &match);
+  if (r != 0 && r != kOsStopped) return kErrFileNotFound;
+  if (!out) return 0;
+  // The match's own path: the pattern's folder part and the name found.
+  u16 cut = 0;
+  for (u16 i = 0; i < name.len; ++i) {
+    if (name.ptr[i] == '\\' || name.ptr[i] == '/') cut = static_cast<u16>(i + 1);
+  }
+  WorkMarkId mark = WorkMark(kMarkQuery);
+  u32 total = u32{cut} + match.len;
+  char* path = total <= kMaxText ? WorkAllocRaw(static_cast<u16>(total), kNoFill) : nullptr;
+  OsStat st;
+  bool found = false;
+  if (path) {
+    std::memcpy(path, name.ptr, cut);
+    std::memcpy(path + cut, match.name, match.len);
+    found = OsStatPath(StrMake(path, total), &st);
+  }
+  WorkMark(mark);
+  if (!found) return kErrFileNotFound;
+  out->error = 0;
+  out->size = st.size > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<u32>(st.size);
+  out->created = StampOf(st.created);
+  out->accessed = StampOf(st.accessed);
+  out->written = StampOf(st.written);
+  return 0;
+}
+
+FileInfoRecord FileInfo(StrSlice name) {
+  FileInfoRecord info;
+  FileFindInfo(name, &info);
+  return info;
+}
+
+u32 FileTime(StrSlice name, u16 which, u16 unit) {
+  FileInfoRecord info = FileInfo(name);
+  if (info.error) return 0;
+  const FileStamp* stamps[] = {&info.created, &info.accessed, &info.written};
+  if (which > kTimeWritten) return 0;
+  return unit == kTimeUnitDate ? stamps[which]->date : stamps[which]->time;
+}
+
+// ---- Folders and environment ----------------------------------------------
+
+u16 DirList(StrSlice pattern) {
+  WorkMarkId mark = WorkMark(kMarkQuery);
+  StrSlice room = WorkFreeSlice();
+  if (!room.ptr) return kErrOutOfMemory;
+  ListBuffer buf{const_cast<char*>(room.ptr), 0, room.len, false};
+  u16 r = OsList(pattern, AppendName, &buf);
+  if (buf.full || r == kErrOutOfMemory) {
+    WorkMark(mark);
+    return kErrOutOfMemory;
+  }
+  if (r != 0) return kErrFileNotFound;
+  // The entry ends before the last NUL, which stays just behind it.
+  StrSlice s = WorkAllocSlice(static_cast<u16>(buf.used - 1), kNoFill);
+  if (!s.ptr) {
+    WorkMark(mark);
+    return kErrOutOfMemory;
+  }
+  return 0;
+}
+
+u16 DirChange(StrSlice path) { return OsDirChange(path); }
+
+StrSlice DirCurrent() {
+  WorkMarkId mark = WorkMark(kMarkQuery);
+  StrSlice cwd = OsDirCurrent();
+  if (!cwd.ptr || cwd.len > kDirCurrentMax) return WorkReturn(mark, "", 0);
+  return cwd;
+}
+
+u16 DirCreate(StrSlice path) { return OsDirCreate(path); }
+
+u16 DirCreatePath(StrSlice path) {
+  WorkMarkId mark = WorkMark(kMarkQuery);
+  if (path.ptr) path = PathToNative(path);
+  StrSlice folder_name = PathPart(path, kPartFolderName);
+  if (!folder_name.ptr || folder_name.len == 0) {
+    ErrMsgAppend(kErrData, path.ptr ? path : StrMake("", 0), false);
+    WorkMark(mark);
+    return kErrData;
+  }
+  auto exists = [&]() {
+    WorkMarkId here = WorkMark(kMarkQuery);
+    StrSlice probe = PathJoin(path, StrMake(".", 1));
+    bool found = probe.ptr && DirList(probe) == 0;
+    WorkMark(here);
+    return found;
+  };
+  u16 result = 0;
+  if (!exists() && DirCreate(path) != 0) {
+    StrSlice parent = PathPart(path, kPartParent);
+    if (!parent.ptr || parent.len >= path.len) {
+      result = kFail;  // nothing above left to create
+    } else {
+      result = DirCreatePath(parent);
+      if (result == 0 && DirCreate(path) != 0 && !exists()) result = kFail;
+    }
+  }
+  WorkMark(mark);
+  return result;
+}
+
+StrSlice EnvGet(StrSlice name) { return OsEnvGet(name); }
+
+}  // namespace vk

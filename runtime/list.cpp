@@ -1,0 +1,324 @@
+#include "runtime/list.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "runtime/error.h"
+#include "runtime/number.h"
+#include "runtime/scratch.h"
+#include "runtime/str.h"
+
+namespace vk {
+namespace {
+
+constexpr StrSlice kEmpty{"", 0};
+// Bytes after which a key of a parameter text may start, and which end a
+// value (the NUL is tested apart, as a slice cannot carry it in a C text).
+constexpr StrSlice kValueEnds{": &/", 4};
+// Largest piece of filler allocated at once (a multiple of the alignment).
+constexpr u16 kMaxFiller = 0xFFFC;
+// A key:value pair is looked for before a key=value pair.
+constexpr char kPairSeps[] = {':', '='};
+
+u16 SepMode(char sep) { return sep == '\0' ? kPlain : kQuoteAware; }
+
+bool IsKeyBoundary(char c, bool nul_mode) {
+  if (c == '\0') return true;
+  return !nul_mode && (c == ':' || c == ' ' || c == '&' || c == '/');
+}
+
+// One part of a text under construction: len bytes from ptr, or, with a
+// null ptr, len copies of fill.
+struct Piece {
+  const char* ptr;
+  u32 len;
+  char fill;
+};
+
+// Pushes the pieces, one after the other, as one new scratch entry.
+// A source may also lie in free scratch space (a text the caller has just
+// released): the new entry is then first built above it and moved down to
+// where it belongs, so that no source is overwritten while it is read.
+// Returns 0, 146 when the result would pass 65535 bytes, 145 on a full stack.
+u16 PushPieces(const Piece* pieces, u16 count) {
+  u32 total = 0;
+  for (u16 i = 0; i < count; ++i) total += pieces[i].len;
+  if (total > kMaxText) return kErrStringTooLong;
+
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  const StrSlice free_area = WorkFreeSlice();
+  if (!free_area.ptr) return kErrOutOfMemory;
+  const auto lo = reinterpret_cast<std::uintptr_t>(free_area.ptr);
+  const std::uintptr_t hi = lo + WorkRoomLeft() + 3;
+  std::uintptr_t above = lo;
+  for (u16 i = 0; i < count; ++i) {
+    if (!pieces[i].ptr || pieces[i].len == 0) continue;
+    const auto a = reinterpret_cast<std::uintptr_t>(pieces[i].ptr);
+    const std::uintptr_t b = a + pieces[i].len;
+    if (a < hi && b > lo && b > above) above = b;
+  }
+  bool lifted = false;
+  while (above > reinterpret_cast<std::uintptr_t>(WorkFreeSlice().ptr)) {
+    const std::uintptr_t gap = above - reinterpret_cast<std::uintptr_t>(WorkFreeSlice().ptr);
+    const u16 n = gap > kMaxFiller ? kMaxFiller : static_cast<u16>(gap);
+    if (!WorkAllocRaw(n, kNoFill)) {
+      WorkMark(mark);
+      return kErrOutOfMemory;
+    }
+    lifted = true;
+  }
+
+  char* out = WorkAllocRaw(static_cast<u16>(total), kNoFill);
+  if (!out) {
+    WorkMark(mark);
+    return kErrOutOfMemory;
+  }
+  char* at = out;
+  for (u16 i = 0; i < count; ++i) {
+    if (pieces[i].ptr) {
+      if (pieces[i].len) std::memcpy(at, pieces[i].ptr, pieces[i].len);
+    } else {
+      std::memset(at, pieces[i].fill, pieces[i].len);
+    }
+    at += pieces[i].len;
+  }
+  if (lifted) {
+    const StrSlice moved = WorkReturn(mark, out, static_cast<u16>(total));
+    if (!moved.ptr) return StrError(moved);
+  }
+  return kOk;
+}
+
+}  // namespace
+
+u16 ListItemLen(StrSlice list, char sep) {
+  if (!list.ptr) return 0;
+  const u16 at = StrFindChar(list, sep, SepMode(sep));
+  return at == kNotFound ? list.len : at;
+}
+
+StrSlice ListNext(StrSlice list, char sep) {
+  if (!list.ptr) return list;
+  const u16 n = ListItemLen(list, sep);
+  if (n >= list.len) return StrSlice{list.ptr + list.len, 0};
+  return StrSlice{list.ptr + n + 1, static_cast<u16>(list.len - n - 1)};
+}
+
+void ListItemLocate(StrSlice list, char sep, u16 k, u16* offset, u16* len) {
+  *offset = 0;
+  *len = 0;
+  if (!list.ptr || k == 0) return;
+  StrSlice rest = list;
+  while (k > 1 && rest.len > 0) {
+    rest = ListNext(rest, sep);
+    --k;
+  }
+  *offset = static_cast<u16>(rest.ptr - list.ptr);
+  if (k == 1) *len = ListItemLen(rest, sep);
+}
+
+StrSlice ListItem(StrSlice list, char sep, u16 k) {
+  if (!list.ptr) return list;
+  u16 offset = 0;
+  u16 len = 0;
+  ListItemLocate(list, sep, k, &offset, &len);
+  return StrSlice{list.ptr + offset, len};
+}
+
+u16 ListCount(StrSlice list, char sep) {
+  if (!list.ptr || list.len == 0) return 0;
+  // A trailing separator adds an empty item that the walk below never sees.
+  u32 n = list.ptr[list.len - 1] == sep ? 1 : 0;
+  do {
+    ++n;
+    list = ListNext(list, sep);
+  } while (list.len > 0);
+  // 65535 separators make 65536 items; the count stays at its 16-bit top.
+  return n > kMaxText ? static_cast<u16>(kMaxText) : static_cast<u16>(n);
+}
+
+u16 ListFind(StrSlice list, StrSlice item, char sep) {
+  if (!list.ptr || !item.ptr || list.len < item.len) return 0;
+  const u16 count = ListCount(list, sep);
+  StrSlice rest = list;
+  for (u16 k = 1; k <= count; ++k) {
+    if (rest.len < item.len) break;
+    if (ListItemLen(rest, sep) == item.len && std::memcmp(rest.ptr, item.ptr, item.len) == 0) return k;
+    rest = ListNext(rest, sep);
+  }
+  return 0;
+}
+
+u16 ListItemValue(StrSlice list, char sep, u16 k) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  const u16 value = StrValue(StrNormalize(ListItem(list, sep, k)));
+  WorkMark(mark);
+  return value;
+}
+
+u16 ListItemWidth(StrSlice list, char sep, u16 mode) {
+  const u16 count = ListCount(list, sep);
+  if (count == 0) return 0;
+  const bool shortest = mode == kWidthShortest;
+  u16 width = shortest ? 0xFFFF : 0;
+  StrSlice rest = list;
+  for (u16 k = 1; k <= count; ++k) {
+    const u16 w = StrUnquote(StrSlice{rest.ptr, ListItemLen(rest, sep)}).len;
+    if (shortest ? w < width : w > width) width = w;
+    rest = ListNext(rest, sep);
+  }
+  return width;
+}
+
+u16 ListItemSet(StrSlice list, StrSlice item, char sep, i16 k) {
+  if (const u16 code = StrError(list)) return code;
+  const bool remove = k < 0;
+  if (!remove) {
+    if (const u16 code = StrError(item)) return code;
+  }
+  const u16 count = ListCount(list, sep);
+  u32 target = remove ? static_cast<u32>(-i32{k}) : static_cast<u32>(k);
+  if (target == 0) target = u32{count} + 1;
+
+  if (remove) {
+    if (target > count) return WorkPush(list.ptr, list.len);
+    u16 offset = 0;
+    u16 len = 0;
+    ListItemLocate(list, sep, static_cast<u16>(target), &offset, &len);
+    // Item 1 takes the separator after it along; any other the one before.
+    u32 cut_from = offset;
+    u32 cut_to = u32{offset} + len;
+    if (target == 1) {
+      if (cut_to < list.len) ++cut_to;
+    } else {
+      --cut_from;
+    }
+    const Piece pieces[] = {{list.ptr, cut_from, 0}, {list.ptr + cut_to, list.len - cut_to, 0}};
+    return PushPieces(pieces, 2);
+  }
+
+  const u32 have = count == 0 ? 1 : count;
+  if (have < target) {
+    // Item `target` becomes a new last item after target - have separators.
+    const Piece pieces[] = {{list.ptr, list.len, 0}, {nullptr, target - have, sep}, {item.ptr, item.len, 0}};
+    return PushPieces(pieces, 3);
+  }
+  u16 offset = 0;
+  u16 len = 0;
+  ListItemLocate(list, sep, static_cast<u16>(target), &offset, &len);
+  const u32 tail = u32{offset} + len;
+  const Piece pieces[] = {{list.ptr, offset, 0}, {item.ptr, item.len, 0}, {list.ptr + tail, list.len - tail, 0}};
+  return PushPieces(pieces, 3);
+}
+
+bool ListRangeHas(StrSlice range, i64 number) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  const i64 lo = StrToInt64(ListItem(range, '-', 1));
+  bool inside = false;
+  if (number >= lo) {
+    const i64 hi = StrToInt64(ListItem(range, '-', ListCount(range, '-')));
+    inside = number <= hi;
+  }
+  WorkMark(mark);
+  return inside;
+}
+
+u16 ListFindRange(StrSlice list, i64 number) {
+  const u16 count = ListCount(list, ',');
+  StrSlice rest = list;
+  for (u16 k = 1; k <= count; ++k) {
+    if (ListRangeHas(StrSlice{rest.ptr, ListItemLen(rest, ',')}, number)) return k;
+    rest = ListNext(rest, ',');
+  }
+  return 0;
+}
+
+StrSlice StrJoin(StrSlice first, StrSlice sep, StrSlice second) {
+  if (const u16 code = StrError(first)) return StrErrorSlice(code);
+  if (const u16 code = StrError(second)) return StrErrorSlice(code);
+  const bool both = first.len > 0 && second.len > 0;
+  if (both) {
+    if (const u16 code = StrError(sep)) return StrErrorSlice(code);
+  }
+  const Piece pieces[] = {{first.ptr, first.len, 0}, {both ? sep.ptr : first.ptr, both ? sep.len : 0u, 0},
+                          {second.ptr, second.len, 0}};
+  if (const u16 code = PushPieces(pieces, 3)) return StrErrorSlice(code);
+  return WorkTop();
+}
+
+StrSlice StrKeyJoin(StrSlice key, StrSlice value) {
+  if (!key.ptr || !value.ptr || key.len == 0 || value.len == 0) return StrErrorSlice(kErrData);
+  return StrJoin(key, StrSlice{"=", 1}, value);
+}
+
+void StrKeyFind(StrSlice text, StrSlice key, u16 flags, u16* offset, u16* len) {
+  *offset = kNotFound;
+  *len = kNotFound;
+  const bool nul_mode = (flags & kParamNul) != 0;
+  const u16 plain = nul_mode ? kPlain : kQuoteAware;
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+
+  u32 hit = kNotFound;
+  for (const char s : kPairSeps) {
+    if (const u16 code = WorkPushConcat(key, StrSlice{&s, 1})) {
+      *len = code;
+      WorkMark(mark);
+      return;
+    }
+    const StrSlice pattern = WorkTop();
+    u32 from = 0;
+    while (text.ptr && from < text.len) {
+      const u16 at = StrFind(StrSlice{text.ptr + from, static_cast<u16>(text.len - from)}, pattern, plain);
+      if (at == kNotFound) break;
+      const u32 p = from + at;
+      if (p == 0 || IsKeyBoundary(text.ptr[p - 1], nul_mode)) {
+        hit = p;
+        break;
+      }
+      from = p + 1;
+    }
+    if (hit != kNotFound) break;
+  }
+  WorkMark(mark);
+  if (hit == kNotFound) return;
+
+  const u32 v = hit + key.len + 1;
+  u16 end = kNotFound;
+  if (v < text.len) {
+    end = nul_mode ? StrFindCharFrom(text, static_cast<u16>(v), '\0', kPlain)
+                   : StrFindAnyFrom(text, static_cast<u16>(v), kValueEnds, kQuoteAware);
+  }
+  const u32 stop = end == kNotFound ? text.len : end;
+  *offset = static_cast<u16>(v);
+  *len = static_cast<u16>(stop - v);
+}
+
+StrSlice StrGetParamEx(StrSlice text, StrSlice key, u16 flags) {
+  u16 offset = 0;
+  u16 len = 0;
+  StrKeyFind(text, key, flags, &offset, &len);
+  if (offset == kNotFound) return len == kNotFound ? kEmpty : StrErrorSlice(len);
+  const StrSlice value{text.ptr + offset, len};
+  switch (flags & kParamNormalize) {
+    case kParamNormalize:
+      return StrNormalize(value);
+    case kParamUnquote:
+      return StrUnquote(value);
+    default:
+      return value;
+  }
+}
+
+StrSlice StrGetParam(StrSlice text, StrSlice key) { return StrGetParamEx(text, key, kParamNormalize); }
+
+u16 StrKeyValuePush(StrSlice text, StrSlice key) {
+  u16 offset = 0;
+  u16 len = 0;
+  StrKeyFind(text, key, kParamAsIs, &offset, &len);
+  if (offset == kNotFound) return len;
+  StrSlice value{text.ptr + offset, len};
+  if (StrFindChar(key, '%', kPlain) == kNotFound) value = StrUnquote(value);
+  return WorkPush(value.ptr, value.len);
+}
+
+}  // namespace vk

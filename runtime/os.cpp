@@ -1,0 +1,425 @@
+#include "runtime/os.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "runtime/error.h"
+#include "runtime/scratch.h"
+
+extern char** environ;
+
+namespace vk {
+
+namespace {
+
+// A system path built from a library path, NUL-terminated; ok is false when
+// the path is empty, too long or holds a NUL byte.
+struct NativePath {
+  char text[kOsPathMax];
+  bool ok;
+};
+
+void ToNative(StrSlice path, NativePath* out) {
+  out->ok = false;
+  out->text[0] = 0;
+  if (!path.ptr || path.len == 0) return;
+  out->ok = OsToUtf8(path, true, out->text, sizeof out->text) != kOsTooLong;
+}
+
+// Decodes one UTF-8 sequence at s (n bytes left): the code point, or -1 for
+// a malformed sequence (then *used is 1, so decoding resynchronises).
+i32 DecodeUtf8(const u8* s, u32 n, u32* used) {
+  *used = 1;
+  u8 b = s[0];
+  if (b < 0x80) return b;
+  u32 len;
+  i32 cp;
+  if ((b & 0xE0) == 0xC0) {
+    len = 2;
+    cp = b & 0x1F;
+  } else if ((b & 0xF0) == 0xE0) {
+    len = 3;
+    cp = b & 0x0F;
+  } else if ((b & 0xF8) == 0xF0) {
+    len = 4;
+    cp = b & 0x07;
+  } else {
+    return -1;
+  }
+  if (len > n) return -1;
+  for (u32 i = 1; i < len; ++i) {
+    if ((s[i] & 0xC0) != 0x80) return -1;
+    cp = (cp << 6) | (s[i] & 0x3F);
+  }
+  // Overlong forms are malformed (a 2-byte form below 0x80 would smuggle
+  // in a '/' or a NUL).
+  static const i32 kMinOf[5] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < kMinOf[len]) return -1;
+  *used = len;
+  return cp;
+}
+
+StrSlice ScratchFromUtf8(const char* z, bool path, bool* lossy) {
+  if (lossy) *lossy = false;
+  WorkMarkId mark = WorkMark(kMarkQuery);
+  if (!z) return WorkReturn(mark, "", 0);
+  size_t n = std::strlen(z);
+  // Latin-1 never needs more bytes than the UTF-8 it comes from.
+  u32 cap = n > kMaxText ? kMaxText : static_cast<u32>(n);
+  StrSlice room = WorkAllocSlice(static_cast<u16>(cap), kNoFill);
+  if (!room.ptr) return room;
+  char* out = const_cast<char*>(room.ptr);
+  u32 len = OsFromUtf8(z, static_cast<u32>(n), path, out, cap, lossy);
+  if (len == kOsTooLong) {
+    WorkMark(mark);
+    return StrErrorSlice(kErrStringTooLong);
+  }
+  return WorkReturn(mark, out, static_cast<u16>(len));
+}
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+// True when the environment entry "NAME=value" has the name, compared with
+// or without regard to ASCII case.
+const char* EnvEntryValue(const char* entry, StrSlice name, bool fold) {
+  for (u16 i = 0; i < name.len; ++i) {
+    char a = entry[i];
+    if (a == 0 || a == '=') return nullptr;
+    char b = name.ptr[i];
+    if (fold ? AsciiLower(a) != AsciiLower(b) : a != b) return nullptr;
+  }
+  return entry[name.len] == '=' ? entry + name.len + 1 : nullptr;
+}
+
+i64 StampOf(const struct statx_timestamp& t) { return static_cast<i64>(t.tv_sec); }
+
+bool HasWildcard(StrSlice s) {
+  for (u16 i = 0; i < s.len; ++i) {
+    if (s.ptr[i] == '*' || s.ptr[i] == '?') return true;
+  }
+  return false;
+}
+
+// Names gathered from one folder: Latin-1 bytes back to back (each followed
+// by a NUL) and their offsets, in malloc'd buffers of their own so that the
+// visitor is free to use the scratch stack.
+struct NameBag {
+  char* bytes;
+  u32 used;
+  u32 cap;
+  u32* offsets;
+  u32 count;
+  u32 slots;
+};
+
+bool BagAdd(NameBag* bag, const char* name, u32 len) {
+  if (bag->used + len + 1 > bag->cap) {
+    u32 cap = bag->cap ? bag->cap * 2 : 4096;
+    while (cap < bag->used + len + 1) cap *= 2;
+    char* p = static_cast<char*>(std::realloc(bag->bytes, cap));
+    if (!p) return false;
+    bag->bytes = p;
+    bag->cap = cap;
+  }
+  if (bag->count == bag->slots) {
+    u32 slots = bag->slots ? bag->slots * 2 : 256;
+    u32* p = static_cast<u32*>(std::realloc(bag->offsets, slots * sizeof(u32)));
+    if (!p) return false;
+    bag->offsets = p;
+    bag->slots = slots;
+  }
+  bag->offsets[bag->count++] = bag->used;
+  std::memcpy(bag->bytes + bag->used, name, len);
+  bag->bytes[bag->used + len] = 0;
+  bag->used += len + 1;
+  return true;
+}
+
+const char* g_sort_bytes;  // the bag being sorted (qsort has no context)
+
+int CompareNames(const void* a, const void* b) {
+  const char* x = g_sort_bytes + *static_cast<const u32*>(a);
+  const char* y = g_sort_bytes + *static_cast<const u32*>(b);
+  // strcmp compares as unsigned char: plain byte order of Latin-1.
+  return std::strcmp(x, y);
+}
+
+}  // namespace
+
+// ---- Text conversion ------------------------------------------------------
+
+u32 OsToUtf8(StrSlice text, bool path, char* out, u32 cap) {
+  if (!out || cap == 0) return kOsTooLong;
+  u32 n = 0;
+  for (u16 i = 0; text.ptr && i < text.len; ++i) {
+    u8 c = static_cast<u8>(text.ptr[i]);
+    if (c == 0) return kOsTooLong;  // a system name ends at a NUL
+    if (path && c == '\\') c = '/';
+    u32 need = c < 0x80 ? 1 : 2;
+    if (n + need + 1 > cap) return kOsTooLong;
+    if (c < 0x80) {
+      out[n++] = static_cast<char>(c);
+    } else {
+      out[n++] = static_cast<char>(0xC0 | (c >> 6));
+      out[n++] = static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  out[n] = 0;
+  return n;
+}
+
+u32 OsFromUtf8(const char* s, u32 n, bool path, char* out, u32 cap, bool* lossy) {
+  u32 len = 0;
+  const u8* p = reinterpret_cast<const u8*>(s);
+  u32 i = 0;
+  while (s && i < n) {
+    u32 used;
+    i32 cp = DecodeUtf8(p + i, n - i, &used);
+    i += used;
+    char c;
+    if (cp < 0 || cp > 0xFF) {
+      c = '?';
+      if (lossy) *lossy = true;
+    } else {
+      c = static_cast<char>(cp);
+      if (path && c == '/') c = '\\';
+    }
+    if (len >= cap) return kOsTooLong;
+    out[len++] = c;
+  }
+  return len;
+}
+
+StrSlice OsTextFromUtf8(const char* z, bool* lossy) { return ScratchFromUtf8(z, false, lossy); }
+
+StrSlice OsPathFromUtf8(const char* z, bool* lossy) { return ScratchFromUtf8(z, true, lossy); }
+
+// ---- Environment, process -------------------------------------------------
+
+StrSlice OsEnvGet(StrSlice name, bool* found) {
+  if (found) *found = false;
+  if (!name.ptr || name.len == 0) return OsTextFromUtf8(nullptr);
+  // Environment names are plain bytes; compare the name as given.
+  const char* value = nullptr;
+  for (int pass = 0; pass < 2 && !value; ++pass) {
+    for (char** e = environ; e && *e && !value; ++e) value = EnvEntryValue(*e, name, pass == 1);
+  }
+  if (found) *found = value != nullptr;
+  return OsTextFromUtf8(value);
+}
+
+StrSlice OsExePath() {
+  static char buf[kOsPathMax];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return OsPathFromUtf8(nullptr);
+  buf[n] = 0;
+  return OsPathFromUtf8(buf);
+}
+
+StrSlice OsDirCurrent() {
+  static char buf[kOsPathMax];
+  if (!getcwd(buf, sizeof buf)) return OsPathFromUtf8(nullptr);
+  return OsPathFromUtf8(buf);
+}
+
+u16 OsDirChange(StrSlice path) {
+  NativePath p;
+  ToNative(path, &p);
+  return p.ok && chdir(p.text) == 0 ? 0 : 0xFFFF;
+}
+
+// ---- Files and folders ----------------------------------------------------
+
+std::FILE* OsFileOpen(StrSlice path, const char* mode) {
+  NativePath p;
+  ToNative(path, &p);
+  if (!p.ok) return nullptr;
+  // A folder opens for reading on Linux; as a file it is unusable.
+  struct stat st;
+  if (stat(p.text, &st) == 0 && S_ISDIR(st.st_mode)) return nullptr;
+  return std::fopen(p.text, mode);
+}
+
+u16 OsFileCreateNew(StrSlice path) {
+  NativePath p;
+  ToNative(path, &p);
+  if (!p.ok) return 0xFFFF;
+  int fd = open(p.text, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return errno == EEXIST ? kErrFileExists : 0xFFFF;
+  close(fd);
+  return 0;
+}
+
+u16 OsFileClose(std::FILE* f) { return f && std::fclose(f) == 0 ? 0 : 0xFFFF; }
+
+u32 OsFileRead(std::FILE* f, void* buf, u32 n) {
+  if (!f || !buf || n == 0) return 0;
+  return static_cast<u32>(std::fread(buf, 1, n, f));
+}
+
+u32 OsFileWrite(std::FILE* f, const void* buf, u32 n) {
+  if (!f || !buf || n == 0) return 0;
+  return static_cast<u32>(std::fwrite(buf, 1, n, f));
+}
+
+u16 OsFileSeek(std::FILE* f, u32 pos) {
+  if (!f) return 0xFFFF;
+  int r = pos == kOsSeekEnd ? fseeko(f, 0, SEEK_END) : fseeko(f, static_cast<off_t>(pos), SEEK_SET);
+  return r == 0 ? 0 : 0xFFFF;
+}
+
+u32 OsFileTell(std::FILE* f) {
+  if (!f) return kOsTooLong;
+  off_t pos = ftello(f);
+  if (pos < 0 || pos >= static_cast<off_t>(kOsTooLong)) return kOsTooLong;
+  return static_cast<u32>(pos);
+}
+
+u32 OsFileSizeOf(std::FILE* f) {
+  if (!f) return kOsTooLong;
+  // Seeking to the end and back counts bytes still in the stream's buffer.
+  off_t here = ftello(f);
+  if (here < 0 || fseeko(f, 0, SEEK_END) != 0) return kOsTooLong;
+  off_t end = ftello(f);
+  fseeko(f, here, SEEK_SET);
+  if (end < 0 || end >= static_cast<off_t>(kOsTooLong)) return kOsTooLong;
+  return static_cast<u32>(end);
+}
+
+u16 OsFileFlush(std::FILE* f) { return f && std::fflush(f) == 0 ? 0 : 0xFFFF; }
+
+u16 OsFileUnread(std::FILE* f, u8 c) { return f && std::ungetc(c, f) != EOF ? 0 : 0xFFFF; }
+
+u16 OsFileRemove(StrSlice path) {
+  NativePath p;
+  ToNative(path, &p);
+  // unlink never removes a folder.
+  return p.ok && unlink(p.text) == 0 ? 0 : 0xFFFF;
+}
+
+u16 OsFileRename(StrSlice from, StrSlice to) {
+  NativePath a, b;
+  ToNative(from, &a);
+  ToNative(to, &b);
+  return a.ok && b.ok && std::rename(a.text, b.text) == 0 ? 0 : 0xFFFF;
+}
+
+u16 OsDirCreate(StrSlice path) {
+  NativePath p;
+  ToNative(path, &p);
+  return p.ok && mkdir(p.text, 0777) == 0 ? 0 : 0xFFFF;
+}
+
+u16 OsDirRemove(StrSlice path) {
+  NativePath p;
+  ToNative(path, &p);
+  return p.ok && rmdir(p.text) == 0 ? 0 : 0xFFFF;
+}
+
+bool OsStatPath(StrSlice path, OsStat* out) {
+  *out = OsStat{};
+  NativePath p;
+  ToNative(path, &p);
+  if (!p.ok) return false;
+  struct statx sx;
+  if (statx(AT_FDCWD, p.text, 0, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) return false;
+  out->exists = true;
+  out->is_dir = S_ISDIR(sx.stx_mode);
+  out->size = sx.stx_size;
+  out->accessed = StampOf(sx.stx_atime);
+  out->written = StampOf(sx.stx_mtime);
+  out->created = (sx.stx_mask & STATX_BTIME) ? StampOf(sx.stx_btime) : out->written;
+  return true;
+}
+
+// ---- Listing ----------------------------------------------------------------
+
+bool OsMatch(StrSlice pattern, StrSlice name) {
+  if (pattern.len == 3 && std::memcmp(pattern.ptr, "*.*", 3) == 0) return true;
+  // Greedy matching with one backtrack point: the last '*' seen.
+  u16 p = 0, n = 0;
+  u16 star = kNotFound, star_n = 0;
+  while (n < name.len) {
+    char c = p < pattern.len ? pattern.ptr[p] : 0;
+    if (p < pattern.len && c == '*') {
+      star = p++;
+      star_n = n;
+    } else if (p < pattern.len && (c == '?' || c == name.ptr[n])) {
+      ++p;
+      ++n;
+    } else if (star != kNotFound) {
+      p = static_cast<u16>(star + 1);
+      n = ++star_n;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.len && pattern.ptr[p] == '*') ++p;
+  return p == pattern.len;
+}
+
+u16 OsList(StrSlice pattern, OsVisit visit, void* ctx) {
+  if (!pattern.ptr || pattern.len == 0) return kErrFileNotFound;
+  // Split at the last separator: folder part and the name pattern.
+  u16 cut = kNotFound;
+  for (u16 i = 0; i < pattern.len; ++i) {
+    if (pattern.ptr[i] == '\\' || pattern.ptr[i] == '/') cut = i;
+  }
+  StrSlice last = cut == kNotFound ? pattern : StrMake(pattern.ptr + cut + 1, pattern.len - cut - 1u);
+  if (last.len == 0) return kErrFileNotFound;
+
+  if (!HasWildcard(last)) {
+    OsStat st;
+    if (!OsStatPath(pattern, &st)) return kErrFileNotFound;
+    return visit(last, ctx) ? 0 : kOsStopped;
+  }
+
+  NativePath dir;
+  if (cut == kNotFound) {
+    std::strcpy(dir.text, ".");
+  } else if (cut == 0) {
+    std::strcpy(dir.text, "/");
+  } else {
+    ToNative(StrMake(pattern.ptr, cut), &dir);
+    if (!dir.ok) return kErrFileNotFound;
+  }
+  DIR* d = opendir(dir.text);
+  if (!d) return kErrFileNotFound;
+  NameBag bag{};
+  bool failed = false;
+  char name[kOsPathMax];
+  while (struct dirent* e = readdir(d)) {
+    u32 n = OsFromUtf8(e->d_name, static_cast<u32>(std::strlen(e->d_name)), false, name,
+                       sizeof name, nullptr);
+    if (n == kOsTooLong || n > kMaxText) continue;
+    if (!OsMatch(last, StrMake(name, n))) continue;
+    if (!BagAdd(&bag, name, n)) {
+      failed = true;
+      break;
+    }
+  }
+  closedir(d);
+  u16 result = failed ? kErrOutOfMemory : bag.count ? 0 : kErrFileNotFound;
+  if (!failed && bag.count) {
+    g_sort_bytes = bag.bytes;
+    std::qsort(bag.offsets, bag.count, sizeof(u32), CompareNames);
+    for (u32 i = 0; i < bag.count; ++i) {
+      const char* s = bag.bytes + bag.offsets[i];
+      if (!visit(StrMake(s, static_cast<u32>(std::strlen(s))), ctx)) {
+        result = kOsStopped;
+        break;
+      }
+    }
+  }
+  std::free(bag.bytes);
+  std::free(bag.offsets);
+  return result;
+}
+
+}  // namespace vk
