@@ -537,7 +537,7 @@ constexpr char kDigitsUpper[] = "0123456789ABCDEF";
 
 enum FmtLength : u8 { kLenDefault, kLenChar, kLenShort, kLenLong };
 
-struct FmtSpec {
+struct FmtConv {
   bool left;
   bool zero;
   bool plus;
@@ -585,8 +585,8 @@ u32 ReadCount(StrSlice f, u32* i) {
 
 // Parses the conversion that starts after a '%' at i; the index past it, or
 // 0 when the bytes there are not a recognised conversion.
-u32 ParseSpec(StrSlice f, u32 i, FmtSpec* sp) {
-  *sp = FmtSpec{};
+u32 ParseConversion(StrSlice f, u32 i, FmtConv* sp) {
+  *sp = FmtConv{};
   while (i < f.len && std::memchr(kFmtFlags, static_cast<u8>(f.ptr[i]), sizeof(kFmtFlags) - 1)) {
     char c = f.ptr[i++];
     if (c == '-') sp->left = true;
@@ -620,14 +620,14 @@ u32 ParseSpec(StrSlice f, u32 i, FmtSpec* sp) {
 }
 
 // A field of body bytes, padded with blanks to the width.
-void PutPadded(FmtSink* out, const FmtSpec& sp, const char* body, u32 n) {
+void PutPadded(FmtSink* out, const FmtConv& sp, const char* body, u32 n) {
   u32 pad = sp.width > n ? sp.width - n : 0;
   if (!sp.left) out->Fill(' ', pad);
   out->Put(body, n);
   if (sp.left) out->Fill(' ', pad);
 }
 
-void PutNumber(FmtSink* out, const FmtSpec& sp, const StrArg& arg) {
+void PutNumber(FmtSink* out, const FmtConv& sp, const StrArg& arg) {
   bool is_signed = sp.conv == 'd' || sp.conv == 'i';
   bool negative = false;
   u64 mag;
@@ -671,7 +671,7 @@ void PutNumber(FmtSink* out, const FmtSpec& sp, const StrArg& arg) {
   if (sp.left) out->Fill(' ', pad);
 }
 
-void PutArg(FmtSink* out, const FmtSpec& sp, const StrArg& arg) {
+void PutArg(FmtSink* out, const FmtConv& sp, const StrArg& arg) {
   if (arg.kind == StrArg::kText) {
     StrSlice t = IsError(arg.text) ? EmptyText() : arg.text;
     u32 n = t.len;
@@ -688,7 +688,7 @@ void PutArg(FmtSink* out, const FmtSpec& sp, const StrArg& arg) {
     PutPadded(out, sp, &c, 1);
     return;
   }
-  FmtSpec num = sp;
+  FmtConv num = sp;
   if (sp.conv == 's') {
     // A number given for %s shows in decimal, as wide as it needs.
     num.conv = arg.kind == StrArg::kUInt ? 'u' : 'd';
@@ -707,8 +707,8 @@ void FormatInto(FmtSink* out, StrSlice f, const StrArg* args, u16 nargs) {
     while (i < f.len && f.ptr[i] != '%') ++i;
     out->Put(f.ptr + lit, i - lit);
     if (i >= f.len) break;
-    FmtSpec sp;
-    u32 end = ParseSpec(f, i + 1, &sp);
+    FmtConv sp;
+    u32 end = ParseConversion(f, i + 1, &sp);
     if (end && sp.conv == '%') {
       out->Put("%", 1);
       i = end;
