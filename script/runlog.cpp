@@ -1,0 +1,123 @@
+#include "script/runlog.h"
+
+#include "runtime/appenv.h"
+#include "runtime/datetime.h"
+#include "runtime/error.h"
+#include "runtime/file.h"
+#include "runtime/list.h"
+#include "runtime/number.h"
+#include "runtime/path.h"
+#include "runtime/scratch.h"
+#include "runtime/str.h"
+#include "runtime/varstore.h"
+#include "script/numtext.h"
+#include "script/valtable.h"
+
+namespace vk {
+namespace {
+
+constexpr char kLineEnd[] = "\r\n";
+constexpr char kDefaultLogFormat[] = "%slog.txt";
+constexpr char kErrorLineFormat[] = "Error #%u";
+// Characters of the application's short name that start the default name.
+constexpr u16 kLogPrefixLen = 2;
+
+// The frame of an entry: the head (date, time, user) and the closing rule.
+constexpr char kEntryHead[] = "*****************************\r\n Date:%s - Time:%s - User:%s\r\n";
+constexpr char kEntryTail[] = "\r\n**********************\r\n\r\n";
+constexpr char kEntryUser[] = "0";
+// Room for the formatted head (its fixed part, a date and a time).
+constexpr u16 kEntryHeadMax = 128;
+
+constexpr StrSlice Lit(const char* z, u16 n) { return StrSlice{z, n}; }
+
+// The text to write for a log line: an error slice becomes "Error #" and its
+// code; any other text is itself.
+StrSlice LineText(StrSlice text) {
+  if (text.ptr) return text;
+  const StrSlice s = StrFormatV(32, kErrorLineFormat, StrError(text));
+  return s.ptr ? s : StrSlice{"", 0};
+}
+
+// Appends len bytes at the end of the open file; true when all went out.
+bool PutAtEnd(u16 slot, StrSlice text) {
+  if (text.len == 0) return true;
+  return FileWriteBlock(slot, kFileAtEnd, text.ptr, text.len) == text.len;
+}
+
+}  // namespace
+
+StrSlice LogFilePath() {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  const StrSlice stored = VarGet(kGroupRun, kRunLogName);
+  if (stored.len > 0) return WorkReturn(m, stored);
+
+  const StrSlice names = VarGet(kGroupIdentity, kIdAppNames);
+  const StrSlice prefix = StrMid(ListItem(names, ':', 1), 0, kLogPrefixLen);
+  const StrSlice name = StrFormatV(kLogNameMax, kDefaultLogFormat, prefix);
+  return WorkReturn(m, PathJoin(StrSlice{"", 0}, name));
+}
+
+u16 LogSetFile(StrSlice name) {
+  if (!name.ptr || name.len == 0) return 0;
+  const u16 r = VarSet(kGroupRun, kRunLogName, name);
+  if (r != 0) return r;
+  // The name as stored: the caller's slice may have pointed into the store,
+  // which the store just rewrote.
+  FileDelete(VarGet(kGroupRun, kRunLogName));
+  return 0;
+}
+
+void LogLine(StrSlice text, u8 flags) {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  const StrSlice line = LineText(text);
+  if ((flags & static_cast<u16>(SysVarGet(kSysTrace))) != 0) LogAppendLine(LogFilePath(), line);
+  WorkMark(m);
+}
+
+u8 LogAppendLine(StrSlice file_name, StrSlice text) {
+  if (!file_name.ptr || file_name.len == 0) return 0;
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  const StrSlice line = LineText(text);
+  // One write of the text and its line end, so the line cannot be split by
+  // a failure in between; when the joined copy cannot be made (a text near
+  // the size limit, a full scratch stack) the two parts go out one by one.
+  const StrSlice whole = StrConcat(line, Lit(kLineEnd, 2));
+  if (whole.ptr) {
+    FileWrite(file_name, kWriteAppend, whole.ptr, whole.len);
+  } else {
+    if (line.len > 0) FileWrite(file_name, kWriteAppend, line.ptr, line.len);
+    FileWrite(file_name, kWriteAppend, kLineEnd, 2);
+  }
+  WorkMark(m);
+  return 1;
+}
+
+u16 LogWriteEntry(StrSlice text, StrSlice file_name) {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  const StrSlice path = file_name.ptr && file_name.len > 0 ? file_name : LogFilePath();
+
+  const i16 slot = FileOpen(path, kOpenPlain);
+  if (slot < 0) {
+    const u16 code = ErrMsgAppend(kErrFileNotFound, path, false);
+    WorkMark(m);
+    return code;
+  }
+
+  const StrSlice date = DateFormat(DateToText(DateToday()), kDateFull);
+  const StrSlice time = TimeToText(TimeNow(), kTimeSeparators);
+  const StrSlice head = StrFormatV(kEntryHeadMax, kEntryHead, date, time, kEntryUser);
+  const StrSlice body = LineText(text);
+
+  const u16 s = static_cast<u16>(slot);
+  bool ok = head.ptr != nullptr;
+  ok = ok && PutAtEnd(s, head);
+  ok = ok && PutAtEnd(s, body);
+  ok = ok && PutAtEnd(s, Lit(kEntryTail, sizeof kEntryTail - 1));
+  FileClose(s);
+
+  WorkMark(m);
+  return ok ? 0 : kErrFileIO;
+}
+
+}  // namespace vk
