@@ -1,0 +1,400 @@
+#include "script/sortlist.h"
+
+#include <cstring>
+
+#include "runtime/error.h"
+#include "runtime/list.h"
+#include "runtime/memory.h"
+#include "runtime/scratch.h"
+#include "runtime/str.h"
+#include "script/valtable.h"
+
+namespace vk {
+
+namespace {
+
+// The true state of one list. A record is valid only while it agrees with
+// its slot on everything but the cursor and the error field.
+struct SortSlot {
+  u8* block;  // null = free slot
+  u32 serial;
+  u16 used;
+  u16 capacity;
+  u16 key_len;
+  u16 width;
+  u16 count;
+  u8 flags;
+};
+
+SortSlot g_slots[kSortListSlots];
+// Serial numbers are never reused within a process, so a handle from a
+// freed list cannot match a later list that takes the same slot.
+u32 g_serial = 0;
+
+u32 NextSerial() {
+  if (++g_serial == 0) ++g_serial;
+  return g_serial;
+}
+
+// The slot of a valid record, or null. The block must still be a tracked
+// block of the sorted-list owner: after a forced memory release the table
+// may remember blocks that are gone.
+SortSlot* SlotOf(const SortList* rec) {
+  if (!rec || rec->serial == 0 || rec->slot >= kSortListSlots) return nullptr;
+  SortSlot* s = &g_slots[rec->slot];
+  if (!s->block || s->serial != rec->serial || s->used != rec->used || s->capacity != rec->capacity ||
+      s->key_len != rec->key_len || s->width != rec->width || s->count != rec->count ||
+      s->flags != rec->flags) {
+    return nullptr;
+  }
+  u16 err = 0;
+  u16 h = MemFindHandle(s->block);
+  MemEntry* e = h == kNotFound ? nullptr : MemEntryGet(h, &err);
+  if (!e || e->owner != kOwnerSortedList) {
+    *s = SortSlot{};
+    return nullptr;
+  }
+  return s;
+}
+
+void SlotToRecord(const SortSlot& s, SortList* rec) {
+  rec->serial = s.serial;
+  rec->used = s.used;
+  rec->capacity = s.capacity;
+  rec->key_len = s.key_len;
+  rec->width = s.width;
+  rec->count = s.count;
+  rec->flags = s.flags;
+}
+
+StrSlice ItemAt(const SortSlot& s, u16 i) {
+  return StrMake(reinterpret_cast<const char*>(s.block) + u32{i} * s.width, s.width);
+}
+
+// The low byte of the move code for a MOVE direction word, from the words
+// of the record-file move keywords; only first, previous, next and last
+// move a list's cursor, every other word gives 255 (no move).
+constexpr const char* kMoveWords = "NEW,TOP,PRV,RLD,NXT,BOT,FND,SVE,INS,DEL,LST,NLS,BLS,IMP,MDE,DDE,PRN,TSL";
+constexpr u8 kNoMove = 0xFF;
+constexpr u8 kMoveCodes[] = {kNoMove, kSortMoveFirst, kSortMovePrev, kNoMove, kSortMoveNext, kSortMoveLast};
+
+u16 MoveCodeOf(StrSlice word) {
+  WorkMarkId m = WorkMark(kMarkQuery);
+  u16 k = ListFind(StrC(kMoveWords), StrCase(StrTrim(word, kTrimBoth), kUpper), ',');
+  WorkMark(m);
+  return k >= 1 && k <= sizeof(kMoveCodes) ? kMoveCodes[k - 1] : kNoMove;
+}
+
+enum : u16 { kCmdSort = 0, kCmdNew = 1, kCmdAdd = 2, kCmdMove = 3, kCmdGet = 4, kCmdKill = 5 };
+constexpr const char* kCommands = "NEW,ADD,MOVE,GET,KILL";
+
+// Argument counts by command, the command itself included.
+struct ArgRange {
+  u16 min;
+  u16 max;
+};
+constexpr ArgRange kArgRanges[] = {{1, 2}, {2, 4}, {3, 3}, {3, 3}, {2, 2}, {2, 2}};
+
+bool IsText(const SortArgs& a, u16 n) { return a.types[n - 1] == 1; }
+
+}  // namespace
+
+SortList SortListNew(u16 width, u16 key_len, u8 flags) {
+  SortList rec{};
+  rec.flags = flags;
+  rec.key_len = width < key_len ? width : key_len;
+  rec.width = width < key_len ? key_len : width;
+  u16 slot = 0;
+  while (slot < kSortListSlots && g_slots[slot].block) ++slot;
+  if (slot == kSortListSlots) {
+    rec.error = kErrOutOfMemory;
+    return rec;
+  }
+  u32 capacity = u32{width} * kSortInitialItems;
+  if (capacity > kMaxText) capacity = kMaxText;
+  if (capacity < 4) capacity = 4;  // never ask for an empty block
+  u8* block = static_cast<u8*>(MemAlloc(kOwnerSortedList, capacity));
+  if (!block) {
+    rec.error = kErrOutOfMemory;
+    return rec;
+  }
+  SortSlot& s = g_slots[slot];
+  s = SortSlot{block, NextSerial(), 0, static_cast<u16>(capacity), rec.key_len, rec.width, 0, flags};
+  rec.slot = slot;
+  SlotToRecord(s, &rec);
+  return rec;
+}
+
+u16 SortListInsert(StrSlice item, SortList* rec) {
+  SortSlot* s = SlotOf(rec);
+  if (!s) return kErrSyntax;
+  if (!item.ptr || item.len > s->width) return kErrData;
+  const u32 need = (u32{s->count} + 1) * s->width;
+  if (s->count == 0xFFFF || need > kMaxText) return kErrStringTooLong;
+
+  WorkMarkId m = WorkMark(kMarkQuery);
+  // The item left-justified and blank-filled to the width.
+  char* padded = WorkAllocRaw(s->width, ' ');
+  if (!padded && s->width) {
+    WorkMark(m);
+    return kErrOutOfMemory;
+  }
+  if (item.len) std::memcpy(padded, item.ptr, item.len);
+  const StrSlice key = StrMake(padded ? padded : "", s->key_len);
+
+  // Walk while the items sort before the new one; an equal key stops the
+  // walk and the new item goes right after the item that stopped it.
+  const int direction = (s->flags & kSortDescending) ? 1 : -1;
+  u16 at = 0;
+  int cmp = direction;
+  while (at < s->count) {
+    cmp = StrCompare(StrMake(ItemAt(*s, at).ptr, s->key_len), key);
+    if (cmp != direction) break;
+    ++at;
+  }
+  if (at < s->count && cmp == 0) {
+    if (s->flags & kSortUnique) {
+      WorkMark(m);
+      return kSortDuplicate;
+    }
+    ++at;
+  }
+
+  if (need > s->capacity) {
+    u32 grown = need * 2;
+    if (grown > kMaxText) grown = kMaxText;
+    u8* block = static_cast<u8*>(MemRealloc(kOwnerSortedList, s->block, s->used, grown));
+    if (!block) {
+      WorkMark(m);
+      rec->error = kErrOutOfMemory;
+      return kErrOutOfMemory;
+    }
+    s->block = block;
+    s->capacity = static_cast<u16>(grown);
+  }
+  const u32 offset = u32{at} * s->width;
+  if (s->used > offset) std::memmove(s->block + offset + s->width, s->block + offset, s->used - offset);
+  if (s->width) std::memcpy(s->block + offset, padded, s->width);
+  s->count = static_cast<u16>(s->count + 1);
+  s->used = static_cast<u16>(need);
+  s->serial = NextSerial();
+  WorkMark(m);
+  SlotToRecord(*s, rec);
+  rec->error = 0;
+  return 0;
+}
+
+u16 SortListMove(u16 code, SortList* rec) {
+  const SortSlot* s = SlotOf(rec);
+  if (!s) return kErrSyntax;
+  u16 cursor = rec->cursor;
+  switch (code & kSortMoveMask) {
+    case kSortMoveNext: cursor = static_cast<u16>(cursor + 1); break;
+    case kSortMovePrev: cursor = static_cast<u16>(cursor - 1); break;
+    case kSortMoveLast: cursor = static_cast<u16>(s->count - 1); break;
+    case kSortMoveFirst: cursor = 0; break;
+    default: break;
+  }
+  // Unsigned: moving back from the first item counts as outside too.
+  if (cursor >= s->count) {
+    rec->cursor = s->count ? static_cast<u16>(s->count - 1) : 0;
+    return kSortOutside;
+  }
+  rec->cursor = cursor;
+  return 0;
+}
+
+StrSlice SortListGet(u16 code, SortList* rec) {
+  u16 st = SortListMove(code, rec);
+  if (st == kErrSyntax) return StrErrorSlice(kErrSyntax);
+  if (st == kSortOutside) return WorkReturn(WorkMark(kMarkQuery), "", 0);
+  return StrDup(ItemAt(g_slots[rec->slot], rec->cursor));
+}
+
+u16 SortListFree(SortList* rec) {
+  SortSlot* s = SlotOf(rec);
+  if (!s) return kErrSyntax;
+  u16 st = MemFree(kOwnerSortedList, s->block);
+  *s = SortSlot{};
+  return st;
+}
+
+u16 SortListFreeAll() {
+  u16 first = 0;
+  for (SortSlot& s : g_slots) {
+    if (!s.block) continue;
+    // Only blocks that are still tracked lists are freed.
+    u16 h = MemFindHandle(s.block);
+    u16 err = 0;
+    MemEntry* e = h == kNotFound ? nullptr : MemEntryGet(h, &err);
+    if (e && e->owner == kOwnerSortedList) {
+      u16 st = MemFree(kOwnerSortedList, s.block);
+      if (st && !first) first = st;
+    }
+    s = SortSlot{};
+  }
+  return first;
+}
+
+StrSlice SortListSortText(StrSlice text, u8 flags) {
+  if (!text.ptr) return text;
+  const char sep = (flags & kSortNulSep) ? '\0' : ',';
+  const u16 items = ListCount(text, sep);
+  WorkMarkId m = WorkMark(kMarkQuery);
+
+  // Items are inserted as they stand, quotes included, so the width counts
+  // the quotes too: every item fits.
+  u16 width = 0;
+  for (u16 k = 1; k <= items; ++k) {
+    u16 len = ListItem(text, sep, k).len;
+    if (len > width) width = len;
+  }
+  SortList rec = SortListNew(width, width, flags);
+  if (rec.error) return WorkReturn(m, StrErrorSlice(rec.error));
+
+  u16 st = 0;
+  for (u16 k = 1; k <= items && st < kFirstError; ++k) st = SortListInsert(ListItem(text, sep, k), &rec);
+
+  StrSlice out = StrErrorSlice(st);
+  if (st < kFirstError) {
+    // Empty items are left out, so the separator only stands between two
+    // non-empty items; the joined length is known before it is built.
+    const SortSlot& s = g_slots[rec.slot];
+    u32 total = 0;
+    u16 parts = 0;
+    for (u16 i = 0; i < s.count; ++i) {
+      StrSlice it = ItemAt(s, i);
+      if (flags & kSortTrimItems) it = StrTrimSet(it, kTrimRight, StrMake(" ", 1));
+      if (it.len == 0) continue;
+      total += it.len + (parts ? 1u : 0u);
+      ++parts;
+    }
+    char* buf = total > kMaxText ? nullptr : WorkAllocRaw(static_cast<u16>(total), kNoFill);
+    if (total > kMaxText) {
+      out = StrErrorSlice(kErrStringTooLong);
+    } else if (!buf && total) {
+      out = StrErrorSlice(kErrOutOfMemory);
+    } else {
+      // Walk with the cursor, first item to the last.
+      u32 pos = 0;
+      for (u16 mv = SortListMove(kSortMoveFirst, &rec); mv == 0; mv = SortListMove(kSortMoveNext, &rec)) {
+        StrSlice it = ItemAt(s, rec.cursor);
+        if (flags & kSortTrimItems) it = StrTrimSet(it, kTrimRight, StrMake(" ", 1));
+        if (it.len == 0) continue;
+        if (pos) buf[pos++] = sep;
+        std::memcpy(buf + pos, it.ptr, it.len);
+        pos += it.len;
+      }
+      out = StrMake(buf ? buf : "", total);
+    }
+  }
+  SortListFree(&rec);
+  return WorkReturn(m, out);
+}
+
+u16 FnSort(const SortArgs& a) {
+  WorkMarkId m = WorkMark(kMarkQuery);
+  const StrSlice empty = StrMake("", 0);
+  if (a.count == 0 || a.count > kSortMaxArgs) {
+    WorkReturn(m, empty);
+    return kErrSyntax;
+  }
+  const u16 cmd = IsText(a, 1) ? ListFind(StrC(kCommands), a.texts[0], ',') : u16{kCmdSort};
+  if (!IsText(a, 1) || a.count < kArgRanges[cmd].min || a.count > kArgRanges[cmd].max) {
+    WorkReturn(m, empty);
+    return kErrSyntax;
+  }
+
+  if (cmd == kCmdSort) {
+    u8 flags = 0;
+    if (a.count == 2) {
+      if (IsText(a, 2)) {
+        WorkReturn(m, empty);
+        return kErrSyntax;
+      }
+      flags = static_cast<u8>(a.numbers[1]);
+    }
+    StrSlice r = SortListSortText(a.texts[0], flags);
+    if (!r.ptr) {
+      WorkReturn(m, empty);
+      return StrError(r);
+    }
+    return 0;
+  }
+
+  if (cmd == kCmdNew) {
+    for (u16 n = 2; n <= a.count; ++n) {
+      if (IsText(a, n)) {
+        WorkReturn(m, empty);
+        return kErrSyntax;
+      }
+    }
+    const u16 width = static_cast<u16>(a.numbers[1]);
+    const u16 key = a.count >= 3 ? static_cast<u16>(a.numbers[2]) : 0;
+    const u8 flags = a.count >= 4 ? static_cast<u8>(a.numbers[3]) : 0;
+    SortList rec = SortListNew(width, key, flags);
+    if (rec.error) {
+      WorkReturn(m, empty);
+      return rec.error;
+    }
+    WorkReturn(m, reinterpret_cast<const char*>(&rec), kSortHandleLen);
+    return 0;
+  }
+
+  // The other commands work on a handle; it is copied, since its text need
+  // not be aligned.
+  SortList rec{};
+  if (!IsText(a, 2) || a.texts[1].len != kSortHandleLen || !a.texts[1].ptr) {
+    WorkReturn(m, empty);
+    return kErrSyntax;
+  }
+  std::memcpy(&rec, a.texts[1].ptr, kSortHandleLen);
+
+  u16 st = 0;
+  switch (cmd) {
+    case kCmdAdd: {
+      if (!IsText(a, 3)) {
+        st = kErrSyntax;
+        break;
+      }
+      const SortList before = rec;
+      st = SortListInsert(a.texts[2], &rec);
+      if (st == kErrSyntax) break;
+      // A refused item leaves the handle as it was (a memory failure keeps
+      // its error code in it).
+      if (st != 0 && st != kErrOutOfMemory) rec = before;
+      WorkReturn(m, reinterpret_cast<const char*>(&rec), kSortHandleLen);
+      return st;
+    }
+    case kCmdMove: {
+      const u16 code = IsText(a, 3) ? MoveCodeOf(a.texts[2]) : static_cast<u16>(a.numbers[2] & 0xFF);
+      const u16 mv = SortListMove(code, &rec);
+      if (mv == kErrSyntax) {
+        st = mv;
+        break;
+      }
+      SysVarSet(kSysIer, mv);
+      WorkReturn(m, reinterpret_cast<const char*>(&rec), kSortHandleLen);
+      return 0;
+    }
+    case kCmdGet: {
+      StrSlice item = SortListGet(kSortMoveNone, &rec);
+      if (!item.ptr) {
+        st = StrError(item);
+        break;
+      }
+      WorkReturn(m, item);
+      return 0;
+    }
+    case kCmdKill:
+      st = SortListFree(&rec);
+      break;
+    default:
+      st = kErrSyntax;
+      break;
+  }
+  WorkReturn(m, empty);
+  return st;
+}
+
+}  // namespace vk
