@@ -1,0 +1,489 @@
+#include "script/eval.h"
+
+#include <cstring>
+
+#include "runtime/error.h"
+#include "runtime/scratch.h"
+#include "runtime/str.h"
+#include "runtime/stubs.h"
+#include "runtime/varstore.h"
+#include "script/exprtables.h"
+#include "script/funcdispatch.h"
+#include "script/numtext.h"
+#include "script/valtable.h"
+#include "script/variables.h"
+
+namespace vk {
+
+namespace {
+
+__extension__ typedef __int128 i128;
+
+// Current nesting of operands, operator loops and the evaluations inside
+// them. Every recursion of the evaluator passes through one of the two.
+u16 g_depth = 0;
+
+bool DepthEnter() {
+  if (g_depth >= kExprMaxDepth) return false;
+  ++g_depth;
+  return true;
+}
+
+void DepthLeave() { --g_depth; }
+
+// Leaves only the newest entry above mark.
+void KeepTop(WorkMarkId mark) {
+  if (WorkMark(kMarkQuery) > mark + 1) WorkReturn(mark, WorkTop());
+}
+
+bool Fits(i128 v) { return v >= INT64_MIN && v <= INT64_MAX; }
+
+i128 Abs128(i128 v) { return v < 0 ? -v : v; }
+
+// a / b rounded half away from zero; 0 for a zero divisor.
+i128 RoundDiv(i128 a, i128 b) {
+  if (b == 0) return 0;
+  i128 q = a / b;
+  const i128 r = Abs128(a % b);
+  if (r >= Abs128(b) - r) q += ((a < 0) != (b < 0)) ? -1 : 1;
+  return q;
+}
+
+i128 Pow10(u16 n) {
+  i128 p = 1;
+  while (n--) p *= 10;
+  return p;
+}
+
+u8 UpperAscii(char c) {
+  const u8 b = static_cast<u8>(c);
+  return (b >= 'a' && b <= 'z') ? static_cast<u8>(b - ('a' - 'A')) : b;
+}
+
+// Whether pattern occurs in text, letter case ignored; the empty pattern
+// occurs in every text.
+bool ContainsNoCase(StrSlice text, StrSlice pattern) {
+  if (pattern.len > text.len) return false;
+  for (u32 i = 0; i + pattern.len <= text.len; ++i) {
+    u16 k = 0;
+    while (k < pattern.len && UpperAscii(text.ptr[i + k]) == UpperAscii(pattern.ptr[k])) ++k;
+    if (k == pattern.len) return true;
+  }
+  return false;
+}
+
+bool IsComparison(u16 op) { return op >= kOpGt && op <= kOpNe; }
+
+bool CompareHolds(u16 op, int c) {
+  switch (op) {
+    case kOpGt: return c > 0;
+    case kOpLt: return c < 0;
+    case kOpEq: return c == 0;
+    case kOpGe: return c >= 0;
+    case kOpLe: return c <= 0;
+    case kOpNe: return c != 0;
+    default: return false;
+  }
+}
+
+// The operand's whole text for the error detail: with its (...) part.
+StrSlice OperandText(const ExprCursor& c) {
+  u32 n = c.operand_len;
+  if (c.cls & (kCallFlags | kClassSubExpr)) n += u32{c.inner} + 2;
+  if (u32{c.start} + n > c.length) n = c.length > c.start ? c.length - c.start : 0;
+  return StrSlice{c.text + c.start, static_cast<u16>(n)};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- entry points
+
+u16 ExprEval(StrSlice text) {
+  const WorkMarkId outer = WorkMark(kMarkQuery);
+  ExprCursor c = ExprCursorInit(text);
+  if (c.status) {
+    WorkMark(outer);
+    return c.status;
+  }
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  if (u16 err = WorkPush("", 0)) {
+    WorkMark(outer);
+    return ErrSet(kErrFirst, kWhereExprExec, err, err);
+  }
+
+  u16 stmt_start = 0;
+  do {
+    c.status = 0;
+    stmt_start = c.pos;
+    c = ExprOperand(c);
+    c = ExprBinaryOps(c, 0);
+    KeepTop(mark);
+  } while (c.pos < c.length && c.status != kErrCancelled && c.status < kFirstError);
+
+  const bool is_text = (c.cls & kClassTextBit) != 0;
+  if (is_text && c.status == kWarnAtypical) {
+    WorkReturn(mark, "", 0);
+    c.status = 0;
+  }
+  ErrSet(kErrFirst, kWhereExprExec, c.status, c.status);
+  if (c.status >= kFirstError) {
+    u32 n = c.length - stmt_start;
+    const u32 limit = text.len > stmt_start ? text.len - stmt_start : 0;
+    if (n > limit) n = limit;
+    ErrMsgAppend(c.status, StrSlice{c.text + stmt_start, static_cast<u16>(n)}, true);
+  }
+  WorkReturn(outer, WorkTop());
+  if (c.status != 0 && c.status != kErrEmptyExpr) return c.status;
+  return is_text ? kResultText : 0;
+}
+
+StrSlice ExprEvalStr(StrSlice text) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  const u16 r = ExprEval(text);
+  if (r == 0) return WorkReturn(mark, FixToText(ValueNumber(WorkTop())));
+  if (r == kResultText) return WorkReturn(mark, WorkTop());
+  WorkMark(mark);
+  return StrErrorSlice(r);
+}
+
+i16 ExprEvalInt(StrSlice text) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  i16 v = 0;
+  if (ExprEval(text) == 0) {
+    v = static_cast<i16>(RoundDiv(ValueNumber(WorkTop()), NumScaleFactor()));
+  }
+  WorkMark(mark);
+  return v;
+}
+
+u16 ExprEvalCond(StrSlice text) {
+  if (text.ptr && text.len == 0) return 1;
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  const u16 r = ExprEval(text);
+  u16 cond = 0;
+  if (r == 0) {
+    cond = ValueNumber(WorkTop()) != 0 ? 1 : 0;
+  } else if (r >= kFirstWarning) {
+    cond = r;
+  }
+  WorkMark(mark);
+  return cond;
+}
+
+u16 ExprExec(StrSlice text) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  const u16 r = ExprEval(text);
+  WorkMark(mark);
+  return r >= kFirstError ? r : 0;
+}
+
+// ---------------------------------------------------------------- arguments
+
+FuncArgTypes FuncArgsCollect(ExprCursor call, u16 max, ExprCursor* out) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  ExprCursor a = ExprCursorSet(call);
+  u16 types[kFuncMaxArgs];
+  u16 n = 0;
+  while (n < kFuncMaxArgs && n < max && a.pos < a.length && a.status == 0) {
+    a = ExprOperand(a);
+    a = ExprBinaryOps(a, 0);
+    if (a.status < kFirstError) {
+      static constexpr char kOmitted[] = {kArgOmitted};
+      const StrSlice v = a.status == kErrEmptyExpr ? StrSlice{kOmitted, 1} : WorkTop();
+      types[n++] = a.status == kErrEmptyExpr ? 0 : static_cast<u16>(a.cls & kClassTextBit);
+      a.status = VarPush(kGroupFuncArgs, v);
+    }
+    WorkMark(mark);
+  }
+  if (out) *out = a;
+  if (a.status && n > 0) return StrErrorSlice(a.status);
+  return WorkReturn(mark, reinterpret_cast<const char*>(types), static_cast<u16>(n * sizeof(u16)));
+}
+
+u16 ExprIndexParse(ExprCursor call, u16* idx, u16* status) {
+  *status = 0;
+  const u16 before = VarCount(kGroupFuncArgs);
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  ExprCursor after{};
+  const FuncArgTypes types = FuncArgsCollect(call, kArrayMaxDims, &after);
+  u16 count = 0;
+  if (after.status >= kFirstError) {
+    *status = after.status;
+  } else if (types.ptr) {
+    count = VarIndexTake(types, idx);
+  }
+  VarStackTrim(kGroupFuncArgs, before);
+  WorkMark(mark);
+  return count;
+}
+
+// ---------------------------------------------------------------- operands
+
+ExprCursor ExprOperand(ExprCursor c) {
+  const bool after_assign = c.op == kOpAssign;
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  c = ExprNextToken(c);
+  // An assignment target is not read: the assignment uses its name.
+  if (c.status || c.op == kOpAssign) return c;
+  if (!DepthEnter()) {
+    c.status = ErrMsgAppend(kErrOutOfMemory, OperandText(c), true);
+    return c;
+  }
+  const StrSlice operand{c.text + c.start, c.operand_len};
+  u16 st = 0;
+  if (c.cls & kClassSubExpr) {
+    const u16 r = ExprEval(StrSlice{c.text + c.start + 1, c.inner});
+    c.cls = r;
+    st = r > kResultText ? r : 0;
+  } else if (c.operand_len == 0) {
+    st = ValuePushRaw(0);
+    if (st == 0) st = kErrEmptyExpr;
+  } else if (c.cls & kCallUser) {
+    st = ExprUserCall(operand, c);
+  } else if (c.cls & kCallBuiltin) {
+    st = FuncCall(c);
+  } else if (c.cls & kClassField) {
+    st = ExprBraceOperand(operand);
+  } else if (c.cls & kClassVarBit) {
+    st = VarValuePush(operand);
+  } else if (c.cls & kClassTextBit) {
+    st = StrError(StrNormalize(operand));
+  } else if (c.cls) {
+    st = kErrSyntax;
+  } else {
+    st = ExprConstOrNumber(operand);
+  }
+  if (st == kWarnAtypical && after_assign) st = kErrTypeMismatch;
+  if (st >= kFirstError) ErrMsgAppend(st, OperandText(c), true);
+  KeepTop(mark);
+  c.status = st;
+  DepthLeave();
+  return c;
+}
+
+u16 ExprConstOrNumber(StrSlice operand) {
+  if (operand.len > 1 && operand.ptr[0] == '.' && static_cast<u8>(operand.ptr[1]) > '@') {
+    const StrSlice name{operand.ptr + 1, static_cast<u16>(operand.len - 1)};
+    i16 value = 0;
+    if (ExprDotConstFind(name, &value)) return ValuePushInt(value);
+    // An unknown dot name is read as the number after the dot: 0.
+    return ValuePushDecimal(name);
+  }
+  return ValuePushDecimal(operand);
+}
+
+u16 ExprUserCall(StrSlice operand, ExprCursor c) {
+  u16 idx[kArrayMaxDims] = {};
+  u16 st = 0;
+  if (operand.ptr[0] != '_') {
+    // An array element: the name with its '(' names the array.
+    const u16 count = ExprIndexParse(c, idx, &st);
+    if (st) return st;
+    return VarArrayGetAt(StrSlice{operand.ptr, static_cast<u16>(operand.len + 1)}, count, idx);
+  }
+  // A function of the embedding application. Without one the call is an
+  // error: it must not pass an older value off as its result.
+  const auto hook = reinterpret_cast<ExprCallHook>(LibHookGet(kHookUserCall));
+  if (!hook) return kErrSyntax;
+  const u16 count = ExprIndexParse(c, idx, &st);
+  if (st) return st;
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  const StrSlice r = hook(operand, count, idx);
+  st = StrError(r);
+  if (st == 0) st = ValuePushTyped(VarTypeOf(operand), r);
+  if (st == 0) {
+    WorkReturn(mark, WorkTop());
+  } else {
+    WorkMark(mark);
+  }
+  return st;
+}
+
+u16 ExprBraceOperand(StrSlice) {
+  // The data-file layer is absent, so every field reference is empty: it
+  // names no field and file 0, whose number is the value.
+  return WorkPush("0", 1);
+}
+
+// ---------------------------------------------------------------- operators
+
+ExprCursor ExprBinaryOps(ExprCursor l, u16 floor) {
+  if (!DepthEnter()) {
+    l.status = kErrOutOfMemory;
+    return l;
+  }
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  while (l.status < kFirstError && l.op != kOpNone && l.prec >= floor) {
+    KeepTop(mark);
+    const StrSlice left = WorkTop();
+    const bool left_text = (l.cls & kClassTextBit) != 0;
+    ExprCursor r = ExprOperand(l);
+    if (r.status == kErrEmptyExpr && (left_text || r.op == kOpNone)) {
+      // An empty operand may only stand before another operator.
+      r.status = kErrSyntax;
+    } else {
+      // Higher precedence on the right binds first; an empty operand takes
+      // every following operator of at least its own precedence with it.
+      while (r.status < kFirstError && (r.prec > l.prec || (r.operand_len == 0 && r.inner == 0))) {
+        if (r.op == kOpNone) {
+          r.status = kErrSyntax;
+          break;
+        }
+        r = ExprBinaryOps(r, r.prec);
+      }
+    }
+    if (r.status == 0) {
+      const bool right_text = (r.cls & kClassTextBit) != 0;
+      if (l.op == kOpAssign) {
+        r.status = ExprAssign(l, r, true);
+      } else if (!left_text && !right_text) {
+        r = ExprNumOp(ValueNumber(left), r, l.op);
+      } else if (left_text && right_text) {
+        r = ExprStrOp(left, r, l.op);
+      } else if (!left_text && (l.cls & kClassFieldText) == kClassField) {
+        // A numeric field on the left reads the text on the right as a number.
+        r.status = ValuePushDecimal(WorkTop());
+        if (r.status == 0) r = ExprNumOp(ValueNumber(left), r, l.op);
+      } else {
+        r.status = kErrTypeMismatch;
+      }
+    }
+    l = r;
+  }
+  KeepTop(mark);
+  l.cls &= kClassTextBit;
+  DepthLeave();
+  return l;
+}
+
+ExprCursor ExprNumOp(i64 left, ExprCursor r, u16 op) {
+  const i128 a_raw = left;
+  const i128 b_raw = ValueNumber(WorkTop());
+  const i128 s = NumScaleFactor();
+  const i128 a = a_raw / s;  // integer parts, truncated toward zero
+  const i128 b = b_raw / s;
+  i128 v = 0;
+  switch (op) {
+    case kOpMul: v = RoundDiv(a_raw * b_raw, s); break;
+    case kOpDiv: v = b_raw == 0 ? 0 : RoundDiv(s * a_raw, b_raw); break;
+    case kOpDecimals: {
+      // B decimals: fewer than the scale's round A to a multiple of the
+      // dropped unit, keeping the scale; as many or more leave A as it is.
+      const i128 d = NumPrecis();
+      const i128 n = b;
+      if (n >= d) {
+        v = a_raw;
+      } else {
+        constexpr i128 kBeyond = 20;  // 10^20 exceeds twice any 64-bit value
+        const i128 drop = d - n;
+        const i128 unit = Pow10(static_cast<u16>(drop > kBeyond ? kBeyond : drop));
+        v = RoundDiv(a_raw, unit) * unit;
+      }
+      break;
+    }
+    case kOpPercent: v = RoundDiv(RoundDiv(a_raw * b_raw, 100), s); break;
+    case kOpLessPercent: v = a_raw - RoundDiv(RoundDiv(a_raw * b_raw, 100), s); break;
+    case kOpAdd: v = a_raw + b_raw; break;
+    case kOpSub: v = a_raw - b_raw; break;
+    case kOpGt: case kOpLt: case kOpEq: case kOpGe: case kOpLe: case kOpNe: {
+      const int c = a_raw < b_raw ? -1 : (a_raw > b_raw ? 1 : 0);
+      v = CompareHolds(op, c) ? s : 0;
+      break;
+    }
+    case kOpBitAnd: v = s * (a & b); break;
+    case kOpBitOr:
+    case kOpBitOrAt: v = (a & b) == 0 ? s * (a | b) : 0; break;
+    case kOpAnd: v = (a_raw != 0 && b_raw != 0) ? s : 0; break;
+    case kOpOr: v = (a_raw != 0 || b_raw != 0) ? s : 0; break;
+    case kOpDisjoint: v = ((a | b) != 0 && (a & b) == 0) ? s : 0; break;
+    default:
+      r.status = kErrSyntax;
+      return r;
+  }
+  r.cls &= static_cast<u16>(~kClassTextBit);
+  // A result beyond 64 bits is refused, never wrapped.
+  r.status = Fits(v) ? ValuePushRaw(static_cast<i64>(v)) : u16{kErrStringTooLong};
+  return r;
+}
+
+ExprCursor ExprStrOp(StrSlice left, ExprCursor r, u16 op) {
+  const StrSlice right = WorkTop();
+  if (op == kOpAdd) {
+    r.status = WorkPushConcat(left, right);
+    r.cls |= kClassTextBit;
+  } else if (IsComparison(op)) {
+    const bool holds = CompareHolds(op, ExprStrCompare(left, right, op));
+    r.status = ValuePushRaw(holds ? NumScaleFactor() : 0);
+    r.cls &= static_cast<u16>(~kClassTextBit);
+  } else {
+    r.status = kErrSyntax;
+  }
+  return r;
+}
+
+i16 ExprStrCompare(StrSlice left, StrSlice right, u16 op) {
+  if (!left.ptr) left = StrSlice{"", 0};
+  if (!right.ptr) right = StrSlice{"", 0};
+  const int plain = StrCompare(left, right);
+  if (op != kOpEq || plain == 0 || SysVarTest(kSysAuxstat, kAuxNoWildcard)) return static_cast<i16>(plain);
+  const void* star = right.len ? std::memchr(right.ptr, '*', right.len) : nullptr;
+  if (!star) return static_cast<i16>(plain);
+  const u16 k = static_cast<u16>(static_cast<const char*>(star) - right.ptr);
+  if (k > 0) {
+    // "abc*": the texts' first k bytes, letter case ignored.
+    for (u16 i = 0; i < k; ++i) {
+      if (i >= left.len) return -1;
+      const u8 x = UpperAscii(left.ptr[i]);
+      const u8 y = UpperAscii(right.ptr[i]);
+      if (x != y) return x < y ? -1 : 1;
+    }
+    return 0;
+  }
+  // "*abc": contains, up to the next '*', letter case ignored.
+  StrSlice pattern{right.ptr + 1, static_cast<u16>(right.len - 1)};
+  if (const void* next = pattern.len ? std::memchr(pattern.ptr, '*', pattern.len) : nullptr) {
+    pattern.len = static_cast<u16>(static_cast<const char*>(next) - pattern.ptr);
+  }
+  return ContainsNoCase(left, pattern) ? 0 : 1;
+}
+
+// ---------------------------------------------------------------- assignment
+
+u16 ExprAssign(ExprCursor target, ExprCursor value, bool release) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  u16 st = 0;
+  if (value.op == kOpAssign) {
+    // a=b=x: the middle name first receives the operand after its '='.
+    const ExprCursor next = ExprOperand(value);
+    st = next.status >= kFirstError ? next.status : ExprAssign(value, next, false);
+  }
+  if (st == 0) {
+    const StrSlice name{target.text + target.start, target.operand_len};
+    const StrSlice v = WorkTop();
+    bool declared = false;
+    if (target.cls & kCallBuiltin) {
+      declared = VarDeclare(name);
+      if (!declared) st = kErrSyntax;
+    }
+    if (st) {
+      // nothing to store into
+    } else if (((target.cls & kCallUser) || declared) && name.len > 0) {
+      u16 idx[kArrayMaxDims] = {};
+      const u16 count = ExprIndexParse(target, idx, &st);
+      if (st == 0) st = VarArraySetAt(StrSlice{name.ptr, static_cast<u16>(name.len + 1)}, v, count, idx);
+    } else if (target.cls & kClassField) {
+      const StrSlice text = (value.cls & kClassTextBit) ? v : FixToText(ValueNumber(v));
+      st = BufferFldPutExp(0, 0, text);
+    } else if (!(target.cls & kClassVarBit)) {
+      st = kErrSyntax;
+    } else if ((target.cls & kClassTextBit) == (value.cls & kClassTextBit)) {
+      st = VarAssign(name, v);
+    } else {
+      st = kErrTypeMismatch;
+    }
+  }
+  if (release) KeepTop(mark);
+  return st;
+}
+
+}  // namespace vk

@@ -1,0 +1,45 @@
+// A fixture that starts the library as the application does (memory, value
+// tables, system variables), with helpers that evaluate an expression and
+// read back its value.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "runtime/scratch.h"
+#include "runtime_fixture.h"
+#include "runtime/slice.h"
+#include "script/eval.h"
+#include "script/valtable.h"
+#include "script/variables.h"
+
+struct InterpTest : ::testing::Test {
+  void SetUp() override { ASSERT_EQ(vk::SysVarInit(), 0); }
+
+  // The result code of the expression and, in *raw, its number (raw,
+  // scaled); the scratch stack is left as it was.
+  static vk::u16 Eval(const std::string& expr, vk::i64* raw = nullptr, std::string* text = nullptr) {
+    const vk::WorkMarkId mark = vk::WorkMark(vk::kMarkQuery);
+    const vk::u16 rc = vk::ExprEval(vk::StrSlice{expr.data(), static_cast<vk::u16>(expr.size())});
+    const vk::StrSlice top = vk::WorkTop();
+    if (raw) *raw = vk::ValueNumber(top);
+    if (text) *text = std::string(top.ptr, top.len);
+    vk::WorkMark(mark);
+    return rc;
+  }
+  // The number the expression gives, raw; a failing test when it is no
+  // number.
+  static vk::i64 Num(const std::string& expr) {
+    vk::i64 raw = 0;
+    EXPECT_EQ(Eval(expr, &raw), 0) << expr;
+    return raw;
+  }
+  static std::string Text(const std::string& expr) {
+    std::string text;
+    EXPECT_EQ(Eval(expr, nullptr, &text), 1) << expr;
+    return text;
+  }
+};
+
+inline vk::StrSlice Sl(const std::string& s) { return vk::StrSlice{s.data(), static_cast<vk::u16>(s.size())}; }
