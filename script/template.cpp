@@ -1,0 +1,215 @@
+#include "script/template.h"
+
+#include <cstring>
+
+#include "runtime/appenv.h"
+#include "runtime/error.h"
+#include "runtime/list.h"
+#include "runtime/memory.h"
+#include "runtime/os.h"
+#include "runtime/scratch.h"
+#include "runtime/str.h"
+#include "runtime/varstore.h"
+#include "script/eval.h"
+#include "script/lexer.h"
+#include "script/numtext.h"
+
+namespace vk {
+
+namespace {
+
+template <unsigned N>
+constexpr StrSlice Lit(const char (&z)[N]) {
+  return StrSlice{z, static_cast<u16>(N - 1)};
+}
+
+constexpr StrSlice kEmpty{"", 0};
+
+bool IsEmptyText(StrSlice s) { return s.ptr && s.len == 0; }
+
+// A named parameter of the stored command line (identity entry 1), by the
+// parameter-text rules: a quoted value keeps its case, an unquoted one is
+// upper-cased. When the name as given finds nothing it is tried once more
+// wholly upper-cased (first byte 'a' or above, read signed) or else wholly
+// lower-cased.
+StrSlice CommandLineValue(StrSlice name) {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  StrSlice v = StrGetParam(VarGet(kGroupIdentity, kIdCommandLine), name);
+  if (IsEmptyText(v) && name.len) {
+    WorkMark(m);
+    const u16 mode = static_cast<signed char>(name.ptr[0]) >= 'a' ? kUpper : kLower;
+    const StrSlice other = StrCase(name, mode);
+    if (StrError(other)) return WorkReturn(m, other);
+    v = StrGetParam(VarGet(kGroupIdentity, kIdCommandLine), other);
+  }
+  return WorkReturn(m, v);
+}
+
+// The first non-empty of the three key lookups, or the empty text; an error
+// slice when a lookup could not be made.
+StrSlice KeyValue(StrSlice key, StrSlice defaults) {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  StrSlice v = StrGetParam(defaults, key);
+  if (IsEmptyText(v)) v = CommandLineValue(key);
+  if (IsEmptyText(v)) v = OsEnvGet(key);
+  return WorkReturn(m, v);
+}
+
+// The field evaluated as an expression: a number as its text (with "0"
+// for the empty text unless kTplEmptyNum), a text unchanged, any other
+// result as an error slice carrying it.
+StrSlice EvalValue(StrSlice field, u16 flags) {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  const u16 r = ExprEval(field);
+  if (r == kResultText) return WorkReturn(m, WorkTop());
+  if (r != kOk) {
+    WorkMark(m);
+    return StrErrorSlice(r);
+  }
+  StrSlice v = FixToText(ValueNumber(WorkTop()));
+  if (IsEmptyText(v) && !(flags & kTplEmptyNum)) v = Lit("0");
+  return WorkReturn(m, v);
+}
+
+// Walks the text for the escape and, when out is given, writes the result
+// there. Returns the result's length (which may pass 65535).
+u32 EscapeWalk(StrSlice text, StrSlice escape, StrSlice replacement, u16 plain, char* out) {
+  u32 from = 0;
+  u32 n = 0;
+  auto put = [&](const char* p, u32 count) {
+    if (out && count) std::memcpy(out + n, p, count);
+    n += count;
+  };
+  while (from < text.len) {
+    // The rest starts outside quotes (it follows an escape found outside
+    // them), so it can be searched as a text of its own.
+    const StrSlice rest{text.ptr + from, static_cast<u16>(text.len - from)};
+    const u16 hit = StrFind(rest, escape, plain);
+    if (hit == kNotFound) break;
+    const u32 at = from + hit;
+    put(text.ptr + from, at - from);
+    const u32 after = at + escape.len;
+    if (after < text.len && text.ptr[after] == escape.ptr[1]) {
+      put(escape.ptr, escape.len);  // the repeated byte is dropped
+      from = after + 1;
+    } else {
+      put(replacement.ptr, replacement.len);
+      from = after;
+    }
+  }
+  put(text.ptr + from, text.len - from);
+  return n;
+}
+
+}  // namespace
+
+StrSlice TplExpand(StrSlice text, u16 flags) { return TplExpandFields(text, flags, kEmpty); }
+
+StrSlice TplExpandWith(StrSlice text, StrSlice defaults) { return TplExpandFields(text, kTplWithFlags, defaults); }
+
+StrSlice TplExpandFields(StrSlice text, u16 flags, StrSlice defaults) {
+  if (StrError(text)) return text;
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  const u16 plain = (flags & kTplPlain) ? kPlain : kQuoteAware;
+  const bool reexpand = (flags & kTplReexpand) != 0;
+  // Without re-expansion every field consumes one of the original text's
+  // ']', so the scan ends by itself; with it, values can bring new fields
+  // without end, so the number of replacements is bounded.
+  u32 budget = reexpand ? u32{StrCount(text, Lit("["), kPlain)} + kTplMaxReexpand : 0;
+  StrSlice cur = text;
+  u32 s = 0;
+  while (s < cur.len) {
+    u16 off = kNotFound;
+    u16 len = 0;
+    StrFindPair(StrSlice{cur.ptr + s, static_cast<u16>(cur.len - s)}, plain, '[', ']', &off, &len);
+    if (off == kNotFound) break;
+    if (reexpand) {
+      if (budget == 0) return WorkReturn(m, ErrSlice(kErrFirst, kWhereNone, kErrLoop, kEmpty));
+      --budget;
+    }
+    const u32 pos = s + off;
+    const StrSlice v = TplFieldValue(StrSlice{cur.ptr + pos, len}, flags, defaults);
+    if (StrError(v)) return WorkReturn(m, v);
+    const StrSlice next = TplSpanReplace(cur, static_cast<u16>(pos), len, v);
+    if (StrError(next)) return WorkReturn(m, next);
+    // Only the newest text is kept, so long templates need no more scratch
+    // than their largest intermediate text.
+    cur = WorkReturn(m, next);
+    if (StrError(cur)) return cur;
+    if (!reexpand) s = pos - 1 + v.len;
+  }
+  if (flags & kTplUnescape) cur = TplUnescape(cur, flags);
+  return WorkReturn(m, cur);
+}
+
+StrSlice TplFieldValue(StrSlice field, u16 flags, StrSlice defaults) {
+  if (StrError(field)) return field;
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  StrSlice v = kEmpty;
+  if (flags & kTplKey) {
+    v = KeyValue(field, defaults);
+    if (StrError(v)) return WorkReturn(m, v);
+  }
+  if (v.len == 0) {
+    if (field.len && field.ptr[field.len - 1] == '%') {
+      v = (flags & kTplKey) ? kEmpty : field;
+    } else {
+      v = EvalValue(field, flags);
+      if (StrError(v)) return WorkReturn(m, v);
+    }
+  }
+  if (!(flags & kTplNoTrim)) v = StrTrim(v, kTrimBoth);
+  if (flags & kTplQuote) v = StrQuote(v, (flags & kTplDoubleQuote) ? '"' : '\'');
+  return WorkReturn(m, v);
+}
+
+StrSlice TplSpanReplace(StrSlice text, u16 pos, u16 len, StrSlice value) {
+  if (StrError(text)) return text;
+  if (StrError(value)) return value;
+  const u32 after = u32{pos} + len + 1;  // first byte behind the ']'
+  if (pos == 0 || after > text.len) return StrErrorSlice(kErrStrOutBound);
+  const u32 head = u32{pos} - 1;
+  const u32 tail = text.len - after;
+  const u32 total = head + value.len + tail;
+  if (total > kMaxText) return StrErrorSlice(kErrStringTooLong);
+  const StrSlice out = WorkAllocSlice(static_cast<u16>(total), kNoFill);
+  if (StrError(out)) return out;
+  char* w = const_cast<char*>(out.ptr);
+  // The sources lie below the new entry, so they cannot overlap it.
+  if (head) std::memcpy(w, text.ptr, head);
+  if (value.len) std::memcpy(w + head, value.ptr, value.len);
+  if (tail) std::memcpy(w + head + value.len, text.ptr + after, tail);
+  return out;
+}
+
+StrSlice TplSubstDollar(StrSlice text, StrSlice value) {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  if (StrReplacePush(text, Lit("[$]"), value, kPlain) != 0) {
+    WorkMark(m);
+    return text;
+  }
+  return WorkTop();
+}
+
+StrSlice TplUnescape(StrSlice text, u16 flags) {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  const StrSlice open = TplReplaceEscaped(text, Lit("\\{"), Lit("["), flags);
+  const StrSlice both = TplReplaceEscaped(open, Lit("\\}"), Lit("]"), flags);
+  return WorkReturn(m, both);
+}
+
+StrSlice TplReplaceEscaped(StrSlice text, StrSlice escape, StrSlice replacement, u16 flags) {
+  if (StrError(text)) return text;
+  if (StrError(escape)) return escape;
+  if (StrError(replacement)) return replacement;
+  const u16 plain = (flags & 0xFF) ? kPlain : kQuoteAware;
+  if (escape.len != 2) return StrDup(text);
+  const u32 total = EscapeWalk(text, escape, replacement, plain, nullptr);
+  if (total > kMaxText) return StrErrorSlice(kErrStringTooLong);
+  const StrSlice out = WorkAllocSlice(static_cast<u16>(total), kNoFill);
+  if (StrError(out)) return out;
+  EscapeWalk(text, escape, replacement, plain, const_cast<char*>(out.ptr));
+  return out;
+}
+
+}  // namespace vk

@@ -1,0 +1,113 @@
+// The progress window through the Qt backend, offscreen: a real
+// QProgressBar, Cancel clicked through the window system, the modal loop
+// that keeps Cancel clickable while a run runs inside a button handler.
+#include <QDialog>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QWindow>
+
+#include "qt_fixture.h"
+#include "runtime/error.h"
+#include "runtime/progress.h"
+
+using namespace vk;
+
+namespace {
+
+QWidget* ProgressWidget() { return UiQtWidget(ProgressStateGet()->window); }
+
+QPushButton* CancelButton() {
+  QWidget* w = ProgressWidget();
+  return w ? w->findChild<QPushButton*>() : nullptr;
+}
+
+// A click as the window system delivers it, so a window blocked by a modal
+// dialog would not receive it.
+void ClickThroughTheWindow(QPushButton* button) {
+  QWidget* top = button->window();
+  ASSERT_NE(top->windowHandle(), nullptr);
+  const QPoint at = button->mapTo(top, button->rect().center());
+  QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+TEST_F(QtUiTest, ProgressWindowHasARealBarAndCancel) {
+  ASSERT_EQ(ProgressOpen(0, 300000), 0);
+  QWidget* w = ProgressWidget();
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("Proceso en progreso....."));
+  EXPECT_EQ(w->width(), 440);
+  auto* bar = w->findChild<QProgressBar*>();
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->geometry(), QRect(20, 10, 400, 17));
+  ASSERT_NE(CancelButton(), nullptr);
+  EXPECT_EQ(CancelButton()->text(), QStringLiteral("Cancelar"));
+
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(ProgressUpdate(300000, 100, L("")), 0);
+  EXPECT_EQ(bar->maximum(), 37500);
+  EXPECT_EQ(bar->value(), 50);
+
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  ClickThroughTheWindow(CancelButton());
+  EXPECT_EQ(ProgressUpdate(300000, 100, L("")), kErrCancelled);
+  EXPECT_EQ(ProgressUpdate(300000, 100, L("")), kErrCancelled);
+  ProgressClose();
+  EXPECT_EQ(ProgressWidget(), nullptr);
+  ASSERT_EQ(ProgressOpen(0, 10), 0);
+  EXPECT_EQ(ProgressUpdate(10, 1, L("")), 0);
+  ProgressClose();
+}
+
+TEST_F(QtUiTest, EscOnTheWindowCancels) {
+  ProgressOpen(0, 10);
+  QTest::keyClick(ProgressWidget(), Qt::Key_Escape);
+  EXPECT_EQ(ProgressUpdate(10, 1, L("")), kErrCancelled);
+  ProgressClose();
+}
+
+TEST_F(QtUiTest, CancelStaysClickableDuringARunInsideAModalDialog) {
+  QDialog dialog;
+  auto* start = new QPushButton(QStringLiteral("Start"), &dialog);
+  int steps = 0;
+  u16 result = 0;
+  QObject::connect(start, &QPushButton::clicked, [&] {
+    ProgressOpen(0, 0);
+    Soon([] {
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(ProgressWidget()));
+      ClickThroughTheWindow(CancelButton());
+    });
+    while (steps < 100000 && (result = ProgressUpdate(0, 1, L(""))) == 0) ++steps;
+    ProgressClose();
+    UiQtEndModal(&dialog, 7);
+  });
+  Soon([start] { start->click(); });
+  EXPECT_EQ(UiQtRunModal(&dialog), 7);
+  EXPECT_EQ(result, kErrCancelled);
+  EXPECT_LT(steps, 100000);
+  EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(QtUiTest, ModalRunEndsWhenTheDialogIsDone) {
+  QDialog dialog;
+  Soon([&] { dialog.accept(); });
+  EXPECT_EQ(UiQtRunModal(&dialog), QDialog::Accepted);
+  Soon([&] { dialog.close(); });
+  EXPECT_EQ(UiQtRunModal(&dialog), QDialog::Rejected);
+}
+
+TEST_F(QtUiTest, AProgressWindowTheUserClosedLeavesADeadHandle) {
+  ProgressOpen(0, 10);
+  const UiWindow window = ProgressStateGet()->window;
+  ProgressWidget()->close();  // what Alt+F4 asks for
+  EXPECT_EQ(UiQtWidget(window), nullptr);
+  EXPECT_EQ(ProgressUpdate(10, 1, L("")), 0);
+  EXPECT_EQ(ProgressUpdate(10, 1, L("")), 0);
+  EXPECT_FALSE(UiBackendGet()->is_window(window));
+  ProgressClose();
+  ASSERT_EQ(ProgressOpen(0, 10), 0);
+  EXPECT_NE(ProgressWidget(), nullptr);
+  ProgressClose();
+}
+
+}  // namespace

@@ -1,0 +1,129 @@
+// Message boxes and file dialogs through the Qt backend, offscreen, each
+// answered by a timer that works the real widget.
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <fstream>
+#include <stdlib.h>
+#include <unistd.h>
+#include <climits>
+#include <filesystem>
+
+#include "qt_fixture.h"
+#include "runtime/window.h"
+
+using namespace vk;
+
+namespace {
+
+TEST_F(QtUiTest, MessageBoxShowsFoldedTextsAndAnswersTheButtonPressed) {
+  QString title, text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons;
+  Soon([&] {
+    QMessageBox* box = Modal<QMessageBox>();
+    ASSERT_NE(box, nullptr);
+    title = box->windowTitle();
+    text = box->text();
+    icon = box->icon();
+    buttons = box->standardButtons();
+    box->button(QMessageBox::No)->click();
+  });
+  EXPECT_EQ(MsgBoxAsk(L("\xBF" "Borrar el \xE1rbol?\r\nSegunda l\xEDnea"), L(""), kMsgBoxYesNo), u16{'N'});
+  EXPECT_EQ(title, QStringLiteral("Solicitud de Informacion"));
+  EXPECT_EQ(text, QString::fromUtf8("\xC2\xBF" "Borrar el arbol?\nSegunda linea"));
+  EXPECT_EQ(icon, QMessageBox::Information);
+  EXPECT_EQ(buttons, QMessageBox::Yes | QMessageBox::No);
+
+  Soon([&] {
+    QMessageBox* box = Modal<QMessageBox>();
+    ASSERT_NE(box, nullptr);
+    title = box->windowTitle();
+    icon = box->icon();
+    buttons = box->standardButtons();
+    box->button(QMessageBox::Ok)->click();
+  });
+  EXPECT_EQ(MsgBoxAsk(L("Fallo"), L(""), kMsgBoxError), u16{'S'});
+  EXPECT_EQ(title, QStringLiteral("Alerta de Mensaje Fatal"));
+  EXPECT_EQ(icon, QMessageBox::Critical);
+  EXPECT_EQ(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+
+  Soon([&] { Modal<QMessageBox>()->button(QMessageBox::Cancel)->click(); });
+  EXPECT_EQ(MsgBoxAsk(L("x"), L(""), kMsgBoxRetryCancel), kMsgBoxCancelled);
+}
+
+struct QtFileDlgTest : QtUiTest {
+  std::string dir;
+  char old_cwd[PATH_MAX] = "/";
+  void SetUp() override {
+    QtUiTest::SetUp();
+    char tmpl[] = "/tmp/vk_qtdlg_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir = tmpl;
+    ASSERT_NE(getcwd(old_cwd, sizeof old_cwd), nullptr);
+  }
+  void TearDown() override {
+    EXPECT_EQ(chdir(old_cwd), 0);
+    std::filesystem::remove_all(dir);
+    QtUiTest::TearDown();
+  }
+  static std::string Lib(std::string p) {
+    for (char& c : p) c = c == '/' ? '\\' : c;
+    return p;
+  }
+  static std::string Cwd() {
+    char buf[PATH_MAX];
+    return getcwd(buf, sizeof buf) ? buf : "";
+  }
+};
+
+TEST_F(QtFileDlgTest, SaveDialogFiltersAndChoiceInLibraryForm) {
+  QStringList filters;
+  QString suffix;
+  bool saving = false;
+  Soon([&] {
+    QFileDialog* d = Modal<QFileDialog>();
+    ASSERT_NE(d, nullptr);
+    filters = d->nameFilters();
+    suffix = d->defaultSuffix();
+    saving = d->acceptMode() == QFileDialog::AcceptSave;
+    d->selectFile(QString::fromStdString(dir + "/nuevo.PAN"));
+    static_cast<QDialog*>(d)->accept();
+  });
+  EXPECT_EQ(S(FileDlgByKind(1, 2)), Lib(dir + "/nuevo.PAN"));
+  EXPECT_TRUE(saving);
+  EXPECT_EQ(suffix, QStringLiteral("PAN"));
+  // Shown as the messages name them; "*.*" matches every file.
+  EXPECT_EQ(filters, (QStringList{QStringLiteral("Ficheros de Pantalla (*.PAN) (*.PAN)"),
+                                  QStringLiteral("Todos (*.*) (*)")}));
+  // The choice moved the current directory; without 0x80 it stays there.
+  EXPECT_EQ(Cwd(), dir);
+}
+
+TEST_F(QtFileDlgTest, OpenDialogRefusesAChoiceOutsideLatin1) {
+  const std::string plain = dir + "/caf\xC3\xA9.txt";         // e-acute: Latin-1
+  const std::string foreign = dir + "/\xC5\x81" "odz.txt";   // L-stroke: not Latin-1
+  std::ofstream(plain) << "x";
+  std::ofstream(foreign) << "x";
+  QFileDialog::FileMode mode = QFileDialog::AnyFile;
+  auto choose = [&](const std::string& path) {
+    Soon([&, path] {
+      QFileDialog* d = Modal<QFileDialog>();
+      ASSERT_NE(d, nullptr);
+      mode = d->fileMode();
+      d->selectFile(QString::fromUtf8(path.c_str()));
+      static_cast<QDialog*>(d)->accept();
+    });
+  };
+  choose(plain);
+  EXPECT_EQ(S(FileDlgByKind(0, 8 | kFileDlgRestoreDir)), Lib(dir) + "\\caf\xE9.txt");
+  EXPECT_EQ(mode, QFileDialog::ExistingFile);
+  EXPECT_EQ(Cwd(), old_cwd);
+  choose(foreign);
+  EXPECT_EQ(S(FileDlgByKind(0, 8)), "");
+
+  Soon([&] { Modal<QFileDialog>()->reject(); });
+  EXPECT_EQ(S(FileDlgByKind(0, 0)), "");
+}
+
+}  // namespace
