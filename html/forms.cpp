@@ -1,0 +1,185 @@
+#include "html/forms.h"
+
+#include "html/output.h"
+#include "html/request.h"
+#include "runtime/error.h"
+#include "runtime/list.h"
+#include "runtime/scratch.h"
+#include "runtime/str.h"
+#include "script/template.h"
+
+namespace vk {
+namespace {
+
+constexpr StrSlice kEmptyText{"", 0};
+
+// Field positions of a form field description.
+enum : u16 { kFieldLabel = 1, kFieldName = 2, kFieldSize = 3, kFieldValue = 4, kFieldType = 5 };
+
+constexpr const char* kFormTag = "<form method=\"%s\" name=\"[$]\" action=\"[SCRIPT_NAME]\">\n";
+constexpr u16 kFormTagRoom = 384;
+constexpr const char* kEchoField = "<input type=\"hidden\" name=\"%s\" value=\"%s\">\n";
+constexpr const char* kEchoName = "echo";
+constexpr const char* kLinkFormat = "<a %s href=\"%s\">%s</a>";
+constexpr const char* kBlankLine = "<p>&nbsp;</p>\n";
+
+// An error slice reads as the empty text where a value is looked up.
+StrSlice TextOr(StrSlice s) { return s.ptr ? s : kEmptyText; }
+StrSlice Param(StrSlice params, const char* key) { return TextOr(StrGetParam(params, StrC(key))); }
+
+// A field description with every "&quot;" read as a double quote.
+StrSlice FieldText(StrSlice field) { return TextOr(StrReplace(field, StrC("&quot;"), StrC("\""), kPlain)); }
+// An attribute value with every double quote written as "&quot;".
+StrSlice QuoteEscaped(StrSlice value) { return TextOr(StrReplace(value, StrC("\""), StrC("&quot;"), kPlain)); }
+
+StrSlice FieldItem(StrSlice field, u16 k) { return ListItem(field, ';', k); }
+
+// format formatted with the texts, with room for all of them; 146 past
+// 65535 bytes.
+StrSlice FormatTexts(const char* format, const StrSlice* texts, u16 count) {
+  const StrSlice f = StrC(format);
+  u32 room = f.len;
+  StrArg args[3];
+  for (u16 i = 0; i < count; ++i) {
+    room += texts[i].len;
+    args[i] = StrArgText(TextOr(texts[i]));
+  }
+  if (room > kMaxText) return StrErrorSlice(kErrStringTooLong);
+  return StrFormat(static_cast<u16>(room), f, args, count);
+}
+
+}  // namespace
+
+void HtmlBlankLines(u16 n) {
+  for (u16 i = 0; i < n; ++i) HtmlOut(StrC(kBlankLine));
+}
+
+void HtmlFontColor(StrSlice text, StrSlice colour) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  HtmlOut(StrFormat1(StrC("<font color=\"%s\">"), TextOr(colour)));
+  HtmlOut(text);
+  HtmlCloseTag(kTagFont);
+  WorkMark(mark);
+}
+
+StrSlice HtmlLink(StrSlice href, StrSlice text, StrSlice params) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  StrSlice style = Param(Param(params, "LINKSTYLE"), "_P_STYLE");
+  if (style.len) style = TextOr(StrFormat1(StrC(" style=\"%s\""), style));
+  // The blank after "<a" stays when there is no style.
+  const StrSlice texts[] = {style, TextOr(href), TextOr(text)};
+  return WorkReturn(mark, FormatTexts(kLinkFormat, texts, 3));
+}
+
+void HtmlFormBegin(StrSlice name) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  const bool echo = HtmlEcho(kEmptyText) != 0;
+  const StrSlice tag = StrFormatV(kFormTagRoom, kFormTag, echo ? "GET" : "POST");
+  const StrSlice named = TplSubstDollar(tag, TextOr(name));
+  StrSlice expanded = TplExpandWith(named, kEmptyText);
+  if (!expanded.ptr) {
+    // A field that cannot be expanded leaves the form tag in place with an
+    // empty action (the page's own address) instead of losing the tag.
+    expanded = StrReplace(named, StrC("[SCRIPT_NAME]"), kEmptyText, kPlain);
+  }
+  HtmlOut(expanded);
+  const StrSlice value = TextOr(CgiParam(StrC(kEchoName)));
+  if (value.len) {
+    const StrSlice texts[] = {StrC(kEchoName), QuoteEscaped(value)};
+    HtmlOut(FormatTexts(kEchoField, texts, 2));
+  }
+  WorkMark(mark);
+}
+
+u16 HtmlSelectOptions(HtmlAttrs attrs, StrSlice texts) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  const StrSlice values = StrUnquote(TextOr(attrs.value));
+  texts = StrUnquote(TextOr(texts));
+  const u16 count = ListCount(values, ',');
+  for (u16 k = 1; k <= count; ++k) {
+    const WorkMarkId item_mark = WorkMark(kMarkQuery);
+    attrs.value = QuoteEscaped(ListItem(values, ',', k));
+    HtmlElement(kTagOption, attrs, nullptr, ListItem(texts, ',', k));
+    WorkMark(item_mark);
+  }
+  WorkMark(mark);
+  return 0;
+}
+
+u16 HtmlFormField(HtmlAttrs attrs, StrSlice field) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  field = FieldText(field);
+  u16 depth;
+  if (attrs.cols == 0) {
+    depth = HtmlTagOpen(kTagP, attrs);
+  } else {
+    // A label cell spanning the whole row is centred, else right-aligned.
+    attrs.align = attrs.colspan == attrs.cols ? kAlignCenter : kAlignRight;
+    depth = HtmlTagOpen(kTagTd, attrs);
+  }
+  const StrSlice label = FieldItem(field, kFieldLabel);
+  if (label.len) HtmlOut(label);
+  if (attrs.cols > attrs.colspan) {
+    // The control gets a left-aligned cell of its own.
+    HtmlTagPopTo(depth);
+    attrs.align = kAlignLeft;
+    HtmlTagOpen(kTagTd, attrs);
+  }
+  const StrSlice size = FieldItem(field, kFieldSize);
+  attrs.name = FieldItem(field, kFieldName);
+  attrs.size = StrValue(size);
+  attrs.type = FieldItem(field, kFieldType);
+  if (StrEqual(attrs.type, StrC("select"))) {
+    // The option values are escaped one by one after their list is
+    // unquoted, so a list in double quotes still unquotes.
+    attrs.value = FieldItem(field, kFieldValue);
+    HtmlElement(kTagSelect, attrs, HtmlSelectOptions, size);
+  } else {
+    attrs.value = QuoteEscaped(FieldItem(field, kFieldValue));
+    HtmlElement(kTagInput, attrs, nullptr, kEmptyText);
+  }
+  HtmlTagPopTo(depth);
+  WorkMark(mark);
+  return 0;
+}
+
+u16 HtmlFormFields(HtmlAttrs attrs, StrSlice fields) {
+  const u16 count = ListCount(fields, ',');
+  u16 result = 0;
+  for (u16 i = 1; i <= count && result == 0; ++i) {
+    const WorkMarkId mark = WorkMark(kMarkQuery);
+    const StrSlice field = ListItem(fields, ',', i);
+    // A submit button as the last field spans the whole row.
+    if (i == count && attrs.cols && StrEqual(FieldItem(FieldText(field), kFieldType), StrC("submit"))) {
+      attrs.colspan = attrs.cols;
+    }
+    result = attrs.cols ? HtmlElement(kTagTr, attrs, HtmlFormField, field) : HtmlFormField(attrs, field);
+    WorkMark(mark);
+  }
+  return result;
+}
+
+void HtmlFormPage(StrSlice params, StrSlice fields, u16 flags) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  StrSlice style = Param(params, "FORMSTYLE");
+  if (style.len == 0) style = StrC(kFormStyleDefault);
+  const u16 depth = HtmlPageBegin(params, kEmptyText, flags);
+  HtmlBlankLines(1);
+  const StrSlice title = Param(params, "FORMTITLE");
+  if (title.len) {
+    HtmlTextStyled(HtmlStyledText{title, kAlignCenter, 3, 0});
+  } else {
+    HtmlBlankLines(1);
+  }
+  HtmlFormBegin(Param(style, "_P_NAME"));
+  HtmlElement(kTagTable, HtmlAttrParse(style), HtmlFormFields, TextOr(fields));
+  HtmlCloseTag(kTagForm);
+  HtmlCloseTag(kTagBody);
+  HtmlCloseTag(kTagHtml);
+  // The fixed texts above closed html and body (and whatever a full stack
+  // left open); the stack drops back to where the page found it.
+  HtmlTagForget(depth);
+  WorkMark(mark);
+}
+
+}  // namespace vk

@@ -1,0 +1,145 @@
+#include "html/request.h"
+
+#include "html/output.h"
+#include "runtime/appenv.h"
+#include "runtime/error.h"
+#include "runtime/file.h"
+#include "runtime/list.h"
+#include "runtime/path.h"
+#include "runtime/scratch.h"
+#include "runtime/str.h"
+#include "runtime/varstore.h"
+
+namespace vk {
+
+namespace {
+
+template <unsigned N>
+constexpr StrSlice Lit(const char (&z)[N]) {
+  return StrSlice{z, static_cast<u16>(N - 1)};
+}
+
+constexpr char kEchoLine[] = "<--[$]--><br>\n";
+
+// The echo flag and whether the "echo" parameter has been read; a value of
+// 0xFFFF read from the command line must not make it be read again.
+u16 g_echo = kEchoUnread;
+bool g_echo_read = false;
+
+bool IsEmptyText(StrSlice s) { return s.ptr && s.len == 0; }
+
+StrSlice Identity(u16 entry) { return VarGet(kGroupIdentity, entry); }
+
+}  // namespace
+
+StrSlice CmdLineGet() {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  return WorkReturn(m, Identity(kIdCommandLine));
+}
+
+StrSlice CmdLineParam(StrSlice name) {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  StrSlice v = StrGetParam(Identity(kIdCommandLine), name);
+  if (IsEmptyText(v) && name.ptr && name.len) {
+    WorkMark(m);
+    // Signed on purpose: bytes 0x80 and up count as below 'a'.
+    const u16 mode = static_cast<signed char>(name.ptr[0]) >= 'a' ? kUpper : kLower;
+    const StrSlice other = StrCase(name, mode);
+    if (StrError(other)) return WorkReturn(m, other);
+    v = StrGetParam(Identity(kIdCommandLine), other);
+  }
+  return WorkReturn(m, v);
+}
+
+StrSlice CgiParam(StrSlice name) {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  StrSlice v = CmdLineParam(name);
+  if (StrFind(name, Lit("page"), kPlain) != kNotFound || StrFind(name, Lit("path"), kPlain) != kNotFound) {
+    v = PathToNative(v);
+  }
+  return WorkReturn(m, v);
+}
+
+u16 CgiParamFlag(StrSlice name) {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  const StrSlice v = CgiParam(name);
+  u16 n = StrValue(v);
+  if (n == 0 && StrError(v) == 0 && StrEqual(v, Lit("on"))) n = 1;
+  WorkMark(m);
+  return n;
+}
+
+StrSlice CgiHtmlPath(StrSlice name) {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  StrSlice sub = CgiParam(Lit("htmlpath"));
+  if (StrError(sub)) return WorkReturn(m, sub);
+  if (sub.len == 0) sub = Identity(kIdDocsFolder);
+  StrSlice base = Identity(kIdDefaultFolder);
+  if (sub.len) base = PathCombine(base, sub);
+  return WorkReturn(m, PathResolve(base, name));
+}
+
+StrSlice CgiDocumentRoot() { return EnvGet(Lit("DOCUMENT_ROOT")); }
+
+StrSlice CgiDocPath(StrSlice name) { return PathJoin(Identity(kIdDefaultFolder), name); }
+
+u16 HtmlEchoFlag() { return g_echo_read ? g_echo : kEchoUnread; }
+
+u8 HtmlEcho(StrSlice text) {
+  if (!g_echo_read) {
+    g_echo = CgiParamFlag(Lit("echo"));
+    g_echo_read = true;
+  }
+  if (g_echo == 1) {
+    const WorkMarkId m = WorkMark(kMarkQuery);
+    const StrSlice line = Lit(kEchoLine);
+    const StrSlice out = StrReplace(line, Lit("[$]"), text, kPlain);
+    HtmlOut(StrError(out) ? line : out);
+    WorkMark(m);
+  }
+  return static_cast<u8>(g_echo & 0xFF);
+}
+
+MacroContext MacroContextInit(MacroContext* record, StrSlice macros, StrSlice keywords, HtmlTagHandler handler) {
+  // An error slice stands for no text at all.
+  if (!macros.ptr) macros = StrSlice{"", 0};
+  if (!keywords.ptr) keywords = StrSlice{"", 0};
+  const MacroContext c{macros.ptr, macros.len, keywords.ptr, keywords.len, handler};
+  if (record) *record = c;
+  return c;
+}
+
+MacroKeyword MacroKeywordOf(StrSlice keywords, StrSlice field) {
+  MacroKeyword r{0, 0, StrSlice{field.ptr ? field.ptr + field.len : "", 0}};
+  if (!field.ptr || !keywords.ptr) return r;
+
+  if (keywords.len && static_cast<u8>(keywords.ptr[0]) == kKeywordCodeMarker && field.len) {
+    for (u16 k = 1; k < keywords.len; ++k) {
+      if (keywords.ptr[k] == field.ptr[0]) {
+        r.index = k;
+        r.args = StrSlice{field.ptr + 1, static_cast<u16>(field.len - 1)};
+        return r;
+      }
+    }
+  }
+
+  StrSlice name = field;
+  const u16 open = StrFindChar(field, '(', kPlain);
+  if (open != kNotFound) {
+    name = StrSlice{field.ptr, open};
+    const u16 close = StrFindLastChar(field, ')', kPlain);
+    const u16 from = static_cast<u16>(open + 1);
+    if (close == kNotFound || close < open) {
+      r.status = kErrSyntax;
+      r.args = StrSlice{field.ptr + from, static_cast<u16>(field.len - from)};
+    } else {
+      r.args = StrSlice{field.ptr + from, static_cast<u16>(close - from)};
+    }
+  }
+  name = StrTrimSet(name, kTrimBoth, Lit(" \t"));
+  // An empty name would match an empty item of the list ("a,,b").
+  if (name.ptr && name.len) r.index = ListFind(keywords, name, ',');
+  return r;
+}
+
+}  // namespace vk

@@ -1,0 +1,191 @@
+#include "html/access.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "html_capture.h"
+#include "runtime/appenv.h"
+#include "runtime/error.h"
+#include "runtime/varstore.h"
+#include "script/valtable.h"
+
+using namespace vk;
+
+namespace {
+
+// A document folder of its own (identity entry 5) with a protected
+// sub-folder "sec"; the users file lies in the document folder.
+struct AccessTest : HtmlCaptureTest {
+  std::string dir;
+
+  void SetUp() override {
+    HtmlCaptureTest::SetUp();
+    char templ[] = "/tmp/vkaccessXXXXXX";
+    ASSERT_NE(mkdtemp(templ), nullptr);
+    dir = templ;
+    std::filesystem::create_directory(dir + "/sec");
+    ASSERT_EQ(VarSet(kGroupIdentity, kIdDefaultFolder, L(Lib(dir).c_str())), 0);
+    unsetenv("REMOTE_USER");
+    CmdLine("prog");
+  }
+  void TearDown() override {
+    HtmlCaptureTest::TearDown();
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+  static std::string Lib(std::string p) {
+    for (char& c : p) {
+      if (c == '/') c = '\\';
+    }
+    return p;
+  }
+  void Put(const std::string& name, const std::string& bytes) const {
+    std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+  }
+  static void CmdLine(const char* line) { ASSERT_EQ(VarSet(kGroupIdentity, kIdCommandLine, L(line)), 0); }
+  static void Safe(i64 bits) { SysVarSet(kSysSafe, bits); }
+  void Protect() {
+    Put("sec/.htsafety", "title=x\r\nusers='users.txt'\r\n");
+    Put("users.txt", "ANN:SECRET\r\nBOB='MiXed'\nQ:\"a b:c\"\n");
+  }
+  static u16 Page() { return WebPageAccess(L("sec\\page.html"), L("PAGETITLE='Login'")); }
+  static bool IsLoginForm(const std::string& out) {
+    return out.find("<form method=") != std::string::npos && out.find("name=\"passw\"") != std::string::npos &&
+           out.find("value=\"Aceptar\"") != std::string::npos;
+  }
+};
+
+TEST_F(AccessTest, SafeZeroPassesEverythingAndRemoteUserOnlyNeedsAName) {
+  CmdLine("prog user=nobody passw=x");
+  EXPECT_EQ(Page(), 0);
+  EXPECT_EQ(WebAccessCheck(L("\\no\\such\\folder")), 0);
+  EXPECT_EQ(Taken(), "");
+
+  Safe(kSafeRemoteUser);
+  EXPECT_EQ(Page(), kErrPermission);
+  const std::string out = Taken();
+  EXPECT_TRUE(IsLoginForm(out)) << out;
+  EXPECT_NE(out.find("Login"), std::string::npos);  // styled by the page's macro values
+  setenv("REMOTE_USER", "ann", 1);
+  EXPECT_EQ(Page(), 0);
+  EXPECT_EQ(Taken(), "");
+}
+
+TEST_F(AccessTest, MissingProtectionFile) {
+  Safe(kSafeAccessFile);
+  CmdLine("prog user=ann passw=secret");
+  EXPECT_EQ(Page(), kErrFileNotFound);
+  EXPECT_EQ(S(ErrDetail()), Lib(dir) + "\\sec\\.htsafety");
+  EXPECT_TRUE(IsLoginForm(Taken()));
+  EXPECT_EQ(VarCount(kGroupParamLists), 0);
+}
+
+TEST_F(AccessTest, UserCheckedAgainstTheUsersFile) {
+  Safe(kSafeAccessFile);
+  Protect();
+  const u16 lists = VarCount(kGroupParamLists);
+  const struct {
+    const char* line;
+    u16 result;
+  } cases[] = {
+      {"prog user=ann passw=secret", 0},        // unquoted on both sides: any case
+      {"prog user=ann passw=Secret", 0},
+      {"prog user=ann passw=wrong", kErrPermission},
+      {"prog user=bob passw='MiXed'", 0},       // quoted: the case counts
+      {"prog user=bob passw='mixed'", kErrPermission},
+      {"prog user=bob passw=MiXed", kErrPermission},
+      {"prog user=q passw='a b:c'", 0},
+      {"prog user=carol passw=x", kErrPermission},  // not listed
+      {"prog user=ann", kErrPermission},            // no password
+      {"prog passw=secret", kErrPermission},        // no user name: refused, never passed
+  };
+  for (const auto& c : cases) {
+    CmdLine(c.line);
+    EXPECT_EQ(Page(), c.result) << c.line;
+    const std::string out = Taken();
+    EXPECT_EQ(IsLoginForm(out), c.result != 0) << c.line;
+    EXPECT_EQ(VarCount(kGroupParamLists), lists) << c.line;  // the protection file is popped
+  }
+}
+
+TEST_F(AccessTest, TheNameCheckedIsTheOneTaken) {
+  Safe(kSafeAccessFile | kSafeRemoteUser);
+  Protect();
+  // The web server names bob; the request's "user" must not stand in.
+  setenv("REMOTE_USER", "BOB", 1);
+  CmdLine("prog user=ann passw='MiXed'");
+  EXPECT_EQ(Page(), 0);
+  CmdLine("prog user=ann passw=secret");
+  EXPECT_EQ(Page(), kErrPermission);
+  Taken();
+  // With REMOTE_USER unset there is no user name, whatever the request says.
+  unsetenv("REMOTE_USER");
+  CmdLine("prog user=ann passw=secret");
+  EXPECT_EQ(Page(), kErrPermission);
+  EXPECT_TRUE(IsLoginForm(Taken()));
+}
+
+TEST_F(AccessTest, MissingUsersFileRefusesWithoutRecordingAnError) {
+  Safe(kSafeAccessFile);
+  Put("sec/.htsafety", "users=nosuch.txt\n");
+  CmdLine("prog user=ann passw=secret");
+  EXPECT_EQ(Page(), kErrPermission);
+  EXPECT_EQ(ErrGet() & 0xFFFF, 0u);
+}
+
+TEST_F(AccessTest, LoginFormNeverEchoesThePassword) {
+  Safe(kSafeRemoteUser);
+  CmdLine("prog user=ann passw='topsecret'");
+  EXPECT_EQ(Page(), kErrPermission);
+  std::string out = Taken();
+  EXPECT_NE(out.find("<input name=\"user\" align=\"left\" size=\"30\" type=\"text\" value=\"ANN\">"), std::string::npos)
+      << out;
+  EXPECT_NE(out.find("<input name=\"passw\" align=\"left\" size=\"30\" type=\"password\">"), std::string::npos) << out;
+  EXPECT_EQ(out.find("topsecret"), std::string::npos);
+
+  // A name that would break out of the field list or the attribute is not
+  // written back at all.
+  for (const char* line : {"prog user='x\"><script>'", "prog user='a;b;script'", "prog user='a&amp;b'"}) {
+    CmdLine(line);
+    EXPECT_EQ(Page(), kErrPermission);
+    out = Taken();
+    EXPECT_NE(out.find("<input name=\"user\" align=\"left\" size=\"30\" type=\"text\">"), std::string::npos)
+        << line << "\n" << out;
+    EXPECT_EQ(out.find("script"), std::string::npos) << line;
+  }
+}
+
+// A fail page renderer that records what it was asked for.
+std::string g_fail_page;
+std::string g_fail_macros;
+u16 g_fail_keywords = 0xFFFF;
+u16 FakeRender(StrSlice page, MacroContext c) {
+  g_fail_page = S(page);
+  g_fail_macros = S(MacroContextMacros(c));
+  g_fail_keywords = static_cast<u16>(c.keywords_len);
+  HtmlOut(L("denied"));
+  return kErrFileNotFound;  // its own failure does not change the result
+}
+
+TEST_F(AccessTest, FailPageStandsInForTheRefusedPage) {
+  Safe(kSafeAccessFile);
+  Protect();
+  WebFailPageRender = FakeRender;
+  CmdLine("prog user=ann passw=wrong failpage='err/denied.html'");
+  EXPECT_EQ(Page(), kErrPermission);
+  EXPECT_EQ(Taken(), "denied");
+  EXPECT_EQ(g_fail_page, "err\\denied.html");
+  EXPECT_EQ(g_fail_macros, "PAGETITLE='Login'");
+  EXPECT_EQ(g_fail_keywords, 0);
+
+  // Without a fail page the login form is written.
+  CmdLine("prog user=ann passw=wrong");
+  EXPECT_EQ(Page(), kErrPermission);
+  EXPECT_TRUE(IsLoginForm(Taken()));
+  WebFailPageRender = nullptr;
+}
+
+}  // namespace
