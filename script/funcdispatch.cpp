@@ -1,11 +1,178 @@
 #include "script/funcdispatch.h"
 
+#include <cstring>
+
 #include "runtime/error.h"
+#include "runtime/scratch.h"
+#include "runtime/str.h"
+#include "runtime/varstore.h"
+#include "script/funcargs.h"
+#include "script/sortlist.h"
+#include "script/valtable.h"
 
 namespace vk {
 
-// No handler is available yet: every call fails as an absent feature and
-// pushes nothing, so no caller mistakes an older value for its result.
-u16 FuncCall(ExprCursor) { return kErrFeatureRemoved; }
+namespace {
+
+constexpr u16 kAll = kFuncAllArgs;
+
+// Indexed by function number; entry 0 is unused. The names are those of
+// the built-in name list, in its order.
+constexpr FuncEntry kFuncTable[kFnCount + 1] = {
+    {"", kAll, 0, nullptr},
+    {"_#", kAll, 0, nullptr},
+    {"FN#FLEN", kAll, 0, nullptr},
+    {"FN#SLEN", kAll, 0, nullptr},
+    {"FN#PARM", kAll, 0, nullptr},
+    {"FN#VALN", kAll, 0, nullptr},
+    {"FN#ACUM", 0, 0, nullptr},  // reads its argument text itself
+    {"CHK#", 1, 0, nullptr},     // the rest is left to the handler
+    {"FILEFIND", kAll, 0, nullptr},
+    {"FILEREL", 4, 0, nullptr},
+    {"FILELOCATE", kAll, 0, nullptr},
+    {"FILESEL", kAll, 0, nullptr},
+    {"FN$CHNG", kAll, 0, nullptr},
+    {"FN$CHRS", kAll, 0, nullptr},
+    {"FN$DATE", kAll, 0, nullptr},
+    {"FN$FLDS", 0, 0, nullptr},
+    {"FN$MASK", kAll, 0, nullptr},
+    {"FN$MIDS", kAll, 0, nullptr},
+    {"FN$PARM", kAll, 0, nullptr},
+    {"FN$TRIM", kAll, 0, nullptr},
+    {"ENVELOP$", kAll, 0, nullptr},
+    {"CHK$", 1, 1, nullptr},
+    {"SORT$", kAll, 0, FuncSortCall},
+    {"EXEC$", kAll, 0, nullptr},
+    {"READ$", kAll, 0, nullptr},
+    {"WRITE", kAll, 0, nullptr},
+    {"MACRO$", kAll, 0, nullptr},
+    {"ENVRON$", kAll, 0, nullptr},
+    {"_$", kAll, 0, nullptr},
+    {"KEY$", kAll, 0, nullptr},
+    {"TIME$", kAll, 0, nullptr},
+    {"IER", kAll, 0, nullptr},
+    {"EXP$", 1, 0, nullptr},
+    {"SQLCHILD", kAll, 0, nullptr},
+};
+
+FuncExtFn g_ext[kFuncExtSlots] = {};
+
+bool IsExtNumber(u16 number) { return number >= kFnExtFirst && number <= kFnExtLast; }
+
+// 148 with the function's name added to the error detail.
+u16 NotBuilt(const FuncEntry& e) {
+  return ErrMsgAppend(kErrFeatureRemoved, StrC(e.name), ErrDetail().len > 0);
+}
+
+}  // namespace
+
+const FuncEntry* FuncEntryOf(u16 number) {
+  return (number >= 1 && number <= kFnCount) ? &kFuncTable[number] : nullptr;
+}
+
+u16 FuncCallExt(u16 number, FuncArgTypes types) {
+  if (!IsExtNumber(number)) return kErrSyntax;
+  const FuncExtFn fn = g_ext[number - kFnExtFirst];
+  return fn ? fn(types) : u16{kErrSyntax};
+}
+
+u16 FuncExtSet(u16 number, FuncExtFn fn) {
+  if (!IsExtNumber(number)) return kErrSyntax;
+  g_ext[number - kFnExtFirst] = fn;
+  return 0;
+}
+
+u16 FuncCall(ExprCursor cursor) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  const u16 base = VarCount(kGroupFuncArgs);
+  const u16 number = cursor.func;
+  const FuncEntry* entry = FuncEntryOf(number);
+
+  FuncCallInfo call{};
+  call.number = number;
+  call.flag = entry ? entry->flag : 0;
+  u16 st = 0;
+
+  // SQLCHILD evaluates its arguments one level deeper, with the current row
+  // reset; the level is bounded so that nesting cannot run away.
+  bool sql_raised = false;
+  if (number == kFnSqlChild) {
+    call.saved = FuncSqlSaved{SysVarGet(kSysSqlstk), SysVarGet(kSysCurrow), SysVarGet(kSysIer)};
+    const u16 level = static_cast<u16>(call.saved.sqlstk + 1);
+    if (level >= kSqlChildLevels) {
+      st = kErrStrOutBound;
+    } else {
+      SysVarSet(kSysCurrow, 0);
+      SysVarSet(kSysSqlstk, level);
+      sql_raised = true;
+    }
+  }
+
+  WorkMarkId result_mark = mark;
+  if (st == 0) {
+    ExprCursor after{};
+    const FuncArgTypes types = FuncArgsCollect(cursor, entry ? entry->limit : kAll, &after);
+    if (!types.ptr) {
+      st = StrError(types);
+    } else if (after.status >= kFirstError) {
+      // The first argument failed: the call fails with it rather than
+      // running as a call without arguments.
+      st = after.status;
+    } else {
+      call.types = types;
+      call.after = after;
+      // Only what the handler pushes is its result, never the types list.
+      result_mark = WorkMark(kMarkQuery);
+      const u16 outer_base = FuncArgFrameSet(base);
+      if (!entry) {
+        st = FuncCallExt(number, types);
+      } else if (!entry->handler) {
+        st = NotBuilt(*entry);
+      } else {
+        st = entry->handler(call);
+      }
+      FuncArgFrameSet(outer_base);
+    }
+  }
+
+  // The level and the values it hid come back whatever the outcome.
+  if (sql_raised) {
+    SysVarSet(kSysSqlstk, call.saved.sqlstk);
+    SysVarSet(kSysCurrow, call.saved.currow);
+    SysVarSet(kSysIer, call.saved.ier);
+  }
+
+  if (WorkMark(kMarkQuery) > result_mark) {
+    WorkReturn(mark, WorkTop());
+  } else {
+    WorkMark(mark);
+    // A handler that succeeds without a value still gives a fresh one, so
+    // that no older entry passes for its result.
+    if (st < kFirstError) {
+      if (const u16 rc = WorkPush("", 0)) st = rc;
+    }
+  }
+  const u16 trimmed = VarStackTrim(kGroupFuncArgs, base);
+  return st ? st : trimmed;
+}
+
+u16 FuncSortCall(const FuncCallInfo& call) {
+  i16 numbers[kFuncMaxArgs] = {};
+  StrSlice texts[kFuncMaxArgs];
+  for (StrSlice& t : texts) t = StrSlice{"", 0};
+  const u16 st = FuncArgsAll(call.types, numbers, texts, kFuncMaxArgs);
+  if (st) return st;
+
+  SortArgs a{};
+  a.count = FuncArgTotal(call.types);
+  for (u16 i = 0; i < a.count && i < kSortMaxArgs; ++i) {
+    u16 word = 0;
+    std::memcpy(&word, call.types.ptr + 2 * i, sizeof word);
+    a.types[i] = word & 1;
+    a.numbers[i] = numbers[i];
+    a.texts[i] = texts[i];
+  }
+  return FnSort(a);
+}
 
 }  // namespace vk
