@@ -200,7 +200,7 @@ FuncArgTypes FuncArgsCollect(ExprCursor call, u16 max, ExprCursor* out) {
   return WorkReturn(mark, reinterpret_cast<const char*>(types), static_cast<u16>(n * sizeof(u16)));
 }
 
-u16 ExprIndexParse(ExprCursor call, u16* idx, u16* status) {
+u16 VarIndexParse(ExprCursor call, u16* idx, u16* status) {
   *status = 0;
   const u16 before = VarCount(kGroupFuncArgs);
   const WorkMarkId mark = WorkMark(kMarkQuery);
@@ -272,20 +272,32 @@ u16 ExprConstOrNumber(StrSlice operand) {
   return ValuePushDecimal(operand);
 }
 
+u16 VarArrayGet(StrSlice name, ExprCursor call) {
+  u16 idx[kArrayMaxDims] = {};
+  u16 st = 0;
+  const u16 count = VarIndexParse(call, idx, &st);
+  return st ? st : VarArrayGetAt(name, count, idx);
+}
+
+u16 VarArraySet(StrSlice name, StrSlice value, ExprCursor call) {
+  u16 idx[kArrayMaxDims] = {};
+  u16 st = 0;
+  const u16 count = VarIndexParse(call, idx, &st);
+  return st ? st : VarArraySetAt(name, value, count, idx);
+}
+
 u16 ExprUserCall(StrSlice operand, ExprCursor c) {
   u16 idx[kArrayMaxDims] = {};
   u16 st = 0;
   if (operand.ptr[0] != '_') {
     // An array element: the name with its '(' names the array.
-    const u16 count = ExprIndexParse(c, idx, &st);
-    if (st) return st;
-    return VarArrayGetAt(StrSlice{operand.ptr, static_cast<u16>(operand.len + 1)}, count, idx);
+    return VarArrayGet(StrSlice{operand.ptr, static_cast<u16>(operand.len + 1)}, c);
   }
   // A function of the embedding application. Without one the call is an
   // error: it must not pass an older value off as its result.
   const auto hook = reinterpret_cast<ExprCallHook>(LibHookGet(kHookUserCall));
   if (!hook) return kErrSyntax;
-  const u16 count = ExprIndexParse(c, idx, &st);
+  const u16 count = VarIndexParse(c, idx, &st);
   if (st) return st;
   const WorkMarkId mark = WorkMark(kMarkQuery);
   const StrSlice r = hook(operand, count, idx);
@@ -468,9 +480,7 @@ u16 ExprAssign(ExprCursor target, ExprCursor value, bool release) {
     if (st) {
       // nothing to store into
     } else if (((target.cls & kCallUser) || declared) && name.len > 0) {
-      u16 idx[kArrayMaxDims] = {};
-      const u16 count = ExprIndexParse(target, idx, &st);
-      if (st == 0) st = VarArraySetAt(StrSlice{name.ptr, static_cast<u16>(name.len + 1)}, v, count, idx);
+      st = VarArraySet(StrSlice{name.ptr, static_cast<u16>(name.len + 1)}, v, target);
     } else if (target.cls & kClassField) {
       const StrSlice text = (value.cls & kClassTextBit) ? v : FixToText(ValueNumber(v));
       st = BufferFldPutExp(0, 0, text);

@@ -50,7 +50,12 @@ FuncArgTypes FuncArgsCollect(ExprCursor call, u16 max, ExprCursor* out);
 // The index list of an array element the cursor has just read: up to 4
 // indices into idx, their count returned; *status gets an evaluation error
 // of 128 or more (then the count is 0). Group 35 is left as it was.
-u16 ExprIndexParse(ExprCursor call, u16* idx, u16* status);
+u16 VarIndexParse(ExprCursor call, u16* idx, u16* status);
+// The element of the named array (name with its '(') whose index list the
+// cursor has just read: pushed (VarArrayGet) or stored and pushed
+// (VarArraySet); an error in the index list is the result.
+u16 VarArrayGet(StrSlice name, ExprCursor call);
+u16 VarArraySet(StrSlice name, StrSlice value, ExprCursor call);
 
 // Inner operations.
 ExprCursor ExprOperand(ExprCursor cursor);

@@ -189,7 +189,7 @@ u16 VarAssignText(StrSlice name, StrSlice value, u8 numeric) {
           st = kErrTypeMismatch;
         } else {
           u16 idx[kArrayMaxDims] = {};
-          const u16 n = ExprIndexParse(c, idx, &st);
+          const u16 n = VarIndexParse(c, idx, &st);
           if (st == 0) st = VarArraySetAt(array, v, n, idx);
         }
         break;
