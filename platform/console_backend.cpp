@@ -195,23 +195,13 @@ bool ConsoleRegisterClass(void*, const char* name, UiWndProc proc) {
 }
 
 UiWindow ConsoleCreateWindow(const UiCreate* p) {
-  const u8 kind = UiClassKind(p->class_name);
-  UiWndProc proc = nullptr;
-  if (kind == kUiKindTop) {
-    const u16 c = UiClassFind(&g_console.classes, p->class_name);
-    if (c == kNotFound) return kUiNoWindow;
-    proc = g_console.classes.procs[c];
-  }
-  UiCreate params = *p;
-  if (!UiWinFind(&g_console.windows, params.parent)) params.parent = kUiNoWindow;
-  if (kind != kUiKindTop && params.parent == kUiNoWindow) return kUiNoWindow;
-  UiWinRec* r = UiWinAdd(&g_console.windows, &params, kind, proc);
+  UiWinRec* r = UiWinCreateRecord(&g_console.classes, &g_console.windows, p);
   if (!r) return kUiNoWindow;
   char* title = g_console.titles[UiWinSlot(&g_console.windows, r)];
   const u32 n = UiWideLen(p->title, kTitleMax - 1);
   for (u32 i = 0; i < n; ++i) title[i] = p->title[i] > 0xFF ? '?' : static_cast<char>(p->title[i]);
   title[n] = 0;
-  if (kind == kUiKindTop) Hold();
+  if (r->kind == kUiKindTop) Hold();
   return r->handle;
 }
 

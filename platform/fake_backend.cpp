@@ -47,18 +47,7 @@ UiWindow FakeCreateWindow(const UiCreate* p) {
   if (!p->class_name || (g_fake.fail_class[0] && std::strcmp(p->class_name, g_fake.fail_class) == 0)) {
     return kUiNoWindow;
   }
-  const u8 kind = UiClassKind(p->class_name);
-  UiWndProc proc = nullptr;
-  if (kind == kUiKindTop) {
-    const u16 c = UiClassFind(&g_fake.classes, p->class_name);
-    if (c == kNotFound) return kUiNoWindow;
-    proc = g_fake.classes.procs[c];
-  }
-  UiCreate params = *p;
-  // An owner or parent that is gone counts as none.
-  if (!UiWinFind(&g_fake.windows, params.parent)) params.parent = kUiNoWindow;
-  if (kind != kUiKindTop && params.parent == kUiNoWindow) return kUiNoWindow;
-  UiWinRec* r = UiWinAdd(&g_fake.windows, &params, kind, proc);
+  UiWinRec* r = UiWinCreateRecord(&g_fake.classes, &g_fake.windows, p);
   if (!r) return kUiNoWindow;
   FakeWindow& info = g_fake.info[UiWinSlot(&g_fake.windows, r)];
   info = FakeWindow{};

@@ -128,6 +128,20 @@ u16 UiClassFind(const UiClassTable* table, const char* name) {
   return kNotFound;
 }
 
+UiWinRec* UiWinCreateRecord(UiClassTable* classes, UiWinTable* windows, const UiCreate* p) {
+  const u8 kind = UiClassKind(p->class_name);
+  UiWndProc proc = nullptr;
+  if (kind == kUiKindTop) {
+    const u16 c = UiClassFind(classes, p->class_name);
+    if (c == kNotFound) return nullptr;
+    proc = classes->procs[c];
+  }
+  UiCreate params = *p;
+  if (!UiWinFind(windows, params.parent)) params.parent = kUiNoWindow;
+  if (kind != kUiKindTop && params.parent == kUiNoWindow) return nullptr;
+  return UiWinAdd(windows, &params, kind, proc);
+}
+
 UiWinRec* UiWinAdd(UiWinTable* table, const UiCreate* params, u8 kind, UiWndProc proc) {
   for (UiWinRec& r : table->rec) {
     if (r.handle != kUiNoWindow) continue;

@@ -237,6 +237,10 @@ bool UiWinWithin(UiWinTable* table, UiWindow window, UiWindow ancestor);
 // Frees the window's slot and those of all its descendants, calling
 // on_free(slot, ctx) for each before it is cleared.
 void UiWinRemove(UiWinTable* table, UiWindow handle, void (*on_free)(u16 slot, void* ctx), void* ctx);
+// The record of a window a backend creates: the class's kind and procedure
+// looked up (an unregistered top-level class gives null), an owner that is
+// gone counts as none, a child without a live parent is refused.
+UiWinRec* UiWinCreateRecord(UiClassTable* classes, UiWinTable* windows, const UiCreate* p);
 inline u16 UiWinSlot(const UiWinTable* table, const UiWinRec* rec) { return static_cast<u16>(rec - table->rec); }
 
 // A queue of events waiting for the pump.
