@@ -26,8 +26,6 @@ constexpr char kEchoLine[] = "<--[$]--><br>\n";
 u16 g_echo = kEchoUnread;
 bool g_echo_read = false;
 
-bool IsEmptyText(StrSlice s) { return s.ptr && s.len == 0; }
-
 StrSlice Identity(u16 entry) { return VarGet(kGroupIdentity, entry); }
 
 }  // namespace
@@ -35,20 +33,6 @@ StrSlice Identity(u16 entry) { return VarGet(kGroupIdentity, entry); }
 StrSlice CmdLineGet() {
   const WorkMarkId m = WorkMark(kMarkQuery);
   return WorkReturn(m, Identity(kIdCommandLine));
-}
-
-StrSlice CmdLineParam(StrSlice name) {
-  const WorkMarkId m = WorkMark(kMarkQuery);
-  StrSlice v = StrGetParam(Identity(kIdCommandLine), name);
-  if (IsEmptyText(v) && name.ptr && name.len) {
-    WorkMark(m);
-    // Signed on purpose: bytes 0x80 and up count as below 'a'.
-    const u16 mode = static_cast<signed char>(name.ptr[0]) >= 'a' ? kUpper : kLower;
-    const StrSlice other = StrCase(name, mode);
-    if (StrError(other)) return WorkReturn(m, other);
-    v = StrGetParam(Identity(kIdCommandLine), other);
-  }
-  return WorkReturn(m, v);
 }
 
 StrSlice CgiParam(StrSlice name) {

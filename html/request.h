@@ -10,6 +10,7 @@
 // an absent parameter, an unset variable or an empty identity entry gives
 // the empty text, never an error.
 #pragma once
+#include "runtime/appenv.h"
 #include "runtime/slice.h"
 
 namespace vk {
@@ -28,13 +29,6 @@ constexpr u16 kEchoUnread = 0xFFFF;
 
 // Identity entry 1 (empty when none was stored).
 StrSlice CmdLineGet();
-// The value of a named parameter of the command line (StrGetParam rules:
-// a quoted value keeps its case, an unquoted one comes back upper-cased).
-// When the name as given finds nothing it is looked up once more in the
-// other letter case: wholly upper-cased when its first byte is a lower-case
-// letter or above ('a' and up, read as a signed byte), else wholly
-// lower-cased. A mixed-case spelling is found only as written.
-StrSlice CmdLineParam(StrSlice name);
 // CmdLineParam, with every '/' turned into '\' when the name contains
 // "page" or "path" (case-sensitive).
 StrSlice CgiParam(StrSlice name);

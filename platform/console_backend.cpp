@@ -225,17 +225,11 @@ void ConsoleEnableWindow(UiWindow window, bool enable) {
   if (UiWinRec* r = UiWinFind(&g_console.windows, window)) r->enabled = enable;
 }
 
-void ConsoleSetRange(UiWindow bar, u16 max) {
-  UiWinRec* r = UiWinFind(&g_console.windows, bar);
-  if (!r || r->kind != kUiKindProgressBar) return;
-  r->range_max = max;
-  if (r->pos > max) r->pos = max;
-}
+void ConsoleSetRange(UiWindow bar, u16 max) { UiBarSetRange(&g_console.windows, bar, max); }
 
 void ConsoleSetPos(UiWindow bar, u32 pos) {
-  UiWinRec* r = UiWinFind(&g_console.windows, bar);
-  if (!r || r->kind != kUiKindProgressBar) return;
-  r->pos = pos > r->range_max ? r->range_max : pos;
+  UiWinRec* r = UiBarSetPos(&g_console.windows, bar, pos);
+  if (!r) return;
   DrawBar(r);
 }
 

@@ -83,18 +83,9 @@ void FakeSetFocus(UiWindow window) {
   if (UiWinFind(&g_fake.windows, window)) g_fake.focus = window;
 }
 
-void FakeSetRange(UiWindow bar, u16 max) {
-  UiWinRec* r = UiWinFind(&g_fake.windows, bar);
-  if (!r || r->kind != kUiKindProgressBar) return;
-  r->range_max = max;
-  if (r->pos > max) r->pos = max;
-}
+void FakeSetRange(UiWindow bar, u16 max) { UiBarSetRange(&g_fake.windows, bar, max); }
 
-void FakeSetPos(UiWindow bar, u32 pos) {
-  UiWinRec* r = UiWinFind(&g_fake.windows, bar);
-  if (!r || r->kind != kUiKindProgressBar) return;
-  r->pos = pos > r->range_max ? r->range_max : pos;
-}
+void FakeSetPos(UiWindow bar, u32 pos) { UiBarSetPos(&g_fake.windows, bar, pos); }
 
 UiSize FakeClientSize(UiWindow window) {
   const UiWinRec* r = UiWinFind(&g_fake.windows, window);

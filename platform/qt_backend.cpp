@@ -301,20 +301,17 @@ void QtSetFocus(UiWindow window) {
 }
 
 void QtSetRange(UiWindow bar, u16 max) {
-  UiWinRec* r = Live(bar);
-  if (!r || r->kind != kUiKindProgressBar) return;
-  r->range_max = max;
-  if (r->pos > max) r->pos = max;
+  UiWinRec* r = Live(bar) ? UiBarSetRange(&g_qt.windows, bar, max) : nullptr;
+  if (!r) return;
   auto* b = static_cast<QProgressBar*>(WidgetOf(bar));
   b->setRange(0, max);
   b->setValue(static_cast<int>(r->pos));
 }
 
 void QtSetPos(UiWindow bar, u32 pos) {
-  UiWinRec* r = Live(bar);
-  if (!r || r->kind != kUiKindProgressBar) return;
   // QProgressBar ignores a value outside its range; the bar stops at its end.
-  r->pos = pos > r->range_max ? r->range_max : pos;
+  UiWinRec* r = Live(bar) ? UiBarSetPos(&g_qt.windows, bar, pos) : nullptr;
+  if (!r) return;
   static_cast<QProgressBar*>(WidgetOf(bar))->setValue(static_cast<int>(r->pos));
 }
 

@@ -264,4 +264,18 @@ StrSlice AppExpandPaths(StrSlice text) {
   return WorkReturn(m, cur);
 }
 
+StrSlice CmdLineParam(StrSlice name) {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  StrSlice v = StrGetParam(VarGet(kGroupIdentity, kIdCommandLine), name);
+  if (v.ptr && v.len == 0 && name.ptr && name.len) {
+    WorkMark(m);
+    // Signed on purpose: bytes 0x80 and up count as below 'a'.
+    const u16 mode = static_cast<signed char>(name.ptr[0]) >= 'a' ? kUpper : kLower;
+    const StrSlice other = StrCase(name, mode);
+    if (StrError(other)) return WorkReturn(m, other);
+    v = StrGetParam(VarGet(kGroupIdentity, kIdCommandLine), other);
+  }
+  return WorkReturn(m, v);
+}
+
 }  // namespace vk

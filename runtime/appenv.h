@@ -79,4 +79,12 @@ StrSlice AppExpandPaths(StrSlice text);
 // the empty text.
 StrSlice AppIdentityMacros(StrSlice text);
 
+// The value of a named parameter of the command line (StrGetParam rules:
+// a quoted value keeps its case, an unquoted one comes back upper-cased).
+// When the name as given finds nothing it is looked up once more in the
+// other letter case: wholly upper-cased when its first byte is a lower-case
+// letter or above ('a' and up, read as a signed byte), else wholly
+// lower-cased. A mixed-case spelling is found only as written.
+StrSlice CmdLineParam(StrSlice name);
+
 }  // namespace vk

@@ -128,6 +128,21 @@ u16 UiClassFind(const UiClassTable* table, const char* name) {
   return kNotFound;
 }
 
+UiWinRec* UiBarSetRange(UiWinTable* windows, UiWindow bar, u16 max) {
+  UiWinRec* r = UiWinFind(windows, bar);
+  if (!r || r->kind != kUiKindProgressBar) return nullptr;
+  r->range_max = max;
+  if (r->pos > max) r->pos = max;
+  return r;
+}
+
+UiWinRec* UiBarSetPos(UiWinTable* windows, UiWindow bar, u32 pos) {
+  UiWinRec* r = UiWinFind(windows, bar);
+  if (!r || r->kind != kUiKindProgressBar) return nullptr;
+  r->pos = pos > r->range_max ? r->range_max : pos;
+  return r;
+}
+
 UiWinRec* UiWinCreateRecord(UiClassTable* classes, UiWinTable* windows, const UiCreate* p) {
   const u8 kind = UiClassKind(p->class_name);
   UiWndProc proc = nullptr;

@@ -241,6 +241,10 @@ void UiWinRemove(UiWinTable* table, UiWindow handle, void (*on_free)(u16 slot, v
 // looked up (an unregistered top-level class gives null), an owner that is
 // gone counts as none, a child without a live parent is refused.
 UiWinRec* UiWinCreateRecord(UiClassTable* classes, UiWinTable* windows, const UiCreate* p);
+// A progress bar's range and position kept in its record (the position
+// stops at the range's end); null when the window is no live bar.
+UiWinRec* UiBarSetRange(UiWinTable* windows, UiWindow bar, u16 max);
+UiWinRec* UiBarSetPos(UiWinTable* windows, UiWindow bar, u32 pos);
 inline u16 UiWinSlot(const UiWinTable* table, const UiWinRec* rec) { return static_cast<u16>(rec - table->rec); }
 
 // A queue of events waiting for the pump.

@@ -27,30 +27,12 @@ constexpr StrSlice kEmpty{"", 0};
 
 bool IsEmptyText(StrSlice s) { return s.ptr && s.len == 0; }
 
-// A named parameter of the stored command line (identity entry 1), by the
-// parameter-text rules: a quoted value keeps its case, an unquoted one is
-// upper-cased. When the name as given finds nothing it is tried once more
-// wholly upper-cased (first byte 'a' or above, read signed) or else wholly
-// lower-cased.
-StrSlice CommandLineValue(StrSlice name) {
-  const WorkMarkId m = WorkMark(kMarkQuery);
-  StrSlice v = StrGetParam(VarGet(kGroupIdentity, kIdCommandLine), name);
-  if (IsEmptyText(v) && name.len) {
-    WorkMark(m);
-    const u16 mode = static_cast<signed char>(name.ptr[0]) >= 'a' ? kUpper : kLower;
-    const StrSlice other = StrCase(name, mode);
-    if (StrError(other)) return WorkReturn(m, other);
-    v = StrGetParam(VarGet(kGroupIdentity, kIdCommandLine), other);
-  }
-  return WorkReturn(m, v);
-}
-
 // The first non-empty of the three key lookups, or the empty text; an error
 // slice when a lookup could not be made.
 StrSlice KeyValue(StrSlice key, StrSlice defaults) {
   const WorkMarkId m = WorkMark(kMarkQuery);
   StrSlice v = StrGetParam(defaults, key);
-  if (IsEmptyText(v)) v = CommandLineValue(key);
+  if (IsEmptyText(v)) v = CmdLineParam(key);
   if (IsEmptyText(v)) v = OsEnvGet(key);
   return WorkReturn(m, v);
 }

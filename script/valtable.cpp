@@ -141,14 +141,19 @@ u16 ValTabInfo(u16 n, u16 mode) {
   return 0;
 }
 
-i16 SysVarGet(u16 n) {
-  if (ValTabInfo(kTabInts, kValTabSize) != sizeof(i16)) return 0;
-  const u8* p = ValTabAt(kTabInts, n);
+// Element n of a table of T values; 0 when the table holds another size or
+// has no such element.
+template <typename T>
+static T ValTabRead(u16 table, u16 n) {
+  if (ValTabInfo(table, kValTabSize) != sizeof(T)) return 0;
+  const u8* p = ValTabAt(table, n);
   if (!p) return 0;
-  i16 v;
+  T v;
   std::memcpy(&v, p, sizeof v);
   return v;
 }
+
+i16 SysVarGet(u16 n) { return ValTabRead<i16>(kTabInts, n); }
 
 i16 SysVarSet(u16 n, i64 value) {
   // The low 16 bits, taken through unsigned so no conversion can overflow.
@@ -167,14 +172,7 @@ bool SysVarFlags(u16 n, u16 bits, u16 set) {
   return SysVarTest(n, bits);
 }
 
-i64 NumVarGet(u16 n) {
-  if (ValTabInfo(kTabNums, kValTabSize) != sizeof(i64)) return 0;
-  const u8* p = ValTabAt(kTabNums, n);
-  if (!p) return 0;
-  i64 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
+i64 NumVarGet(u16 n) { return ValTabRead<i64>(kTabNums, n); }
 
 i64 NumVarSet(u16 n, i64 value) {
   return ValTabPut(kTabNums, n, &value, sizeof value) ? value : 0;

@@ -7,6 +7,7 @@
 
 #include "html/output.h"
 #include "runtime_fixture.h"
+#include "sink_capture.h"
 #include "script/valtable.h"
 
 struct HtmlCaptureTest : RuntimeTest {
@@ -24,17 +25,5 @@ struct HtmlCaptureTest : RuntimeTest {
     vk::HtmlSinkSet(nullptr);
     if (sink) std::fclose(sink);
   }
-  std::string Taken() {
-    std::fflush(sink);
-    std::fseek(sink, 0, SEEK_END);
-    const long end = std::ftell(sink);
-    std::string out(static_cast<size_t>(end - taken), '\0');
-    std::fseek(sink, taken, SEEK_SET);
-    if (!out.empty()) {
-      EXPECT_EQ(std::fread(out.data(), 1, out.size(), sink), out.size());
-    }
-    taken = end;
-    std::fseek(sink, 0, SEEK_END);
-    return out;
-  }
+  std::string Taken() { return SinkTakeSince(sink, &taken); }
 };

@@ -14,6 +14,7 @@
 #include "runtime/scratch.h"
 #include "runtime/varstore.h"
 #include "runtime_fixture.h"
+#include "sink_capture.h"
 #include "script/variables.h"
 #include "sitegen/pagetree.h"
 
@@ -44,19 +45,7 @@ struct SiteTextTest : ::testing::Test {
   }
   long taken = 0;
   // The bytes written to the sink since the last call.
-  std::string Written() {
-    std::fflush(sink);
-    std::fseek(sink, 0, SEEK_END);
-    const long end = std::ftell(sink);
-    std::string out(static_cast<size_t>(end - taken), '\0');
-    std::fseek(sink, taken, SEEK_SET);
-    if (!out.empty()) {
-      EXPECT_EQ(std::fread(out.data(), 1, out.size(), sink), out.size());
-    }
-    std::fseek(sink, 0, SEEK_END);
-    taken = end;
-    return out;
-  }
+  std::string Written() { return SinkTakeSince(sink, &taken); }
   static std::string Log() {
     std::ifstream in("log.txt", std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
