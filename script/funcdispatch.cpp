@@ -6,6 +6,9 @@
 #include "runtime/scratch.h"
 #include "runtime/str.h"
 #include "runtime/varstore.h"
+#include "script/fncontrol.h"
+#include "script/fnfile.h"
+#include "script/fnvalue.h"
 #include "script/funcargs.h"
 #include "script/sortlist.h"
 #include "script/valtable.h"
@@ -20,51 +23,51 @@ constexpr u16 kAll = kFuncAllArgs;
 // the built-in name list, in its order.
 constexpr FuncEntry kFuncTable[kFnCount + 1] = {
     {"", kAll, 0, nullptr},
-    {"_#", kAll, 0, nullptr},
-    {"FN#FLEN", kAll, 0, nullptr},
-    {"FN#SLEN", kAll, 0, nullptr},
-    {"FN#PARM", kAll, 0, nullptr},
-    {"FN#VALN", kAll, 0, nullptr},
-    {"FN#ACUM", 0, 0, nullptr},  // reads its argument text itself
-    {"CHK#", 1, 0, nullptr},     // the rest is left to the handler
-    {"FILEFIND", kAll, 0, nullptr},
-    {"FILEREL", 4, 0, nullptr},
-    {"FILELOCATE", kAll, 0, nullptr},
-    {"FILESEL", kAll, 0, nullptr},
-    {"FN$CHNG", kAll, 0, nullptr},
-    {"FN$CHRS", kAll, 0, nullptr},
-    {"FN$DATE", kAll, 0, nullptr},
-    {"FN$FLDS", 0, 0, nullptr},
-    {"FN$MASK", kAll, 0, nullptr},
-    {"FN$MIDS", kAll, 0, nullptr},
-    {"FN$PARM", kAll, 0, nullptr},
-    {"FN$TRIM", kAll, 0, nullptr},
-    {"ENVELOP$", kAll, 0, nullptr},
-    {"CHK$", 1, 1, nullptr},
+    {"_#", kAll, 0, FnUnderNum},
+    {"FN#FLEN", kAll, 0, FnFileLen},
+    {"FN#SLEN", kAll, 0, FnStrLen},
+    {"FN#PARM", kAll, 0, FnParmNum},
+    {"FN#VALN", kAll, 0, FnValNum},
+    {"FN#ACUM", 0, 0, FnAcum},  // reads its argument text itself
+    {"CHK#", 1, 0, FnChk},     // the rest is left to the handler
+    {"FILEFIND", kAll, 0, FnFileFind},
+    {"FILEREL", 4, 0, FnFileRel},
+    {"FILELOCATE", kAll, 0, FnFileLocate},
+    {"FILESEL", kAll, 0, FnFileSel},
+    {"FN$CHNG", kAll, 0, FnChange},
+    {"FN$CHRS", kAll, 0, FnChars},
+    {"FN$DATE", kAll, 0, FnDate},
+    {"FN$FLDS", 0, 0, FnFields},
+    {"FN$MASK", kAll, 0, FnMask},
+    {"FN$MIDS", kAll, 0, FnMids},
+    {"FN$PARM", kAll, 0, FnParmStr},
+    {"FN$TRIM", kAll, 0, FnTrim},
+    {"ENVELOP$", kAll, 0, FnEnvelope},
+    {"CHK$", 1, 1, FnChk},
     {"SORT$", kAll, 0, FuncSortCall},
-    {"EXEC$", kAll, 0, nullptr},
-    {"READ$", kAll, 0, nullptr},
-    {"WRITE", kAll, 0, nullptr},
-    {"MACRO$", kAll, 0, nullptr},
-    {"ENVRON$", kAll, 0, nullptr},
-    {"_$", kAll, 0, nullptr},
-    {"KEY$", kAll, 0, nullptr},
-    {"TIME$", kAll, 0, nullptr},
-    {"IER", kAll, 0, nullptr},
-    {"EXP$", 1, 0, nullptr},
-    {"SQLCHILD", kAll, 0, nullptr},
+    {"EXEC$", kAll, 0, FnExec},
+    {"READ$", kAll, 0, FnRead},
+    {"WRITE", kAll, 0, FnWrite},
+    {"MACRO$", kAll, 0, FnMacro},
+    {"ENVRON$", kAll, 0, FnEnviron},
+    {"_$", kAll, 0, FnUnderStr},
+    {"KEY$", kAll, 0, FnKey},
+    {"TIME$", kAll, 0, FnTime},
+    {"IER", kAll, 0, FnIer},
+    {"EXP$", 1, 0, FnExp},
+    {"SQLCHILD", kAll, 0, FnSqlChild},
 };
 
 FuncExtFn g_ext[kFuncExtSlots] = {};
 
 bool IsExtNumber(u16 number) { return number >= kFnExtFirst && number <= kFnExtLast; }
 
-// 148 with the function's name added to the error detail.
-u16 NotBuilt(const FuncEntry& e) {
-  return ErrMsgAppend(kErrFeatureRemoved, StrC(e.name), ErrDetail().len > 0);
-}
-
 }  // namespace
+
+u16 FuncNotBuilt(const FuncCallInfo& call) {
+  const FuncEntry* e = FuncEntryOf(call.number);
+  return ErrMsgAppend(kErrFeatureRemoved, StrC(e ? e->name : ""), ErrDetail().len > 0);
+}
 
 const FuncEntry* FuncEntryOf(u16 number) {
   return (number >= 1 && number <= kFnCount) ? &kFuncTable[number] : nullptr;
@@ -127,7 +130,7 @@ u16 FuncCall(ExprCursor cursor) {
       if (!entry) {
         st = FuncCallExt(number, types);
       } else if (!entry->handler) {
-        st = NotBuilt(*entry);
+        st = FuncNotBuilt(call);
       } else {
         st = entry->handler(call);
       }

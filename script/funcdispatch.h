@@ -100,6 +100,10 @@ u16 FuncExtSet(u16 number, FuncExtFn fn);
 // The table entry of function number 1-33, null for any other number.
 const FuncEntry* FuncEntryOf(u16 number);
 
+// 148 with the called function's name added to the error detail: the
+// answer of a function whose handler is not built.
+u16 FuncNotBuilt(const FuncCallInfo& call);
+
 // SORT$: the arguments read by type and handed to the sorted-list handler.
 u16 FuncSortCall(const FuncCallInfo& call);
 

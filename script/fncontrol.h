@@ -1,0 +1,21 @@
+// Control, template and variable built-ins: the ones that read the rest
+// of their argument text themselves (CHK#, CHK$, FN#ACUM, EXP$, FN$FLDS) and
+// the ones that work on variables and the variable store.
+//
+// Each is a handler of the built-in dispatch: it reads its arguments from
+// the call, leaves its result as the scratch top and returns the status.
+#pragma once
+#include "script/funcdispatch.h"
+
+namespace vk {
+
+u16 FnChk(const FuncCallInfo& call);  // CHK# and CHK$
+u16 FnAcum(const FuncCallInfo& call);  // FN#ACUM
+u16 FnExp(const FuncCallInfo& call);  // EXP$
+u16 FnMacro(const FuncCallInfo& call);  // MACRO$
+u16 FnFields(const FuncCallInfo& call);  // FN$FLDS
+u16 FnUnderNum(const FuncCallInfo& call);  // _#
+u16 FnUnderStr(const FuncCallInfo& call);  // _$
+u16 FnEnviron(const FuncCallInfo& call);  // ENVRON$
+
+}  // namespace vk
