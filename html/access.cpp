@@ -1,6 +1,7 @@
 #include "html/access.h"
 
 #include "html/forms.h"
+#include "html/render.h"
 #include "runtime/error.h"
 #include "runtime/file.h"
 #include "runtime/linelist.h"
@@ -14,7 +15,7 @@
 namespace vk {
 
 WebUserCheckFn WebUserCheckHook = WebUserCheck;
-WebPageRenderFn WebFailPageRender = nullptr;
+WebPageRenderFn WebFailPageRender = HtmlPageRender;
 
 namespace {
 

@@ -19,8 +19,8 @@ namespace vk {
 using WebUserCheckFn = u16 (*)(StrSlice users_file);
 extern WebUserCheckFn WebUserCheckHook;
 
-// What renders the fail page in place of a refused one (the page renderer);
-// while none is set the login form is written instead.
+// What renders the fail page in place of a refused one (the page renderer
+// unless replaced); while none is set the login form is written instead.
 using WebPageRenderFn = u16 (*)(StrSlice page, MacroContext context);
 extern WebPageRenderFn WebFailPageRender;
 

@@ -1,0 +1,77 @@
+// The template page renderer. A template is HTML text in which a '[' with
+// its matching ']' is a field. A field whose name is in the context's
+// keyword list is handed to the keyword handler, which writes the keyword's
+// output; any other field is replaced where it stands by its value (macro
+// value, command-line parameter, environment variable or expression). All
+// other text goes to the output sink line by line, "\{" and "\}" becoming
+// "[" and "]". Lines end in LF while _SYSCOMPAT has bit 0x02 set, else in
+// CR LF.
+//
+// The scanner (HtmlTemplateNextTag) and the driver (HtmlPageRender) share
+// one small record passed by value. Template lines live on variable group
+// 32 while they are scanned, so a handler may render another template into
+// the same page: its lines sit above the outer page's current line.
+//
+// Whatever way a render ends, it closes its template file and leaves group
+// 32 as deep as it found it.
+#pragma once
+#include "html/request.h"
+#include "runtime/slice.h"
+
+namespace vk {
+
+// Scan status beside the error codes: go on, and the end of the template.
+enum : u16 { kTagGoOn = 0, kTagEnd = 1 };
+// The position that makes the scanner read the next line first.
+constexpr u16 kTagReadNext = 0xFFFF;
+// The line end written after a template line with and without bit 0x02 of
+// _SYSCOMPAT.
+constexpr u16 kCompatLf = 0x02;
+
+// Five words. status: the code in the low half (0 go on, 1 end of the
+// template, 122 and above an error). file: the template's file slot in the
+// high half, 0 for none. position: where scanning resumes in the current
+// line (low half; kTagReadNext: read a line first) and, in the high half,
+// the 1-based keyword index of the field just found (0 for none). Then the
+// keyword field's argument text.
+struct HtmlTagState {
+  u32 status;
+  u32 file;
+  u32 position;
+  const char* args;
+  u32 args_len;
+};
+
+inline u16 HtmlTagStatus(HtmlTagState s) { return static_cast<u16>(s.status); }
+inline u16 HtmlTagFile(HtmlTagState s) { return static_cast<u16>(s.file >> 16); }
+inline u16 HtmlTagPos(HtmlTagState s) { return static_cast<u16>(s.position); }
+inline u16 HtmlTagIndex(HtmlTagState s) { return static_cast<u16>(s.position >> 16); }
+inline StrSlice HtmlTagArgs(HtmlTagState s) { return StrMake(s.args ? s.args : "", s.args_len); }
+
+// Renders the template into the file at out_path. The page is written to a
+// temporary file beside it which then replaces the file; a render that
+// fails before writing anything (no template, no page name) leaves the old
+// file as it was. 0 on success, 0xFFFF when the output cannot be created,
+// 131 when it cannot be closed or put in place after a successful render,
+// else the render's code. The sink is the null sink afterwards.
+u16 HtmlPageToFile(StrSlice tpl, MacroContext context, StrSlice out_path);
+// Renders a page into the current sink. A name in parentheses is evaluated
+// first. 0, or an error code of 128 or more (164 for an empty name or a
+// missing template, the refusal code of the access check).
+u16 HtmlPageRender(StrSlice page, MacroContext context);
+// A fresh state with the page's template opened (164 with the paths in the
+// error detail when it is missing).
+HtmlTagState HtmlPageOpen(StrSlice page);
+// The language suffix of a name like "index_de.html" ("_de") stored as
+// entry 2 of group 9; names without one change nothing. The store's result.
+u16 HtmlPageLangFromName(StrSlice page);
+// Writes template text up to the next keyword field (expanding ordinary
+// fields where they stand) and returns with that field's index and
+// arguments, or with the end status or an error.
+HtmlTagState HtmlTemplateNextTag(HtmlTagState state, StrSlice keywords, StrSlice macros);
+// The handler of a context without one: writes nothing.
+HtmlTagState HtmlTagDefault(HtmlTagState state, StrSlice macros);
+// Template text to the sink with "\{" and "\}" turned into brackets.
+void HtmlTextOut(StrSlice text);
+
+}  // namespace vk

@@ -1,0 +1,224 @@
+#include "html/render.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "html/output.h"
+#include "runtime/appenv.h"
+#include "runtime/error.h"
+#include "runtime/file.h"
+#include "runtime/scratch.h"
+#include "runtime/varstore.h"
+#include "script/interp_fixture.h"
+#include "script/valtable.h"
+#include "sink_capture.h"
+
+using namespace vk;
+
+namespace {
+
+// The interpreter started as the application starts it, a temporary
+// folder for templates and pages, and a capture file as the sink.
+struct RenderTest : InterpTest {
+  std::string dir;
+  std::FILE* sink = nullptr;
+  long taken = 0;
+
+  void SetUp() override {
+    InterpTest::SetUp();
+    char templ[] = "/tmp/vkrenderXXXXXX";
+    ASSERT_NE(mkdtemp(templ), nullptr);
+    dir = templ;
+    sink = std::tmpfile();
+    ASSERT_NE(sink, nullptr);
+    HtmlSinkSet(sink);
+    ASSERT_EQ(VarSet(kGroupIdentity, kIdCommandLine, L("prog")), 0);
+  }
+  void TearDown() override {
+    HtmlSinkSet(nullptr);
+    if (sink) std::fclose(sink);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+  std::string Taken() { return SinkTakeSince(sink, &taken); }
+
+  // A template file with these bytes; returns its name as the library
+  // writes it ('\' separators).
+  std::string Tpl(const std::string& name, const std::string& bytes) {
+    std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+    return Lib(dir + "/" + name);
+  }
+  static std::string Lib(std::string p) {
+    for (char& c : p)
+      if (c == '/') c = '\\';
+    return p;
+  }
+  std::string Read(const std::string& name) {
+    std::ifstream in(dir + "/" + name, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  static void Compat(bool on) { SysVarSet(kSysCompat, on ? kCompatLf : 0); }
+
+  u16 Render(const std::string& page, const char* macros = "", const char* keywords = "",
+             HtmlTagHandler handler = nullptr) {
+    MacroContext c{};
+    MacroContextInit(&c, L(macros), L(keywords), handler);
+    return HtmlPageRender(Sl(page), c);
+  }
+};
+
+// What the recording handler saw, one "index:args;" per call.
+std::string g_calls;
+HtmlTagState Record(HtmlTagState s, StrSlice) {
+  g_calls += std::to_string(HtmlTagIndex(s)) + ":" + S(HtmlTagArgs(s)) + ";";
+  HtmlOut(L("<K>"));
+  return s;
+}
+
+TEST_F(RenderTest, OrdinaryFieldsAndLineEnds) {
+  const std::string t = Tpl("a.html", "a [X] b\nc\\{word\\}d\n");
+  EXPECT_EQ(Render(t, "X=1"), 0);
+  EXPECT_EQ(Taken(), "a 1 b\r\nc[word]d\r\n");
+  Compat(true);
+  EXPECT_EQ(Render(t, "X=1"), 0);
+  EXPECT_EQ(Taken(), "a 1 b\nc[word]d\n");
+}
+
+TEST_F(RenderTest, InsertedValueRescannedOnlyOutsideCompat) {
+  const std::string t = Tpl("a.html", "<[X]>");
+  Compat(true);
+  EXPECT_EQ(Render(t, "X='[Y]' Y=2"), 0);
+  EXPECT_EQ(Taken(), "<[Y]>\n");
+  Compat(false);
+  EXPECT_EQ(Render(t, "X='[Y]' Y=2"), 0);
+  EXPECT_EQ(Taken(), "<2>\r\n");
+}
+
+TEST_F(RenderTest, SelfReproducingValueEndsWithAnError) {
+  const u16 lines = VarCount(kGroupTemplateLines);
+  EXPECT_EQ(Render(Tpl("a.html", "x[X]y\n"), "X='[X]'"), kErrLoop);
+  EXPECT_EQ(VarCount(kGroupTemplateLines), lines);
+}
+
+TEST_F(RenderTest, KeywordFieldsReachTheHandler) {
+  g_calls.clear();
+  const std::string t = Tpl("k.html", "1[ LANG (a,b) ]2[MENU]3\n[f(a(b)c)]\n");
+  EXPECT_EQ(Render(t, "", "MENU,LANG,f", Record), 0);
+  EXPECT_EQ(Taken(), "1<K>2<K>3\r\n<K>\r\n");
+  EXPECT_EQ(g_calls, "2:a,b;1:;3:a(b)c;");
+
+  // Names are compared case-sensitively: [lang] is an ordinary field.
+  g_calls.clear();
+  EXPECT_EQ(Render(Tpl("l.html", "x[lang]y\n"), "lang='v'", "MENU,LANG", Record), 0);
+  EXPECT_EQ(Taken(), "xvy\r\n");
+  EXPECT_EQ(g_calls, "");
+}
+
+TEST_F(RenderTest, CodeListAndDefaultHandler) {
+  g_calls.clear();
+  const std::string t = Tpl("c.html", "<[bxyz]|[a]>\n");
+  EXPECT_EQ(Render(t, "", "\xC7" "ab", Record), 0);
+  EXPECT_EQ(g_calls, "2:xyz;1:;");
+  Taken();
+  EXPECT_EQ(Render(t, "", "\xC7" "ab"), 0);  // keyword fields vanish
+  EXPECT_EQ(Taken(), "<|>\r\n");
+}
+
+TEST_F(RenderTest, UnclosedArgumentsEndThePage) {
+  g_calls.clear();
+  EXPECT_EQ(Render(Tpl("u.html", "before[MENU(x]after\nnext\n"), "", "MENU", Record), kErrSyntax);
+  EXPECT_EQ(Taken(), "before");
+  EXPECT_EQ(g_calls, "");
+}
+
+TEST_F(RenderTest, PageNames) {
+  Eval("PAGE$=\"\"");
+  EXPECT_EQ(Render("(PAGE$)"), kErrFileNotFound);
+  EXPECT_EQ(Render(""), kErrFileNotFound);
+
+  const std::string missing = Lib(dir + "/none.html");
+  EXPECT_EQ(Render(missing), kErrFileNotFound);
+  EXPECT_NE(S(ErrDetail()).find("filename:" + missing + " htmlpage:"), std::string::npos);
+
+  ASSERT_EQ(VarSet(kGroupRun, 2, L("_en")), 0);
+  Tpl("home_fr.html", "x\n");
+  EXPECT_EQ(Render(Lib(dir + "/home_fr.html")), 0);
+  EXPECT_EQ(S(VarGet(kGroupRun, 2)), "_fr");
+  Tpl("home.html", "x\n");
+  EXPECT_EQ(Render(Lib(dir + "/home.html")), 0);
+  EXPECT_EQ(S(VarGet(kGroupRun, 2)), "_fr");
+}
+
+TEST_F(RenderTest, LastLineAndEmptyTemplate) {
+  EXPECT_EQ(Render(Tpl("two.html", "one\r\ntwo")), 0);
+  EXPECT_EQ(Taken(), "one\r\ntwo\r\n");
+  EXPECT_EQ(Render(Tpl("empty.html", "")), kErrDiskIO);
+  EXPECT_EQ(Taken(), "");
+}
+
+TEST_F(RenderTest, MutedOutput) {
+  SysVarSet(kSysAuxstat, static_cast<i16>(kAuxNoHtml));
+  EXPECT_EQ(Render(Tpl("a.html", "a [X] b\n"), "X=1"), 0);
+  SysVarSet(kSysAuxstat, 0);
+  EXPECT_EQ(Taken(), "");
+}
+
+// A handler that renders a sub-template into the page from inside the call.
+std::string g_inner;
+HtmlTagState Nest(HtmlTagState s, StrSlice) {
+  MacroContext c{};
+  MacroContextInit(&c, L("Z=7"), L(""), nullptr);
+  HtmlPageRender(Sl(g_inner), c);
+  return s;
+}
+
+TEST_F(RenderTest, NestedRenderKeepsTheOuterLine) {
+  g_inner = Tpl("inner.html", "in[Z]\n");
+  const u16 lines = VarCount(kGroupTemplateLines);
+  EXPECT_EQ(Render(Tpl("outer.html", "a[INC]b[X]c\nd\n"), "X=1", "INC", Nest), 0);
+  EXPECT_EQ(Taken(), "ain7\r\nb1c\r\nd\r\n");
+  EXPECT_EQ(VarCount(kGroupTemplateLines), lines);
+}
+
+// A handler that ends the page with an error.
+HtmlTagState Fail(HtmlTagState s, StrSlice) {
+  s.status = 200;
+  return s;
+}
+
+TEST_F(RenderTest, EarlyEndsReleaseFileSlotsAndLines) {
+  const std::string t = Tpl("f.html", "x[STOP]y\nz\n");
+  const u16 lines = VarCount(kGroupTemplateLines);
+  for (int i = 0; i < 60; ++i) ASSERT_EQ(Render(t, "", "STOP", Fail), 200) << i;
+  EXPECT_EQ(VarCount(kGroupTemplateLines), lines);
+  // Slots are still free: a whole page renders after them.
+  EXPECT_EQ(Render(Tpl("ok.html", "fine\n")), 0);
+  EXPECT_NE(Taken().find("fine\r\n"), std::string::npos);
+}
+
+TEST_F(RenderTest, PageToFileReplacesOnlyWhatItRendered) {
+  MacroContext c{};
+  MacroContextInit(&c, L("X=1"), L(""), nullptr);
+  const std::string out = Lib(dir + "/page.html");
+  std::ofstream(dir + "/page.html", std::ios::binary) << "old page";
+
+  EXPECT_EQ(HtmlPageToFile(Sl(Lib(dir + "/none.html")), c, Sl(out)), kErrFileNotFound);
+  EXPECT_EQ(Read("page.html"), "old page");
+
+  Compat(true);
+  EXPECT_EQ(HtmlPageToFile(Sl(Tpl("t.html", "v=[X]\n")), c, Sl(out)), 0);
+  EXPECT_EQ(Read("page.html"), "v=1\n");
+  EXPECT_FALSE(std::filesystem::exists(dir + "/page.html~part"));
+  EXPECT_EQ(HtmlSink(), nullptr);  // the null sink afterwards
+
+  EXPECT_EQ(HtmlPageToFile(Sl(Lib(dir + "/t.html")), c, Sl(Lib(dir + "/no/such/page.html"))), 0xFFFF);
+}
+
+}  // namespace
