@@ -1,0 +1,139 @@
+#include "html/optmenu.h"
+
+#include "html/forms.h"
+#include "html/output.h"
+#include "html/request.h"
+#include "html/tags.h"
+#include "runtime/list.h"
+#include "runtime/number.h"
+#include "runtime/path.h"
+#include "runtime/scratch.h"
+#include "runtime/str.h"
+#include "runtime/varstore.h"
+#include "script/eval.h"
+#include "script/mask.h"
+#include "script/script.h"
+#include "script/template.h"
+
+namespace vk {
+namespace {
+
+constexpr StrSlice kEmptyText{"", 0};
+
+constexpr const char* kTableOpen = "\n<table cellspacing=\"0\" cellpadding=\"0\">";
+constexpr const char* kRowOpen = "<tr>\n<td bgcolor=\"[$]\">";
+constexpr const char* kOptionLink = "<a href=\"[SCRIPT_NAME]?opt=[$]\">";
+constexpr const char* kOptionImage = "<img border=\"0\" src=\"[$]\" width=\"98\" height=\"20\">";
+constexpr const char* kOptionEnd = "</a>";
+constexpr const char* kOptionSeparator = " | ";
+constexpr const char* kRowEnd = "\r\n";
+constexpr const char* kImageOn = "on";
+constexpr const char* kImageOff = "off";
+constexpr const char* kColourSelected = "#505050";
+constexpr const char* kColourOther = "#808080";
+constexpr const char* kBgColourVar = "BGCOLOR$";
+constexpr const char* kOptNameVar = "OPTNAME$";
+
+constexpr u16 kMenuFolderEntry = 0;
+constexpr char kItemSep = ',';
+// Digits of a 16-bit value and the mask's trailing '0'.
+constexpr u16 kMaskNumRoom = 6;
+
+// An error slice reads as the empty text.
+StrSlice TextOr(StrSlice s) { return s.ptr ? s : kEmptyText; }
+
+// A scratch copy, so that a text read from the variable store survives the
+// store changes that evaluating and assigning may make.
+StrSlice Keep(StrSlice s) { return TextOr(StrDup(TextOr(s))); }
+
+bool AllDigits(StrSlice s) {
+  for (u16 i = 0; i < s.len; ++i) {
+    if (s.ptr[i] < '0' || s.ptr[i] > '9') return false;
+  }
+  return true;
+}
+
+// The code prefix that row r's options extend: "0" for row 1 and whenever
+// the first r - 1 characters of the selection have the value 0, else that
+// value followed by "0". A prefix of digits is taken as it is (leading
+// zeros dropped), so a deep selection whose prefix passes 65535 still gives
+// its own codes instead of a wrapped number.
+StrSlice RowMask(StrSlice selection, u16 r) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  const StrSlice prefix = StrMid(selection, 0, static_cast<u16>(r - 1));
+  if (AllDigits(prefix)) {
+    u16 first = 0;
+    while (first < prefix.len && prefix.ptr[first] == '0') ++first;
+    const StrSlice digits = StrMid(prefix, static_cast<i16>(first), kNotFound);
+    if (digits.len == 0) return WorkReturn(mark, StrC("0"));
+    return WorkReturn(mark, StrConcat(digits, StrC("0")));
+  }
+  u16 f = StrValue(prefix);
+  if (f == 0) return WorkReturn(mark, StrC("0"));
+  char buf[kMaskNumRoom];
+  u16 n = kMaskNumRoom;
+  buf[--n] = '0';
+  for (; f; f /= 10) buf[--n] = static_cast<char>('0' + f % 10);
+  return WorkReturn(mark, buf + n, static_cast<u16>(kMaskNumRoom - n));
+}
+
+}  // namespace
+
+void WebMenuWrite(StrSlice) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  HtmlOut(StrC(kTableOpen));
+  StrSlice file = TextOr(CgiParam(StrC(kMenuFileParam)));
+  if (file.len == 0) file = StrC(kMenuFileDefault);
+  const StrSlice menu_file = TextOr(CgiDocPath(file));
+  StrSlice selection = TextOr(CgiParam(StrC(kMenuSelParam)));
+  if (selection.len == 0) selection = TextOr(CgiParam(StrC(kMenuSelParamShort)));
+  WebMenuRows(menu_file, selection);
+  HtmlCloseTag(kTagTable);
+  WorkMark(mark);
+}
+
+void WebMenuRows(StrSlice, StrSlice selection) {
+  selection = TextOr(selection);
+  const u16 n = VarCount(kGroupOptionMenu);
+  for (u16 r = 1; r < n; ++r) {
+    const WorkMarkId mark = WorkMark(kMarkQuery);
+    const u16 d = r <= selection.len ? StrValue(StrMid(selection, static_cast<i16>(r - 1), 1)) : 0;
+    const StrSlice mask = RowMask(selection, r);
+    WebMenuRowWrite(mask, d, VarGet(kGroupOptionMenu, kMenuFolderEntry), VarGet(kGroupOptionMenu, r));
+    // Read again: writing the row may have changed the store.
+    const StrSlice chosen = d ? Keep(ListItem(VarGet(kGroupOptionMenu, r), kItemSep, d)) : kEmptyText;
+    VarAssignText(StrC(kOptNameVar), chosen, 1);
+    WorkMark(mark);
+  }
+}
+
+void WebMenuRowWrite(StrSlice mask, u16 selected, StrSlice image_folder, StrSlice items) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  mask = Keep(mask);
+  image_folder = Keep(image_folder);
+  items = Keep(items);
+  const StrSlice bg = TextOr(ExprEvalStr(StrC(kBgColourVar)));
+  HtmlOut(TplSubstDollar(StrC(kRowOpen), bg));
+  const u16 m = ListCount(items, kItemSep);
+  for (u16 k = 1; k <= m; ++k) {
+    const WorkMarkId item_mark = WorkMark(kMarkQuery);
+    const StrSlice item = ListItem(items, kItemSep, k);
+    const StrSlice code = TextOr(MaskApply(mask, NumToStr(static_cast<i16>(k))));
+    HtmlOut(TplExpandWith(TplSubstDollar(StrC(kOptionLink), code), kEmptyText));
+    if (image_folder.len) {
+      const StrSlice name = TplSubstDollar(item, StrC(k == selected ? kImageOn : kImageOff));
+      HtmlOut(TplSubstDollar(StrC(kOptionImage), TextOr(PathJoin(image_folder, name))));
+    } else {
+      HtmlFontColor(item, StrC(k == selected ? kColourSelected : kColourOther));
+    }
+    HtmlOut(StrC(kOptionEnd));
+    if (k < m && image_folder.len == 0) HtmlOut(StrC(kOptionSeparator));
+    WorkMark(item_mark);
+  }
+  HtmlCloseTag(kTagTd);
+  HtmlCloseTag(kTagTr);
+  HtmlOut(StrC(kRowEnd));
+  WorkMark(mark);
+}
+
+}  // namespace vk
