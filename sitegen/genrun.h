@@ -26,7 +26,7 @@ enum : u8 {
 // Language mask bits: bit 0 English ... bit 4 Italian.
 constexpr u16 kLangMaskAll = 0x1F;
 // The run's log, in the current directory.
-constexpr const char* kRunLogName = "Vellumkit.log";
+constexpr const char* kSiteLogName = "Vellumkit.log";
 // Time-window choices of the dialog.
 constexpr u16 kTimeWindowCount = 11;
 

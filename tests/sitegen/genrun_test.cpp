@@ -1,0 +1,221 @@
+#include "sitegen/genrun.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "html/output.h"
+#include "runtime/error.h"
+#include "runtime/progress.h"
+#include "runtime/uibackend.h"
+#include "runtime/varstore.h"
+#include "script/valtable.h"
+#include "script/variables.h"
+#include "sitegen/dispatch.h"
+#include "sitegen/sitetext.h"
+#include "runtime_fixture.h"
+
+using namespace vk;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A backend that makes every window and remembers the last message box.
+std::string g_box;
+UiWindow g_next_window = 0;
+bool Yes(void*, const char*) { return true; }
+bool Register(void*, const char*, UiWndProc) { return true; }
+UiWindow Create(const UiCreate*) { return ++g_next_window; }
+bool IsWindow(UiWindow) { return true; }
+u16 Box(UiWindow, const u16* text, const u16*, u16) {
+  g_box.clear();
+  for (const u16* p = text; p && *p; ++p) g_box += static_cast<char>(*p);
+  return 1;
+}
+
+// A small site in a temporary folder that is the current directory (the
+// log lands there): tree, variable script, two language files, a frame page
+// and the output root "out".
+struct GenRunTest : ::testing::Test {
+  char dir[24] = "/tmp/vkrunXXXXXX";
+  fs::path old_cwd = fs::current_path();
+  u16 written = 0;
+  u16 avoids = 0;
+
+  void SetUp() override {
+    ASSERT_EQ(SysVarInit(), 0);
+    UiBackend ui{};
+    ui.name = "test";
+    ui.class_registered = Yes;
+    ui.register_class = Register;
+    ui.create_window = Create;
+    ui.is_window = IsWindow;
+    ui.message_box = Box;
+    UiSetBackend(&ui);
+    g_box.clear();
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    fs::current_path(dir);
+    fs::create_directory("out");
+    Put("tree.txt", "home\nproducts\n\twidget\ncontact\n");
+    Put("treeVars.txt", "RELPATH$=\"rel\"\n");
+    Put("tree_en.txt", "home='Home'\nproducts='Products'\n");
+    Put("tree_es.txt", "home='Inicio'\nproducts='Productos'\n");
+    Put("frame.html", "<h1>[LANG('home')]</h1>[LANG_ID]|[1+2]|[RELPATH$]\n");
+  }
+  void TearDown() override {
+    HtmlSinkSet(nullptr);
+    fs::current_path(old_cwd);
+    fs::remove_all(dir);
+  }
+  static void Put(const std::string& name, const std::string& bytes) {
+    std::ofstream(name, std::ios::binary) << bytes;
+  }
+  static std::string Get(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  // A path of the temporary folder as the library writes it.
+  std::string Lib(const std::string& rel) const {
+    std::string p = std::string(dir) + "/" + rel;
+    for (char& c : p)
+      if (c == '/') c = '\\';
+    return p;
+  }
+  std::string Shown(const std::string& rel) const { return std::string(dir) + "/" + rel; }
+
+  u16 Run(u16 mask, OverwriteRule rule, u8 flags = kRunTypeMap, HtmlTagHandler handler = SiteKwDispatch,
+          const char* tree = "tree.txt") {
+    static MacroContext context;
+    MacroContextInit(&context, L(""), L(kSiteKeywordList), handler);
+    const std::string frame = Lib("frame.html");
+    const std::string tree_path = Lib(tree);
+    const std::string root = Lib("out");
+    return SiteGenRun(StrSlice{frame.data(), static_cast<u16>(frame.size())},
+                      StrSlice{tree_path.data(), static_cast<u16>(tree_path.size())},
+                      StrSlice{root.data(), static_cast<u16>(root.size())}, context, mask, rule, flags);
+  }
+  OverwriteRule All() { return SiteGenOverwriteRule(true, false, -1, &written, &avoids); }
+};
+
+TEST_F(GenRunTest, TwoLanguagesWriteEveryPageWithItsTexts) {
+  EXPECT_EQ(Run(0x03, All()), 0);
+  EXPECT_EQ(written, 8);
+  EXPECT_EQ(avoids, 0);
+  EXPECT_EQ(Get("out/home_en.html"), "<h1>Home</h1>_en|3|rel\n");
+  EXPECT_EQ(Get("out/home_es.html"), "<h1>Inicio</h1>_es|3|rel\n");
+  EXPECT_TRUE(fs::exists("out/products/index_en.html"));
+  EXPECT_TRUE(fs::exists("out/products/widget_es.html"));
+  EXPECT_TRUE(fs::exists("out/contact_es.html"));
+  EXPECT_FALSE(fs::exists("out/products_en.html"));
+  // Line ends are LF only during the run.
+  EXPECT_FALSE(SysVarTest(kSysCompat, kCompatLf));
+
+  const std::string log = Get(kSiteLogName);
+  EXPECT_NE(log.find("Creating File:" + Shown("out/home_en.html") + "\r\n...OK\r\n\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Creating File:" + Shown("out/products/index_en.html") + "\r\n...OK\r\n\r\n"),
+            std::string::npos);
+}
+
+TEST_F(GenRunTest, NoLanguagePassWritesPlainNames) {
+  Put("frame.html", "[LANG('my_text')]|[LANG_ID]|\n");
+  EXPECT_EQ(Run(0, All()), 0);
+  EXPECT_EQ(written, 4);
+  EXPECT_EQ(Get("out/home.html"), "my text||\n");
+  EXPECT_TRUE(fs::exists("out/products/widget.html"));
+  EXPECT_FALSE(fs::exists("out/index.html.var"));  // no type map without languages
+}
+
+TEST_F(GenRunTest, RefusedPagesAreLoggedAndCounted) {
+  Put("out/home_en.html", "kept");
+  EXPECT_EQ(Run(0x01, SiteGenOverwriteRule(false, false, -1, &written, &avoids)), 0);
+  EXPECT_EQ(Get("out/home_en.html"), "kept");
+  EXPECT_EQ(written, 3);
+  EXPECT_EQ(avoids, 1);
+  EXPECT_NE(Get(kSiteLogName).find("Skipping File:" + Shown("out/home_en.html") + " (Overwrite Off)\r\n\r\n"),
+            std::string::npos);
+}
+
+TEST_F(GenRunTest, DeletionModeRemovesExistingPagesOnly) {
+  Put("out/home_en.html", "old");
+  EXPECT_EQ(Run(0x01, SiteGenOverwriteRule(true, true, -1, &written, &avoids), kRunTypeMap | kRunDelete), 0);
+  EXPECT_FALSE(fs::exists("out/home_en.html"));
+  EXPECT_FALSE(fs::exists("out/contact_en.html"));
+  EXPECT_TRUE(fs::is_directory("out/products"));  // folders are made even when deleting
+  EXPECT_EQ(written, 1);
+  EXPECT_EQ(avoids, 3);
+}
+
+TEST_F(GenRunTest, MissingTemplateSpoilsOnePageAndNamesIt) {
+  Put("tree.txt", "home, nosuch.html\nabout\n");
+  EXPECT_EQ(Run(0x01, All()), kErrFileNotFound);
+  EXPECT_TRUE(fs::exists("out/about_en.html"));  // the run went on
+  EXPECT_FALSE(fs::exists("out/home_en.html"));
+  // The message names the page that failed, not the last one named.
+  EXPECT_NE(g_box.find(Shown("out/home_en.html")), std::string::npos) << g_box;
+  EXPECT_EQ(g_box.find("about"), std::string::npos) << g_box;
+  const std::string log = Get(kSiteLogName);
+  EXPECT_EQ(log.find("Creating File:" + Shown("out/home_en.html") + "\r\n...OK"), std::string::npos) << log;
+}
+
+TEST_F(GenRunTest, UnnamedNodesWriteNothingButTheirChildren) {
+  Put("tree.txt", "a\n\n\tb\nc\n");
+  EXPECT_EQ(Run(0, All()), 0);
+  EXPECT_TRUE(fs::exists("out/a.html"));
+  EXPECT_TRUE(fs::exists("out/b.html"));
+  EXPECT_TRUE(fs::exists("out/c.html"));
+  EXPECT_EQ(written, 3);
+}
+
+// Asks for a cancel while the first Spanish page is rendered.
+HtmlTagState CancelOnSpanish(HtmlTagState s, StrSlice macros) {
+  if (SiteGenLangIndex() == 2) ProgressWndProc(ProgressStateGet()->window, kUiMsgCommand, kProgressCancelId);
+  return SiteKwDispatch(s, macros);
+}
+
+TEST_F(GenRunTest, CancelKeepsThePagesWritten) {
+  EXPECT_EQ(Run(0x03, All(), kRunTypeMap, CancelOnSpanish), kErrCancelled);
+  EXPECT_TRUE(fs::exists("out/contact_en.html"));
+  EXPECT_TRUE(fs::exists("out/home_es.html"));  // the page being written when asked
+  EXPECT_FALSE(fs::exists("out/products/index_es.html"));
+  EXPECT_FALSE(g_box.empty());
+}
+
+TEST_F(GenRunTest, RunsThatCannotStart) {
+  EXPECT_EQ(Run(0x01, All(), kRunTypeMap, SiteKwDispatch, "none.txt"), 0xFFFF);
+  Put("treeVars.txt", "RELPATH$=(\n");
+  EXPECT_GE(Run(0x01, All()), kFirstError);
+  EXPECT_FALSE(fs::exists("out/home_en.html"));
+  EXPECT_FALSE(SysVarTest(kSysCompat, kCompatLf));
+}
+
+TEST_F(GenRunTest, OverwriteRuleFromTheDialog) {
+  OverwriteRule r = SiteGenOverwriteRule(true, false, 4, &written, &avoids);
+  EXPECT_EQ(r.flags, 0x2Bu);
+  EXPECT_EQ(r.ref_time, 60u);
+  r = SiteGenOverwriteRule(true, true, 0, &written, &avoids);
+  EXPECT_EQ(r.flags, 0x01u);
+  EXPECT_EQ(r.ref_time, 0u);
+  r = SiteGenOverwriteRule(false, false, 10, &written, &avoids);
+  EXPECT_EQ(r.flags, 0x02u);
+  EXPECT_EQ(r.written, &written);
+  EXPECT_EQ(S(SiteGenTimeWindowItem(1)), "All Files");
+  EXPECT_EQ(S(SiteGenTimeWindowItem(3)), "10 Min");
+  EXPECT_EQ(S(SiteGenTimeWindowItem(11)), "7 Days");
+  EXPECT_EQ(S(SiteGenTimeWindowItem(12)), "");
+}
+
+TEST_F(GenRunTest, LanguagesAndVariableScripts) {
+  EXPECT_EQ(SiteGenSetLanguage(L("tree.txt"), 0), kErrData);
+  EXPECT_EQ(SiteGenSetLanguage(L(""), 0), 0);
+  EXPECT_EQ(SiteGenSetLanguage(L("tree.txt"), 4), 0xFFFF);  // no German file: not loaded
+  EXPECT_EQ(S(VarGet(kGroupRun, kRunLangTexts)), "_de");
+  EXPECT_EQ(SiteGenLangIndex(), 4);
+  EXPECT_EQ(SiteGenLoadVars(L("missing.txt")), 0);
+}
+
+}  // namespace
