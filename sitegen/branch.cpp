@@ -1,9 +1,219 @@
 #include "sitegen/branch.h"
 
+#include <cstring>
+
+#include "html/forms.h"
+#include "html/output.h"
+#include "runtime/error.h"
+#include "runtime/list.h"
+#include "runtime/path.h"
+#include "runtime/scratch.h"
+#include "runtime/str.h"
+#include "runtime/varstore.h"
+#include "script/eval.h"
+#include "script/template.h"
+#include "script/valtable.h"
+#include "sitegen/menufrag.h"
+#include "sitegen/pagetree.h"
+#include "sitegen/sitetext.h"
+
 namespace vk {
 
-void SiteKwCurBranch(StrSlice) {}
-StrSlice SiteGenUpPath(StrSlice page_path, u16) { return page_path; }
-void SiteKwSitemap(StrSlice) {}
+namespace {
+
+constexpr char kDefaultSeparator[] = " | ";
+constexpr char kUpLevel[] = "../";
+constexpr char kIndexPage[] = "index.html";
+constexpr char kIndexName[] = "index";
+constexpr char kBranchIds[] = "BRANCHIDS$";
+constexpr char kBranchTargets[] = "BRANCHTARS$";
+constexpr u16 kLinkNameMax = 384;
+
+// CURBRANCH argument items.
+enum : u16 { kArgSeparator = 1, kArgLinkCount = 2, kArgLinkParams = 3, kArgAbsolute = 4 };
+
+const StrSlice kEmpty{"", 0};
+const StrSlice kBlankTab{" \t", 2};
+
+// An error slice reads as the empty text wherever a value is looked up.
+StrSlice Text(StrSlice s) { return StrError(s) ? kEmpty : s; }
+StrSlice Trimmed(StrSlice s) { return StrTrimSet(s, kTrimBoth, kBlankTab); }
+
+// Page paths are split plainly at '\': a quote in a page name is no quote.
+// The end of component k (1-based) of the path, or its length when the path
+// has fewer components.
+u32 ComponentEnd(StrSlice path, u16 k) {
+  u32 pos = 0;
+  for (u16 i = 1; i <= k && pos < path.len; ++i) {
+    const void* hit = std::memchr(path.ptr + pos, '\\', path.len - pos);
+    if (!hit) return path.len;
+    const u32 end = static_cast<u32>(static_cast<const char*>(hit) - path.ptr);
+    if (i == k) return end;
+    pos = end + 1;
+  }
+  return path.len;
+}
+
+u16 ComponentCount(StrSlice path) {
+  if (path.len == 0) return 0;
+  u32 n = 1;
+  for (u32 i = 0; i < path.len; ++i) n += path.ptr[i] == '\\';
+  return static_cast<u16>(n > 0xFFFF ? 0xFFFF : n);
+}
+
+StrSlice Component(StrSlice path, u16 k) {
+  if (k == 0) return kEmpty;
+  const u32 start = k == 1 ? 0 : ComponentEnd(path, static_cast<u16>(k - 1)) + 1;
+  if (start > path.len) return StrSlice{path.ptr + path.len, 0};
+  return StrMake(path.ptr + start, ComponentEnd(path, k) - start);
+}
+
+// The arguments that only links use, evaluated once for the first link.
+struct LinkArgs {
+  StrSlice separator;
+  StrSlice params;
+  bool absolute;
+  bool page_mode;
+  StrSlice ids;      // BRANCHIDS$ (page mode only)
+  StrSlice targets;  // BRANCHTARS$ (page mode only)
+};
+
+LinkArgs EvalLinkArgs(StrSlice args) {
+  LinkArgs a{};
+  a.separator = Text(ExprEvalStr(ListItem(args, ',', kArgSeparator)));
+  if (a.separator.len == 0) a.separator = StrC(kDefaultSeparator);
+  a.params = Text(ExprEvalStr(ListItem(args, ',', kArgLinkParams)));
+  a.absolute = ExprEvalInt(ListItem(args, ',', kArgAbsolute)) != 0;
+  a.page_mode = SysVarTest(kSysAuxstat, kAuxRunFlag);
+  if (a.page_mode) {
+    a.ids = Text(ExprEvalStr(StrC(kBranchIds)));
+    a.targets = Text(ExprEvalStr(StrC(kBranchTargets)));
+  }
+  return a;
+}
+
+// The link of breadcrumb item i of n (i < n) with its text; in page mode
+// the text alone when the component has no target.
+StrSlice BranchLink(const LinkArgs& a, StrSlice path, u16 i, u16 n, u16 leaf, StrSlice text) {
+  if (a.page_mode) {
+    const u16 d = ListFind(a.ids, Component(path, i), ',');
+    if (d == 0) return text;
+    return HtmlLink(TplExpand(ListItem(a.targets, ',', d), 0), text, a.params);
+  }
+  const StrSlice base = a.absolute ? SiteGenUpPath(path, i) : StrRepeat(StrC(kUpLevel), static_cast<u16>(n - i - leaf));
+  const StrSlice index = LangFileName(StrC(kIndexPage), SiteGenLangIndex());
+  return HtmlLink(StrConcat(base, index), text, a.params);
+}
+
+// One site map line: the indentation, the link, the line break.
+void SitemapLine(i32 depth, StrSlice path, StrSlice link_name, StrSlice name) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  const u16 levels = static_cast<u16>(depth < 0 ? 0 : (depth > kSiteMaxLevels ? kSiteMaxLevels : depth));
+  HtmlOut(TextToHtml(StrRepeat(StrC("\t"), levels), 0));
+  StrSlice href = StrTranslate(path, "\\", "/");
+  if (path.len) href = StrConcat(href, StrC("/"));
+  href = StrConcat(href, LangFileName(StrFormatV(kLinkNameMax, "%s.html", link_name), SiteGenLangIndex()));
+  HtmlOut(HtmlLink(Text(href), SiteGenTranslate(name, 0), kEmpty));
+  HtmlOut(TextToHtml(StrC("\r\n"), 0));
+  HtmlOut(StrC("\r\n"));
+  WorkMark(mark);
+}
+
+}  // namespace
+
+void SiteKwCurBranch(StrSlice args) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  // Copies: evaluating the arguments may change the variable store.
+  const StrSlice path = Text(StrDup(VarGet(kGroupRun, kRunPagePath)));
+  const StrSlice trail = Text(StrDup(VarGet(kGroupRun, kRunTrail)));
+  // The page is written in its own folder (index) when the folder is the
+  // page path itself; otherwise it lies in its parent's folder, one level
+  // less deep than its path. Both come from the path, never from the
+  // translated trail, whose names may hold anything.
+  const u16 leaf = StrEqual(Text(StrTranslate(path, "\\", ",")), VarGet(kGroupRun, kRunPageFolder)) ? 0 : 1;
+  const u16 n = ComponentCount(path);
+  if (n == 0) {
+    WorkMark(mark);
+    return;
+  }
+  // The number of leading components that get a link (0: all of them).
+  const i32 count = ExprEvalInt(ListItem(args, ',', kArgLinkCount));
+  const i32 limit = count == 0 ? n : count;
+
+  if (n > 1 && limit >= 1) {
+    const LinkArgs a = EvalLinkArgs(args);
+    for (u16 i = 1; i < n && i <= limit; ++i) {
+      const WorkMarkId item = WorkMark(kMarkQuery);
+      HtmlOut(BranchLink(a, path, i, n, leaf, ListItem(trail, ',', i)));
+      HtmlOut(a.separator);
+      WorkMark(item);
+    }
+  }
+  HtmlOut(ListItem(trail, ',', n));
+  WorkMark(mark);
+}
+
+StrSlice SiteGenUpPath(StrSlice page_path, u16 n) {
+  if (const u16 code = StrError(page_path)) return StrErrorSlice(code);
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  if (n == 0 || page_path.len == 0) return WorkReturn(mark, "/", 1);
+  // The first n components are the path up to the end of component n.
+  const u32 len = ComponentEnd(page_path, n);
+  if (len + 2 > kMaxText) return StrErrorSlice(kErrStringTooLong);
+  char* out = WorkAllocRaw(static_cast<u16>(len + 2), kNoFill);
+  if (!out) return StrErrorSlice(kErrOutOfMemory);
+  out[0] = '/';
+  for (u32 i = 0; i < len; ++i) out[i + 1] = page_path.ptr[i] == '\\' ? '/' : page_path.ptr[i];
+  out[len + 1] = '/';
+  return WorkReturn(mark, out, static_cast<u16>(len + 2));
+}
+
+void SiteKwSitemap(StrSlice args) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  const StrSlice sub = Text(StrGetParam(args, StrC("SUBLEVEL")));
+  const StrSlice excluded = Text(StrGetParam(args, StrC("EXCLUDELIST")));
+  const StrSlice excluded_options = Text(StrGetParam(args, StrC("EXCLUDETEMPLATES")));
+  bool show = sub.len == 0;
+  const i32 level = show ? 0 : ExprEvalInt(sub);
+
+  // With SUBLEVEL the listing starts below the page being written, found
+  // by its name among the folder pages at depth level - 1.
+  StrSlice current = kEmpty;
+  bool current_is_folder = false;
+  if (const SiteNode* node = SiteCursorGet()->record) {
+    current = Trimmed(ListItem(node->text, ',', 1));
+    current_is_folder = node->first_child != kSiteNone;
+  }
+
+  const WorkMarkId walk = WorkMark(kMarkQuery);
+  StrSlice path = kEmpty;
+  i32 depth = 0;
+  for (SiteCursor c = SiteTreeAt(SiteTreeRoot()); c.index != kSiteNone && c.record;
+       c = SiteTreeNext(c.index, 1)) {
+    const SiteNode node = *c.record;
+    const StrSlice name = Trimmed(ListItem(node.text, ',', 1));
+    if (SiteGenMenuAvoided(name)) break;
+    depth += c.depth_change;
+    if (level != 0 && show && depth < level) show = false;
+    if (show) {
+      for (i32 d = c.depth_change; d < 0; ++d) path = Text(PathPart(path, kPartFolder));
+      StrSlice link_name = name;
+      if (node.first_child != kSiteNone) {
+        link_name = StrC(kIndexName);
+        path = Text(StrJoin(path, StrC("\\"), name));
+      }
+      StrSlice options = Trimmed(ListItem(node.text, ',', 2));
+      if (options.len == 0) options = StrC(" ");
+      if (ListFind(excluded, name, ',') == 0 && ListFind(excluded_options, options, ',') == 0) {
+        SitemapLine(depth, path, link_name, name);
+      }
+    } else if (depth == level - 1 && current_is_folder && StrEqual(name, current)) {
+      show = true;
+    }
+    // Everything this node built goes; the folder path is kept.
+    path = Text(WorkReturn(walk, path));
+  }
+  WorkMark(mark);
+}
 
 }  // namespace vk

@@ -1,13 +1,31 @@
-// The language selector (LANG_SEL: a flag link per language of the site)
-// and the login state links (LOGSTAT).
+// The language selector (LANG_SEL: a flag image per listed language, linked
+// to the current page in that language) and the login state (LOGSTAT: a
+// login link or the logout form, chosen by conditions on the page path).
+//
+// Both read the page path (variable group 9 entry 0), the current language
+// and the shared cursor's node, write small snippets through HtmlOut and
+// never end the page. A snippet that would pass 384 bytes is not written.
+// Links and fail pages written by the site's author are not formats: each
+// "%s" in them becomes the language code, every other byte stays as it is.
+// The scratch stack is left as it was found.
 #pragma once
 #include "runtime/slice.h"
 
 namespace vk {
 
-// LANG_SEL(arguments).
+// LANG_SEL(items): each item a language number 1-5 (EN ES FR DE IT) whose
+// flag /RELPATH$/images/lang_xx.gif links to the page's own name with that
+// language's suffix (index for a folder page), from the server root. A page
+// listed in avoid_langlnk$ gets the flags without links. In page mode
+// (_AUXSTAT kAuxRunFlag) a text item sets the link target of the items after
+// it; a target ending in '=' gets the language code appended.
 void SiteKwLangSel(StrSlice args);
-// LOGSTAT(arguments): always 0.
+// LOGSTAT(link, condition, ...): the first pair whose condition lists the
+// page path ('*' standing for the page's name; a condition of "*" alone
+// matches every page) writes a login link to link (with "&lang=xx" unless
+// the link holds "%s"), or, when link is empty or "(failpage)", the logout
+// form with that fail page (default "/") and the language's confirm text.
+// Always 0.
 u16 SiteKwLogStat(StrSlice args);
 
 }  // namespace vk

@@ -1,0 +1,112 @@
+// A fixture for the site keywords as a template author meets them: the
+// library started as the application starts it, a page tree loaded from a
+// temporary tree file, the per-page values that a generation run leaves in
+// variable group 9, the current node and language, and a small template
+// rendered with the generator's keyword list and handler into a capture
+// file. Lines end in LF, as during a run.
+#pragma once
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "html/output.h"
+#include "html/render.h"
+#include "runtime/appenv.h"
+#include "runtime/linelist.h"
+#include "runtime/scratch.h"
+#include "runtime/varstore.h"
+#include "runtime_fixture.h"
+#include "script/eval.h"
+#include "script/valtable.h"
+#include "script/variables.h"
+#include "sink_capture.h"
+#include "sitegen/dispatch.h"
+#include "sitegen/pagetree.h"
+#include "sitegen/sitetext.h"
+
+struct SitePageTest : ::testing::Test {
+  char dir[24] = "/tmp/vkpageXXXXXX";
+  std::filesystem::path old_cwd = std::filesystem::current_path();
+  std::FILE* sink = nullptr;
+  long taken = 0;
+  std::string keep;
+
+  void SetUp() override {
+    ASSERT_EQ(vk::SysVarInit(), 0);
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    std::filesystem::current_path(dir);
+    sink = std::tmpfile();
+    ASSERT_NE(sink, nullptr);
+    vk::HtmlSinkSet(sink);
+    ASSERT_EQ(vk::VarSet(vk::kGroupIdentity, vk::kIdCommandLine, L("prog")), 0);
+    vk::SysVarFlags(vk::kSysCompat, vk::kCompatLf, 1);
+  }
+  void TearDown() override {
+    vk::HtmlSinkSet(nullptr);
+    if (sink) std::fclose(sink);
+    std::filesystem::current_path(old_cwd);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+
+  // The path of a file in the temporary folder, in library form.
+  std::string Lib(const std::string& name) {
+    std::string p = std::string(dir) + "/" + name;
+    for (char& c : p) c = c == '/' ? '\\' : c;
+    return p;
+  }
+  std::string File(const std::string& name, const std::string& bytes) {
+    std::ofstream(std::string(dir) + "/" + name, std::ios::binary) << bytes;
+    return Lib(name);
+  }
+  static vk::StrSlice Sl(const std::string& s) { return vk::StrSlice{s.data(), static_cast<vk::u16>(s.size())}; }
+
+  // Loads the tree (lines, depth by TABs) in place of any tree held.
+  void Tree(const std::string& lines) {
+    vk::SiteTreeFree();
+    keep = File("tree.txt", lines);
+    ASSERT_EQ(vk::SiteTreeLoad(Sl(keep), vk::kSiteTextWidth), 0);
+  }
+  // Makes language index current with these key=value lines as its texts.
+  void Language(vk::u16 index, const std::string& texts = "") {
+    vk::SiteGenLangSet(index);
+    ASSERT_EQ(vk::VarSet(vk::kGroupRun, vk::kRunLangTexts, vk::SiteGenLangSuffix(index)), 0);
+    if (!texts.empty()) {
+      const std::string file = File("texts.txt", texts);
+      ASSERT_EQ(vk::ParamListLoad(Sl(file), 0, 0), 0);
+    }
+  }
+  // The page of node `node` as the run names it: its path (folder and
+  // name joined by '\') and its folder (',' for '\'; the page path itself
+  // for a node with children); then the trail is built.
+  static void Page(vk::u16 node, const char* path, const char* folder) {
+    *vk::SiteCursorGet() = vk::SiteTreeAt(node);
+    ASSERT_NE(vk::SiteCursorGet()->record, nullptr);
+    ASSERT_EQ(vk::VarSet(vk::kGroupRun, vk::kRunPagePath, L(path)), 0);
+    ASSERT_EQ(vk::VarSet(vk::kGroupRun, vk::kRunPageFolder, L(folder)), 0);
+    ASSERT_EQ(vk::SiteGenBuildTrail(), 0);
+  }
+  static void PageMode(bool on) { vk::SysVarFlags(vk::kSysAuxstat, vk::kAuxRunFlag, on ? 1 : 0); }
+  // Runs a statement of the tree's variable script.
+  static void Script(const std::string& statement) {
+    const vk::WorkMarkId mark = vk::WorkMark(vk::kMarkQuery);
+    EXPECT_LT(vk::ExprEval(Sl(statement)), 128u) << statement;
+    vk::WorkMark(mark);
+  }
+
+  // The template rendered as a page of the site: the bytes it wrote. The
+  // scratch stack must be as it was found.
+  std::string Render(const std::string& tpl) {
+    const std::string file = File("page.html", tpl);
+    vk::MacroContext context{};
+    vk::MacroContextInit(&context, L(""), L(vk::kSiteKeywordList), vk::SiteKwDispatch);
+    const vk::WorkMarkId mark = vk::WorkMark(vk::kMarkQuery);
+    EXPECT_EQ(vk::HtmlPageRender(Sl(file), context), 0);
+    EXPECT_EQ(vk::WorkMark(vk::kMarkQuery), mark);
+    return SinkTakeSince(sink, &taken);
+  }
+};
