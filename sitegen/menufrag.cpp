@@ -1,11 +1,279 @@
 #include "sitegen/menufrag.h"
 
+#include <cstring>
+
+#include "runtime/error.h"
+#include "runtime/file.h"
+#include "runtime/linelist.h"
+#include "runtime/list.h"
+#include "runtime/os.h"
+#include "runtime/path.h"
+#include "runtime/scratch.h"
+#include "runtime/str.h"
+#include "runtime/varstore.h"
+#include "script/eval.h"
+#include "sitegen/pagetree.h"
+#include "sitegen/sitetext.h"
+
 namespace vk {
 
-u16 SiteGenWriteMenus() { return 0; }
-u16 SiteGenWriteMenuTree(StrSlice, StrSlice, StrSlice) { return 0; }
-u16 SiteGenWriteMenuItem(u16, StrSlice, StrSlice, const char*) { return 0; }
-u8 SiteGenMenuAvoided(StrSlice) { return 0; }
-u16 SiteGenWriteTypeMap(StrSlice, StrSlice, u16) { return 0; }
+namespace {
+
+struct MenuFile {
+  const char* base;
+  const char* opening;
+  const char* closing;
+};
+
+constexpr MenuFile kMenuFiles[] = {
+    {kMenuHorizontalFile, "<ul id=\"navbar\">\r\n", "</ul>\r\n"},
+    {kMenuVerticalFile, "<div id=\"menuwrapper\">\r\n<ul>\r\n", "</ul>\r\n</div>"},
+};
+
+constexpr char kRelPathVar[] = "RELPATH$";
+constexpr char kAvoidVar[] = "MNUAVOID$";
+constexpr char kAvoidDefault[] = "pagenotfound,sitemap";
+
+constexpr char kLinkItem[] = "%s<li><a href=\"%s\">%s</a>";
+constexpr char kPageItem[] = "%s<li><a href=\"/%s%s%s%s\">%s</a>";
+constexpr char kItemEnd[] = "</li>\r\n";
+constexpr char kListOpen[] = "\r\n%s\t<ul>\r\n";
+constexpr char kListClose[] = "%s\t</ul>\r\n%s</li>\r\n";
+constexpr char kIndexPage[] = "/index";
+constexpr char kPageExt[] = ".html";
+
+// Room of every formatted text beyond what its variable parts need.
+constexpr u16 kRoom = 384;
+
+constexpr char kTypeMapNew[] = "URI: index\n\n";
+constexpr char kTypeMapEntry[] = "URI: %s_%s.html\nContent-type: text/html\nContent-language: %s\n\n";
+constexpr char kEntryPattern[] = "%s.html";
+// A language's old entry: the line naming its page and the three after it.
+constexpr u16 kEntryLines = 4;
+constexpr u16 kAnyLine = 0;  // line layout and code that take every line
+
+constexpr u16 kWriteFailed = 0xFFFF;
+
+u16 RoomFor(u32 variable) {
+  const u32 room = variable + kRoom;
+  return room > kMaxText ? static_cast<u16>(kMaxText) : static_cast<u16>(room);
+}
+
+// The value of a text variable; an unusable value reads as the empty text.
+StrSlice VarText(const char* name) {
+  const StrSlice v = ExprEvalStr(StrC(name));
+  return StrError(v) ? StrSlice{"", 0} : v;
+}
+
+// Number of '\'-separated items of a menu path, counted plainly: a quote in
+// a page name is just a character.
+u16 PathItems(StrSlice path) {
+  if (StrError(path) || path.len == 0) return 0;
+  u32 n = 1;
+  for (u16 i = 0; i < path.len; ++i) n += path.ptr[i] == '\\';
+  return n > kMaxText ? static_cast<u16>(kMaxText) : static_cast<u16>(n);
+}
+
+// tabs TAB characters, NUL-terminated, on the scratch stack.
+const char* Indent(u16 tabs) { return StrToC(StrRepeat(StrMake("\t", 1), tabs)); }
+
+u16 Put(u16 handle, StrSlice text) { return FileWriteAt(handle, kFileAtEnd, text); }
+
+u16 PutClose(u16 handle, const char* indent) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  const u16 rc = Put(handle, StrFormatV(kRoom, kListClose, indent, indent));
+  WorkMark(mark);
+  return rc;
+}
+
+// A failure of 128 or more is recorded, with the file's name (when given)
+// in the detail.
+u16 Fail(u16 code, StrSlice name) {
+  if (code < kFirstError) return code;
+  if (name.ptr && name.len) ErrMsgAppend(code, name, true);
+  return ErrSet(kErrFirst, kWhereFileStream, code, code);
+}
+
+// The lines of the old type map held in the line queue from entry first on,
+// without the lines of the language's entry, each followed by LF, then the
+// new entry: one new scratch entry, or the error slice 146 / 145.
+StrSlice MergeTypeMap(u16 first, u16 count, StrSlice pattern, StrSlice entry) {
+  char* out = nullptr;
+  u32 total = 0;
+  // Two passes over the same lines: the length, then the bytes.
+  for (int pass = 0; pass < 2; ++pass) {
+    u32 n = 0;
+    u16 skip = 0;
+    for (u16 k = 0; k < count; ++k) {
+      const StrSlice line = VarGet(kGroupLineQueue, static_cast<u16>(first + k));
+      if (skip == 0 && StrFind(line, pattern, kPlain) != kNotFound) skip = kEntryLines;
+      if (skip) {
+        --skip;
+        continue;
+      }
+      if (out) {
+        std::memcpy(out + n, line.ptr, line.len);
+        out[n + line.len] = '\n';
+      }
+      n += line.len + 1u;
+    }
+    if (out) std::memcpy(out + n, entry.ptr, entry.len);
+    n += entry.len;
+    if (pass == 0) {
+      if (n > kMaxText) return StrErrorSlice(kErrStringTooLong);
+      total = n;
+      out = WorkAllocRaw(static_cast<u16>(total), kNoFill);
+      if (!out) return StrErrorSlice(kErrOutOfMemory);
+    }
+  }
+  return StrMake(out, total);
+}
+
+}  // namespace
+
+u16 SiteGenWriteMenus() {
+  u16 rc = 0;
+  for (const MenuFile& m : kMenuFiles) {
+    const WorkMarkId mark = WorkMark(kMarkQuery);
+    rc = SiteGenWriteMenuTree(LangFileName(StrC(m.base), SiteGenLangIndex()), StrC(m.opening), StrC(m.closing));
+    WorkMark(mark);
+    if (rc) break;
+  }
+  return rc;
+}
+
+u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  StrSlice menu_path = StrDup(VarText(kRelPathVar));
+  const i16 slot = FileOpen(file, kOpenWrite);
+  if (slot < 0) {
+    WorkMark(mark);
+    return kErrFileNotFound;
+  }
+  const u16 h = static_cast<u16>(slot);
+  u16 rc = FileWriteAt(h, 0, opening);
+  SiteCursor* cursor = SiteCursorGet();
+  *cursor = SiteTreeAt(SiteTreeRoot());
+  u16 open = 0;       // lists opened and not closed yet
+  u16 last_tabs = 0;  // the indent of the item written last
+  if (StrError(menu_path)) rc = StrError(menu_path);
+
+  while (rc == 0 && cursor->index != kSiteNone) {
+    const StrSlice name = StrTrim(ListItem(cursor->record->text, ',', 1), kTrimBoth);
+    if (SiteGenMenuAvoided(name)) break;
+    last_tabs = PathItems(menu_path);
+    const char* indent = Indent(last_tabs);
+    rc = SiteGenWriteMenuItem(h, name, menu_path, indent);
+    if (rc) break;
+    if (cursor->record->first_child == kSiteNone) {
+      rc = Put(h, StrC(kItemEnd));
+    } else {
+      rc = Put(h, StrFormatV(kRoom, kListOpen, indent));
+      if (rc == 0) {
+        menu_path = PathJoin(menu_path, name);
+        ++open;
+      }
+    }
+    *cursor = SiteTreeNext(cursor->index, 1);
+    for (i32 d = cursor->depth_change; rc == 0 && d < 0; ++d) {
+      rc = PutClose(h, indent);
+      menu_path = PathPart(menu_path, kPartFolder);
+      if (open) --open;
+    }
+    // Only the menu path outlives the node.
+    menu_path = WorkReturn(mark, menu_path);
+    if (rc == 0) rc = StrError(menu_path);
+  }
+
+  // A walk cut short at an avoided page still closes what it opened, so the
+  // fragment stays well-formed wherever it is included.
+  if (rc == 0 && open) {
+    const char* indent = Indent(last_tabs);
+    for (; rc == 0 && open; --open) rc = PutClose(h, indent);
+  }
+  if (rc == 0) rc = Put(h, closing);
+  // Bytes still buffered must reach the file before it counts as written.
+  if (OsFileFlush(FileStream(h)) != 0 && rc == 0) rc = kWriteFailed;
+  FileClose(h);
+  rc = Fail(rc, file);
+  WorkMark(mark);
+  return rc;
+}
+
+u16 SiteGenWriteMenuItem(u16 handle, StrSlice name, StrSlice menu_path, const char* indent) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  const SiteCursor* cursor = SiteCursorGet();
+  const StrSlice text = SiteGenTranslate(name, 0);
+  const StrSlice link = SiteNodeOption(kOptLink);
+  StrSlice item;
+  if (link.len) {
+    item = StrFormatV(RoomFor(link.len), kLinkItem, indent, link, text);
+  } else {
+    const bool parent = cursor->record && cursor->record->first_child != kSiteNone;
+    const StrSlice path = StrTranslate(PathJoin(menu_path, name), "\\", "/");
+    item = StrError(path) ? path
+                          : StrFormatV(RoomFor(4u * name.len), kPageItem, indent, path, parent ? kIndexPage : "",
+                                       SiteGenLangSuffix(SiteGenLangIndex()), kPageExt, text);
+  }
+  if (StrError(text)) item = text;
+  const u16 rc = FileWriteAt(handle, kFileAtEnd, item);
+  WorkMark(mark);
+  return rc;
+}
+
+u8 SiteGenMenuAvoided(StrSlice name) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  StrSlice list = VarText(kAvoidVar);
+  if (list.len == 0) list = StrC(kAvoidDefault);
+  const StrSlice lower = StrCase(name, kLower);
+  const u8 hit = !StrError(lower) && ListFind(list, lower, ',') != 0;
+  WorkMark(mark);
+  return hit;
+}
+
+u16 SiteGenWriteTypeMap(StrSlice root, StrSlice base, u16 index) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  // Without a language there is no entry, and the empty suffix would match
+  // every page line of the map.
+  const StrSlice suffix = SiteGenLangSuffix(index);
+  if (suffix.len < 2) return kErrData;
+  if (u16 err = StrError(base)) return err;
+  const StrSlice code = StrMake(suffix.ptr + 1, suffix.len - 1u);
+  const StrSlice path = PathJoin(root, StrC(kTypeMapFile));
+  const StrSlice pattern = StrFormatV(kRoom, kEntryPattern, suffix);
+  const StrSlice entry = StrFormatV(kRoom, kTypeMapEntry, base, code, code);
+  u16 rc = StrError(path) ? StrError(path) : StrError(pattern) ? StrError(pattern) : StrError(entry);
+
+  StrSlice content{nullptr, 0};
+  if (rc == 0) {
+    FileInfoRecord info;
+    if (FileFindInfo(path, &info) != 0 || info.size == 0) {
+      content = StrConcat(StrC(kTypeMapNew), entry);
+    } else {
+      const u16 queued = VarCount(kGroupLineQueue);
+      const u16 lines = LineListLoad(path, kAnyLine, kAnyLine);
+      if (lines == kLineLoadFailed) {
+        rc = kErrDiskIO;
+      } else {
+        content = MergeTypeMap(queued, lines, pattern, entry);
+      }
+      // This call's lines leave the queue, newest first.
+      while (VarCount(kGroupLineQueue) > queued) {
+        if (VarDelete(kGroupLineQueue, static_cast<u16>(VarCount(kGroupLineQueue) - 1))) break;
+      }
+    }
+  }
+  if (rc == 0) rc = StrError(content);
+  // The new map replaces the old one in one rename; a failed replacement
+  // has named the file in the error detail already.
+  bool named = false;
+  if (rc == 0 && FileWrite(path, kWriteReplace, content.ptr, content.len) != 0) {
+    rc = kErrDiskIO;
+    named = true;
+  }
+  rc = Fail(rc, named || StrError(path) ? StrSlice{nullptr, 0} : path);
+  WorkMark(mark);
+  return rc;
+}
 
 }  // namespace vk

@@ -1,23 +1,53 @@
-// The menu fragments and the type map of one language of a run. Two
-// fragment files in the current directory hold the whole page tree as
-// nested lists of links (one for a horizontal bar, one for a vertical
-// menu); the type map "index.html.var" in the output root lists the
-// language variants of the index page for the web server.
+// The menu fragments and the type map of one language of a run.
+//
+// Two fragment files in the current directory hold the whole page tree as
+// nested lists of links, for the templates to include: "Vellumcraft_hmenu"
+// (a horizontal bar) and "Vellumcraft_vmenu" (a vertical menu), each with
+// the language suffix before ".txt". Their bodies are the same; only the
+// wrapping differs. Items are the pages' names in the current language; the
+// menu path starts at the interpreter variable RELPATH$, and the walk stops
+// at the first page named in the avoid list (MNUAVOID$, or
+// "pagenotfound,sitemap"), closing the lists still open.
+//
+// The type map "index.html.var" in the output root lists the language
+// variants of the index page for the web server's content negotiation. Each
+// call replaces the language's entry with a new one at the end; the file is
+// rewritten through a temporary file beside it, so a failure leaves the old
+// type map as it was.
+//
+// Every function releases its scratch results before it returns. The menu
+// writer moves the shared tree cursor (SiteCursorGet).
 #pragma once
 #include "runtime/slice.h"
 
 namespace vk {
 
-// Both fragment files of the current language: the first error, or 0.
+// The two fragment file base names, for callers that read them back.
+constexpr char kMenuHorizontalFile[] = "Vellumcraft_hmenu.txt";
+constexpr char kMenuVerticalFile[] = "Vellumcraft_vmenu.txt";
+constexpr char kTypeMapFile[] = "index.html.var";
+
+// Both fragment files of the current language (SiteGenLangIndex), the
+// vertical one only when the horizontal one was written: the first error,
+// or 0.
 u16 SiteGenWriteMenus();
-// One fragment file: 164 when it cannot be created, 0xFFFF when a write
-// fails, else 0.
+// One fragment file, created or truncated: 164 when it cannot be created
+// (the name joins the error detail), 0xFFFF when a write fails, 146 when an
+// item does not fit its room, else 0. After a failure the closing text is
+// not written.
 u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing);
-// One item of the node under the shared cursor.
+// Appends the item of the node under the shared cursor to the open file:
+// its link option when it has one, else "/" + menu path + name (with
+// "/index" for a node with children) + suffix + ".html", showing the name
+// translated. Nothing closes the item. 0, 0xFFFF, or 146.
 u16 SiteGenWriteMenuItem(u16 handle, StrSlice name, StrSlice menu_path, const char* indent);
-// 1 when the lower-cased page name is in the avoid list.
+// 1 when the lower-cased page name is an item of the avoid list.
 u8 SiteGenMenuAvoided(StrSlice name);
-// Merges language index's entry into the type map: 0, 130, or a write error.
+// Merges language index's entry for base into the type map under root. 0;
+// 130 when the old type map cannot be read or the new one cannot be put in
+// its place (the old file stays); 146 when an entry or the whole map does
+// not fit; 163 for an index that names no language (nothing is touched).
+// A missing or empty type map starts with "URI: index" and an empty line.
 u16 SiteGenWriteTypeMap(StrSlice root, StrSlice base, u16 index);
 
 }  // namespace vk
