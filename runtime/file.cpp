@@ -32,6 +32,11 @@ void TableInit() {
   g_table_ready = true;
 }
 
+// The stream written last: a read from it must seek first, as the stream
+// may still be in write mode. Reads of other streams go on from where the
+// stream stands without a seek, which keeps their read buffer.
+std::FILE* g_last_written = nullptr;
+
 std::FILE* SlotStream(u16 slot) {
   TableInit();
   return slot < kFileSlots ? g_slots[slot] : nullptr;
@@ -88,8 +93,10 @@ i32 ReadRecord(std::FILE* f, bool console, bool from_here, u32 pos, u32 reclen, 
     size = OsFileSizeOf(f);
     if (size == kOsTooLong) return kGotEnd;
     if (from_here) pos = OsFileTell(f);
+    if (pos == kOsTooLong) return kGotEnd;
     // Seeking also makes reading after a write on an update stream valid.
-    if (pos == kOsTooLong || OsFileSeek(f, pos) != 0) return kGotEnd;
+    if ((!from_here || f == g_last_written) && OsFileSeek(f, pos) != 0) return kGotEnd;
+    if (f == g_last_written) g_last_written = nullptr;
   } else {
     pos = 0;
   }
@@ -179,6 +186,7 @@ bool WriteStream(std::FILE* f, bool standard, u32 pos, const void* data, u32 len
   // Standard streams may be pipes or terminals: writing at the end needs no
   // seek there.
   if (!(standard && at_end) && OsFileSeek(f, at_end ? kOsSeekEnd : pos) != 0) return false;
+  g_last_written = f;
   const char* p = static_cast<const char*>(data);
   for (u32 done = 0; done < len;) {
     u32 piece = len - done < kFilePiece ? len - done : kFilePiece;

@@ -283,12 +283,14 @@ u32 OsFileTell(std::FILE* f) {
 
 u32 OsFileSizeOf(std::FILE* f) {
   if (!f) return kOsTooLong;
-  // Seeking to the end and back counts bytes still in the stream's buffer.
-  off_t here = ftello(f);
-  if (here < 0 || fseeko(f, 0, SEEK_END) != 0) return kOsTooLong;
-  off_t end = ftello(f);
-  fseeko(f, here, SEEK_SET);
-  if (end < 0 || end >= static_cast<off_t>(kOsTooLong)) return kOsTooLong;
+  // The size on disk, or more when bytes written at the end are still in
+  // the stream's buffer: they end at the stream's position. Neither read
+  // drops the stream's read buffer, as seeking to the end would.
+  struct stat st {};
+  const off_t here = ftello(f);
+  if (here < 0 || fstat(fileno(f), &st) != 0) return kOsTooLong;
+  const off_t end = st.st_size > here ? st.st_size : here;
+  if (end >= static_cast<off_t>(kOsTooLong)) return kOsTooLong;
   return static_cast<u32>(end);
 }
 
