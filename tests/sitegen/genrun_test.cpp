@@ -219,3 +219,26 @@ TEST_F(GenRunTest, LanguagesAndVariableScripts) {
 }
 
 }  // namespace
+
+namespace {
+
+// The keywords that depend on the page being written, through a whole run:
+// the breadcrumb, the site map and a sub-template found up the folder chain.
+TEST_F(GenRunTest, KeywordsFollowThePageBeingWritten) {
+  Put("frame.html", "<b>[CURBRANCH]</b>\n[SITEMAP]\n[INCLUDE]\n");
+  Put("products.sub.html", "<i>products part</i>\n");
+  EXPECT_EQ(Run(0x01, All()), 0);
+  const std::string widget = Get("out/products/widget_en.html");
+  // A leaf in products: its folder's index is beside it.
+  EXPECT_NE(widget.find("index_en.html"), std::string::npos) << widget;
+  EXPECT_EQ(widget.find("../index_en.html"), std::string::npos) << widget;
+  EXPECT_NE(widget.find("Products"), std::string::npos) << widget;
+  EXPECT_NE(widget.find("<i>products part</i>"), std::string::npos) << widget;
+  // The site map lists every page relative to the output root.
+  const std::string home = Get("out/home_en.html");
+  EXPECT_NE(home.find("products/widget_en.html"), std::string::npos) << home;
+  EXPECT_NE(home.find("contact_en.html"), std::string::npos) << home;
+  EXPECT_EQ(home.find("products part"), std::string::npos) << home;
+}
+
+}  // namespace
