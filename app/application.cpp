@@ -1,0 +1,56 @@
+#include "app/application.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/consoledlg.h"
+#include "runtime/appenv.h"
+#include "runtime/error.h"
+#include "runtime/memory.h"
+#include "script/variables.h"
+
+namespace vk {
+
+namespace {
+
+bool EnvSet(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v;
+}
+
+}  // namespace
+
+u16 AppLibraryStart(int argc, const char* const* argv) {
+  // The scratch stack's size must be set before the library starts.
+  MemSetLimits(kAppScratchKB, kKeepLimit, kKeepLimit);
+  return AppStartup(nullptr, argc, argv, SysVarInit);
+}
+
+bool AppHasDisplay() { return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY"); }
+
+int InitInstance(int argc, char** argv, AppWindowRunner window) {
+  AppOptions options;
+  if (AppParseOptions(argc, argv, &options) != kExitOk) {
+    std::fprintf(stderr, "vellumcraft: %s\n%s", options.error, kAppUsage);
+    return kExitBadOptions;
+  }
+  if (options.help) {
+    std::fputs(kAppUsage, stdout);
+    return kExitOk;
+  }
+  CVellumcraftDlg dlg;
+  DlgConstruct(&dlg, nullptr);
+  const u16 rc = AppLibraryStart(argc, argv);
+  if (rc != 0) {
+    const StrSlice name = ErrCodeName(rc);
+    std::fprintf(stderr, "vellumcraft: the run-time library could not start (code %u, %.*s)\n",
+                 static_cast<unsigned>(rc), static_cast<int>(name.ptr ? name.len : 0), name.ptr ? name.ptr : "");
+    return kExitRunError;
+  }
+  const bool use_window = window && !options.no_window && AppHasDisplay();
+  const int status = use_window ? window(&dlg, &options, argc, argv) : DlgRunConsole(&dlg, &options);
+  VarShutdown();
+  return status;
+}
+
+}  // namespace vk

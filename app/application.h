@@ -1,0 +1,29 @@
+// The program: start the library, run the main dialog (in a window, or
+// through the console without a display or with --no-window), shut the
+// library down. A library that fails to start ends the program at once
+// with a one-line reason on standard error: no dialog, no shut-down.
+#pragma once
+#include "app/maindlg.h"
+#include "app/options.h"
+
+namespace vk {
+
+// Runs the main dialog in a window until the user closes it; the exit
+// status. The library is running and dlg constructed.
+using AppWindowRunner = int (*)(CVellumcraftDlg* dlg, AppOptions* options, int argc, char** argv);
+
+// The scratch stack the program asks for: 512 KB with 512 marks.
+constexpr u16 kAppScratchKB = 512;
+
+// Sets the scratch stack's size and starts the library (tracked memory,
+// value tables, variable store, system variables), storing the command line
+// as identity entry 1. 0, or the start's failure code.
+u16 AppLibraryStart(int argc, const char* const* argv);
+// Whether a display is at hand (DISPLAY or WAYLAND_DISPLAY set).
+bool AppHasDisplay();
+// The whole program: options, start, the dialog (in a window through
+// window when there is one and a display, else through the console),
+// shut-down. The exit status.
+int InitInstance(int argc, char** argv, AppWindowRunner window);
+
+}  // namespace vk

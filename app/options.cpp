@@ -1,0 +1,188 @@
+#include "app/options.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "runtime/os.h"
+#include "runtime/scratch.h"
+#include "sitegen/genrun.h"
+
+namespace vk {
+
+const char kAppUsage[] =
+    "Usage: vellumcraft [--no-window] [options] [key=value ...]\n"
+    "Generates a multilingual web site from a frame page, a tree file and a macro value file.\n"
+    "Without a display, or with --no-window, the dialog's Start is pressed once and the\n"
+    "counts are printed; otherwise the options fill the dialog's fields.\n"
+    "\n"
+    "  --frame PATH        the default frame page\n"
+    "  --tree PATH         the tree file\n"
+    "  --values PATH       the macro value file\n"
+    "  --lang en,es,...    the languages (en, es, fr, de, it)\n"
+    "  --overwrite LABEL   overwrite existing pages: all, or a time window such as \"2 Hours\"\n"
+    "  --no-overwrite      leave existing pages alone\n"
+    "  --delete            delete the pages the rule lets through instead of writing them\n"
+    "  --no-window         run without a window\n"
+    "  --help              this text\n"
+    "\n"
+    "Exit status without a window: 0 the run reported no error, 1 it did, 2 unusable options.\n";
+
+namespace {
+
+constexpr const char* kLangCodes[] = {"en", "es", "fr", "de", "it"};
+constexpr char kAllWindows[] = "all";
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameIgnoringCase(const char* a, u32 a_len, const char* b, u32 b_len) {
+  if (a_len != b_len) return false;
+  for (u32 i = 0; i < a_len; ++i) {
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  }
+  return true;
+}
+
+int Refuse(AppOptions* out, const char* what, const char* arg) {
+  std::snprintf(out->error, sizeof out->error, "%s: %s", what, arg);
+  return kExitBadOptions;
+}
+
+// The mask of a comma list of language codes; false for an unknown code.
+bool ParseLanguages(const char* list, u16* mask) {
+  *mask = 0;
+  const char* p = list;
+  while (true) {
+    const char* end = std::strchr(p, ',');
+    const u32 n = static_cast<u32>(end ? end - p : std::strlen(p));
+    if (n) {
+      u16 bit = 0;
+      for (u16 k = 0; k < 5 && !bit; ++k) {
+        if (SameIgnoringCase(p, n, kLangCodes[k], 2)) bit = static_cast<u16>(1u << k);
+      }
+      if (!bit) return false;
+      *mask = static_cast<u16>(*mask | bit);
+    }
+    if (!end) return true;
+    p = end + 1;
+  }
+}
+
+// The option's name if arg is "--name" or "--name=value"; *inline_value
+// points after the '=' when there is one.
+bool IsOption(const char* arg, const char* name, const char** inline_value) {
+  const size_t n = std::strlen(name);
+  if (std::strncmp(arg, name, n) != 0) return false;
+  if (arg[n] == '\0') {
+    *inline_value = nullptr;
+    return true;
+  }
+  if (arg[n] == '=') {
+    *inline_value = arg + n + 1;
+    return true;
+  }
+  return false;
+}
+
+void SetField(DlgField* f, const char* utf8) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  DlgSetText(f, OsTextFromUtf8(utf8));
+  WorkMark(mark);
+}
+
+}  // namespace
+
+int AppParseOptions(int argc, const char* const* argv, AppOptions* out) {
+  std::memset(out, 0, sizeof *out);
+  out->overwrite = -1;
+  const char* const valued[] = {"--frame", "--tree", "--values", "--lang", "--overwrite"};
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (std::strncmp(arg, "-", 1) != 0) continue;  // left for the request parameters
+    const char* value = nullptr;
+    int which = -1;
+    for (int k = 0; k < 5 && which < 0; ++k) {
+      if (IsOption(arg, valued[k], &value)) which = k;
+    }
+    if (which >= 0) {
+      if (!value) {
+        if (i + 1 >= argc) return Refuse(out, "missing value", arg);
+        value = argv[++i];
+      }
+      switch (which) {
+        case 0:
+          out->frame = value;
+          break;
+        case 1:
+          out->tree = value;
+          break;
+        case 2:
+          out->values = value;
+          break;
+        case 3:
+          if (!ParseLanguages(value, &out->lang_mask)) return Refuse(out, "unknown language in", value);
+          out->lang_given = true;
+          break;
+        default:
+          if (*value == '\0') return Refuse(out, "missing time window", arg);
+          out->overwrite = 1;
+          out->window = value;
+          break;
+      }
+      continue;
+    }
+    if (std::strcmp(arg, "--no-overwrite") == 0) {
+      out->overwrite = 0;
+      out->window = nullptr;
+    } else if (std::strcmp(arg, "--delete") == 0) {
+      out->deletion = true;
+    } else if (std::strcmp(arg, "--no-window") == 0) {
+      out->no_window = true;
+    } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+      out->help = true;
+    } else {
+      return Refuse(out, "unknown option", arg);
+    }
+  }
+  return kExitOk;
+}
+
+i16 AppWindowIndex(const char* label) {
+  const u32 n = static_cast<u32>(std::strlen(label));
+  if (SameIgnoringCase(label, n, kAllWindows, sizeof kAllWindows - 1)) return 0;
+  for (u16 k = 1; k <= kTimeWindowCount; ++k) {
+    const StrSlice item = SiteGenTimeWindowItem(k);
+    if (!item.ptr || item.len == 0) break;
+    if (SameIgnoringCase(label, n, item.ptr, item.len)) return static_cast<i16>(k - 1);
+  }
+  return -2;
+}
+
+int AppApplyOptions(CVellumcraftDlg* dlg, AppOptions* options) {
+  i16 selection = -1;
+  if (options->overwrite == 1) {
+    selection = AppWindowIndex(options->window);
+    if (selection == -2) return Refuse(options, "unknown time window", options->window);
+  }
+  // What the dialog shows now (the paths from "config.txt") is the start.
+  DoDataExchange(dlg, true);
+  if (options->frame) SetField(&dlg->frame, options->frame);
+  if (options->tree) SetField(&dlg->tree, options->tree);
+  if (options->values) SetField(&dlg->values, options->values);
+  if (options->lang_given) {
+    const u16 m = options->lang_mask;
+    dlg->english = m & 0x01;
+    dlg->spanish = m & 0x02;
+    dlg->french = m & 0x04;
+    dlg->german = m & 0x08;
+    dlg->italian = m & 0x10;
+  }
+  if (options->overwrite >= 0) dlg->overwrite = options->overwrite == 1;
+  if (options->deletion) dlg->deletion = true;
+  DoDataExchange(dlg, false);
+  // "all" picks "All Files" when the list has it; choosing nothing means
+  // the same.
+  if (options->overwrite == 1) dlg->view.combo_select(dlg->view.ctx, selection);
+  return kExitOk;
+}
+
+}  // namespace vk

@@ -1,0 +1,61 @@
+# The application: vk_app holds the main dialog's logic, the options and
+# the run without a window (no Qt); vk_app_qt the Qt windows; the program
+# `vellumcraft` is app/main.cpp over them. Without Qt the program runs
+# without a window only.
+
+if(NOT TARGET vk_sitegen OR NOT TARGET vk_platform)
+  return()
+endif()
+
+file(GLOB vk_app_all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/app/*.cpp)
+set(vk_app_sources)
+set(vk_app_qt_sources)
+foreach(src IN LISTS vk_app_all)
+  get_filename_component(base ${src} NAME_WE)
+  if(base STREQUAL "main")
+    continue()
+  elseif(base MATCHES "^qt_")
+    list(APPEND vk_app_qt_sources ${src})
+  else()
+    list(APPEND vk_app_sources ${src})
+  endif()
+endforeach()
+
+add_library(vk_app STATIC ${vk_app_sources})
+target_include_directories(vk_app PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(vk_app PUBLIC vk_sitegen vk_html vk_script vk_platform vk_runtime)
+
+add_executable(vellumcraft ${CMAKE_CURRENT_SOURCE_DIR}/app/main.cpp)
+if(TARGET vk_platform_qt AND vk_app_qt_sources)
+  add_library(vk_app_qt STATIC ${vk_app_qt_sources})
+  target_include_directories(vk_app_qt PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(vk_app_qt PUBLIC vk_app vk_platform_qt Qt6::Widgets)
+  target_compile_definitions(vellumcraft PRIVATE VK_APP_WITH_QT)
+  target_link_libraries(vellumcraft PRIVATE vk_app_qt)
+else()
+  target_link_libraries(vellumcraft PRIVATE vk_app)
+endif()
+
+# One program per test file; qt_*_test.cpp files drive the Qt windows and
+# are built only with Qt. The tests know the program and the bundled
+# example site.
+file(GLOB vk_app_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/app/*_test.cpp)
+file(GLOB vk_app_test_helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/app/*_support.cpp)
+foreach(test IN LISTS vk_app_tests)
+  get_filename_component(base ${test} NAME_WE)
+  set(libs vk_app)
+  if(base MATCHES "^qt_")
+    if(NOT TARGET vk_app_qt OR NOT Qt6Test_FOUND)
+      continue()
+    endif()
+    set(libs vk_app_qt Qt6::Widgets Qt6::Test)
+  endif()
+  add_executable(app_${base} ${test} ${vk_app_test_helpers})
+  target_include_directories(app_${base} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+  target_link_libraries(app_${base} PRIVATE ${libs} GTest::gtest GTest::gtest_main)
+  target_compile_definitions(app_${base} PRIVATE
+    VK_APP_EXE="$<TARGET_FILE:vellumcraft>"
+    VK_EXAMPLES_DIR="${CMAKE_CURRENT_SOURCE_DIR}/examples")
+  add_dependencies(app_${base} vellumcraft)
+  gtest_discover_tests(app_${base} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" DISCOVERY_TIMEOUT 60)
+endforeach()

@@ -1,0 +1,133 @@
+// The program without a window, run as a separate process on a copy of the
+// bundled example site; and a library that fails to start.
+#include <fcntl.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "app/application.h"
+#include "app_fixture.h"
+#include "runtime/memory.h"
+
+using namespace vk;
+
+namespace {
+
+struct ProgramRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+struct NoWindowTest : ::testing::Test {
+  std::string dir;
+  void SetUp() override {
+    char tmpl[] = "/tmp/vk_nowin_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir = tmpl;
+    fs::copy(VK_EXAMPLES_DIR "/bilingual", dir + "/site", fs::copy_options::recursive);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  // The program in folder with the arguments (already quoted for the
+  // shell), without a display.
+  ProgramRun Program(const std::string& folder, const std::string& args) {
+    const std::string err = dir + "/stderr.txt";
+    const std::string cmd = "cd '" + folder + "' && env -u DISPLAY -u WAYLAND_DISPLAY '" VK_APP_EXE "' " + args +
+                            " 2>'" + err + "' </dev/null";
+    ProgramRun r{-1, "", ""};
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[512];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
+    const int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.err = AppTest::Read(err);
+    return r;
+  }
+};
+
+TEST_F(NoWindowTest, GeneratesTheExampleFromConfigAndPrintsTheCounts) {
+  const std::string site = dir + "/site";
+  ProgramRun r = Program(site, "--no-window --lang en,es --overwrite all");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Written: 20\nAvoids: 0\n");
+  for (const std::string& page : ExamplePages()) EXPECT_TRUE(fs::exists(site + "/" + page)) << page;
+  EXPECT_TRUE(fs::exists(site + "/index.html.var"));
+  EXPECT_TRUE(fs::exists(site + "/source/templates/Vellumkit.log"));
+
+  // Without a display the window is not asked for; existing pages kept.
+  r = Program(site, "--lang EN,ES --no-overwrite");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Written: 0\nAvoids: 20\n");
+}
+
+TEST_F(NoWindowTest, PathOptionsAndFailures) {
+  // From another folder, with the paths given as options and no language.
+  ProgramRun r = Program(dir, "--no-window --frame site/source/templates/frame.html --tree=site/source/tree/tree.txt "
+                       "--values site/source/macros.txt");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Written: 10\nAvoids: 0\n");
+  EXPECT_TRUE(fs::exists(dir + "/site/index.html"));
+  EXPECT_EQ(AppTest::Read(dir + "/config.txt"),
+            "site/source/templates/frame.html\r\nsite/source/tree/tree.txt\r\nsite/source/macros.txt\r\n");
+
+  // A missing tree file: the run reports it, status 1.
+  r = Program(dir, "--no-window --tree site/source/tree/absent.txt --lang en");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Written: 0\nAvoids: 0\n");
+  EXPECT_FALSE(r.err.empty());
+
+  // No paths at all: message 1001 on standard error, status 1.
+  fs::create_directory(dir + "/empty");
+  r = Program(dir + "/empty", "--no-window");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Frame page and tree file are required"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir + "/empty/config.txt"));
+
+  r = Program(dir, "--no-window --lang en,xx");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
+  r = Program(dir, "--no-window --overwrite '3 Hours'");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("3 Hours"), std::string::npos);
+  r = Program(dir, "--help");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("--no-window"), std::string::npos);
+}
+
+TEST(AppStartFailure, NoDialogNoShutdownAndOneLineOnStandardError) {
+  // The library already runs, so its start is refused.
+  ASSERT_EQ(MemInit(), 0);
+  char tmpl[] = "/tmp/vk_start_XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string out_name = std::string(tmpl) + "/out", err_name = std::string(tmpl) + "/err";
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const int saved_out = dup(1), saved_err = dup(2);
+  const int out = open(out_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const int err = open(err_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  dup2(out, 1);
+  dup2(err, 2);
+  char a0[] = "vellumcraft", a1[] = "--no-window";
+  char* argv[] = {a0, a1, nullptr};
+  const int status = InitInstance(2, argv, nullptr);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  dup2(saved_out, 1);
+  dup2(saved_err, 2);
+  close(out);
+  close(err);
+  EXPECT_NE(status, 0);
+  EXPECT_EQ(AppTest::Read(out_name), "");
+  const std::string text = AppTest::Read(err_name);
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text.find('\n'), text.size() - 1) << text;
+  EXPECT_TRUE(MemIsInit());
+  std::error_code ec;
+  fs::remove_all(tmpl, ec);
+}
+
+}  // namespace

@@ -1,0 +1,244 @@
+// The main dialog's Qt window, offscreen: the controls worked as a user
+// works them, boxes and file dialogs answered by timers.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "app/qt_dialogs.h"
+#include "app_fixture.h"
+#include "platform/qt_backend.h"
+#include "runtime/error.h"
+#include "runtime/progress.h"
+
+using namespace vk;
+
+namespace {
+
+void Soon(std::function<void()> action) { QTimer::singleShot(0, std::move(action)); }
+
+struct QtMainDlgTest : AppTest {
+  std::unique_ptr<QApplication> app;
+  int argc = 1;
+  char name[12] = "vellumcraft";
+  char* argv[2] = {name, nullptr};
+  CVellumcraftDlg dlg;
+  std::unique_ptr<QDialog> window;
+  std::string site;
+
+  void SetUp() override {
+    AppTest::SetUp();
+    app = std::make_unique<QApplication>(argc, argv);
+    UiQtInstall();
+    DlgConstruct(&dlg, nullptr);
+  }
+  void TearDown() override {
+    window.reset();
+    UiQtShutdown();
+    app.reset();
+    AppTest::TearDown();
+  }
+  void Open() {
+    window.reset(QtMainDlgCreate(&dlg));
+    window->show();
+  }
+  template <typename W>
+  W* Control(u16 id) {
+    W* w = window->findChild<W*>(QString::number(id));
+    EXPECT_NE(w, nullptr) << id;
+    return w;
+  }
+  QLineEdit* Edit(u16 id) { return Control<QLineEdit>(id); }
+  QCheckBox* Box(u16 id) { return Control<QCheckBox>(id); }
+  QPushButton* Button(u16 id) { return Control<QPushButton>(id); }
+  QComboBox* Combo() { return Control<QComboBox>(kIdcTimeWindow); }
+
+  void TypeExample() {
+    site = CopyExample();
+    Edit(kIdcFramePage)->setText("site/source/templates/frame.html");
+    Edit(kIdcTreeFile)->setText("site/source/tree/tree.txt");
+    Edit(kIdcMacroFile)->setText("site/source/macros.txt");
+    Box(kIdcEnglish)->click();
+    Box(kIdcSpanish)->click();
+  }
+  std::string Counts() {
+    return Edit(kIdcWritten)->text().toStdString() + "/" + Edit(kIdcAvoids)->text().toStdString();
+  }
+};
+
+TEST_F(QtMainDlgTest, StartFromTheWindowWritesTheSiteAndShowsTheCounts) {
+  Open();
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Vellumcraft for Windows"));
+  EXPECT_TRUE(Edit(kIdcWritten)->isReadOnly());
+  EXPECT_TRUE(Edit(kIdcWritten)->alignment() & Qt::AlignRight);
+  TypeExample();
+  Box(kIdcOverwrite)->click();
+  Combo()->setCurrentIndex(10);  // "7 Days"
+  Button(kIdcStart)->click();
+  EXPECT_EQ(Counts(), "20/0");
+
+  for (const std::string& page : ExamplePages()) EXPECT_TRUE(Exists(site + "/" + page)) << page;
+  EXPECT_NE(Read(site + "/index.html.var").find("URI: index_es.html\n"), std::string::npos);
+  EXPECT_NE(Read(site + "/source/templates/Vellumcraft_vmenu_es.txt").find("Qui&eacute;nes somos"),
+            std::string::npos);
+  EXPECT_NE(Read(site + "/source/templates/Vellumkit.log").find("Creating File:"), std::string::npos);
+  EXPECT_EQ(Read(dir + "/config.txt"),
+            "site/source/templates/frame.html\r\nsite/source/tree/tree.txt\r\nsite/source/macros.txt\r\n");
+  EXPECT_EQ(Cwd(), dir);
+
+  // An hour later, a window of 10 minutes keeps every page...
+  for (const std::string& page : ExamplePages()) Age(site + "/" + page, 60);
+  Combo()->setCurrentIndex(2);
+  Button(kIdcStart)->click();
+  EXPECT_EQ(Counts(), "0/20");
+  // ... and a window typed in rather than chosen means "All Files".
+  Combo()->lineEdit()->setText("10 Minutes");
+  Button(kIdcStart)->click();
+  EXPECT_EQ(Counts(), "20/0");
+}
+
+TEST_F(QtMainDlgTest, ConfigFillsTheFieldsAndTheComboStartsUnchosen) {
+  Write("config.txt", "/srv/a,b/frame.html\r\n/srv/site/x/y/tree.txt\r\n/srv/m\xE1s.txt\r\n");
+  Open();
+  EXPECT_EQ(Edit(kIdcFramePage)->text(), QStringLiteral("/srv/a,b/frame.html"));
+  EXPECT_EQ(Edit(kIdcTreeFile)->text(), QStringLiteral("/srv/site/x/y/tree.txt"));
+  EXPECT_EQ(Edit(kIdcMacroFile)->text(), QString::fromLatin1("/srv/m\xE1s.txt"));
+  EXPECT_EQ(Combo()->count(), 11);
+  EXPECT_EQ(Combo()->itemText(0), QStringLiteral("All Files"));
+  EXPECT_EQ(Combo()->itemText(2), QStringLiteral("10 Min"));
+  EXPECT_EQ(Combo()->currentIndex(), -1);
+  EXPECT_TRUE(Combo()->currentText().isEmpty());
+  EXPECT_FALSE(Box(kIdcEnglish)->isChecked());
+  EXPECT_EQ(Box(kIdcDeletion)->text(), QStringLiteral("Overwrite\nDeletion"));
+}
+
+TEST_F(QtMainDlgTest, MissingConfigLeavesTheFieldsEmpty) {
+  Open();
+  EXPECT_TRUE(Edit(kIdcFramePage)->text().isEmpty());
+  EXPECT_TRUE(Edit(kIdcTreeFile)->text().isEmpty());
+  EXPECT_TRUE(Edit(kIdcMacroFile)->text().isEmpty());
+}
+
+TEST_F(QtMainDlgTest, BrowseSetsItsFieldAndKeepsTheOthers) {
+  Write(dir + "/tree.txt", "home\n");
+  Open();
+  Edit(kIdcFramePage)->setText("typed/frame.html");
+  bool answered = false;
+  Soon([&] {
+    auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(d, nullptr);
+    d->selectFile(QString::fromStdString(dir + "/tree.txt"));
+    static_cast<QDialog*>(d)->accept();
+    answered = true;
+  });
+  Button(kIdcBrowseTree)->click();
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(Edit(kIdcTreeFile)->text().toStdString(), dir + "/tree.txt");
+  EXPECT_EQ(Edit(kIdcFramePage)->text(), QStringLiteral("typed/frame.html"));
+}
+
+TEST_F(QtMainDlgTest, MissingTreeFileShowsMessage1001AndKeepsConfig) {
+  Write("config.txt", "old\r\n");
+  Open();
+  Edit(kIdcFramePage)->setText("frame.html");
+  Edit(kIdcTreeFile)->setText("");
+  QString text;
+  Soon([&] {
+    QMessageBox* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    text = box->text();
+    box->button(QMessageBox::Ok)->click();
+  });
+  Button(kIdcStart)->click();
+  EXPECT_EQ(text, QStringLiteral("Frame page and tree file are required"));
+  EXPECT_EQ(Read("config.txt"), "old\r\n");
+  EXPECT_EQ(Counts(), "/");
+}
+
+TEST_F(QtMainDlgTest, DuringARunStartIsRefusedAndCancelEndsIt) {
+  Open();
+  TypeExample();
+  int ticks = 0;
+  bool disabled = false, still_shown = false;
+  u16 second = 0;
+  QString box_text;
+  QTimer timer;
+  timer.setInterval(0);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (QMessageBox* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      box_text = box->text();
+      box->button(QMessageBox::Ok)->click();
+      timer.stop();
+      return;
+    }
+    if (!dlg.running || ++ticks != 3) return;
+    disabled = !Button(kIdcStart)->isEnabled() && !Button(kIdcBrowseFrame)->isEnabled();
+    second = OnStart(&dlg);
+    window->reject();  // Esc during the run: the dialog stays
+    still_shown = window->isVisible();
+    QWidget* progress = UiQtWidget(ProgressStateGet()->window);
+    ASSERT_NE(progress, nullptr);
+    QPushButton* cancel = progress->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    cancel->click();
+  });
+  timer.start();
+  Button(kIdcStart)->click();
+  timer.stop();
+
+  EXPECT_TRUE(disabled);
+  EXPECT_EQ(second, kDlgBusy);
+  EXPECT_TRUE(still_shown);
+  EXPECT_TRUE(box_text.contains(QStringLiteral("Cancelado por el usuario"))) << box_text.toStdString();
+  int pages = 0;
+  for (const std::string& page : ExamplePages()) pages += Exists(site + "/" + page);
+  EXPECT_GT(pages, 0);
+  EXPECT_LT(pages, 20);
+  EXPECT_EQ(Edit(kIdcWritten)->text().toInt(), pages);
+  EXPECT_TRUE(Button(kIdcStart)->isEnabled());
+  EXPECT_TRUE(Button(kIdcBrowseMacro)->isEnabled());
+  EXPECT_EQ(Cwd(), dir);
+}
+
+TEST_F(QtMainDlgTest, AboutBoxFromF1AndTheContextMenu) {
+  Open();
+  int shown = 0;
+  auto answer = [&] {
+    auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->windowTitle(), QStringLiteral("Acerca de Vellumcraft"));
+    bool version = false;
+    for (QLabel* l : about->findChildren<QLabel*>()) version |= l->text() == QString::fromLatin1("Vellumcraft Versi\xF3n 1.0");
+    EXPECT_TRUE(version);
+    QPushButton* ok = about->findChild<QPushButton*>();
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(ok->text(), QStringLiteral("Aceptar"));
+    ok->click();
+    ++shown;
+  };
+  Soon(answer);
+  QTest::keyClick(window.get(), Qt::Key_F1);
+  EXPECT_EQ(shown, 1);
+
+  ASSERT_EQ(window->actions().size(), 1);
+  EXPECT_EQ(window->actions().first()->text(), QStringLiteral("&Acerca de Vellumcraft..."));
+  EXPECT_EQ(window->contextMenuPolicy(), Qt::ActionsContextMenu);
+  Soon(answer);
+  window->actions().first()->trigger();
+  EXPECT_EQ(shown, 2);
+
+  // Esc ends the dialog when no run is under way.
+  QTest::keyClick(window.get(), Qt::Key_Escape);
+  EXPECT_FALSE(window->isVisible());
+}
+
+}  // namespace
