@@ -112,6 +112,13 @@ TEST_F(GenRunTest, TwoLanguagesWriteEveryPageWithItsTexts) {
   EXPECT_TRUE(fs::exists("out/products/widget_es.html"));
   EXPECT_TRUE(fs::exists("out/contact_es.html"));
   EXPECT_FALSE(fs::exists("out/products_en.html"));
+  // Each language gets its menu fragments and its entry in the type map.
+  EXPECT_EQ(Get("out/index.html.var"),
+            "URI: index\n\n"
+            "URI: home_en.html\nContent-type: text/html\nContent-language: en\n\n"
+            "URI: home_es.html\nContent-type: text/html\nContent-language: es\n\n");
+  EXPECT_NE(Get("Vellumcraft_hmenu_es.txt").find("<a href=\"/rel/products/widget_es.html\">"), std::string::npos);
+  EXPECT_NE(Get("Vellumcraft_vmenu_en.txt").find("<a href=\"/rel/contact_en.html\">"), std::string::npos);
   // Line ends are LF only during the run.
   EXPECT_FALSE(SysVarTest(kSysCompat, kCompatLf));
 
