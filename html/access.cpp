@@ -19,11 +19,6 @@ WebPageRenderFn WebFailPageRender = HtmlPageRender;
 
 namespace {
 
-template <unsigned N>
-constexpr StrSlice Lit(const char (&z)[N]) {
-  return StrSlice{z, static_cast<u16>(N - 1)};
-}
-
 constexpr char kAccessFile[] = ".htsafety";
 constexpr char kUsersKey[] = "users";
 constexpr char kLoginFields[] =

@@ -14,11 +14,6 @@ namespace vk {
 
 namespace {
 
-template <unsigned N>
-constexpr StrSlice Lit(const char (&z)[N]) {
-  return StrSlice{z, static_cast<u16>(N - 1)};
-}
-
 constexpr char kEchoLine[] = "<--[$]--><br>\n";
 
 // The echo flag and whether the "echo" parameter has been read; a value of

@@ -41,7 +41,6 @@ constexpr u16 kMacroFrame = 2;  // the two '%' around a name
 
 void* g_instance = nullptr;
 
-StrSlice Lit(const char* z) { return StrMake(z, std::strlen(z)); }
 StrSlice Empty() { return StrMake("", 0); }
 StrSlice Identity(u16 entry) { return VarGet(kGroupIdentity, entry); }
 

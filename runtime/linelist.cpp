@@ -33,7 +33,6 @@ constexpr char kFileKindExts[] = "PPN,PAN,STP,DAT,DAT,PDC,PRX,KLA,PMT,PDF,TXT,PD
 constexpr u16 kOpenQuietRead = kOpenQuiet | kOpenNoUpdate | kOpenPlain;
 constexpr u16 kOpenRead = kOpenNoUpdate | kOpenPlain;
 
-StrSlice Lit(const char* z) { return StrMake(z, std::strlen(z)); }
 StrSlice Empty() { return StrMake("", 0); }
 
 bool OpenFailed(i16 slot) { return static_cast<u16>(slot) >= kFirstError; }

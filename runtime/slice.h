@@ -27,6 +27,12 @@ struct StrSlice {
 
 // The slice {p, n}; n is taken modulo 65536.
 inline StrSlice StrMake(const char* p, u32 n) { return StrSlice{p, static_cast<u16>(n)}; }
+// A string literal (or a char array holding one) as a slice, its length
+// known when compiling.
+template <unsigned N>
+constexpr StrSlice Lit(const char (&z)[N]) {
+  return StrSlice{z, static_cast<u16>(N - 1)};
+}
 // The error slice carrying code.
 inline StrSlice StrErrorSlice(u16 code) { return StrSlice{nullptr, code}; }
 // 0 for a valid slice, else its code (0xFFFF for {null, 0}).

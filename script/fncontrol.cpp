@@ -21,11 +21,6 @@ namespace vk {
 
 namespace {
 
-template <unsigned N>
-constexpr StrSlice Lit(const char (&z)[N]) {
-  return StrSlice{z, static_cast<u16>(N - 1)};
-}
-
 constexpr StrSlice kEmpty{"", 0};
 constexpr u16 kNumBytes = 8;
 constexpr char kZeroNumber[kNumBytes] = {};

@@ -47,11 +47,6 @@ constexpr u16 kTypeNumber = 0;
 constexpr u16 kTypeText = 1;
 
 // A constant text as a slice, without its terminating NUL.
-template <u16 N>
-constexpr StrSlice Lit(const char (&z)[N]) {
-  return StrSlice{z, static_cast<u16>(N - 1)};
-}
-
 // The number on the scratch top as a 16-bit integer, rounded half away from
 // zero and kept to its low 16 bits, as argument reads give it.
 i16 TopInt16() { return static_cast<i16>(FixDivPow10(ValueNumber(WorkTop()), NumPrecis())); }

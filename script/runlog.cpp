@@ -29,8 +29,6 @@ constexpr char kEntryUser[] = "0";
 // Room for the formatted head (its fixed part, a date and a time).
 constexpr u16 kEntryHeadMax = 128;
 
-constexpr StrSlice Lit(const char* z, u16 n) { return StrSlice{z, n}; }
-
 // The text to write for a log line: an error slice becomes "Error #" and its
 // code; any other text is itself.
 StrSlice LineText(StrSlice text) {
@@ -82,7 +80,7 @@ u8 LogAppendLine(StrSlice file_name, StrSlice text) {
   // One write of the text and its line end, so the line cannot be split by
   // a failure in between; when the joined copy cannot be made (a text near
   // the size limit, a full scratch stack) the two parts go out one by one.
-  const StrSlice whole = StrConcat(line, Lit(kLineEnd, 2));
+  const StrSlice whole = StrConcat(line, Lit(kLineEnd));
   if (whole.ptr) {
     FileWrite(file_name, kWriteAppend, whole.ptr, whole.len);
   } else {
@@ -113,7 +111,7 @@ u16 LogWriteEntry(StrSlice text, StrSlice file_name) {
   bool ok = head.ptr != nullptr;
   ok = ok && PutAtEnd(s, head);
   ok = ok && PutAtEnd(s, body);
-  ok = ok && PutAtEnd(s, Lit(kEntryTail, sizeof kEntryTail - 1));
+  ok = ok && PutAtEnd(s, Lit(kEntryTail));
   FileClose(s);
 
   WorkMark(m);

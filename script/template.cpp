@@ -18,11 +18,6 @@ namespace vk {
 
 namespace {
 
-template <unsigned N>
-constexpr StrSlice Lit(const char (&z)[N]) {
-  return StrSlice{z, static_cast<u16>(N - 1)};
-}
-
 constexpr StrSlice kEmpty{"", 0};
 
 bool IsEmptyText(StrSlice s) { return s.ptr && s.len == 0; }

@@ -43,7 +43,6 @@ constexpr u32 kIncludeListMax = u32{kFileSlots} * kFileNameMax;
 char g_include_list[kIncludeListMax];
 u16 g_include_len = 0;
 
-StrSlice Lit(const char* z) { return StrC(z); }
 StrSlice Empty() { return StrSlice{"", 0}; }
 
 StrSlice IncludeList() { return StrSlice{g_include_list, g_include_len}; }

@@ -64,9 +64,8 @@ constexpr char kRefQuot[] = "&quot;";
 
 constexpr char kEmpty[] = "";
 
-StrSlice Lit(const char* z) { return StrC(z); }
 StrSlice Empty() { return StrSlice{kEmpty, 0}; }
-bool Contains(StrSlice text, const char* word) { return StrFind(text, Lit(word), kPlain) != kNotFound; }
+bool Contains(StrSlice text, const char* word) { return StrFind(text, StrC(word), kPlain) != kNotFound; }
 
 const ConvLists& ConvFor(u8 bits) {
   if (bits & kConvRtf) return kConvRtfForm;
@@ -176,7 +175,7 @@ StrSlice TextToHtml(StrSlice text, u8 bits) {
     cur = ChangeCase(cur, kLower);
   }
   const ConvLists& lists = ConvFor(bits);
-  cur = StrReplaceList(cur, Lit(lists.from), Lit(lists.to), ',');
+  cur = StrReplaceList(cur, StrC(lists.from), StrC(lists.to), ',');
   return WorkReturn(mark, cur);
 }
 
