@@ -115,8 +115,7 @@ StrSlice Join(const StrSlice* parts, u16 count) {
     if (!parts[i].ptr) return parts[i];
     total += parts[i].len;
   }
-  if (total > kMaxText) return StrErrorSlice(kErrStringTooLong);
-  StrSlice out = WorkAllocSlice(static_cast<u16>(total), kNoFill);
+  StrSlice out = WorkAllocText(total);
   if (!out.ptr) return out;
   char* d = const_cast<char*>(out.ptr);
   for (u16 i = 0; i < count; ++i) {

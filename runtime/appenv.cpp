@@ -117,9 +117,9 @@ StrSlice AppendArgument(StrSlice acc, StrSlice item, bool first) {
   if (StrError(item)) return item;
   bool quote = StrFindAny(item, Lit(" \t"), kPlain) != kNotFound;
   u32 total = static_cast<u32>(acc.len) + (first ? 0 : 1) + item.len + (quote ? 2 : 0);
-  if (total > kMaxText) return StrErrorSlice(kErrStringTooLong);
-  char* out = WorkAllocRaw(static_cast<u16>(total), kNoFill);
-  if (!out) return StrErrorSlice(kErrOutOfMemory);
+  const StrSlice room = WorkAllocText(total);
+  if (StrError(room)) return room;
+  char* out = const_cast<char*>(room.ptr);
   char* p = out;
   if (acc.len) std::memcpy(p, acc.ptr, acc.len);
   p += acc.len;

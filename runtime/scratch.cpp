@@ -142,6 +142,11 @@ StrSlice WorkAllocSlice(u16 count, u8 fill) {
   return s;
 }
 
+StrSlice WorkAllocText(u32 n) {
+  if (n > kMaxText) return StrErrorSlice(kErrStringTooLong);
+  return WorkAllocSlice(static_cast<u16>(n), kNoFill);
+}
+
 u16 WorkStackPush(WorkStack* work, const char* p, u16 len) {
   if (!p) return StrError(StrSlice{p, len});
   StrSlice s;

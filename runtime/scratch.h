@@ -26,6 +26,10 @@ u16 WorkAllocFill(u16 count, u8 fill);
 // Pointer to a new entry of count bytes (filled unless kNoFill), or null.
 char* WorkAllocRaw(u16 count, u8 fill);
 StrSlice WorkAllocSlice(u16 count, u8 fill);
+// A new unfilled entry for a text of n bytes whose length was summed in 32
+// bits: the error slice 146 past 65535 bytes (nothing allocated), else as
+// WorkAllocSlice.
+StrSlice WorkAllocText(u32 n);
 // Pushes a copy of the bytes (which may lie anywhere, the space just released
 // included); an error slice gives its code and pushes nothing.
 u16 WorkPush(const char* p, u16 len);

@@ -51,13 +51,6 @@ u32 FindFrom(StrSlice text, u32 from, StrSlice pattern, u16 plain) {
   return hit == kNotFound ? kNone : from + hit;
 }
 
-// A new scratch entry of n bytes, n computed by the caller in 32 bits:
-// the error slice 146 when n does not fit a text, 145 when the stack is full.
-StrSlice NewEntry(u32 n) {
-  if (n > kMaxText) return StrErrorSlice(kErrStringTooLong);
-  return WorkAllocSlice(static_cast<u16>(n), kNoFill);
-}
-
 // Writes into a fixed buffer and never past it.
 struct Writer {
   char* dest;
@@ -113,7 +106,7 @@ StrSlice StrChar(char c) {
 
 const char* StrToC(StrSlice s) {
   if (IsError(s)) return kEmptyText;
-  StrSlice out = NewEntry(u32{s.len} + 1);
+  StrSlice out = WorkAllocText(u32{s.len} + 1);
   if (IsError(out)) return kEmptyText;
   char* d = Writable(out);
   CopyBytes(d, s.ptr, s.len);
@@ -379,7 +372,7 @@ StrSlice StrNormalize(StrSlice text) {
 
 StrSlice StrRepeat(StrSlice text, u16 count) {
   if (IsError(text)) return text;
-  StrSlice out = NewEntry(u32{text.len} * count);
+  StrSlice out = WorkAllocText(u32{text.len} * count);
   if (IsError(out) || text.len == 0) return out;
   char* d = Writable(out);
   for (u32 i = 0; i < count; ++i) CopyBytes(d + i * text.len, text.ptr, text.len);
@@ -388,7 +381,7 @@ StrSlice StrRepeat(StrSlice text, u16 count) {
 
 StrSlice StrEnclose(StrSlice text, char c) {
   if (IsError(text)) return text;
-  StrSlice out = NewEntry(u32{text.len} + 2);
+  StrSlice out = WorkAllocText(u32{text.len} + 2);
   if (IsError(out)) return out;
   char* d = Writable(out);
   d[0] = c;
@@ -427,7 +420,7 @@ u16 StrReplacePush(StrSlice text, StrSlice pattern, StrSlice repl, u16 plain) {
   u32 n = StrCount(text, pattern, plain);
   // n * pattern.len <= text.len, so this fits 32 bits.
   u32 total = (u32{text.len} - n * pattern.len) + n * repl.len;
-  StrSlice out = NewEntry(total);
+  StrSlice out = WorkAllocText(total);
   if (IsError(out)) return ErrSet(kErrFirst, kWhereReplace, kErrMemTest, out.len);
   // The same searches as StrCount, so exactly n matches are met; the writer
   // bounds every copy by the entry anyway.

@@ -148,8 +148,7 @@ StrSlice TplSpanReplace(StrSlice text, u16 pos, u16 len, StrSlice value) {
   const u32 head = u32{pos} - 1;
   const u32 tail = text.len - after;
   const u32 total = head + value.len + tail;
-  if (total > kMaxText) return StrErrorSlice(kErrStringTooLong);
-  const StrSlice out = WorkAllocSlice(static_cast<u16>(total), kNoFill);
+  const StrSlice out = WorkAllocText(total);
   if (StrError(out)) return out;
   char* w = const_cast<char*>(out.ptr);
   // The sources lie below the new entry, so they cannot overlap it.
@@ -182,8 +181,7 @@ StrSlice TplReplaceEscaped(StrSlice text, StrSlice escape, StrSlice replacement,
   const u16 plain = (flags & 0xFF) ? kPlain : kQuoteAware;
   if (escape.len != 2) return StrDup(text);
   const u32 total = EscapeWalk(text, escape, replacement, plain, nullptr);
-  if (total > kMaxText) return StrErrorSlice(kErrStringTooLong);
-  const StrSlice out = WorkAllocSlice(static_cast<u16>(total), kNoFill);
+  const StrSlice out = WorkAllocText(total);
   if (StrError(out)) return out;
   EscapeWalk(text, escape, replacement, plain, const_cast<char*>(out.ptr));
   return out;

@@ -120,10 +120,10 @@ StrSlice MergeTypeMap(u16 first, u16 count, StrSlice pattern, StrSlice entry) {
     if (out) std::memcpy(out + n, entry.ptr, entry.len);
     n += entry.len;
     if (pass == 0) {
-      if (n > kMaxText) return StrErrorSlice(kErrStringTooLong);
+      const StrSlice room = WorkAllocText(n);
+      if (StrError(room)) return room;
       total = n;
-      out = WorkAllocRaw(static_cast<u16>(total), kNoFill);
-      if (!out) return StrErrorSlice(kErrOutOfMemory);
+      out = const_cast<char*>(room.ptr);
     }
   }
   return StrMake(out, total);

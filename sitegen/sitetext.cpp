@@ -127,10 +127,10 @@ StrSlice TrailItem(StrSlice name) {
     }
     if (pass == 0) {
       if (n == name.len) return StrDup(name);
-      if (n > kMaxText) return StrErrorSlice(kErrStringTooLong);
+      const StrSlice room = WorkAllocText(n);
+      if (StrError(room)) return room;
       total = n;
-      out = WorkAllocRaw(static_cast<u16>(total), kNoFill);
-      if (!out) return StrErrorSlice(kErrOutOfMemory);
+      out = const_cast<char*>(room.ptr);
     }
   }
   return StrMake(out, total);
