@@ -10,6 +10,7 @@
 #include <string>
 
 #include "interp_fixture.h"
+#include "temp_dir.h"
 #include "runtime/error.h"
 #include "runtime/file.h"
 #include "runtime/str.h"
@@ -23,30 +24,7 @@ namespace {
 
 // The started interpreter in a fresh temporary folder (the current
 // directory during the test).
-struct FnFileTest : InterpTest {
-  char dir[32] = "/tmp/vk_fnfile_XXXXXX";
-  char old_cwd[PATH_MAX] = "/";
-
-  void SetUp() override {
-    InterpTest::SetUp();
-    ASSERT_NE(getcwd(old_cwd, sizeof old_cwd), nullptr);
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    ASSERT_EQ(chdir(dir), 0);
-  }
-  void TearDown() override {
-    EXPECT_EQ(chdir(old_cwd), 0);
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }
-  static void Write(const std::string& name, const std::string& bytes) {
-    std::ofstream(name, std::ios::binary) << bytes;
-  }
-  static std::string Read(const std::string& name) {
-    std::ifstream f(name, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
+struct FnFileTest : InTempDir<InterpTest> {
   static bool Exists(const std::string& name) { return std::filesystem::exists(name); }
   static size_t FilesHere() {
     size_t n = 0;

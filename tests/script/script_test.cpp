@@ -11,6 +11,7 @@
 #include <string>
 
 #include "interp_fixture.h"
+#include "temp_dir.h"
 #include "runtime/appenv.h"
 #include "runtime/error.h"
 #include "runtime/varstore.h"
@@ -21,39 +22,7 @@ namespace {
 
 // The started library in a fresh temporary folder (the current directory
 // during the test).
-struct ScriptTest : InterpTest {
-  char dir[32] = "/tmp/vk_script_XXXXXX";
-  char old_cwd[PATH_MAX] = "/";
-
-  void SetUp() override {
-    InterpTest::SetUp();
-    ASSERT_NE(getcwd(old_cwd, sizeof old_cwd), nullptr);
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    ASSERT_EQ(chdir(dir), 0);
-  }
-  void TearDown() override {
-    EXPECT_EQ(chdir(old_cwd), 0);
-    const std::string rm = std::string("rm -rf ") + dir;
-    EXPECT_EQ(std::system(rm.c_str()), 0);
-  }
-  static void Write(const std::string& name, const std::string& bytes) {
-    std::ofstream(name, std::ios::binary) << bytes;
-  }
-  static std::string Read(const std::string& name) {
-    std::ifstream f(name, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
-  // A folder in library form ('\' as separator).
-  std::string Lib(const std::string& sub) const {
-    std::string p = std::string(dir) + "/" + sub;
-    for (char& c : p) {
-      if (c == '/') c = '\\';
-    }
-    return p;
-  }
-};
+using ScriptTest = InTempDir<InterpTest>;
 
 TEST_F(ScriptTest, RunsOneStatementPerLineWithAnyLineEnd) {
   Write("s.txt", "a=1\rb=a+1\nc$='x y'\r\nd=b*2\r\n\r\n");
