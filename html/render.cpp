@@ -165,7 +165,12 @@ HtmlTagState HtmlTemplateNextTag(HtmlTagState state, StrSlice keywords, StrSlice
   SetPos(&state, pos, index);
   // Only the argument text survives the scan; everything else it built is
   // released.
-  SetArgs(&state, index ? WorkReturn(mark, args) : (WorkMark(mark), StrSlice{"", 0}));
+  if (index) {
+    SetArgs(&state, WorkReturn(mark, args));
+  } else {
+    WorkMark(mark);
+    SetArgs(&state, StrSlice{"", 0});
+  }
   return state;
 }
 

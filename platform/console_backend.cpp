@@ -274,20 +274,6 @@ void ConsoleDiscardInput() {
   if (g_console.tty_raw) tcflush(STDIN_FILENO, TCIFLUSH);
 }
 
-u16 DefaultButton(u16 type) {
-  switch (type & kUiMbButtonsMask) {
-    case kUiMbAbortRetryIgnore:
-      return kUiAnswerAbort;
-    case kUiMbYesNo:
-    case kUiMbYesNoCancel:
-      return kUiAnswerYes;
-    case kUiMbRetryCancel:
-      return kUiAnswerRetry;
-    default:
-      return kUiAnswerOk;
-  }
-}
-
 u16 ConsoleMessageBox(UiWindow, const u16* text, const u16* caption, u16 type) {
   EndLine();
   const u32 caption_len = UiWideLen(caption, kMaxText);
@@ -298,7 +284,7 @@ u16 ConsoleMessageBox(UiWindow, const u16* text, const u16* caption, u16 type) {
   WriteWide(stderr, text, UiWideLen(text, kMaxText));
   std::fputc('\n', stderr);
   std::fflush(stderr);
-  return DefaultButton(type);
+  return UiMbFirstAnswer(type);
 }
 
 bool ConsoleFileDialog(bool, UiFileDialog*) { return false; }

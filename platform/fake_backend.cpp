@@ -117,20 +117,6 @@ void FakeDiscardInput() {
   UiEventDiscardInput(&g_fake.events);
 }
 
-u16 FirstButton(u16 type) {
-  switch (type & kUiMbButtonsMask) {
-    case kUiMbAbortRetryIgnore:
-      return kUiAnswerAbort;
-    case kUiMbYesNo:
-    case kUiMbYesNoCancel:
-      return kUiAnswerYes;
-    case kUiMbRetryCancel:
-      return kUiAnswerRetry;
-    default:
-      return kUiAnswerOk;
-  }
-}
-
 u16 FakeBox(UiWindow owner, const u16* text, const u16* caption, u16 type) {
   ++g_fake.box_count;
   g_fake.last_box.owner = owner;
@@ -138,7 +124,7 @@ u16 FakeBox(UiWindow owner, const u16* text, const u16* caption, u16 type) {
   RecordZ(&g_fake.last_box.text, text);
   RecordZ(&g_fake.last_box.caption, caption);
   if (g_fake.answer_next < g_fake.answer_count) return g_fake.answers[g_fake.answer_next++];
-  return FirstButton(type);
+  return UiMbFirstAnswer(type);
 }
 
 bool FakeDialog(bool save, UiFileDialog* d) {

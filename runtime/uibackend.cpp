@@ -254,6 +254,15 @@ void UiEventDiscardInput(UiEventQueue* queue) {
   queue->count = kept;
 }
 
+u16 UiMbFirstAnswer(u16 type) {
+  // Indexed by the buttons nibble: Ok, OkCancel, AbortRetryIgnore,
+  // YesNoCancel, YesNo, RetryCancel.
+  static constexpr u16 kFirst[] = {kUiAnswerOk,  kUiAnswerOk,  kUiAnswerAbort,
+                                   kUiAnswerYes, kUiAnswerYes, kUiAnswerRetry};
+  const u16 buttons = type & kUiMbButtonsMask;
+  return buttons < sizeof kFirst / sizeof kFirst[0] ? kFirst[buttons] : u16{kUiAnswerOk};
+}
+
 u32 UiWideLen(const u16* text, u32 max) {
   u32 n = 0;
   if (text) {

@@ -84,6 +84,10 @@ enum : u16 {
   kUiAnswerNo = 7,
 };
 
+// The answer of a box's first (default) button, for backends that answer
+// without asking anyone.
+u16 UiMbFirstAnswer(u16 type);
+
 // File-dialog flags.
 enum : u32 {
   kUiFileSizing = 0x0001,

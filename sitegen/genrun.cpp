@@ -1,5 +1,6 @@
 #include "sitegen/genrun.h"
 
+#include <bit>
 #include <cstring>
 
 #include "html/render.h"
@@ -66,12 +67,6 @@ void LogPath(const char* format, StrSlice path) {
   const WorkMarkId m = WorkMark(kMarkQuery);
   LogLine(StrFormatV(kLogLineMax, format, Shown(path)), kLogNormal);
   WorkMark(m);
-}
-
-u16 MaskLanguages(u16 mask) {
-  u16 n = 0;
-  for (u16 i = 0; i < kSiteLangCount; ++i) n = static_cast<u16>(n + ((mask >> i) & 1));
-  return n;
 }
 
 // What one run carries from node to node.
@@ -223,7 +218,7 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
 
   LogSetFile(StrC(kSiteLogName));
   SysVarFlags(kSysCompat, kCompatLf, 1);
-  const u16 languages = MaskLanguages(mask);
+  const u16 languages = static_cast<u16>(std::popcount(static_cast<unsigned>(mask & kLangMaskAll)));
   bool tree_loaded = false;
 
   // Pages are never written at the file system's root.

@@ -6,6 +6,7 @@
 #include "platform/console_backend.h"
 #include "runtime/error.h"
 #include "runtime/progress.h"
+#include "runtime/uibackend.h"
 #include "runtime/window.h"
 #include "runtime_fixture.h"
 
@@ -45,6 +46,16 @@ TEST_F(ConsoleTest, MessageBoxesPrintAndAnswerTheirDefaultButton) {
   EXPECT_EQ(MsgBoxAsk(L("Fallo"), L("Error"), kMsgBoxRetryCancel), u16{'S'});
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(err, "Solicitud de Informacion: \xC2\xBFSeguro? \xC3\xBC\nError: Fallo\n");
+}
+
+TEST(FirstAnswer, EachButtonSetAnswersItsFirstButton) {
+  EXPECT_EQ(UiMbFirstAnswer(kUiMbOk | kUiMbIconInfo), kUiAnswerOk);
+  EXPECT_EQ(UiMbFirstAnswer(kUiMbOkCancel), kUiAnswerOk);
+  EXPECT_EQ(UiMbFirstAnswer(kUiMbAbortRetryIgnore | kUiMbIconError), kUiAnswerAbort);
+  EXPECT_EQ(UiMbFirstAnswer(kUiMbYesNoCancel), kUiAnswerYes);
+  EXPECT_EQ(UiMbFirstAnswer(kUiMbYesNo | kUiMbIconQuestion), kUiAnswerYes);
+  EXPECT_EQ(UiMbFirstAnswer(kUiMbRetryCancel), kUiAnswerRetry);
+  EXPECT_EQ(UiMbFirstAnswer(0x0F), kUiAnswerOk);  // an unknown set: Ok
 }
 
 TEST_F(ConsoleTest, FileDialogsAreCancelled) { EXPECT_EQ(S(FileDlgByKind(0, 2)), ""); }
