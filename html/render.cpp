@@ -21,7 +21,7 @@ constexpr u16 kPageSuffixLen = 3;  // "_en": one item of the suffix list
 constexpr u16 kEntryLangSuffix = 2;
 constexpr u16 kDetailMax = 384;
 // Ordinary fields are looked up as keys first; an empty number stays empty.
-constexpr u16 kFieldFlags = kTplKey | kTplEmptyNum;
+constexpr u16 kFieldFlags = kTplPlain | kTplTrimField | kTplKey | kTplEmptyNum;
 // Appended to a page's path while it is being written.
 constexpr const char* kPartSuffix = "~part";
 
@@ -44,6 +44,13 @@ u16 LineTopReplace(u16 keep, StrSlice rest) {
   if (st == 0) st = VarSet(kGroupTemplateLines, static_cast<u16>(n - 1), WorkTop());
   WorkMark(m);
   return st;
+}
+
+// The renderer's stop test: a field named in the keyword list (ctx) ends
+// the expansion before it; a '(' without ')' ends it with 147.
+TplFieldVerdict KeywordStop(const void* ctx, StrSlice field) {
+  const MacroKeyword kw = MacroKeywordOf(*static_cast<const StrSlice*>(ctx), field);
+  return TplFieldVerdict{kw.index != 0, kw.status};
 }
 
 // Ends the template's scan: the file is closed and its handle cleared.
@@ -88,7 +95,10 @@ HtmlTagState HtmlPageOpen(StrSlice page) {
 
 HtmlTagState HtmlTemplateNextTag(HtmlTagState state, StrSlice keywords, StrSlice macros) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  const bool compat = SysVarTest(kSysCompat, kCompatLf);
+  const bool compat = SysVarTest(kSysSystemCompat, kCompatLf);
+  // Without compat an inserted value is scanned again from the line's
+  // start, so its own fields are expanded too.
+  const u16 flags = kFieldFlags | (compat ? 0 : kTplReexpand);
   u16 pos = HtmlTagPos(state);
   u16 index = 0;
   u16 status = HtmlTagStatus(state);
@@ -104,61 +114,39 @@ HtmlTagState HtmlTemplateNextTag(HtmlTagState state, StrSlice keywords, StrSlice
       if (status) break;
       pos = 0;
     }
-    StrSlice top = VarTop(kGroupTemplateLines);
-    StrSlice s{top.ptr + pos, static_cast<u16>(top.len - pos)};
-    u16 v = 0;
-    // Without compat an inserted value is scanned again, so a value that
-    // brings back its own field would never end: the number of expansions
-    // in one line is bounded.
-    u32 budget = u32{StrCount(s, StrC("["), kPlain)} + kTplMaxReexpand;
-
-    for (;;) {
-      const u16 from = compat ? v : 0;
-      u16 off = kNotFound;
-      u16 n = 0;
-      StrFindPair(StrSlice{s.ptr + from, static_cast<u16>(s.len - from)}, kPlain, '[', ']', &off, &n);
-      if (off == kNotFound) {
-        HtmlTextOut(s);
-        HtmlOut(StrC(compat ? "\n" : "\r\n"));
-        status = VarPop(kGroupTemplateLines);
-        pos = kTagReadNext;
-        if (status == 0 && FileTell(h) >= FileLength(h)) {
-          status = kTagEnd;
-          TemplateClose(&state);
-        }
-        break;
+    const StrSlice top = VarTop(kGroupTemplateLines);
+    const TplScan scan = TplExpandUntil(StrSlice{top.ptr + pos, static_cast<u16>(top.len - pos)}, flags, macros,
+                                        KeywordStop, &keywords);
+    if ((status = StrError(scan.text)) != 0) break;
+    if (scan.at == kNotFound) {
+      // A field with '(' but no ')' that is no keyword ends the page after
+      // its value was taken; the line is not written.
+      if ((status = scan.status) != 0) break;
+      HtmlTextOut(scan.text);
+      HtmlOut(StrC(compat ? "\n" : "\r\n"));
+      status = VarPop(kGroupTemplateLines);
+      pos = kTagReadNext;
+      if (status == 0 && FileTell(h) >= FileLength(h)) {
+        status = kTagEnd;
+        TemplateClose(&state);
       }
-      const u16 a = static_cast<u16>(from + off);
-      const StrSlice t = StrTrimSet(StrSlice{s.ptr + a, n}, kTrimBoth, StrC(" \t"));
-      const MacroKeyword kw = MacroKeywordOf(keywords, t);
-      status = kw.status;
-      if (kw.index) {
-        HtmlTextOut(StrSlice{s.ptr, static_cast<u16>(a - 1)});
-        args = kw.args;
-        index = kw.index;
-        pos = static_cast<u16>(pos + a + n + 1);
-        break;
-      }
-      if (budget-- == 0) {
-        status = kErrLoop;
-        break;
-      }
-      const WorkMarkId m = WorkMark(kMarkQuery);
-      const StrSlice value = TplFieldValue(t, kFieldFlags, macros);
-      const StrSlice next = StrError(value) ? value : TplSpanReplace(s, a, n, value);
-      u16 st = StrError(next);
-      if (st == 0) st = LineTopReplace(pos, next);
-      const u16 value_len = StrError(value) ? 0 : value.len;
-      WorkMark(m);
-      if (st) {
+      continue;
+    }
+    // A keyword field: the text before it is written, the line keeps its
+    // expanded values and the scan resumes after the field.
+    const StrSlice field = StrTrimSet(StrSlice{scan.text.ptr + scan.at, scan.len}, kTrimBoth, StrC(" \t"));
+    const MacroKeyword kw = MacroKeywordOf(keywords, field);
+    status = kw.status;
+    HtmlTextOut(StrSlice{scan.text.ptr, static_cast<u16>(scan.at - 1)});
+    if (scan.expanded) {
+      if (const u16 st = LineTopReplace(pos, scan.text)) {
         status = st;
         break;
       }
-      top = VarTop(kGroupTemplateLines);
-      s = StrSlice{top.ptr + pos, static_cast<u16>(top.len - pos)};
-      v = static_cast<u16>(a - 1 + value_len);
-      if (status != kTagGoOn) break;
     }
+    args = kw.args;
+    index = kw.index;
+    pos = static_cast<u16>(pos + scan.at + scan.len + 1);
   }
 
   SetStatus(&state, status);

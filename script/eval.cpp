@@ -200,9 +200,13 @@ FuncArgTypes FuncArgsCollect(ExprCursor call, u16 max, ExprCursor* out) {
   return WorkReturn(mark, reinterpret_cast<const char*>(types), static_cast<u16>(n * sizeof(u16)));
 }
 
+u16 ArrayArgsEnd(u16 depth, u16 rc) {
+  VarStackTrim(kGroupFuncArgs, depth);
+  return rc;
+}
+
 u16 VarIndexParse(ExprCursor call, u16* idx, u16* status) {
   *status = 0;
-  const u16 before = VarCount(kGroupFuncArgs);
   const WorkMarkId mark = WorkMark(kMarkQuery);
   ExprCursor after{};
   const FuncArgTypes types = FuncArgsCollect(call, kArrayMaxDims, &after);
@@ -212,7 +216,6 @@ u16 VarIndexParse(ExprCursor call, u16* idx, u16* status) {
   } else if (types.ptr) {
     count = VarIndexTake(types, idx);
   }
-  VarStackTrim(kGroupFuncArgs, before);
   WorkMark(mark);
   return count;
 }
@@ -273,17 +276,19 @@ u16 ExprConstOrNumber(StrSlice operand) {
 }
 
 u16 VarArrayGet(StrSlice name, ExprCursor call) {
+  const u16 depth = VarCount(kGroupFuncArgs);
   u16 idx[kArrayMaxDims] = {};
   u16 st = 0;
   const u16 count = VarIndexParse(call, idx, &st);
-  return st ? st : VarArrayGetAt(name, count, idx);
+  return ArrayArgsEnd(depth, st ? st : VarArrayGetAt(name, count, idx));
 }
 
 u16 VarArraySet(StrSlice name, StrSlice value, ExprCursor call) {
+  const u16 depth = VarCount(kGroupFuncArgs);
   u16 idx[kArrayMaxDims] = {};
   u16 st = 0;
   const u16 count = VarIndexParse(call, idx, &st);
-  return st ? st : VarArraySetAt(name, value, count, idx);
+  return ArrayArgsEnd(depth, st ? st : VarArraySetAt(name, value, count, idx));
 }
 
 u16 ExprUserCall(StrSlice operand, ExprCursor c) {
@@ -297,7 +302,9 @@ u16 ExprUserCall(StrSlice operand, ExprCursor c) {
   // error: it must not pass an older value off as its result.
   const auto hook = reinterpret_cast<ExprCallHook>(LibHookGet(kHookUserCall));
   if (!hook) return kErrSyntax;
+  const u16 depth = VarCount(kGroupFuncArgs);
   const u16 count = VarIndexParse(c, idx, &st);
+  ArrayArgsEnd(depth, st);
   if (st) return st;
   const WorkMarkId mark = WorkMark(kMarkQuery);
   const StrSlice r = hook(operand, count, idx);

@@ -49,8 +49,17 @@ u16 ExprExec(StrSlice text);
 FuncArgTypes FuncArgsCollect(ExprCursor call, u16 max, ExprCursor* out);
 // The index list of an array element the cursor has just read: up to 4
 // indices into idx, their count returned; *status gets an evaluation error
-// of 128 or more (then the count is 0). Group 35 is left as it was.
+// of 128 or more (then the count is 0).
+// The array contract on group 35: the index list's arguments are collected
+// there; the trailing numbers are taken off as indices, and a text argument
+// with everything before it stays on the group, because a text array that
+// does not exist yet is created from it (ArrayCreate takes its first
+// element off the group). So the caller notes the group's depth before the
+// parse and trims the group back to it after the element was read or
+// stored (ArrayArgsEnd), never between the two.
 u16 VarIndexParse(ExprCursor call, u16* idx, u16* status);
+// Group 35 back to the depth noted before an index parse; passes rc on.
+u16 ArrayArgsEnd(u16 depth, u16 rc);
 // The element of the named array (name with its '(') whose index list the
 // cursor has just read: pushed (VarArrayGet) or stored and pushed
 // (VarArraySet); an error in the index list is the result.

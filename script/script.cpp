@@ -188,9 +188,10 @@ u16 VarAssignText(StrSlice name, StrSlice value, u8 numeric) {
         } else if ((c.cls & kCallBuiltin) && !VarDeclare(array)) {
           st = kErrTypeMismatch;
         } else {
+          const u16 depth = VarCount(kGroupFuncArgs);
           u16 idx[kArrayMaxDims] = {};
           const u16 n = VarIndexParse(c, idx, &st);
-          if (st == 0) st = VarArraySetAt(array, v, n, idx);
+          st = ArrayArgsEnd(depth, st ? st : VarArraySetAt(array, v, n, idx));
         }
         break;
       }

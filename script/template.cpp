@@ -84,8 +84,9 @@ StrSlice TplExpand(StrSlice text, u16 flags) { return TplExpandFields(text, flag
 
 StrSlice TplExpandWith(StrSlice text, StrSlice defaults) { return TplExpandFields(text, kTplWithFlags, defaults); }
 
-StrSlice TplExpandFields(StrSlice text, u16 flags, StrSlice defaults) {
-  if (StrError(text)) return text;
+TplScan TplExpandUntil(StrSlice text, u16 flags, StrSlice defaults, TplStopTest stop, const void* ctx) {
+  TplScan r{text, kNotFound, 0, 0, 0};
+  if (StrError(text)) return r;
   const WorkMarkId m = WorkMark(kMarkQuery);
   const u16 plain = (flags & kTplPlain) ? kPlain : kQuoteAware;
   const bool reexpand = (flags & kTplReexpand) != 0;
@@ -94,28 +95,74 @@ StrSlice TplExpandFields(StrSlice text, u16 flags, StrSlice defaults) {
   // without end, so the number of replacements is bounded.
   u32 budget = reexpand ? u32{StrCount(text, Lit("["), kPlain)} + kTplMaxReexpand : 0;
   StrSlice cur = text;
+  bool stable = false;  // cur lies on this call's scratch entries
   u32 s = 0;
-  while (s < cur.len) {
+  while (s < cur.len && r.status == 0) {
     u16 off = kNotFound;
     u16 len = 0;
     StrFindPair(StrSlice{cur.ptr + s, static_cast<u16>(cur.len - s)}, plain, '[', ']', &off, &len);
     if (off == kNotFound) break;
+    const u32 pos = s + off;
+    StrSlice field{cur.ptr + pos, len};
+    if (flags & kTplTrimField) field = StrTrimSet(field, kTrimBoth, Lit(" \t"));
+    if (stop) {
+      const TplFieldVerdict verdict = stop(ctx, field);
+      if (verdict.stop) {
+        r.at = static_cast<u16>(pos);
+        r.len = len;
+        r.status = verdict.status;
+        break;
+      }
+      r.status = verdict.status;
+    }
     if (reexpand) {
-      if (budget == 0) return WorkReturn(m, ErrSlice(kErrFirst, kWhereNone, kErrLoop, kEmpty));
+      if (budget == 0) {
+        r.text = WorkReturn(m, ErrSlice(kErrFirst, kWhereNone, kErrLoop, kEmpty));
+        return r;
+      }
       --budget;
     }
-    const u32 pos = s + off;
-    const StrSlice v = TplFieldValue(StrSlice{cur.ptr + pos, len}, flags, defaults);
-    if (StrError(v)) return WorkReturn(m, v);
+    if (!stable) {
+      // The field's value may move the text's bytes (a text read from the
+      // variable store); from here on the scan works on its own copy.
+      const u32 field_at = static_cast<u32>(field.ptr - cur.ptr);
+      cur = WorkReturn(m, cur);
+      if (StrError(cur)) {
+        r.text = cur;
+        return r;
+      }
+      field.ptr = cur.ptr + field_at;
+      stable = true;
+    }
+    const StrSlice v = TplFieldValue(field, flags, defaults);
+    if (StrError(v)) {
+      r.text = WorkReturn(m, v);
+      return r;
+    }
     const StrSlice next = TplSpanReplace(cur, static_cast<u16>(pos), len, v);
-    if (StrError(next)) return WorkReturn(m, next);
+    if (StrError(next)) {
+      r.text = WorkReturn(m, next);
+      return r;
+    }
     // Only the newest text is kept, so long templates need no more scratch
     // than their largest intermediate text.
     cur = WorkReturn(m, next);
-    if (StrError(cur)) return cur;
+    if (StrError(cur)) {
+      r.text = cur;
+      return r;
+    }
+    ++r.expanded;
     if (!reexpand) s = pos - 1 + v.len;
   }
-  if (flags & kTplUnescape) cur = TplUnescape(cur, flags);
+  r.text = WorkReturn(m, cur);
+  return r;
+}
+
+StrSlice TplExpandFields(StrSlice text, u16 flags, StrSlice defaults) {
+  if (StrError(text)) return text;
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  StrSlice cur = TplExpandUntil(text, flags, defaults, nullptr, nullptr).text;
+  if (!StrError(cur) && (flags & kTplUnescape)) cur = TplUnescape(cur, flags);
   return WorkReturn(m, cur);
 }
 

@@ -26,6 +26,7 @@ enum : u16 {
   kTplDoubleQuote = 0x40, // with kTplQuote: prefer '"' (else '\'')
   kTplReexpand = 0x80,    // rescan from the same start, so values are expanded too
   kTplUnescape = 0x100,   // after all fields, "\{" and "\}" become "[" and "]"
+  kTplTrimField = 0x200,  // the field's text is trimmed of blanks and tabs first
 };
 
 // The flags of TplExpandWith.
@@ -37,6 +38,33 @@ constexpr u16 kTplWithFlags = kTplPlain | kTplKey | kTplEmptyNum;
 // the text would pass 65535 bytes.
 constexpr u16 kTplMaxReexpand = 4096;
 
+// What a stop test says of one field that TplExpandUntil found.
+struct TplFieldVerdict {
+  bool stop;   // the scan ends before this field, leaving it as written
+  u16 status;  // non-zero: the field is expanded, then the scan ends with it
+};
+// Called with the field's text (trimmed with kTplTrimField) and ctx.
+using TplStopTest = TplFieldVerdict (*)(const void* ctx, StrSlice field);
+
+// Where TplExpandUntil ended.
+struct TplScan {
+  StrSlice text;  // the text with its fields expanded up to the stop (one
+                  // scratch entry), or an error slice
+  u16 at;         // the stop field's first byte after its '[' in text;
+                  // kNotFound when no field stopped the scan
+  u16 len;        // the stop field's length between its brackets
+  u16 status;     // the stop test's status for the last field expanded
+  u16 expanded;   // how many fields were replaced by their values
+};
+
+// The one field-expansion loop of the library: replaces fields by their
+// values (TplFieldValue with flags and defaults) from the start of the text
+// until a field that the stop test (may be null) stops at, or the end. With
+// kTplReexpand the search restarts at the text's start after each value,
+// else it resumes just after the value. The text is copied to the scratch
+// stack before the first value is taken: evaluating a field may change the
+// variable store, which moves every text read from it.
+TplScan TplExpandUntil(StrSlice text, u16 flags, StrSlice defaults, TplStopTest stop, const void* ctx);
 // TplExpandFields with an empty default text.
 StrSlice TplExpand(StrSlice text, u16 flags);
 // TplExpandFields with kTplWithFlags.

@@ -43,12 +43,12 @@ enum : u16 {
   kSysSgn = 12,
   kSysUpstat = 13,
   kSysIer = 14,
-  kSysSyscompat = 15,
+  kSysSystemCompat = 15,  // _SYSCOMPAT: the library's own bits (0x02 while a run lasts)
   kSysSqlstk = 16,
   kSysCount = 17,
   kSysHcount = 18,
   kSysAdmstat = 19,
-  kSysCompat = 20,
+  kSysScriptCompat = 20,  // _COMPAT: for scripts; nothing in the library reads it
   kSysScrstat = 21,
   kSysLmax = 22,
   kSysLnum = 23,

@@ -217,7 +217,7 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
   run.flags = flags;
 
   LogSetFile(StrC(kSiteLogName));
-  SysVarFlags(kSysCompat, kCompatLf, 1);
+  SysVarFlags(kSysSystemCompat, kCompatLf, 1);
   const u16 languages = static_cast<u16>(std::popcount(static_cast<unsigned>(mask & kLangMaskAll)));
   bool tree_loaded = false;
 
@@ -246,7 +246,7 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
   if (tree_loaded) SiteTreeFree();
 
   ProgressClose();
-  SysVarFlags(kSysCompat, kCompatLf, 0);
+  SysVarFlags(kSysSystemCompat, kCompatLf, 0);
   SysVarFlags(kSysAuxstat, kAuxPageMode, 0);
 
   if (run.e == kErrCancelled) {

@@ -64,7 +64,7 @@ struct RenderTest : InterpTest {
     ss << in.rdbuf();
     return ss.str();
   }
-  static void Compat(bool on) { SysVarSet(kSysCompat, on ? kCompatLf : 0); }
+  static void Compat(bool on) { SysVarSet(kSysSystemCompat, on ? kCompatLf : 0); }
 
   u16 Render(const std::string& page, const char* macros = "", const char* keywords = "",
              HtmlTagHandler handler = nullptr) {
@@ -89,6 +89,16 @@ TEST_F(RenderTest, OrdinaryFieldsAndLineEnds) {
   Compat(true);
   EXPECT_EQ(Render(t, "X=1"), 0);
   EXPECT_EQ(Taken(), "a 1 b\nc[word]d\n");
+}
+
+TEST_F(RenderTest, ScriptsChooseLineEndsThroughTheSystemBitOnly) {
+  const std::string t = Tpl("a.html", "a\n");
+  ASSERT_EQ(Eval("_COMPAT=2"), 0);
+  EXPECT_EQ(Render(t), 0);
+  EXPECT_EQ(Taken(), "a\r\n");
+  ASSERT_EQ(Eval("_SYSCOMPAT=2"), 0);
+  EXPECT_EQ(Render(t), 0);
+  EXPECT_EQ(Taken(), "a\n");
 }
 
 TEST_F(RenderTest, InsertedValueRescannedOnlyOutsideCompat) {
@@ -219,6 +229,47 @@ TEST_F(RenderTest, PageToFileReplacesOnlyWhatItRendered) {
   EXPECT_EQ(HtmlSink(), nullptr);  // the null sink afterwards
 
   EXPECT_EQ(HtmlPageToFile(Sl(Lib(dir + "/t.html")), c, Sl(Lib(dir + "/no/such/page.html"))), 0xFFFF);
+}
+
+}  // namespace
+
+namespace {
+
+// Fields whose evaluation changes the variable store (new variables of each
+// kind, array elements, `_$`, the process's first built-in call, SORT$)
+// moved the line being scanned under the splice. Several per line, at the
+// start, middle and end; the first field is the process's first call. (A
+// number 0 is written as the empty text.)
+TEST_F(RenderTest, FieldsThatChangeTheStoreKeepTheirLine) {
+  MacroContext c{};
+  MacroContextInit(&c, L(""), L(""), nullptr);
+  const std::string frame =
+      "xx[FN#SLEN('abc')]yy\n"
+      "C[FN$CHNG('xyz';'UCASE')]D\n"
+      "aaaa[X$='value']bbbb\n"
+      "aaaa[_$(3;4;'value')]bbbb\n"
+      "L25=[a=1;b=2;a+b]\n"
+      "L26=[x$='ab'+'cd']\n"
+      "L33=[A=2.5;A]\n"
+      "[N#=7]<[Q$='q'+Q$]>[R=N#*2]\n"
+      "[TX$('hello',3)]|[TX$(0,1)='ab']|[TX$(0,1)]\n"
+      "[NA(4)]:[NA(4)=9]+[NA(4)]=[NA(4)+NA(4)][U$='u']\n"
+      "s=[SORT$('d,b,c,a')];[W$=SORT$('z,y')+X$]\n";
+  Compat(true);
+  const std::string out = Lib(dir + "/page.html");
+  EXPECT_EQ(HtmlPageToFile(Sl(Tpl("frame.html", frame)), c, Sl(out)), 0);
+  EXPECT_EQ(Read("page.html"),
+            "xx3yy\n"
+            "CXYZD\n"
+            "aaaavaluebbbb\n"
+            "aaaavaluebbbb\n"
+            "L25=3\n"
+            "L26=abcd\n"
+            "L33=3\n"
+            "7<q>14\n"
+            "hello|ab|abllo\n"
+            ":9+9=18u\n"
+            "s=a,b,c,d;y,zvalue\n");
 }
 
 }  // namespace

@@ -120,12 +120,22 @@ TEST_F(GenRunTest, TwoLanguagesWriteEveryPageWithItsTexts) {
   EXPECT_NE(Get("Vellumcraft_hmenu_es.txt").find("<a href=\"/rel/products/widget_es.html\">"), std::string::npos);
   EXPECT_NE(Get("Vellumcraft_vmenu_en.txt").find("<a href=\"/rel/contact_en.html\">"), std::string::npos);
   // Line ends are LF only during the run.
-  EXPECT_FALSE(SysVarTest(kSysCompat, kCompatLf));
+  EXPECT_FALSE(SysVarTest(kSysSystemCompat, kCompatLf));
 
   const std::string log = Get(kSiteLogName);
   EXPECT_NE(log.find("Creating File:" + Shown("out/home_en.html") + "\r\n...OK\r\n\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find("Creating File:" + Shown("out/products/index_en.html") + "\r\n...OK\r\n\r\n"),
             std::string::npos);
+}
+
+// The run marks itself in _SYSCOMPAT alone; _COMPAT is the script's own.
+TEST_F(GenRunTest, TheRunSetsOnlyItsOwnCompatibilityBit) {
+  Put("treeVars.txt", "_COMPAT=5\n");
+  Put("frame.html", "[_SYSCOMPAT]|[_COMPAT]\n");
+  EXPECT_EQ(Run(0x01, All()), 0);
+  EXPECT_EQ(Get("out/home_en.html"), "2|5\n");
+  EXPECT_FALSE(SysVarTest(kSysSystemCompat, kCompatLf));
+  EXPECT_EQ(SysVarGet(kSysScriptCompat), 5);
 }
 
 TEST_F(GenRunTest, NoLanguagePassWritesPlainNames) {
@@ -197,7 +207,7 @@ TEST_F(GenRunTest, RunsThatCannotStart) {
   Put("treeVars.txt", "RELPATH$=(\n");
   EXPECT_GE(Run(0x01, All()), kFirstError);
   EXPECT_FALSE(fs::exists("out/home_en.html"));
-  EXPECT_FALSE(SysVarTest(kSysCompat, kCompatLf));
+  EXPECT_FALSE(SysVarTest(kSysSystemCompat, kCompatLf));
 }
 
 TEST_F(GenRunTest, OverwriteRuleFromTheDialog) {

@@ -41,7 +41,7 @@ struct IncludeTest : InterpTest {
     ASSERT_NE(sink, nullptr);
     HtmlSinkSet(sink);
     ASSERT_EQ(VarSet(kGroupIdentity, kIdCommandLine, L("prog")), 0);
-    SysVarSet(kSysCompat, kCompatLf);
+    SysVarSet(kSysSystemCompat, kCompatLf);
   }
   void TearDown() override {
     HtmlSinkSet(nullptr);

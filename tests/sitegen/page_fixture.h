@@ -43,7 +43,7 @@ struct SitePageTest : ::testing::Test {
     ASSERT_NE(sink, nullptr);
     vk::HtmlSinkSet(sink);
     ASSERT_EQ(vk::VarSet(vk::kGroupIdentity, vk::kIdCommandLine, L("prog")), 0);
-    vk::SysVarFlags(vk::kSysCompat, vk::kCompatLf, 1);
+    vk::SysVarFlags(vk::kSysSystemCompat, vk::kCompatLf, 1);
   }
   void TearDown() override {
     vk::HtmlSinkSet(nullptr);
