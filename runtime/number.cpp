@@ -137,17 +137,18 @@ i64 NumRescale(i64 value, i16 from, i16 to) {
   return static_cast<i64>(static_cast<u64>(sum / unit) * static_cast<u64>(unit));
 }
 
-i64 NumDivRound(i64 a, i64 b) {
+i128 NumDivRoundWide(i128 a, i128 b) {
   if (b == 0) return 0;
-  bool neg_a = false;
-  bool neg_b = false;
-  const u64 ua = NumAbsSign(a, &neg_a);
-  const u64 ub = NumAbsSign(b, &neg_b);
-  u64 q = ua / ub;
-  const u64 r = ua % ub;
-  if (r >= ub - r) ++q;  // 2r >= |b| without overflowing
-  return static_cast<i64>(neg_a != neg_b ? 0 - q : q);
+  i128 q = a / b;
+  const i128 r = a % b < 0 ? -(a % b) : a % b;
+  const i128 mag_b = b < 0 ? -b : b;
+  if (r >= mag_b - r) q += ((a < 0) != (b < 0)) ? -1 : 1;  // 2r >= |b| without overflowing
+  return q;
 }
+
+// The 64-bit quotient wraps as two's complement where it does not fit
+// (INT64_MIN / -1), as it always has.
+i64 NumDivRound(i64 a, i64 b) { return static_cast<i64>(static_cast<u64>(NumDivRoundWide(a, b))); }
 
 i64 NumDivMod(i64 a, i64 b, i64* rem) {
   bool neg_a = false;

@@ -64,8 +64,10 @@ i64 WorkTopU64();
 // exactly; fewer round to a multiple of 10^(from - to), half away from zero,
 // and stay in the from-scale (125 from 2 to 1 gives 130).
 i64 NumRescale(i64 value, i16 from, i16 to);
-// a / b rounded half away from zero; 0 when b is 0.
+// a / b rounded half away from zero; 0 when b is 0. The wide form serves
+// products that pass 64 bits.
 i64 NumDivRound(i64 a, i64 b);
+i128 NumDivRoundWide(i128 a, i128 b);
 // Quotient truncated toward zero; *rem (when given) = |a| mod |b|. A zero
 // divisor gives quotient 0 and remainder |a|.
 i64 NumDivMod(i64 a, i64 b, i64* rem);

@@ -14,6 +14,8 @@ using u32 = uint32_t;
 using i32 = int32_t;
 using i64 = int64_t;
 using u64 = uint64_t;
+// Intermediate products of fixed-point arithmetic that may pass 64 bits.
+__extension__ typedef __int128 i128;
 
 // Positions and counts are 16-bit; this one means "not found" / "none".
 constexpr u16 kNotFound = 0xFFFF;

@@ -352,14 +352,7 @@ StrSlice StrCase(StrSlice text, u16 mode) {
   StrSlice out = StrDup(text);
   if (IsError(out)) return out;
   char* d = Writable(out);
-  for (u32 i = out.len; i-- > 0;) {
-    char c = d[i];
-    if (mode == kUpper) {
-      if (c >= 'a' && c <= 'z') d[i] = static_cast<char>(c - 'a' + 'A');
-    } else if (c >= 'A' && c <= 'Z') {
-      d[i] = static_cast<char>(c - 'A' + 'a');
-    }
-  }
+  for (u32 i = out.len; i-- > 0;) d[i] = mode == kUpper ? StrCharUpper(d[i]) : StrCharLower(d[i]);
   return out;
 }
 

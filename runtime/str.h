@@ -73,6 +73,10 @@ StrSlice StrUnquote(StrSlice text);
 // Building. A result over 65535 bytes is the error slice 146, a full
 // scratch stack 145.
 StrSlice StrCase(StrSlice text, u16 mode);
+// One byte in upper or lower case; only the ASCII letters change (texts are
+// windows-1252 and no locale is consulted).
+inline char StrCharUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+inline char StrCharLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 StrSlice StrNormalize(StrSlice text);
 StrSlice StrRepeat(StrSlice text, u16 count);
 StrSlice StrEnclose(StrSlice text, char c);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "runtime/str.h"
+
 namespace vk {
 
 namespace {
@@ -39,11 +41,9 @@ void Fill(F& member, F fallback) {
   if (!member) member = fallback;
 }
 
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool SameName(const char* a, const char* b) {
   for (;; ++a, ++b) {
-    if (AsciiUpper(*a) != AsciiUpper(*b)) return false;
+    if (StrCharUpper(*a) != StrCharUpper(*b)) return false;
     if (!*a) return true;
   }
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "runtime/error.h"
+#include "runtime/number.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
 #include "runtime/stubs.h"
@@ -16,8 +17,6 @@
 namespace vk {
 
 namespace {
-
-__extension__ typedef __int128 i128;
 
 // Current nesting of operands, operator loops and the evaluations inside
 // them. Every recursion of the evaluator passes through one of the two.
@@ -38,26 +37,10 @@ void KeepTop(WorkMarkId mark) {
 
 bool Fits(i128 v) { return v >= INT64_MIN && v <= INT64_MAX; }
 
-i128 Abs128(i128 v) { return v < 0 ? -v : v; }
-
-// a / b rounded half away from zero; 0 for a zero divisor.
-i128 RoundDiv(i128 a, i128 b) {
-  if (b == 0) return 0;
-  i128 q = a / b;
-  const i128 r = Abs128(a % b);
-  if (r >= Abs128(b) - r) q += ((a < 0) != (b < 0)) ? -1 : 1;
-  return q;
-}
-
 i128 Pow10(u16 n) {
   i128 p = 1;
   while (n--) p *= 10;
   return p;
-}
-
-u8 UpperAscii(char c) {
-  const u8 b = static_cast<u8>(c);
-  return (b >= 'a' && b <= 'z') ? static_cast<u8>(b - ('a' - 'A')) : b;
 }
 
 // Whether pattern occurs in text, letter case ignored; the empty pattern
@@ -66,7 +49,7 @@ bool ContainsNoCase(StrSlice text, StrSlice pattern) {
   if (pattern.len > text.len) return false;
   for (u32 i = 0; i + pattern.len <= text.len; ++i) {
     u16 k = 0;
-    while (k < pattern.len && UpperAscii(text.ptr[i + k]) == UpperAscii(pattern.ptr[k])) ++k;
+    while (k < pattern.len && StrCharUpper(text.ptr[i + k]) == StrCharUpper(pattern.ptr[k])) ++k;
     if (k == pattern.len) return true;
   }
   return false;
@@ -150,7 +133,7 @@ i16 ExprEvalInt(StrSlice text) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   i16 v = 0;
   if (ExprEval(text) == 0) {
-    v = static_cast<i16>(RoundDiv(ValueNumber(WorkTop()), NumScaleFactor()));
+    v = static_cast<i16>(NumDivRoundWide(ValueNumber(WorkTop()), NumScaleFactor()));
   }
   WorkMark(mark);
   return v;
@@ -198,6 +181,15 @@ FuncArgTypes FuncArgsCollect(ExprCursor call, u16 max, ExprCursor* out) {
   if (out) *out = a;
   if (a.status && n > 0) return StrErrorSlice(a.status);
   return WorkReturn(mark, reinterpret_cast<const char*>(types), static_cast<u16>(n * sizeof(u16)));
+}
+
+u16 FuncArgTotal(FuncArgTypes types) { return types.ptr ? static_cast<u16>(types.len / 2) : 0; }
+
+u16 FuncArgType(FuncArgTypes types, u16 n) {
+  if (n == 0 || n > FuncArgTotal(types)) return 0;
+  u16 word = 0;
+  std::memcpy(&word, types.ptr + 2 * (n - 1), sizeof word);
+  return word & 1;
 }
 
 u16 ArrayArgsEnd(u16 depth, u16 rc) {
@@ -383,8 +375,8 @@ ExprCursor ExprNumOp(i64 left, ExprCursor r, u16 op) {
   const i128 b = b_raw / s;
   i128 v = 0;
   switch (op) {
-    case kOpMul: v = RoundDiv(a_raw * b_raw, s); break;
-    case kOpDiv: v = b_raw == 0 ? 0 : RoundDiv(s * a_raw, b_raw); break;
+    case kOpMul: v = NumDivRoundWide(a_raw * b_raw, s); break;
+    case kOpDiv: v = b_raw == 0 ? 0 : NumDivRoundWide(s * a_raw, b_raw); break;
     case kOpDecimals: {
       // B decimals: fewer than the scale's round A to a multiple of the
       // dropped unit, keeping the scale; as many or more leave A as it is.
@@ -396,12 +388,12 @@ ExprCursor ExprNumOp(i64 left, ExprCursor r, u16 op) {
         constexpr i128 kBeyond = 20;  // 10^20 exceeds twice any 64-bit value
         const i128 drop = d - n;
         const i128 unit = Pow10(static_cast<u16>(drop > kBeyond ? kBeyond : drop));
-        v = RoundDiv(a_raw, unit) * unit;
+        v = NumDivRoundWide(a_raw, unit) * unit;
       }
       break;
     }
-    case kOpPercent: v = RoundDiv(RoundDiv(a_raw * b_raw, 100), s); break;
-    case kOpLessPercent: v = a_raw - RoundDiv(RoundDiv(a_raw * b_raw, 100), s); break;
+    case kOpPercent: v = NumDivRoundWide(NumDivRoundWide(a_raw * b_raw, 100), s); break;
+    case kOpLessPercent: v = a_raw - NumDivRoundWide(NumDivRoundWide(a_raw * b_raw, 100), s); break;
     case kOpAdd: v = a_raw + b_raw; break;
     case kOpSub: v = a_raw - b_raw; break;
     case kOpGt: case kOpLt: case kOpEq: case kOpGe: case kOpLe: case kOpNe: {
@@ -452,8 +444,8 @@ i16 ExprStrCompare(StrSlice left, StrSlice right, u16 op) {
     // "abc*": the texts' first k bytes, letter case ignored.
     for (u16 i = 0; i < k; ++i) {
       if (i >= left.len) return -1;
-      const u8 x = UpperAscii(left.ptr[i]);
-      const u8 y = UpperAscii(right.ptr[i]);
+      const u8 x = static_cast<u8>(StrCharUpper(left.ptr[i]));
+      const u8 y = static_cast<u8>(StrCharUpper(right.ptr[i]));
       if (x != y) return x < y ? -1 : 1;
     }
     return 0;

@@ -17,6 +17,12 @@ namespace vk {
 
 // A text of u16 words, one per collected argument: 0 number, 1 text.
 using FuncArgTypes = StrSlice;
+// Number of arguments in a types list (0 for an error slice).
+u16 FuncArgTotal(FuncArgTypes types);
+// The recorded type of argument n (1-based): 0 number, 1 text; 0 outside
+// the list. The list is a scratch entry, so its words are copied out
+// rather than cast.
+u16 FuncArgType(FuncArgTypes types, u16 n);
 
 // Arguments a call collects at most.
 constexpr u16 kFuncMaxArgs = 16;

@@ -56,14 +56,6 @@ constexpr i16 kUnderStrGroup = kVarFirstPushOnly;
 // ENVRON$: identity entries that are parameter texts, read by key.
 constexpr i16 kEnvKeyedLast = kIdCommandLine;
 
-// The recorded type of argument n (1-based): 0 number, 1 text.
-u16 ArgType(FuncArgTypes types, u16 n) {
-  if (n == 0 || n > FuncArgTotal(types)) return 0;
-  u16 word = 0;
-  std::memcpy(&word, types.ptr + 2 * (n - 1), sizeof word);
-  return word & 1;
-}
-
 bool IsText(const ExprCursor& c) { return (c.cls & kClassTextBit) != 0; }
 
 // Leaves only the newest entry above mark.
@@ -373,7 +365,7 @@ u16 FnUnderNum(const FuncCallInfo& call) {
 
   const StrSlice array = Lit(kUnderArray);
   i32 index = numbers[0];
-  if (ArgType(call.types, 1) == 1) {
+  if (FuncArgType(call.types, 1) == 1) {
     const u16 k = ListFind(Lit(kUnderKeywords), texts[0], ',');
     if (k == kUnderCls) {
       if (VarLookup(array).number == kNotFound) return ValuePushRaw(0);

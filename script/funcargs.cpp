@@ -15,15 +15,6 @@ namespace {
 // Group 35's count below the arguments of the call being run.
 u16 g_frame_base = 0;
 
-// The recorded type of argument n (1-based); 0 outside the list. The list
-// is a scratch entry, so its words are copied out rather than cast.
-u16 TypeOf(FuncArgTypes types, u16 n) {
-  if (n == 0 || n > FuncArgTotal(types)) return 0;
-  u16 word = 0;
-  std::memcpy(&word, types.ptr + 2 * (n - 1), sizeof word);
-  return word & 1;
-}
-
 bool IsOmittedMark(StrSlice v) { return v.len == 1 && v.ptr[0] == kArgOmitted; }
 
 // Takes argument n off the group when the call has it: its type, with the
@@ -38,7 +29,7 @@ u16 ArgFetch(FuncArgTypes types, u16 n, bool* taken) {
   if (n == 0 || n > count || in_frame == 0) return 0;
   // The top entry is argument in_frame of this call; the value and the type
   // reported must belong to the same argument.
-  const u16 type = TypeOf(types, in_frame <= count ? in_frame : n);
+  const u16 type = FuncArgType(types, in_frame <= count ? in_frame : n);
   const WorkMarkId mark = WorkMark(kMarkQuery);
   const StrSlice v = FuncArgPop();
   if (!v.ptr) return StrError(v);
@@ -62,7 +53,6 @@ u16 FuncArgFrameSet(u16 base) {
   return prev;
 }
 
-u16 FuncArgTotal(FuncArgTypes types) { return types.ptr ? static_cast<u16>(types.len / 2) : 0; }
 
 u16 FuncArgCount(FuncArgTypes types, u16 min, u16 max) {
   const u16 n = FuncArgTotal(types);
@@ -120,7 +110,7 @@ u16 FuncArgsAll(FuncArgTypes types, i16* numbers, StrSlice* texts, u16 max) {
     // An argument left empty is recorded as a number; a caller that keeps
     // only texts receives it as the empty text.
     const bool omitted = IsOmittedMark(VarTop(kGroupFuncArgs));
-    const u16 type = TypeOf(types, n);
+    const u16 type = FuncArgType(types, n);
     u16 st = 0;
     if (texts && (type == 1 || (omitted && !numbers))) {
       st = FuncArgStr(types, n, StrSlice{"", 0}, &texts[n - 1]);

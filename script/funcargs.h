@@ -18,8 +18,6 @@
 
 namespace vk {
 
-// Number of arguments in a types list (0 for an error slice).
-u16 FuncArgTotal(FuncArgTypes types);
 // 0 when min <= number of arguments <= max, else 147.
 u16 FuncArgCount(FuncArgTypes types, u16 min, u16 max);
 // The argument's type (0 or 1) with its value as one new scratch entry:

@@ -169,9 +169,7 @@ u16 FuncSortCall(const FuncCallInfo& call) {
   SortArgs a{};
   a.count = FuncArgTotal(call.types);
   for (u16 i = 0; i < a.count && i < kSortMaxArgs; ++i) {
-    u16 word = 0;
-    std::memcpy(&word, call.types.ptr + 2 * i, sizeof word);
-    a.types[i] = word & 1;
+    a.types[i] = FuncArgType(call.types, static_cast<u16>(i + 1));
     a.numbers[i] = numbers[i];
     a.texts[i] = texts[i];
   }

@@ -15,8 +15,6 @@ namespace vk {
 
 namespace {
 
-__extension__ typedef __int128 i128;
-
 // Membership of a byte in a constant character set, built once.
 struct ByteSet {
   bool has[256];
@@ -34,11 +32,6 @@ constexpr ByteSet kPairSet = MakeSet(kExprPairSeconds);
 constexpr char kBlank = ' ';
 
 bool IsDelim(char c) { return kDelimSet.has[static_cast<u8>(c)]; }
-
-u8 UpperAscii(char c) {
-  const u8 b = static_cast<u8>(c);
-  return (b >= 'a' && b <= 'z') ? static_cast<u8>(b - ('a' - 'A')) : b;
-}
 
 // The position after the quote that closes the one at i, or end when it is
 // never closed (an open quote hides the rest of the text).
@@ -97,7 +90,7 @@ struct Starter {
 };
 constexpr Starter kStarters[] = {
     {'\'', kClassQuoted}, {'"', kClassQuoted}, {'$', kClassStrVar},
-    {'#', kClassNumVar},  {'{', kClassField},  {'(', kClassParen},
+    {'#', kClassNumVar},  {'{', kClassField},  {'(', kCallUser},
 };
 
 // A field reference's class. The data-file layer that would parse the
@@ -471,7 +464,7 @@ u16 FuncListLookup(StrSlice list, StrSlice name) {
         bool same = true;
         for (u16 x = 0; x < name.len && same; ++x) {
           const u8 a = static_cast<u8>(list.ptr[i + x]);
-          const u8 b = pass ? UpperAscii(name.ptr[x]) : static_cast<u8>(name.ptr[x]);
+          const u8 b = static_cast<u8>(pass ? StrCharUpper(name.ptr[x]) : name.ptr[x]);
           same = a == b;
         }
         if (same) return number;

@@ -39,8 +39,8 @@ enum : u16 {
   kClassNumVar = 6,
   kClassField = 8,      // a field reference in braces
   kClassFieldText = 9,
-  kClassParen = 16,     // holds '(' (only inside quotes, which win first)
-  kCallUser = 0x10,     // a name followed by '(' that is not a built-in
+  kCallUser = 0x10,     // a name followed by '(' that is not a built-in; also
+                        // the class of an operand holding '(' inside quotes
   kCallBuiltin = 0x20,  // a built-in function call
   kCallFlags = kCallUser | kCallBuiltin,
   kClassSubExpr = 0x40, // an empty operand followed by '(': ( ... )

@@ -8,6 +8,7 @@
 #include "runtime/scratch.h"
 #include "runtime/str.h"
 #include "runtime/varstore.h"
+#include "script/numtext.h"
 #include "script/valtable.h"
 
 namespace vk {
@@ -93,40 +94,13 @@ u16 PushNum(i64 v) {
   return WorkPush(b, kNumSize);
 }
 
-// A decimal text (optional sign, digits, '.', digits) as a fixed-point
-// value with the current decimals, rounded half away from zero.
-i64 DecimalToFix(StrSlice text) {
-  const i64 factor = ScaleFactor();
-  u16 i = 0;
-  while (i < text.len && (text.ptr[i] == ' ' || text.ptr[i] == '\t')) ++i;
-  bool neg = false;
-  if (i < text.len && (text.ptr[i] == '-' || text.ptr[i] == '+')) neg = text.ptr[i++] == '-';
-  u64 whole = 0;
-  for (; i < text.len && text.ptr[i] >= '0' && text.ptr[i] <= '9'; ++i) {
-    whole = whole * 10 + static_cast<u64>(text.ptr[i] - '0');
-  }
-  u64 frac = 0;
-  bool round_up = false;
-  if (i < text.len && text.ptr[i] == '.') {
-    ++i;
-    for (i64 f = factor; f > 1; f /= 10) {
-      u64 digit = 0;
-      if (i < text.len && text.ptr[i] >= '0' && text.ptr[i] <= '9') digit = static_cast<u64>(text.ptr[i++] - '0');
-      frac = frac * 10 + digit;
-    }
-    round_up = i < text.len && text.ptr[i] >= '5' && text.ptr[i] <= '9';
-  }
-  u64 v = whole * static_cast<u64>(factor) + frac + (round_up ? 1 : 0);
-  return static_cast<i64>(neg ? 0 - v : v);
-}
-
 // Pushes text as a value of kind: an integer text (or yes-word) scaled, the
 // text itself, or a decimal number; 147 for any other kind.
 u16 PushTyped(u16 kind, StrSlice text) {
   switch (kind) {
     case kVarInt: return PushNum(ScaleUp(static_cast<i16>(StrValue(text)), ScaleFactor()));
     case kVarText: return WorkPush(text.ptr ? text.ptr : kEmpty, text.len);
-    case kVarNum: return PushNum(DecimalToFix(text));
+    case kVarNum: return PushNum(TextToFix(text));
     default: return kErrSyntax;
   }
 }
