@@ -6,6 +6,7 @@
 #include "runtime/file.h"
 #include "runtime/linelist.h"
 #include "runtime/list.h"
+#include "runtime/os.h"
 #include "runtime/path.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
@@ -15,7 +16,7 @@
 namespace vk {
 
 WebUserCheckFn WebUserCheckHook = WebUserCheck;
-WebPageRenderFn WebFailPageRender = HtmlPageRender;
+WebPageRenderFn WebFailPageRender = HtmlFailPageRender;
 
 namespace {
 
@@ -26,6 +27,11 @@ constexpr char kLoginFields[] =
 // The protection file is read whole: no key columns, every line.
 constexpr u16 kAccessLayout = 0;
 constexpr u16 kAccessCode = 0;
+// Where an unquoted value of a parameter text ends.
+constexpr char kValueEnds[] = ": &/";
+// Bytes that never stand in a name field of a users file line (the line's
+// separators, the line ends) nor in a request's name.
+constexpr char kNotInUserName[] = ":=&\r\n";
 
 u16 SafeBits() { return static_cast<u16>(SysVarGet(kSysSafe)); }
 
@@ -34,6 +40,45 @@ u16 SafeBits() { return static_cast<u16>(SysVarGet(kSysSafe)); }
 StrSlice TakenUser(u16 safe) {
   if (safe & kSafeRemoteUser) return EnvGet(Lit("REMOTE_USER"));
   return CgiParam(Lit("user"));
+}
+
+// True when a and b are the same text apart from letter case.
+bool SameName(StrSlice a, StrSlice b) {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  const StrSlice ua = StrCase(a, kUpper);
+  const StrSlice ub = StrCase(b, kUpper);
+  const bool same = !StrError(ua) && !StrError(ub) && StrEqual(ua, ub);
+  WorkMark(m);
+  return same;
+}
+
+// The password that the users file text stores for user, normalised as a
+// request value is (trimmed, unquoted, upper-cased when neither was needed);
+// false when no line names the user. The file is read line by line (CR, LF
+// or CR LF): a line names its user in the field before its first ':' or
+// '=', and its password is the value that follows, within that line.
+bool StoredPassword(StrSlice text, StrSlice user, StrSlice* stored) {
+  if (user.len == 0 || StrFindAny(user, Lit(kNotInUserName), kPlain) != kNotFound) return false;
+  u16 at = 0;
+  while (at < text.len) {
+    const StrSlice rest{text.ptr + at, static_cast<u16>(text.len - at)};
+    const u16 end = StrFindAny(rest, Lit("\r\n"), kPlain);
+    const StrSlice line{rest.ptr, end == kNotFound ? rest.len : end};
+    u32 next = u32{at} + line.len;
+    if (next < text.len && text.ptr[next] == '\r') ++next;
+    if (next < text.len && text.ptr[next] == '\n') ++next;
+    at = static_cast<u16>(next);
+
+    const u16 sep = StrFindAny(line, Lit(":="), kPlain);
+    if (sep == kNotFound) continue;
+    const StrSlice name = StrTrimSet(StrSlice{line.ptr, sep}, kTrimBoth, Lit(" \t"));
+    if (!StrEqual(name, user)) continue;
+    const StrSlice value{line.ptr + sep + 1, static_cast<u16>(line.len - sep - 1)};
+    const u16 stop = StrFindAny(value, Lit(kValueEnds), kQuoteAware);
+    *stored = StrNormalize(StrSlice{value.ptr, stop == kNotFound ? value.len : stop});
+    return true;
+  }
+  return false;
 }
 
 // The "users" value of the current parameter list as it is written (only
@@ -62,6 +107,22 @@ bool SafeFormValue(StrSlice s) {
   return true;
 }
 
+// Whether the request's fail page may stand in for the refused page at
+// path: never the refused page itself, nor a page whose folder holds a
+// protection file that refuses this request. A folder without one shows it.
+bool FailPageShown(StrSlice fail, StrSlice path) {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  const StrSlice fail_path = CgiHtmlPath(fail);
+  bool shown = !StrError(fail_path) && !OsSameFile(fail_path, path);
+  if (shown && (SafeBits() & kSafeAccessFile)) {
+    const StrSlice folder = PathPart(fail_path, kPartParent);
+    OsStat st;
+    if (OsStatPath(PathJoin(folder, Lit(kAccessFile)), &st)) shown = WebAccessCheck(folder) == 0;
+  }
+  WorkMark(m);
+  return shown;
+}
+
 }  // namespace
 
 u16 WebAccessCheck(StrSlice folder) {
@@ -74,15 +135,21 @@ u16 WebAccessCheck(StrSlice folder) {
   if (result) {
     // An unusable user name refuses the page.
   } else if (safe & kSafeAccessFile) {
-    const StrSlice file = CgiDocPath(PathJoin(folder, Lit(kAccessFile)));
+    const StrSlice file = PathJoin(folder, Lit(kAccessFile));
     if (StrError(file)) {
       result = StrError(file);
     } else if (ParamListLoad(file, kAccessLayout, kAccessCode) != 0) {
       result = ErrMsgAppend(kErrFileNotFound, file, false);
     } else {
-      // A protected folder without a user name asks for one.
+      // A protected folder without a user name asks for one. A request
+      // that names another user than the web server did is refused.
       result = kErrPermission;
-      if (user.len) {
+      bool agree = true;
+      if (safe & kSafeRemoteUser) {
+        const StrSlice asked = CgiParam(Lit("user"));
+        agree = !StrError(asked) && (asked.len == 0 || SameName(asked, user));
+      }
+      if (user.len && agree) {
         const StrSlice users = UsersFileName();
         result = StrError(users);
         if (!result) result = WebUserCheckHook ? WebUserCheckHook(users) : u16{kErrPermission};
@@ -112,23 +179,9 @@ u16 WebUserCheck(StrSlice users_file) {
         result = StrError(passw);
       } else if (StrError(user)) {
         result = StrError(user);
-      } else if (user.len) {
-        // The lines become one parameter text. The text is this call's own
-        // scratch entry.
-        char* p = const_cast<char*>(text.ptr);
-        for (u16 i = 0; i < text.len; ++i) {
-          if (p[i] == '\r') p[i] = ':';
-        }
-        for (u16 i = 0; i < text.len; ++i) {
-          if (p[i] == '\n') p[i] = ':';
-        }
-        u16 at = 0;
-        u16 len = 0;
-        StrKeyFind(text, user, kParamAsIs, &at, &len);
-        if (at != kNotFound) {
-          const StrSlice stored = StrGetParam(text, user);
-          if (!StrError(stored) && StrCompare(stored, passw) == 0) result = 0;
-        }
+      } else {
+        StrSlice stored{"", 0};
+        if (StoredPassword(text, user, &stored) && !StrError(stored) && StrEqual(stored, passw)) result = 0;
       }
     }
   }
@@ -154,11 +207,15 @@ u16 WebLoginFormWrite(StrSlice macros) {
 }
 
 u16 WebPageAccess(StrSlice page, StrSlice macros) {
+  if (!(SafeBits() & (kSafeAccessFile | kSafeRemoteUser))) return 0;
   const WorkMarkId m = WorkMark(kMarkQuery);
-  const u16 result = WebAccessCheck(PathPart(page, kPartFolder));
+  // The folder checked is the one the renderer opens the template from.
+  const StrSlice path = CgiHtmlPath(page);
+  u16 result = StrError(path);
+  if (!result) result = WebAccessCheck(PathPart(path, kPartParent));
   if (result) {
     const StrSlice fail = CgiParam(Lit("failpage"));
-    if (!StrError(fail) && fail.len && WebFailPageRender) {
+    if (!StrError(fail) && fail.len && WebFailPageRender && !StrError(path) && FailPageShown(fail, path)) {
       // The fail page shows the page's macro values; all its fields are
       // ordinary fields.
       WebFailPageRender(fail, MacroContextInit(nullptr, macros, StrSlice{"", 0}, nullptr));

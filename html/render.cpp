@@ -162,7 +162,10 @@ HtmlTagState HtmlTemplateNextTag(HtmlTagState state, StrSlice keywords, StrSlice
   return state;
 }
 
-u16 HtmlPageRender(StrSlice page, MacroContext context) {
+// A page the caller names (evaluated when written in parentheses, then
+// checked for access) or the fail page that the access check shows in place
+// of a refused one: a request value, taken as it is and not checked again.
+static u16 PageRender(StrSlice page, MacroContext context, bool fail_page) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   const StrSlice macros = MacroContextMacros(context);
   const StrSlice keywords = MacroContextKeywords(context);
@@ -170,15 +173,12 @@ u16 HtmlPageRender(StrSlice page, MacroContext context) {
   HtmlTagState state = FreshState();
   u16 status = 0;
 
-  if (page.len >= 2 && page.ptr[0] == '(' && page.ptr[page.len - 1] == ')') {
+  if (!fail_page && page.len >= 2 && page.ptr[0] == '(' && page.ptr[page.len - 1] == ')') {
     page = ExprEvalStr(page);
     status = StrError(page);
   }
   if (status == 0 && page.len == 0) status = ErrMsgAppend(kErrFileNotFound, MsgText("0041"), false);
-  if (status == 0) {
-    const StrSlice failpage = CgiParam(StrC("failpage"));
-    if (StrError(failpage) || !StrEqual(page, failpage)) status = WebPageAccess(page, macros);
-  }
+  if (status == 0 && !fail_page) status = WebPageAccess(page, macros);
 
   const u16 lines_base = VarCount(kGroupTemplateLines);
   if (status == 0) {
@@ -198,6 +198,9 @@ u16 HtmlPageRender(StrSlice page, MacroContext context) {
   WorkMark(mark);
   return status >= kFirstError ? status : 0;
 }
+
+u16 HtmlPageRender(StrSlice page, MacroContext context) { return PageRender(page, context, false); }
+u16 HtmlFailPageRender(StrSlice page, MacroContext context) { return PageRender(page, context, true); }
 
 u16 HtmlPageToFile(StrSlice tpl, MacroContext context, StrSlice out_path) {
   const WorkMarkId mark = WorkMark(kMarkQuery);

@@ -59,6 +59,10 @@ u16 HtmlPageToFile(StrSlice tpl, MacroContext context, StrSlice out_path);
 // first. 0, or an error code of 128 or more (164 for an empty name or a
 // missing template, the refusal code of the access check).
 u16 HtmlPageRender(StrSlice page, MacroContext context);
+// Renders the fail page that the access check shows in place of a refused
+// page: the name is a request value, so it is never evaluated, and the page
+// is not checked again (the access check has judged it already).
+u16 HtmlFailPageRender(StrSlice page, MacroContext context);
 // A fresh state with the page's template opened (164 with the paths in the
 // error detail when it is missing).
 HtmlTagState HtmlPageOpen(StrSlice page);

@@ -340,6 +340,17 @@ bool OsStatPath(StrSlice path, OsStat* out) {
   return true;
 }
 
+bool OsSameFile(StrSlice a, StrSlice b) {
+  NativePath pa;
+  NativePath pb;
+  ToNative(a, &pa);
+  ToNative(b, &pb);
+  struct stat sa;
+  struct stat sb;
+  if (!pa.ok || !pb.ok || stat(pa.text, &sa) != 0 || stat(pb.text, &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 // ---- Listing ----------------------------------------------------------------
 
 bool OsMatch(StrSlice pattern, StrSlice name) {

@@ -95,6 +95,9 @@ struct OsStat {
 };
 // Information on a library path (no wildcards). false when nothing is there.
 bool OsStatPath(StrSlice path, OsStat* out);
+// True when both paths name one existing file (the same device and inode),
+// however each is spelt: "..", links and repeated separators included.
+bool OsSameFile(StrSlice a, StrSlice b);
 
 // ---- Listing ---------------------------------------------------------------
 

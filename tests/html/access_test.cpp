@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "html/render.h"
 #include "html_capture.h"
 #include "runtime/appenv.h"
 #include "runtime/error.h"
@@ -114,10 +115,13 @@ TEST_F(AccessTest, UserCheckedAgainstTheUsersFile) {
 TEST_F(AccessTest, TheNameCheckedIsTheOneTaken) {
   Safe(kSafeAccessFile | kSafeRemoteUser);
   Protect();
-  // The web server names bob; the request's "user" must not stand in.
+  // The web server names bob; the request's "user" must not stand in, and
+  // a request naming another user is refused.
   setenv("REMOTE_USER", "BOB", 1);
-  CmdLine("prog user=ann passw='MiXed'");
+  CmdLine("prog user=bob passw='MiXed'");
   EXPECT_EQ(Page(), 0);
+  CmdLine("prog user=ann passw='MiXed'");
+  EXPECT_EQ(Page(), kErrPermission);
   CmdLine("prog user=ann passw=secret");
   EXPECT_EQ(Page(), kErrPermission);
   Taken();
@@ -186,6 +190,134 @@ TEST_F(AccessTest, FailPageStandsInForTheRefusedPage) {
   EXPECT_EQ(Page(), kErrPermission);
   EXPECT_TRUE(IsLoginForm(Taken()));
   WebFailPageRender = nullptr;
+}
+
+// A site rendered through the page renderer: the document folder admits
+// GUEST; sec and sec/sub admit ADMIN and OPS; eve's users file holds a
+// password that reads like a user name; pub and open hold no protection
+// file. Every page shows only its own marker.
+struct SiteTest : AccessTest {
+  void SetUp() override {
+    AccessTest::SetUp();
+    for (const char* d : {"sec/sub", "pub", "open", "eve"}) std::filesystem::create_directories(dir + "/" + d);
+    Put(".htsafety", "users=root.txt\n");
+    Put("root.txt", "GUEST:guest\n");
+    Put("sec/.htsafety", "users='sec.txt'\n");
+    Put("sec/sub/.htsafety", "users='sec.txt'\n");
+    Put("sec.txt", "ADMIN:'Adm1n'\nOPS:letmein\n");
+    Put("eve/.htsafety", "users='eve.txt'\n");
+    Put("eve.txt", "EVE:ADMIN\r\nADMIN:'Adm1n'\r\nT&X:tx\r\n");
+    Put("page.html", "@root\n");
+    Put("denied.html", "@denied\n");
+    Put("sec/page.html", "@sec\n");
+    Put("sec/other.html", "@other\n");
+    Put("sec/sub/page.html", "@sub\n");
+    Put("eve/page.html", "@eve\n");
+    Put("open/denied.html", "@open\n");
+  }
+  static u16 Render(const char* page) {
+    return HtmlPageRender(L(page), MacroContextInit(nullptr, L("PAGETITLE='Login'"), L(""), nullptr));
+  }
+};
+
+constexpr const char* kLogin = "login";
+
+TEST_F(SiteTest, OnlyTheOpenedFolderAdmits) {
+  const struct {
+    i64 safe;
+    const char* remote_user;  // REMOTE_USER, unset when null
+    const char* line;
+    const char* page;
+    u16 result;
+    const char* shows;  // the page's output, or kLogin for the login form
+  } cases[] = {
+      // A fail page is spared the check only when it stands in for a
+      // refused page, never when it is the refused page or its folder
+      // refuses the request.
+      {1, nullptr, "prog failpage='sec/page.html'", "sec\\page.html", kErrPermission, kLogin},
+      {1, nullptr, "prog user=GUEST passw=guest failpage='sec/page.html'", "sec\\page.html", kErrPermission, kLogin},
+      {1, nullptr, "prog user=GUEST passw=guest failpage='pub/../sec/page.html'", "sec\\page.html", kErrPermission,
+       kLogin},
+      {1, nullptr, "prog user=GUEST passw=guest failpage='sec/other.html'", "sec\\page.html", kErrPermission, kLogin},
+      {1, nullptr, "prog failpage='open/denied.html'", "open\\denied.html", kErrFileNotFound, kLogin},
+      {2, nullptr, "prog failpage='sec/page.html'", "sec\\page.html", kErrPermission, kLogin},
+      {1, nullptr, "prog failpage='denied.html'", "sec\\page.html", kErrPermission, kLogin},
+      // The protection file is the one beside the template as it is opened.
+      {1, nullptr, "prog user=GUEST passw=guest htmlpath='sec'", "page.html", kErrPermission, kLogin},
+      {1, nullptr, "prog user=GUEST passw=guest htmlpath='sec/sub'", "page.html", kErrPermission, kLogin},
+      {1, nullptr, "prog user=GUEST passw=guest htmlpath='pub/../sec'", "page.html", kErrPermission, kLogin},
+      {1, nullptr, "prog user=GUEST passw=guest", "sec/page.html", kErrPermission, kLogin},
+      {1, nullptr, "prog user=GUEST passw=guest", "sec/sub/page.html", kErrPermission, kLogin},
+      {1, nullptr, "prog user=GUEST passw=guest", "pub/../sec/page.html", kErrPermission, kLogin},
+      // Only a line's name field names a user.
+      {1, nullptr, "prog user='letmein'", "sec\\page.html", kErrPermission, kLogin},
+      {1, nullptr, "prog user='OPS:letmein'", "sec\\page.html", kErrPermission, kLogin},
+      {3, "letmein", "prog", "sec\\page.html", kErrPermission, kLogin},
+      {1, nullptr, "prog user=ADMIN", "eve\\page.html", kErrPermission, kLogin},
+      {1, nullptr, "prog user='T&X' passw=tx", "eve\\page.html", kErrPermission, kLogin},
+      // A fail page name is a file name, never an expression.
+      {1, nullptr, "prog user=GUEST passw=guest failpage='(\"sec/page.html\")'", "sec\\page.html", kErrPermission, ""},
+
+      // What must keep working.
+      {0, nullptr, "prog", "sec\\page.html", 0, "@sec"},
+      {1, nullptr, "prog user=ADMIN passw='Adm1n'", "sec\\page.html", 0, "@sec"},
+      {1, nullptr, "prog user=ADMIN passw='Adm1n'", "sec/sub/page.html", 0, "@sub"},
+      {1, nullptr, "prog user=ADMIN passw='Adm1n' htmlpath='sec'", "page.html", 0, "@sec"},
+      {1, nullptr, "prog user=ADMIN passw='Adm1n'", "eve\\page.html", 0, "@eve"},
+      {1, nullptr, "prog user=OPS passw=LetMeIn", "sec\\page.html", 0, "@sec"},
+      {1, nullptr, "prog user=GUEST passw=guest", "page.html", 0, "@root"},
+      {1, nullptr, "prog user=ADMIN passw='adm1n'", "sec\\page.html", kErrPermission, kLogin},
+      {1, nullptr, "prog user=NOBODY passw=x", "sec\\page.html", kErrPermission, kLogin},
+      {1, nullptr, "prog user=GUEST passw=guest", "sec\\page.html", kErrPermission, kLogin},
+      {1, nullptr, "prog passw='Adm1n'", "sec\\page.html", kErrPermission, kLogin},
+      {2, "anyone", "prog", "sec\\page.html", 0, "@sec"},
+      {3, "ADMIN", "prog user=ADMIN passw='Adm1n'", "sec\\page.html", 0, "@sec"},
+      {3, "ADMIN", "prog passw='Adm1n'", "sec\\page.html", 0, "@sec"},
+      {3, "OPS", "prog user=ADMIN passw='Adm1n'", "sec\\page.html", kErrPermission, kLogin},
+      {1, nullptr, "prog user=GUEST passw=guest failpage='denied.html'", "sec\\page.html", kErrPermission, "@denied"},
+      {1, nullptr, "prog failpage='open/denied.html'", "sec\\page.html", kErrPermission, "@open"},
+  };
+  for (const auto& c : cases) {
+    const std::string what = std::to_string(c.safe) + " " + c.line + " -> " + c.page;
+    Safe(c.safe);
+    if (c.remote_user) {
+      setenv("REMOTE_USER", c.remote_user, 1);
+    } else {
+      unsetenv("REMOTE_USER");
+    }
+    CmdLine(c.line);
+    EXPECT_EQ(Render(c.page), c.result) << what;
+    const std::string out = Taken();
+    if (c.shows == kLogin) {
+      EXPECT_TRUE(IsLoginForm(out)) << what << "\n" << out;
+      EXPECT_EQ(out.find('@'), std::string::npos) << what << "\n" << out;
+    } else {
+      EXPECT_EQ(out, c.shows[0] ? std::string(c.shows) + "\r\n" : "") << what;
+    }
+  }
+}
+
+TEST_F(SiteTest, UsersFileLineEnds) {
+  Safe(kSafeAccessFile);
+  for (const char* eol : {"\n", "\r", "\r\n"}) {
+    for (const bool last_eol : {false, true}) {
+      Put("sec.txt", std::string("ADMIN:'Adm1n'") + eol + "Q:'a b:c&d'" + (last_eol ? eol : ""));
+      const struct {
+        const char* line;
+        u16 result;
+      } cases[] = {
+          {"prog user=ADMIN passw='Adm1n'", 0},
+          {"prog user=Q passw='a b:c&d'", 0},
+          {"prog user=Q passw='a b'", kErrPermission},
+          {"prog user=Q", kErrPermission},
+      };
+      for (const auto& c : cases) {
+        CmdLine(c.line);
+        EXPECT_EQ(Render("sec\\page.html"), c.result) << c.line << " eol " << int(eol[0]) << " " << last_eol;
+        Taken();
+      }
+    }
+  }
 }
 
 }  // namespace
