@@ -11,7 +11,6 @@
 namespace vk {
 namespace {
 
-constexpr StrSlice kEmptyText{"", 0};
 
 // Field positions of a form field description.
 enum : u16 { kFieldLabel = 1, kFieldName = 2, kFieldSize = 3, kFieldValue = 4, kFieldType = 5 };
@@ -23,30 +22,13 @@ constexpr const char* kEchoName = "echo";
 constexpr const char* kLinkFormat = "<a %s href=\"%s\">%s</a>";
 constexpr const char* kBlankLine = "<p>&nbsp;</p>\n";
 
-// An error slice reads as the empty text where a value is looked up.
-StrSlice TextOr(StrSlice s) { return s.ptr ? s : kEmptyText; }
-StrSlice Param(StrSlice params, const char* key) { return TextOr(StrGetParam(params, StrC(key))); }
-
 // A field description with every "&quot;" read as a double quote.
-StrSlice FieldText(StrSlice field) { return TextOr(StrReplace(field, StrC("&quot;"), StrC("\""), kPlain)); }
+StrSlice FieldText(StrSlice field) { return StrOrEmpty(StrReplace(field, StrC("&quot;"), StrC("\""), kPlain)); }
 // An attribute value with every double quote written as "&quot;".
-StrSlice QuoteEscaped(StrSlice value) { return TextOr(StrReplace(value, StrC("\""), StrC("&quot;"), kPlain)); }
+StrSlice QuoteEscaped(StrSlice value) { return StrOrEmpty(StrReplace(value, StrC("\""), StrC("&quot;"), kPlain)); }
 
 StrSlice FieldItem(StrSlice field, u16 k) { return ListItem(field, ';', k); }
 
-// format formatted with the texts, with room for all of them; 146 past
-// 65535 bytes.
-StrSlice FormatTexts(const char* format, const StrSlice* texts, u16 count) {
-  const StrSlice f = StrC(format);
-  u32 room = f.len;
-  StrArg args[3];
-  for (u16 i = 0; i < count; ++i) {
-    room += texts[i].len;
-    args[i] = StrArgText(TextOr(texts[i]));
-  }
-  if (room > kMaxText) return StrErrorSlice(kErrStringTooLong);
-  return StrFormat(static_cast<u16>(room), f, args, count);
-}
 
 }  // namespace
 
@@ -56,7 +38,7 @@ void HtmlBlankLines(u16 n) {
 
 void HtmlFontColor(StrSlice text, StrSlice colour) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  HtmlOut(StrFormat1(StrC("<font color=\"%s\">"), TextOr(colour)));
+  HtmlOut(StrFormat1(StrC("<font color=\"%s\">"), StrOrEmpty(colour)));
   HtmlOut(text);
   HtmlCloseTag(kTagFont);
   WorkMark(mark);
@@ -64,37 +46,37 @@ void HtmlFontColor(StrSlice text, StrSlice colour) {
 
 StrSlice HtmlLink(StrSlice href, StrSlice text, StrSlice params) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  StrSlice style = Param(Param(params, "LINKSTYLE"), "_P_STYLE");
-  if (style.len) style = TextOr(StrFormat1(StrC(" style=\"%s\""), style));
+  StrSlice style = HtmlParam(HtmlParam(params, "LINKSTYLE"), "_P_STYLE");
+  if (style.len) style = StrOrEmpty(StrFormat1(StrC(" style=\"%s\""), style));
   // The blank after "<a" stays when there is no style.
-  const StrSlice texts[] = {style, TextOr(href), TextOr(text)};
-  return WorkReturn(mark, FormatTexts(kLinkFormat, texts, 3));
+  const StrSlice texts[] = {style, StrOrEmpty(href), StrOrEmpty(text)};
+  return WorkReturn(mark, StrFormatTexts(StrC(kLinkFormat), texts, 3));
 }
 
 void HtmlFormBegin(StrSlice name) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  const bool echo = HtmlEcho(kEmptyText) != 0;
+  const bool echo = HtmlEcho(kStrEmpty) != 0;
   const StrSlice tag = StrFormatV(kFormTagRoom, kFormTag, echo ? "GET" : "POST");
-  const StrSlice named = TplSubstDollar(tag, TextOr(name));
-  StrSlice expanded = TplExpandWith(named, kEmptyText);
+  const StrSlice named = TplSubstDollar(tag, StrOrEmpty(name));
+  StrSlice expanded = TplExpandWith(named, kStrEmpty);
   if (!expanded.ptr) {
     // A field that cannot be expanded leaves the form tag in place with an
     // empty action (the page's own address) instead of losing the tag.
-    expanded = StrReplace(named, StrC("[SCRIPT_NAME]"), kEmptyText, kPlain);
+    expanded = StrReplace(named, StrC("[SCRIPT_NAME]"), kStrEmpty, kPlain);
   }
   HtmlOut(expanded);
-  const StrSlice value = TextOr(CgiParam(StrC(kEchoName)));
+  const StrSlice value = StrOrEmpty(CgiParam(StrC(kEchoName)));
   if (value.len) {
     const StrSlice texts[] = {StrC(kEchoName), QuoteEscaped(value)};
-    HtmlOut(FormatTexts(kEchoField, texts, 2));
+    HtmlOut(StrFormatTexts(StrC(kEchoField), texts, 2));
   }
   WorkMark(mark);
 }
 
 u16 HtmlSelectOptions(HtmlAttrs attrs, StrSlice texts) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  const StrSlice values = StrUnquote(TextOr(attrs.value));
-  texts = StrUnquote(TextOr(texts));
+  const StrSlice values = StrUnquote(StrOrEmpty(attrs.value));
+  texts = StrUnquote(StrOrEmpty(texts));
   const u16 count = ListCount(values, ',');
   for (u16 k = 1; k <= count; ++k) {
     const WorkMarkId item_mark = WorkMark(kMarkQuery);
@@ -136,7 +118,7 @@ u16 HtmlFormField(HtmlAttrs attrs, StrSlice field) {
     HtmlElement(kTagSelect, attrs, HtmlSelectOptions, size);
   } else {
     attrs.value = QuoteEscaped(FieldItem(field, kFieldValue));
-    HtmlElement(kTagInput, attrs, nullptr, kEmptyText);
+    HtmlElement(kTagInput, attrs, nullptr, kStrEmpty);
   }
   HtmlTagPopTo(depth);
   WorkMark(mark);
@@ -161,18 +143,18 @@ u16 HtmlFormFields(HtmlAttrs attrs, StrSlice fields) {
 
 void HtmlFormPage(StrSlice params, StrSlice fields, u16 flags) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  StrSlice style = Param(params, "FORMSTYLE");
+  StrSlice style = HtmlParam(params, "FORMSTYLE");
   if (style.len == 0) style = StrC(kFormStyleDefault);
-  const u16 depth = HtmlPageBegin(params, kEmptyText, flags);
+  const u16 depth = HtmlPageBegin(params, kStrEmpty, flags);
   HtmlBlankLines(1);
-  const StrSlice title = Param(params, "FORMTITLE");
+  const StrSlice title = HtmlParam(params, "FORMTITLE");
   if (title.len) {
     HtmlTextStyled(HtmlStyledText{title, kAlignCenter, 3, 0});
   } else {
     HtmlBlankLines(1);
   }
-  HtmlFormBegin(Param(style, "_P_NAME"));
-  HtmlElement(kTagTable, HtmlAttrParse(style), HtmlFormFields, TextOr(fields));
+  HtmlFormBegin(HtmlParam(style, "_P_NAME"));
+  HtmlElement(kTagTable, HtmlAttrParse(style), HtmlFormFields, StrOrEmpty(fields));
   HtmlCloseTag(kTagForm);
   HtmlCloseTag(kTagBody);
   HtmlCloseTag(kTagHtml);

@@ -18,8 +18,6 @@
 namespace vk {
 namespace {
 
-constexpr StrSlice kEmptyText{"", 0};
-
 constexpr const char* kTableOpen = "\n<table cellspacing=\"0\" cellpadding=\"0\">";
 constexpr const char* kRowOpen = "<tr>\n<td bgcolor=\"[$]\">";
 constexpr const char* kOptionLink = "<a href=\"[SCRIPT_NAME]?opt=[$]\">";
@@ -39,12 +37,9 @@ constexpr char kItemSep = ',';
 // Digits of a 16-bit value and the mask's trailing '0'.
 constexpr u16 kMaskNumRoom = 6;
 
-// An error slice reads as the empty text.
-StrSlice TextOr(StrSlice s) { return s.ptr ? s : kEmptyText; }
-
 // A scratch copy, so that a text read from the variable store survives the
 // store changes that evaluating and assigning may make.
-StrSlice Keep(StrSlice s) { return TextOr(StrDup(TextOr(s))); }
+StrSlice Keep(StrSlice s) { return StrOrEmpty(StrDup(StrOrEmpty(s))); }
 
 bool AllDigits(StrSlice s) {
   for (u16 i = 0; i < s.len; ++i) {
@@ -82,18 +77,18 @@ StrSlice RowMask(StrSlice selection, u16 r) {
 void WebMenuWrite(StrSlice) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   HtmlOut(StrC(kTableOpen));
-  StrSlice file = TextOr(CgiParam(StrC(kMenuFileParam)));
+  StrSlice file = StrOrEmpty(CgiParam(StrC(kMenuFileParam)));
   if (file.len == 0) file = StrC(kMenuFileDefault);
-  const StrSlice menu_file = TextOr(CgiDocPath(file));
-  StrSlice selection = TextOr(CgiParam(StrC(kMenuSelParam)));
-  if (selection.len == 0) selection = TextOr(CgiParam(StrC(kMenuSelParamShort)));
+  const StrSlice menu_file = StrOrEmpty(CgiDocPath(file));
+  StrSlice selection = StrOrEmpty(CgiParam(StrC(kMenuSelParam)));
+  if (selection.len == 0) selection = StrOrEmpty(CgiParam(StrC(kMenuSelParamShort)));
   WebMenuRows(menu_file, selection);
   HtmlCloseTag(kTagTable);
   WorkMark(mark);
 }
 
 void WebMenuRows(StrSlice, StrSlice selection) {
-  selection = TextOr(selection);
+  selection = StrOrEmpty(selection);
   const u16 n = VarCount(kGroupOptionMenu);
   for (u16 r = 1; r < n; ++r) {
     const WorkMarkId mark = WorkMark(kMarkQuery);
@@ -101,7 +96,7 @@ void WebMenuRows(StrSlice, StrSlice selection) {
     const StrSlice mask = RowMask(selection, r);
     WebMenuRowWrite(mask, d, VarGet(kGroupOptionMenu, kMenuFolderEntry), VarGet(kGroupOptionMenu, r));
     // Read again: writing the row may have changed the store.
-    const StrSlice chosen = d ? Keep(ListItem(VarGet(kGroupOptionMenu, r), kItemSep, d)) : kEmptyText;
+    const StrSlice chosen = d ? Keep(ListItem(VarGet(kGroupOptionMenu, r), kItemSep, d)) : kStrEmpty;
     VarAssignText(StrC(kOptNameVar), chosen, 1);
     WorkMark(mark);
   }
@@ -112,17 +107,17 @@ void WebMenuRowWrite(StrSlice mask, u16 selected, StrSlice image_folder, StrSlic
   mask = Keep(mask);
   image_folder = Keep(image_folder);
   items = Keep(items);
-  const StrSlice bg = TextOr(ExprEvalStr(StrC(kBgColourVar)));
+  const StrSlice bg = StrOrEmpty(ExprEvalStr(StrC(kBgColourVar)));
   HtmlOut(TplSubstDollar(StrC(kRowOpen), bg));
   const u16 m = ListCount(items, kItemSep);
   for (u16 k = 1; k <= m; ++k) {
     const WorkMarkId item_mark = WorkMark(kMarkQuery);
     const StrSlice item = ListItem(items, kItemSep, k);
-    const StrSlice code = TextOr(MaskApply(mask, NumToStr(static_cast<i16>(k))));
-    HtmlOut(TplExpandWith(TplSubstDollar(StrC(kOptionLink), code), kEmptyText));
+    const StrSlice code = StrOrEmpty(MaskApply(mask, NumToStr(static_cast<i16>(k))));
+    HtmlOut(TplExpandWith(TplSubstDollar(StrC(kOptionLink), code), kStrEmpty));
     if (image_folder.len) {
       const StrSlice name = TplSubstDollar(item, StrC(k == selected ? kImageOn : kImageOff));
-      HtmlOut(TplSubstDollar(StrC(kOptionImage), TextOr(PathJoin(image_folder, name))));
+      HtmlOut(TplSubstDollar(StrC(kOptionImage), StrOrEmpty(PathJoin(image_folder, name))));
     } else {
       HtmlFontColor(item, StrC(k == selected ? kColourSelected : kColourOther));
     }

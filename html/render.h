@@ -69,6 +69,20 @@ HtmlTagState HtmlPageOpen(StrSlice page);
 // The language suffix of a name like "index_de.html" ("_de") stored as
 // entry 2 of group 9; names without one change nothing. The store's result.
 u16 HtmlPageLangFromName(StrSlice page);
+// How a field (its text inside the brackets, already trimmed) reads against
+// a keyword list. Code form: the field's first character found among the
+// codes after the marker gives index k (1 for the first code) and the rest
+// of the field is the argument. Name form: the name is the text before the
+// first '(' (trimmed), the arguments lie between the first '(' and the last
+// ')', untrimmed, and the index is the name's 1-based place in the comma
+// list (exact, case-sensitive; 0 when absent). A '(' without any ')' sets
+// status kErrSyntax, the arguments then running to the field's end.
+struct MacroKeyword {
+  u16 index;
+  u16 status;
+  StrSlice args;  // a slice into the field
+};
+MacroKeyword MacroKeywordOf(StrSlice keywords, StrSlice field);
 // Writes template text up to the next keyword field (expanding ordinary
 // fields where they stand) and returns with that field's index and
 // arguments, or with the end status or an error.

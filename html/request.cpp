@@ -88,37 +88,4 @@ MacroContext MacroContextInit(MacroContext* record, StrSlice macros, StrSlice ke
   return c;
 }
 
-MacroKeyword MacroKeywordOf(StrSlice keywords, StrSlice field) {
-  MacroKeyword r{0, 0, StrSlice{field.ptr ? field.ptr + field.len : "", 0}};
-  if (!field.ptr || !keywords.ptr) return r;
-
-  if (keywords.len && static_cast<u8>(keywords.ptr[0]) == kKeywordCodeMarker && field.len) {
-    for (u16 k = 1; k < keywords.len; ++k) {
-      if (keywords.ptr[k] == field.ptr[0]) {
-        r.index = k;
-        r.args = StrSlice{field.ptr + 1, static_cast<u16>(field.len - 1)};
-        return r;
-      }
-    }
-  }
-
-  StrSlice name = field;
-  const u16 open = StrFindChar(field, '(', kPlain);
-  if (open != kNotFound) {
-    name = StrSlice{field.ptr, open};
-    const u16 close = StrFindLastChar(field, ')', kPlain);
-    const u16 from = static_cast<u16>(open + 1);
-    if (close == kNotFound || close < open) {
-      r.status = kErrSyntax;
-      r.args = StrSlice{field.ptr + from, static_cast<u16>(field.len - from)};
-    } else {
-      r.args = StrSlice{field.ptr + from, static_cast<u16>(close - from)};
-    }
-  }
-  name = StrTrimSet(name, kTrimBoth, Lit(" \t"));
-  // An empty name would match an empty item of the list ("a,,b").
-  if (name.ptr && name.len) r.index = ListFind(keywords, name, ',');
-  return r;
-}
-
 }  // namespace vk

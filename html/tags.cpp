@@ -12,7 +12,6 @@
 namespace vk {
 namespace {
 
-constexpr StrSlice kEmptyText{"", 0};
 constexpr StrSlice kCrLf{"\r\n", 2};
 
 constexpr const char* kTagNames[kTagCount] = {
@@ -104,9 +103,6 @@ constexpr const char* kPageTitleStyle = "_P_SIZE=4 _P_TEXT=12";
 
 HtmlTagStack g_stack{};
 
-// An error slice reads as the empty text where a value is looked up.
-StrSlice TextOr(StrSlice s) { return s.ptr ? s : kEmptyText; }
-
 // The parts joined as one new scratch entry; 146 past 65535 bytes, an error
 // slice among the parts passes through.
 StrSlice Join(const StrSlice* parts, u16 count) {
@@ -125,72 +121,64 @@ StrSlice Join(const StrSlice* parts, u16 count) {
   return out;
 }
 
-StrSlice Param(StrSlice params, const char* key) { return TextOr(StrGetParam(params, StrC(key))); }
-u16 ParamNumber(StrSlice params, const char* key) { return StrValue(Param(params, key)); }
+u16 ParamNumber(StrSlice params, const char* key) { return StrValue(HtmlParam(params, key)); }
 
 }  // namespace
 
 HtmlAttrs HtmlAttrsEmpty() {
   HtmlAttrs a{};
-  a.name = a.type = a.value = a.bgcolor = a.href = kEmptyText;
-  a.style = a.width = a.height = a.src = kEmptyText;
+  a.name = a.type = a.value = a.bgcolor = a.href = kStrEmpty;
+  a.style = a.width = a.height = a.src = kStrEmpty;
   return a;
 }
 
 HtmlAttrs HtmlAttrParse(StrSlice params) {
   HtmlAttrs a = HtmlAttrsEmpty();
   if (!params.ptr || params.len == 0) return a;
-  a.name = Param(params, "_P_NAME");
-  const StrSlice align = Param(params, "_P_ALIGN");
+  a.name = HtmlParam(params, "_P_NAME");
+  const StrSlice align = HtmlParam(params, "_P_ALIGN");
   a.align = align.len ? ListFind(StrC(kAlignWords), align, ',') : u16{kAlignNone};
   a.size = ParamNumber(params, "_P_SIZE");
   a.cols = ParamNumber(params, "_P_COLS");
   a.colspan = ParamNumber(params, "_P_COLSPAN");
-  a.type = Param(params, "_P_TYPE");
-  a.value = Param(params, "_P_VALUE");
+  a.type = HtmlParam(params, "_P_TYPE");
+  a.value = HtmlParam(params, "_P_VALUE");
   a.checked = ParamNumber(params, "_P_CHECKED") != 0 ? 1 : 0;
-  a.bgcolor = Param(params, "_P_BGCOL");
-  a.href = Param(params, "_P_HREF");
+  a.bgcolor = HtmlParam(params, "_P_BGCOL");
+  a.href = HtmlParam(params, "_P_HREF");
   a.text = static_cast<u8>(ParamNumber(params, "_P_TEXT") & 0xFF);
-  a.style = Param(params, "_P_STYLE");
-  a.width = Param(params, "_P_WIDTH");
-  a.height = Param(params, "_P_HEIGHT");
+  a.style = HtmlParam(params, "_P_STYLE");
+  a.width = HtmlParam(params, "_P_WIDTH");
+  a.height = HtmlParam(params, "_P_HEIGHT");
   return a;
 }
 
+StrSlice HtmlParam(StrSlice params, const char* key) { return StrOrEmpty(StrGetParam(params, StrC(key))); }
+
 StrSlice HtmlTagName(u16 tag) {
-  if (tag < 1 || tag > kTagCount) return kEmptyText;
+  if (tag < 1 || tag > kTagCount) return kStrEmpty;
   return StrC(kTagNames[tag - 1]);
 }
 
-StrSlice StrFormat1(StrSlice format, StrSlice text) {
-  if (!format.ptr) return format;
-  if (!text.ptr) return text;
-  const u32 room = u32{format.len} + text.len;
-  if (room > kMaxText) return StrErrorSlice(kErrStringTooLong);
-  const StrArg arg = StrArgText(text);
-  return StrFormat(static_cast<u16>(room), format, &arg, 1);
-}
-
 StrSlice HtmlAttrStr(const char* format, StrSlice text) {
-  if (!text.ptr || text.len == 0) return kEmptyText;
+  if (!text.ptr || text.len == 0) return kStrEmpty;
   return StrFormat1(StrC(format), text);
 }
 
 StrSlice HtmlAttrNum(const char* format, u16 number) {
-  if (number == 0) return kEmptyText;
+  if (number == 0) return kStrEmpty;
   char digits[kNumI16Text];
   return StrFormat1(StrC(format), NumToStrBuf(static_cast<i16>(number), digits));
 }
 
 StrSlice HtmlAlignAttr(u16 index) {
-  if (index < kAlignLeft || index > kAlignJustify) return kEmptyText;
+  if (index < kAlignLeft || index > kAlignJustify) return kStrEmpty;
   return HtmlAttrStr(" align=\"%s\"", ListItem(StrC(kAlignWords), ',', index));
 }
 
 StrSlice HtmlAttrText(u16 tag, HtmlAttrs attrs) {
   const u16 mask = (tag >= 1 && tag <= kTagCount) ? kTagMasks[tag - 1] : 0;
-  if (mask == 0) return kEmptyText;
+  if (mask == 0) return kStrEmpty;
   const WorkMarkId mark = WorkMark(kMarkQuery);
   StrSlice parts[kAttrBits];
   u16 n = 0;
@@ -208,7 +196,7 @@ StrSlice HtmlAttrText(u16 tag, HtmlAttrs attrs) {
         parts[n++] = HtmlAlignAttr(attrs.align);
         break;
       case kKindFlag:
-        parts[n++] = attrs.checked ? StrC(rule.format) : kEmptyText;
+        parts[n++] = attrs.checked ? StrC(rule.format) : kStrEmpty;
         break;
     }
   }
@@ -341,11 +329,11 @@ u16 HtmlHead(HtmlAttrs attrs, StrSlice items) {
 
 u16 HtmlPageBegin(StrSlice params, StrSlice extra_items, u16 flags) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  const StrSlice title = Param(params, "PAGETITLE");
-  const StrSlice items = StrJoin(title, StrMake("\0", 1), TextOr(extra_items));
+  const StrSlice title = HtmlParam(params, "PAGETITLE");
+  const StrSlice items = StrJoin(title, StrMake("\0", 1), StrOrEmpty(extra_items));
   const u16 depth = HtmlTagOpen(kTagHtml, HtmlAttrsEmpty());
   HtmlHead(HtmlAttrsEmpty(), items);
-  HtmlTagOpen(kTagBody, HtmlAttrParse(Param(params, "BODYSTYLE")));
+  HtmlTagOpen(kTagBody, HtmlAttrParse(HtmlParam(params, "BODYSTYLE")));
   if (!(flags & kPageNoTitle)) HtmlText(HtmlAttrParse(StrC(kPageTitleStyle)), title);
   WorkMark(mark);
   return depth;

@@ -95,10 +95,10 @@ HtmlAttrs HtmlAttrsEmpty();
 // at new scratch entries.
 HtmlAttrs HtmlAttrParse(StrSlice params);
 
+// The value of key in a parameter text; the empty text when it has none.
+StrSlice HtmlParam(StrSlice params, const char* key);
 // The tag's name ("p", "td", ...); the empty text for a number out of range.
 StrSlice HtmlTagName(u16 tag);
-// format with text in its one "%s"; the empty text when text is empty.
-StrSlice StrFormat1(StrSlice format, StrSlice text);
 // StrFormat1 with text; the empty text for an empty text.
 StrSlice HtmlAttrStr(const char* format, StrSlice text);
 // StrFormat1 with the decimal form of number; empty for 0.

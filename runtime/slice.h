@@ -27,6 +27,11 @@ struct StrSlice {
   u16 len;
 };
 
+// The empty text (a valid pointer, length 0).
+constexpr StrSlice kStrEmpty{"", 0};
+// An error slice read as the empty text, where a missing value means none.
+inline StrSlice StrOrEmpty(StrSlice s) { return s.ptr ? s : kStrEmpty; }
+
 // The slice {p, n}; n is taken modulo 65536.
 inline StrSlice StrMake(const char* p, u32 n) { return StrSlice{p, static_cast<u16>(n)}; }
 // A string literal (or a char array holding one) as a slice, its length

@@ -712,6 +712,21 @@ void FormatInto(FmtSink* out, StrSlice f, const StrArg* args, u16 nargs) {
 
 }  // namespace
 
+StrSlice StrFormatTexts(StrSlice format, const StrSlice* texts, u16 count) {
+  constexpr u16 kMaxTexts = 3;
+  if (IsError(format)) return format;
+  if (count > kMaxTexts) return StrErrorSlice(kErrSyntax);
+  u32 room = format.len;
+  StrArg args[kMaxTexts];
+  for (u16 i = 0; i < count; ++i) {
+    if (IsError(texts[i])) return texts[i];
+    room += texts[i].len;
+    args[i] = StrArgText(texts[i]);
+  }
+  if (room > kMaxText) return StrErrorSlice(kErrStringTooLong);
+  return StrFormat(static_cast<u16>(room), format, args, count);
+}
+
 StrSlice StrFormat(u16 max, StrSlice format, const StrArg* args, u16 nargs) {
   if (IsError(format)) return format;
   // Measure first, so that only the formatted bytes take scratch room.

@@ -111,6 +111,11 @@ inline StrArg StrArgText(StrSlice s) { return StrArg{StrArg::kText, s, 0}; }
 inline StrArg StrArgInt(i64 v) { return StrArg{StrArg::kInt, StrSlice{nullptr, 0}, v}; }
 inline StrArg StrArgUInt(u64 v) { return StrArg{StrArg::kUInt, StrSlice{nullptr, 0}, static_cast<i64>(v)}; }
 StrSlice StrFormat(u16 max, StrSlice format, const StrArg* args, u16 nargs);
+// format with its "%s" conversions filled by the texts in order, with room
+// for all of them (at most 3 texts); an error slice among the format and
+// the texts passes through; 146 past 65535 bytes.
+StrSlice StrFormatTexts(StrSlice format, const StrSlice* texts, u16 count);
+inline StrSlice StrFormat1(StrSlice format, StrSlice text) { return StrFormatTexts(format, &text, 1); }
 
 // Argument conversion for StrFormatV: slices and C texts are texts, integral
 // values are numbers (signed or unsigned after their type).

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "html/render.h"
 #include "runtime/appenv.h"
 #include "runtime/error.h"
 #include "runtime/varstore.h"
