@@ -36,7 +36,7 @@ enum : u16 {
   kIdcDeletion = 1017,
 };
 
-constexpr const char* kDlgCaption = "Vellumcraft for Windows";
+constexpr const char* kDlgCaption = "Vellumcraft for Linux";
 constexpr const char* kConfigName = "config.txt";
 // The request of the warning shown when a required path is missing.
 constexpr const char* kMsgPathsRequired = "1001 Frame page and tree file are required";

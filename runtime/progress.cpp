@@ -154,6 +154,13 @@ u32 ProgressWndProc(UiWindow window, u16 message, u32 param) {
       (message == kUiMsgKeyDown && param == kUiKeyEscape)) {
     g_progress.cancelled = 1;
   }
+  // The close box is one more way to cancel. The window stays: destroying it
+  // here would leave the operation running with nothing to show or stop it;
+  // the caller closes it once it has seen the cancel.
+  if (message == kUiMsgClose) {
+    g_progress.cancelled = 1;
+    return 0;
+  }
   return UiDefWindowProc(window, message, param);
 }
 

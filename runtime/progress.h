@@ -1,8 +1,8 @@
 // The progress window: a small window with a bar (or a line of text) and a
 // Cancel button that a long operation advances once per unit of work. It is
 // not modal; every update pumps the thread's events, so the bar repaints and
-// Cancel (control 1110) or Esc can be pressed while the caller is busy. A
-// cancel request makes every later update answer kErrCancelled (122) until
+// Cancel (control 1110), Esc or the close box can be pressed while the caller
+// is busy; none of them takes the window down. A cancel request makes every later update answer kErrCancelled (122) until
 // the window is closed.
 //
 // Caller's order: ProgressOpen once, ProgressUpdate per unit of work

@@ -148,7 +148,9 @@ u16 AcumCount(const StrSlice* item, u64* total) {
   WorkMark(mark);
 
   const u16 number = VarLookup(var).number;
+  u32 passes = 0;
   while (st == 0 && ExprEvalInt(var) <= limit) {
+    if (++passes > kAcumPassMax) return kErrLoop;
     st = AcumAdd(item[kAcumExpr], total);
     if (st) break;
     u8* slot = ValTabAt(kTabInts, number);
@@ -175,7 +177,9 @@ u16 AcumWhile(const StrSlice* item, u64* total) {
   if (cond != 1) return cond;
   StrSlice again = item[kAcumStart];
   if (again.len == 0) again = first.len ? first : Lit(kAcumNoRepeat);
+  u32 passes = 0;
   do {
+    if (++passes > kAcumPassMax) return kErrLoop;
     if (const u16 st = AcumAdd(item[kAcumExpr], total)) return st;
     cond = ExprEvalCond(again);
   } while (cond == 1);

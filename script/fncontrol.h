@@ -9,6 +9,12 @@
 
 namespace vk {
 
+// The most passes a FN#ACUM loop makes: a counting loop over the whole range
+// of its 16-bit counter. A loop that would go on past it, because its
+// condition never turns false or its body keeps resetting the counter, ends
+// with kErrLoop (129) instead of freezing the program.
+constexpr u32 kAcumPassMax = 65536;
+
 u16 FnChk(const FuncCallInfo& call);  // CHK# and CHK$
 u16 FnAcum(const FuncCallInfo& call);  // FN#ACUM
 u16 FnExp(const FuncCallInfo& call);  // EXP$

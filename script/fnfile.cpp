@@ -88,27 +88,15 @@ u16 ArgWhole(FuncArgTypes types, u16 n, i64* out) {
 // status.
 u16 StatusResult(u16 status, u16 limit) { return status < limit ? ValuePushLong(status) : status; }
 
-// Recreating a file with no text leaves it empty rather than deleting it.
-void MakeEmpty(StrSlice name) {
-  const i16 slot = FileOpen(name, kOpenWrite | kOpenQuiet);
-  if (slot >= static_cast<i16>(kFileFirstUserSlot) && slot < static_cast<i16>(kFileSlots)) {
-    FileClose(static_cast<u16>(slot));
-  }
-}
-
 // The write status of text written to a named file at position.
 u16 WriteNamed(StrSlice target, i16 position, StrSlice text) {
   // The assignment file is rewritten through a temporary file, so a
   // failure keeps the old one.
   if (position == kWriteAssignFile) return VarFileUpdate(target, text);
   const StrSlice name = Expanded(target);
-  if (position == kWriteRecreate) {
-    if (text.len == 0) {
-      MakeEmpty(name);
-      return kErrFileIO;  // no byte was written
-    }
-    return FileWrite(name, kWriteReplace, text.ptr, text.len);
-  }
+  // Recreating deletes the old file first; with no text nothing is written
+  // after it, so the file is gone and the status is 131.
+  if (position == kWriteRecreate) return FileWrite(name, kWriteReplace, text.ptr, text.len);
   const i32 at = position == kWriteAtEnd ? kWriteAppend : i32{static_cast<u16>(position)};
   return FileWrite(name, at, text.ptr, text.len);
 }

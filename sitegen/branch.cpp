@@ -35,8 +35,6 @@ enum : u16 { kArgSeparator = 1, kArgLinkCount = 2, kArgLinkParams = 3, kArgAbsol
 const StrSlice kEmpty{"", 0};
 const StrSlice kBlankTab{" \t", 2};
 
-// An error slice reads as the empty text wherever a value is looked up.
-StrSlice Text(StrSlice s) { return StrError(s) ? kEmpty : s; }
 StrSlice Trimmed(StrSlice s) { return StrTrimSet(s, kTrimBoth, kBlankTab); }
 
 // Page paths are split plainly at '\': a quote in a page name is no quote.
@@ -78,16 +76,16 @@ struct LinkArgs {
   StrSlice targets;  // BRANCHTARS$ (page mode only)
 };
 
-LinkArgs EvalLinkArgs(StrSlice args) {
+LinkArgs EvalLinkArgs(StrSlice args, u16* status) {
   LinkArgs a{};
-  a.separator = Text(ExprEvalStr(ListItem(args, ',', kArgSeparator)));
+  a.separator = SiteKwValue(ExprEvalStr(ListItem(args, ',', kArgSeparator)), status);
   if (a.separator.len == 0) a.separator = StrC(kDefaultSeparator);
-  a.params = Text(ExprEvalStr(ListItem(args, ',', kArgLinkParams)));
+  a.params = SiteKwValue(ExprEvalStr(ListItem(args, ',', kArgLinkParams)), status);
   a.absolute = ExprEvalInt(ListItem(args, ',', kArgAbsolute)) != 0;
   a.page_mode = SysVarTest(kSysAuxstat, kAuxRunFlag);
   if (a.page_mode) {
-    a.ids = Text(ExprEvalStr(StrC(kBranchIds)));
-    a.targets = Text(ExprEvalStr(StrC(kBranchTargets)));
+    a.ids = SiteKwValue(ExprEvalStr(StrC(kBranchIds)), status);
+    a.targets = SiteKwValue(ExprEvalStr(StrC(kBranchTargets)), status);
   }
   return a;
 }
@@ -105,52 +103,64 @@ StrSlice BranchLink(const LinkArgs& a, StrSlice path, u16 i, u16 n, u16 leaf, St
   return HtmlLink(StrConcat(base, index), text, a.params);
 }
 
-// One site map line: the indentation, the link, the line break.
-void SitemapLine(i32 depth, StrSlice path, StrSlice link_name, StrSlice name) {
+// One site map line: the indentation, the link, the line break. 0, or the
+// scratch failure that kept a piece of it from being built; a line is
+// written whole or not at all.
+u16 SitemapLine(i32 depth, StrSlice path, StrSlice link_name, StrSlice name) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   const u16 levels = static_cast<u16>(depth < 0 ? 0 : (depth > kSiteMaxLevels ? kSiteMaxLevels : depth));
-  HtmlOut(TextToHtml(StrRepeat(StrC("\t"), levels), 0));
+  const StrSlice indent = TextToHtml(StrRepeat(StrC("\t"), levels), 0);
   StrSlice href = StrTranslate(path, "\\", "/");
   if (path.len) href = StrConcat(href, StrC("/"));
   href = StrConcat(href, LangFileName(StrFormatV(kLinkNameMax, "%s.html", link_name), SiteGenLangIndex()));
-  HtmlOut(HtmlLink(Text(href), SiteGenTranslate(name, 0), kEmpty));
-  HtmlOut(TextToHtml(StrC("\r\n"), 0));
-  HtmlOut(StrC("\r\n"));
+  const StrSlice link = StrError(href) ? href : HtmlLink(href, SiteGenTranslate(name, 0), kEmpty);
+  const StrSlice line_break = TextToHtml(StrC("\r\n"), 0);
+  u16 status = StrError(indent) ? StrError(indent) : StrError(link) ? StrError(link) : StrError(line_break);
+  if (status == 0) {
+    HtmlOut(indent);
+    HtmlOut(link);
+    HtmlOut(line_break);
+    HtmlOut(StrC("\r\n"));
+  }
   WorkMark(mark);
+  return status;
 }
 
 }  // namespace
 
-void SiteKwCurBranch(StrSlice args) {
+u16 SiteKwCurBranch(StrSlice args) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
+  u16 status = 0;
   // Copies: evaluating the arguments may change the variable store.
-  const StrSlice path = Text(StrDup(VarGet(kGroupRun, kRunPagePath)));
-  const StrSlice trail = Text(StrDup(VarGet(kGroupRun, kRunTrail)));
+  const StrSlice path = SiteKwValue(StrDup(VarGet(kGroupRun, kRunPagePath)), &status);
+  const StrSlice trail = SiteKwValue(StrDup(VarGet(kGroupRun, kRunTrail)), &status);
   // The page is written in its own folder (index) when the folder is the
   // page path itself; otherwise it lies in its parent's folder, one level
   // less deep than its path. Both come from the path, never from the
   // translated trail, whose names may hold anything.
-  const u16 leaf = StrEqual(Text(StrTranslate(path, "\\", ",")), VarGet(kGroupRun, kRunPageFolder)) ? 0 : 1;
+  const u16 leaf =
+      StrEqual(SiteKwValue(StrTranslate(path, "\\", ","), &status), VarGet(kGroupRun, kRunPageFolder)) ? 0 : 1;
   const u16 n = ComponentCount(path);
-  if (n == 0) {
+  if (n == 0 || status) {
     WorkMark(mark);
-    return;
+    return status;
   }
   // The number of leading components that get a link (0: all of them).
   const i32 count = ExprEvalInt(ListItem(args, ',', kArgLinkCount));
   const i32 limit = count == 0 ? n : count;
 
   if (n > 1 && limit >= 1) {
-    const LinkArgs a = EvalLinkArgs(args);
-    for (u16 i = 1; i < n && i <= limit; ++i) {
+    const LinkArgs a = EvalLinkArgs(args, &status);
+    for (u16 i = 1; status == 0 && i < n && i <= limit; ++i) {
       const WorkMarkId item = WorkMark(kMarkQuery);
-      HtmlOut(BranchLink(a, path, i, n, leaf, ListItem(trail, ',', i)));
+      SiteKwOut(BranchLink(a, path, i, n, leaf, ListItem(trail, ',', i)), &status);
       HtmlOut(a.separator);
       WorkMark(item);
     }
   }
-  HtmlOut(ListItem(trail, ',', n));
+  if (status == 0) HtmlOut(ListItem(trail, ',', n));
   WorkMark(mark);
+  return status;
 }
 
 StrSlice SiteGenUpPath(StrSlice page_path, u16 n) {
@@ -168,11 +178,12 @@ StrSlice SiteGenUpPath(StrSlice page_path, u16 n) {
   return WorkReturn(mark, out, static_cast<u16>(len + 2));
 }
 
-void SiteKwSitemap(StrSlice args) {
+u16 SiteKwSitemap(StrSlice args) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  const StrSlice sub = Text(StrGetParam(args, StrC("SUBLEVEL")));
-  const StrSlice excluded = Text(StrGetParam(args, StrC("EXCLUDELIST")));
-  const StrSlice excluded_options = Text(StrGetParam(args, StrC("EXCLUDETEMPLATES")));
+  u16 status = 0;
+  const StrSlice sub = SiteKwValue(StrGetParam(args, StrC("SUBLEVEL")), &status);
+  const StrSlice excluded = SiteKwValue(StrGetParam(args, StrC("EXCLUDELIST")), &status);
+  const StrSlice excluded_options = SiteKwValue(StrGetParam(args, StrC("EXCLUDETEMPLATES")), &status);
   bool show = sub.len == 0;
   const i32 level = show ? 0 : ExprEvalInt(sub);
 
@@ -188,7 +199,7 @@ void SiteKwSitemap(StrSlice args) {
   const WorkMarkId walk = WorkMark(kMarkQuery);
   StrSlice path = kEmpty;
   i32 depth = 0;
-  for (SiteCursor c = SiteTreeAt(SiteTreeRoot()); c.index != kSiteNone && c.record;
+  for (SiteCursor c = SiteTreeAt(SiteTreeRoot()); status == 0 && c.index != kSiteNone && c.record;
        c = SiteTreeNext(c.index, 1)) {
     const SiteNode node = *c.record;
     const StrSlice name = Trimmed(ListItem(node.text, ',', 1));
@@ -196,24 +207,25 @@ void SiteKwSitemap(StrSlice args) {
     depth += c.depth_change;
     if (level != 0 && show && depth < level) show = false;
     if (show) {
-      for (i32 d = c.depth_change; d < 0; ++d) path = Text(PathPart(path, kPartFolder));
+      for (i32 d = c.depth_change; d < 0; ++d) path = SiteKwValue(PathPart(path, kPartFolder), &status);
       StrSlice link_name = name;
       if (node.first_child != kSiteNone) {
         link_name = StrC(kIndexName);
-        path = Text(StrJoin(path, StrC("\\"), name));
+        path = SiteKwValue(StrJoin(path, StrC("\\"), name), &status);
       }
       StrSlice options = Trimmed(ListItem(node.text, ',', 2));
       if (options.len == 0) options = StrC(" ");
-      if (ListFind(excluded, name, ',') == 0 && ListFind(excluded_options, options, ',') == 0) {
-        SitemapLine(depth, path, link_name, name);
+      if (status == 0 && ListFind(excluded, name, ',') == 0 && ListFind(excluded_options, options, ',') == 0) {
+        status = SitemapLine(depth, path, link_name, name);
       }
     } else if (depth == level - 1 && current_is_folder && StrEqual(name, current)) {
       show = true;
     }
     // Everything this node built goes; the folder path is kept.
-    path = Text(WorkReturn(walk, path));
+    path = SiteKwValue(WorkReturn(walk, path), &status);
   }
   WorkMark(mark);
+  return status;
 }
 
 }  // namespace vk

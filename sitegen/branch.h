@@ -3,9 +3,11 @@
 // indented list of links.
 //
 // Both read the per-page values of variable group 9 (page path, trail,
-// folder), the current language and the shared cursor's node, write through
-// HtmlOut and report nothing: a missing value gives an empty text and the
-// page goes on. The scratch stack is left as it was found.
+// folder), the current language and the shared cursor's node and write
+// through HtmlOut. A missing value gives an empty text and the page goes on;
+// the result is 0 then. A scratch stack that runs out is no missing value:
+// the result is 145, the page ends there, and no line is written half. The
+// scratch stack is left as it was found.
 #pragma once
 #include "runtime/slice.h"
 
@@ -19,7 +21,7 @@ namespace vk {
 // non-zero. In page mode (_AUXSTAT kAuxRunFlag) a component's target is the
 // item of BRANCHTARS$ at the component's place in BRANCHIDS$, its fields
 // expanded; a component not listed there is written without a link.
-void SiteKwCurBranch(StrSlice args);
+u16 SiteKwCurBranch(StrSlice args);
 // "/" and then each of the first n '\'-separated components of the page path
 // followed by "/": /products/tools/ for products\tools\hammer and n = 2. n
 // beyond the components takes them all.
@@ -30,6 +32,6 @@ StrSlice SiteGenUpPath(StrSlice page_path, u16 n);
 // avoid. With SUBLEVEL only the pages below the current page (a folder page
 // at depth SUBLEVEL - 1) are listed, relative to its folder. Excluded names
 // and option texts compare exactly (an unquoted value is upper-cased).
-void SiteKwSitemap(StrSlice args);
+u16 SiteKwSitemap(StrSlice args);
 
 }  // namespace vk

@@ -27,13 +27,13 @@ void LangIdWrite(StrSlice) { SiteKwLangId(); }
 constexpr KwWriter kWriters[] = {
     {KwWriter::kArgs, nullptr, nullptr, nullptr},  // no keyword 0
     {KwWriter::kArgs, MenuWrite, nullptr, nullptr},
-    {KwWriter::kArgs, SiteKwLang, nullptr, nullptr},
-    {KwWriter::kArgs, SiteKwCurBranch, nullptr, nullptr},
+    {KwWriter::kStatus, nullptr, SiteKwLang, nullptr},
+    {KwWriter::kStatus, nullptr, SiteKwCurBranch, nullptr},
     {KwWriter::kState, nullptr, nullptr, SiteKwInclude},
-    {KwWriter::kArgs, SiteKwLangSel, nullptr, nullptr},
+    {KwWriter::kStatus, nullptr, SiteKwLangSel, nullptr},
     {KwWriter::kArgs, LangIdWrite, nullptr, nullptr},
     {KwWriter::kStatus, nullptr, SiteKwText, nullptr},
-    {KwWriter::kArgs, SiteKwSitemap, nullptr, nullptr},
+    {KwWriter::kStatus, nullptr, SiteKwSitemap, nullptr},
     {KwWriter::kStatus, nullptr, SiteKwLogStat, nullptr},
 };
 static_assert(sizeof kWriters / sizeof kWriters[0] == kKwLogStat + 1);

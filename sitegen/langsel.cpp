@@ -44,9 +44,8 @@ constexpr char kAnyPage[] = "*";
 
 const StrSlice kEmpty{"", 0};
 
-// An error slice reads as the empty text wherever a value is looked up.
-StrSlice Text(StrSlice s) { return StrError(s) ? kEmpty : s; }
-StrSlice Value(const char* expr) { return Text(ExprEvalStr(StrC(expr))); }
+// The value of a variable of the site's script.
+StrSlice Value(const char* expr, u16* status) { return SiteKwValue(ExprEvalStr(StrC(expr)), status); }
 StrSlice Slashed(StrSlice path) { return StrTranslate(path, "\\", "/"); }
 
 // An author's link or fail page with every "%s" replaced by the language
@@ -72,53 +71,64 @@ bool LogoutFailPage(StrSlice link, StrSlice* fail_page) {
   return false;
 }
 
-void WriteFlag(u16 lang, StrSlice rel, StrSlice page, StrSlice avoided, StrSlice target) {
+// One flag; its status as SiteKwValue keeps it.
+u16 WriteFlag(u16 lang, StrSlice rel, StrSlice page, StrSlice avoided, StrSlice target) {
+  u16 status = 0;
   const StrSlice suffix = SiteGenLangSuffix(lang);
   if (ListFind(avoided, page, ',') != 0) {
-    HtmlOut(StrFormatV(kSnippetMax, kFlagAlone, rel, suffix));
-    return;
+    SiteKwOut(StrFormatV(kSnippetMax, kFlagAlone, rel, suffix), &status);
+    return status;
   }
   if (target.len) {
     StrSlice href = target;
     // A target ending in '=' takes the language as its value: ?lang=fr.
     if (target.ptr[target.len - 1] == '=') href = StrConcat(target, StrMid(suffix, 1, kNotFound));
-    HtmlOut(StrFormatV(kSnippetMax, kFlagToTarget, Slashed(Text(href)), rel, suffix));
-    return;
+    href = Slashed(SiteKwValue(href, &status));
+    if (status == 0) SiteKwOut(StrFormatV(kSnippetMax, kFlagToTarget, SiteKwValue(href, &status), rel, suffix), &status);
+    return status;
   }
   const SiteNode* node = SiteCursorGet()->record;
-  if (node && node->first_child != kSiteNone) page = Text(PathJoin(page, StrC(kIndexName)));
-  HtmlOut(StrFormatV(kSnippetMax, kFlagToPage, rel, Slashed(page), suffix, rel, suffix));
+  if (node && node->first_child != kSiteNone) page = SiteKwValue(PathJoin(page, StrC(kIndexName)), &status);
+  const StrSlice shown = SiteKwValue(Slashed(page), &status);
+  if (status == 0) SiteKwOut(StrFormatV(kSnippetMax, kFlagToPage, rel, shown, suffix, rel, suffix), &status);
+  return status;
 }
 
-// The snippet of a matching LOGSTAT pair.
-void WriteLogState(StrSlice link, StrSlice lang, u16 index) {
+// The snippet of a matching LOGSTAT pair; its status as SiteKwValue keeps
+// it.
+u16 WriteLogState(StrSlice link, StrSlice lang, u16 index) {
+  u16 status = 0;
   StrSlice fail_page = kEmpty;
   if (LogoutFailPage(link, &fail_page)) {
     const StrSlice confirm = index ? StrUnquote(ListItem(StrC(kConfirmTexts), ',', index)) : kEmpty;
-    HtmlOut(StrFormatV(kSnippetMax, kLogoutForm, Text(LangFilled(fail_page, lang)), lang, confirm));
+    const StrSlice filled = SiteKwValue(LangFilled(fail_page, lang), &status);
+    if (status == 0) SiteKwOut(StrFormatV(kSnippetMax, kLogoutForm, filled, lang, confirm), &status);
   } else if (StrFind(link, StrC(kLangSlot), kPlain) != kNotFound) {
-    HtmlOut(StrFormatV(kSnippetMax, kLoginFilled, Text(LangFilled(link, lang))));
+    const StrSlice filled = SiteKwValue(LangFilled(link, lang), &status);
+    if (status == 0) SiteKwOut(StrFormatV(kSnippetMax, kLoginFilled, filled), &status);
   } else {
-    HtmlOut(StrFormatV(kSnippetMax, kLoginWithLang, link, lang));
+    SiteKwOut(StrFormatV(kSnippetMax, kLoginWithLang, link, lang), &status);
   }
+  return status;
 }
 
 }  // namespace
 
-void SiteKwLangSel(StrSlice args) {
+u16 SiteKwLangSel(StrSlice args) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  StrSlice rel = Value(kRelPath);
-  if (rel.len) rel = Text(StrConcat(StrC("/"), rel));
-  const StrSlice avoided = Value(kAvoidLinks);
+  u16 status = 0;
+  StrSlice rel = Value(kRelPath, &status);
+  if (rel.len) rel = SiteKwValue(StrConcat(StrC("/"), rel), &status);
+  const StrSlice avoided = Value(kAvoidLinks, &status);
   StrSlice target = kEmpty;
   const bool page_mode = SysVarTest(kSysAuxstat, kAuxRunFlag);
 
   const u16 count = ListCount(args, ',');
-  for (u16 k = 1; k <= count; ++k) {
+  for (u16 k = 1; status == 0 && k <= count; ++k) {
     const StrSlice item = ListItem(args, ',', k);
     if (page_mode && ExprResultType(item) == 1) {
       // The target outlives this item: it is not released with it.
-      target = Text(ExprEvalStr(item));
+      target = SiteKwValue(ExprEvalStr(item), &status);
       continue;
     }
     const u16 lang = StrValue(item);
@@ -126,36 +136,39 @@ void SiteKwLangSel(StrSlice args) {
     const WorkMarkId item_mark = WorkMark(kMarkQuery);
     // A copy: the page path is read from the store, which the evaluations
     // above may have changed.
-    const StrSlice page = Text(StrDup(VarGet(kGroupRun, kRunPagePath)));
-    WriteFlag(lang, rel, page, avoided, target);
+    const StrSlice page = SiteKwValue(StrDup(VarGet(kGroupRun, kRunPagePath)), &status);
+    if (status == 0) status = WriteFlag(lang, rel, page, avoided, target);
     WorkMark(item_mark);
   }
   WorkMark(mark);
+  return status;
 }
 
 u16 SiteKwLogStat(StrSlice args) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   const u16 index = SiteGenLangIndex();
-  const StrSlice lang = index ? Text(StrCase(ListItem(StrC(kLangCodes), ',', index), kLower)) : kEmpty;
-  const StrSlice page = Text(StrDup(VarGet(kGroupRun, kRunPagePath)));
-  const StrSlice name = Text(PathPart(page, kPartName));
+  u16 status = 0;
+  const StrSlice lang = index ? SiteKwValue(StrCase(ListItem(StrC(kLangCodes), ',', index), kLower), &status) : kEmpty;
+  const StrSlice page = SiteKwValue(StrDup(VarGet(kGroupRun, kRunPagePath)), &status);
+  const StrSlice name = SiteKwValue(PathPart(page, kPartName), &status);
 
   // Item k is a pair's link, item k + 1 its condition.
   const u32 count = ListCount(args, ',');
-  for (u32 k = 1; k <= count; k += 2) {
+  for (u32 k = 1; status == 0 && k <= count; k += 2) {
     const WorkMarkId pair = WorkMark(kMarkQuery);
-    const StrSlice link = Text(ExprEvalStr(ListItem(args, ',', static_cast<u16>(k))));
-    const StrSlice cond = Text(k < count ? ExprEvalStr(ListItem(args, ',', static_cast<u16>(k + 1))) : kEmpty);
+    const StrSlice link = SiteKwValue(ExprEvalStr(ListItem(args, ',', static_cast<u16>(k))), &status);
+    const StrSlice cond =
+        SiteKwValue(k < count ? ExprEvalStr(ListItem(args, ',', static_cast<u16>(k + 1))) : kEmpty, &status);
     bool match = StrEqual(cond, StrC(kAnyPage));
-    if (!match) match = ListFind(Text(StrReplace(cond, StrC(kAnyPage), name, kPlain)), page, ',') != 0;
-    if (match) {
-      WriteLogState(link, lang, index);
+    if (!match) match = ListFind(SiteKwValue(StrReplace(cond, StrC(kAnyPage), name, kPlain), &status), page, ',') != 0;
+    if (status == 0 && match) {
+      status = WriteLogState(link, lang, index);
       break;
     }
     WorkMark(pair);
   }
   WorkMark(mark);
-  return 0;
+  return status;
 }
 
 }  // namespace vk

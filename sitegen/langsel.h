@@ -3,8 +3,9 @@
 // login link or the logout form, chosen by conditions on the page path).
 //
 // Both read the page path (variable group 9 entry 0), the current language
-// and the shared cursor's node, write small snippets through HtmlOut and
-// never end the page. A snippet that would pass 384 bytes is not written.
+// and the shared cursor's node and write small snippets through HtmlOut.
+// A snippet that would pass 384 bytes is not written and the page goes on;
+// only a scratch stack that runs out ends the page (the result 145).
 // Links and fail pages written by the site's author are not formats: each
 // "%s" in them becomes the language code, every other byte stays as it is.
 // The scratch stack is left as it was found.
@@ -19,7 +20,7 @@ namespace vk {
 // listed in avoid_langlnk$ gets the flags without links. In page mode
 // (_AUXSTAT kAuxRunFlag) a text item sets the link target of the items after
 // it; a target ending in '=' gets the language code appended.
-void SiteKwLangSel(StrSlice args);
+u16 SiteKwLangSel(StrSlice args);
 // LOGSTAT(link, condition, ...): the first pair whose condition lists the
 // page path ('*' standing for the page's name; a condition of "*" alone
 // matches every page) writes a login link to link (with "&lang=xx" unless

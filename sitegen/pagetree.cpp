@@ -32,7 +32,6 @@ enum : u16 {
   kWhyScratch,
   kWhyTable,
   kWhyTextWidth,
-  kWhyRoomLeft,
 };
 
 constexpr const char* kReasons[] = {
@@ -43,7 +42,6 @@ constexpr const char* kReasons[] = {
     "more nodes than the scratch stack holds",
     "more nodes than the node table holds",
     "node text too long for its width",
-    "the nodes leave too little room on the scratch stack",
 };
 
 SiteCursor g_cursor{0, kSiteNone, nullptr};
@@ -72,6 +70,17 @@ SiteCursor CursorOn(u16 i, i32 depth_change) {
   return SiteCursor{depth_change, i, r};
 }
 
+// Whether a node text of width bytes still leaves a page's room on the
+// scratch stack, now at mark current. The current depth is what counts, not
+// the deepest mark ever reached, which would keep refusing every later tree
+// once one load had failed. An entry is possible while the current mark is
+// below the last one.
+bool RoomForNode(WorkMarkId current, u32 width) {
+  const WorkStack& work = MemControlGet()->work;
+  const u32 marks_after = u32{current} + 1 + kSitePageMarks;
+  return marks_after < work.marks && WorkRoomLeft() >= MemRound4(width) + kSitePageBytes;
+}
+
 // SiteTreeAddNode that also tells why a node was refused (a kWhy... value)
 // and with which code.
 u16 AddNode(u16 link, StrSlice text, bool as_child, u16 width, u16* why, u16* code) {
@@ -94,6 +103,10 @@ u16 AddNode(u16 link, StrSlice text, bool as_child, u16 width, u16* why, u16* co
   }
 
   const WorkMarkId before = WorkMark(kMarkQuery);
+  if (!RoomForNode(before, w)) {
+    *why = kWhyScratch;
+    return kSiteNone;
+  }
   SiteNode node{FieldFormat(kTextField, text, static_cast<u16>(w)), kSiteNone, kSiteNone, kSiteNone,
                 kSiteNone};
   if (u16 err = StrError(node.text)) {
@@ -153,14 +166,6 @@ void ReportFailure(u16 code, StrSlice path, u16 line, u16 why) {
   WorkMark(m);
 }
 
-// Whether the scratch stack keeps its reserve of free marks now that the
-// texts are on it. The current depth is what counts: the deepest mark ever
-// reached would keep refusing every later tree once one load had failed.
-bool RoomLeft() {
-  const WorkStack& work = MemControlGet()->work;
-  return u32{WorkMark(kMarkQuery)} + kRoomMarksReserve <= work.marks;
-}
-
 }  // namespace
 
 SiteCursor* SiteCursorGet() { return &g_cursor; }
@@ -216,10 +221,6 @@ u16 SiteTreeLoad(StrSlice path, u16 width) {
     // those left when the load stopped early.
     while (VarCount(kGroupLineQueue) > queued) {
       if (VarDelete(kGroupLineQueue, static_cast<u16>(VarCount(kGroupLineQueue) - 1))) break;
-    }
-    if (!err && !RoomLeft()) {
-      err = kErrOutOfMemory;
-      why = kWhyRoomLeft;
     }
   }
 

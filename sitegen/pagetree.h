@@ -32,6 +32,18 @@ struct SiteNode {
   u16 next_sibling;
 };
 
+// The room a tree leaves on the scratch stack for rendering a page: every
+// node text is a scratch entry, and a page whose keywords and fields find no
+// room left could not be written. A node that would eat into this room is
+// refused at load, as a node that does not fit at all. With the
+// application's stack (512 KB, 512 marks) the marks are the limit: a tree of
+// at most 441 nodes, a few more for a caller that holds fewer entries of its
+// own below the tree. A rich page (menu, breadcrumb, site map, language
+// selector, an included sub-template, a text file and nested calls) takes
+// about 25 marks; the rest is headroom for deeper nesting.
+constexpr u16 kSitePageMarks = 64;
+constexpr u32 kSitePageBytes = 0x10000;  // the longest text, once
+
 // The node table holds at most 65535 bytes of records.
 constexpr u16 kSiteMaxNodes = static_cast<u16>(0xFFFF / sizeof(SiteNode));
 
@@ -46,14 +58,15 @@ SiteCursor* SiteCursorGet();
 
 // Loads the tree file's lines as nodes after any nodes already held. 0, or:
 // 0xFFFF when the file is missing, unreadable, has no line or does not fit
-// the line queue; 145 when the nodes do not fit the scratch stack or the
-// node table. On failure the whole tree is released (none is left) and the
+// the line queue; 145 when the nodes do not fit the scratch stack with the
+// room kept for a page, or the node table. On failure the whole tree is released (none is left) and the
 // error detail names the file and the reason.
 u16 SiteTreeLoad(StrSlice path, u16 width);
 // Adds a node after the existing ones: the first child of node link
 // (as_child set) or its next sibling; link kSiteNone adds an unlinked
 // top-level node. The new index, or kSiteNone (nothing added) when the text
-// cannot be built, the table refuses the node or link is not a node.
+// cannot be built or would leave less than a page's room on the scratch
+// stack, the table refuses the node or link is not a node.
 u16 SiteTreeAddNode(u16 link, StrSlice text, u8 as_child, u16 width);
 // Releases the node table and the node texts; the shared cursor goes to the
 // end. Without a tree nothing on the scratch stack is touched.

@@ -231,12 +231,23 @@ StrSlice SiteNodeOption(u8 kind) {
   return result;
 }
 
-void SiteKwLang(StrSlice args) {
+StrSlice SiteKwValue(StrSlice s, u16* status) {
+  const u16 err = StrError(s);
+  if (err == 0) return s;
+  if (err == kErrOutOfMemory && *status == 0) *status = err;
+  return Empty();
+}
+
+void SiteKwOut(StrSlice s, u16* status) { HtmlOut(SiteKwValue(s, status)); }
+
+u16 SiteKwLang(StrSlice args) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
+  u16 status = 0;
   const u8 bits = TextConvFlags(ListItem(args, ',', 2), Empty());
   const StrSlice text = ExprEvalStr(ListItem(args, ',', 1));
-  HtmlOut(SiteGenTranslate(text, bits));
+  SiteKwOut(SiteGenTranslate(text, bits), &status);
   WorkMark(mark);
+  return status;
 }
 
 void SiteKwLangId() { HtmlOut(SiteGenLangSuffix(g_lang)); }

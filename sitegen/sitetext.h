@@ -75,8 +75,18 @@ u16 SiteGenBuildTrail();
 // of the kind wins; the empty text when there is none.
 StrSlice SiteNodeOption(u8 kind);
 
-// LANG(expression, options): the expression's text translated and written.
-void SiteKwLang(StrSlice args);
+// A value a keyword looked up or built. A missing value (any error slice)
+// reads as the empty text, except a scratch stack that ran out (145): that
+// is kept in *status, the first failure only, for the keyword to report, so
+// a page never loses part of its content silently.
+StrSlice SiteKwValue(StrSlice s, u16* status);
+// HtmlOut of a keyword's piece of output; an error slice writes nothing and
+// goes through SiteKwValue.
+void SiteKwOut(StrSlice s, u16* status);
+
+// LANG(expression, options): the expression's text translated and written;
+// 0, or 145 when the scratch stack ran out (nothing is written then).
+u16 SiteKwLang(StrSlice args);
 // LANG_ID: writes the current language's suffix.
 void SiteKwLangId();
 

@@ -64,6 +64,26 @@ TEST_F(NoWindowTest, GeneratesTheExampleFromConfigAndPrintsTheCounts) {
   EXPECT_EQ(r.out, "Written: 0\nAvoids: 20\n");
 }
 
+// The largest tree the program takes, as its documentation names it: each
+// node keeps one entry of the scratch stack and a page keeps its room.
+TEST_F(NoWindowTest, TheLargestTreeAndOneNodeMore) {
+  constexpr int kMaxNodes = 441;
+  const std::string tree = dir + "/site/source/tree/big.txt";
+  const std::string args = "--no-window --frame site/source/templates/frame.html --tree site/source/tree/big.txt";
+  std::ofstream(tree, std::ios::binary) << "home\n" << std::string(kMaxNodes - 1, '\n');
+  ProgramRun r = Program(dir, args);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Written: 1\nAvoids: 0\n");
+
+  std::ofstream(tree, std::ios::binary) << "home\n" << std::string(kMaxNodes, '\n');
+  r = Program(dir, args);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Written: 0\nAvoids: 0\n");
+  EXPECT_NE(r.err.find("line " + std::to_string(kMaxNodes + 1) + ": more nodes than the scratch stack holds"),
+            std::string::npos)
+      << r.err;
+}
+
 TEST_F(NoWindowTest, PathOptionsAndFailures) {
   // From another folder, with the paths given as options and no language.
   ProgramRun r = Program(dir, "--no-window --frame site/source/templates/frame.html --tree=site/source/tree/tree.txt "

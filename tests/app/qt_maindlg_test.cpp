@@ -77,7 +77,7 @@ struct QtMainDlgTest : AppTest {
 
 TEST_F(QtMainDlgTest, StartFromTheWindowWritesTheSiteAndShowsTheCounts) {
   Open();
-  EXPECT_EQ(window->windowTitle(), QStringLiteral("Vellumcraft for Windows"));
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Vellumcraft for Linux"));
   EXPECT_TRUE(Edit(kIdcWritten)->isReadOnly());
   EXPECT_TRUE(Edit(kIdcWritten)->alignment() & Qt::AlignRight);
   TypeExample();

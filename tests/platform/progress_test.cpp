@@ -162,19 +162,33 @@ TEST_F(ProgressTest, CloseWithoutAWindowOnlyResets) {
   EXPECT_EQ(ProgressStateGet()->window, kUiNoWindow);
 }
 
-TEST_F(ProgressTest, AWindowTheUserClosedIsIgnoredUntilClose) {
+TEST_F(ProgressTest, TheCloseBoxCancelsAndKeepsTheWindow) {
   ProgressOpen(0, 10);
-  const UiWindow closed = Window();
-  FakeUiUserClose(closed);
+  const UiWindow window = Window();
+  FakeUiUserClose(window);
+  EXPECT_EQ(Step(10, 1), kErrCancelled);
+  EXPECT_NE(FakeUiWindow(window), nullptr);
+  EXPECT_EQ(Step(10, 1), kErrCancelled);
+  EXPECT_EQ(WinStackTop(), window);
+  ProgressClose();
+  EXPECT_EQ(FakeUiWindow(window), nullptr);
+  EXPECT_EQ(WinStackTop(), kUiNoWindow);
+  EXPECT_EQ(ProgressOpen(0, 10), 0);
   EXPECT_EQ(Step(10, 1), 0);
-  EXPECT_EQ(FakeUiWindow(closed), nullptr);
+}
+
+TEST_F(ProgressTest, AWindowDestroyedBehindItsBackIsIgnoredUntilClose) {
+  ProgressOpen(0, 10);
+  const UiWindow gone = Window();
+  UiBackendGet()->destroy_window(gone);  // as a window system may
+  EXPECT_EQ(Step(10, 1), 0);
   EXPECT_EQ(Step(10, 1), 0);
   EXPECT_EQ(ProgressStateGet()->position, 2u);
-  EXPECT_EQ(ProgressStateGet()->window, closed);  // no second window meanwhile
+  EXPECT_EQ(ProgressStateGet()->window, gone);  // no second window meanwhile
   ProgressClose();
   EXPECT_EQ(WinStackTop(), kUiNoWindow);
   ProgressOpen(0, 10);
-  EXPECT_NE(Window(), closed);
+  EXPECT_NE(Window(), gone);
   EXPECT_NE(FakeUiWindow(Window()), nullptr);
 }
 

@@ -96,17 +96,17 @@ TEST_F(QtUiTest, ModalRunEndsWhenTheDialogIsDone) {
   EXPECT_EQ(UiQtRunModal(&dialog), QDialog::Rejected);
 }
 
-TEST_F(QtUiTest, AProgressWindowTheUserClosedLeavesADeadHandle) {
+TEST_F(QtUiTest, TheProgressWindowsCloseBoxCancels) {
   ProgressOpen(0, 10);
   const UiWindow window = ProgressStateGet()->window;
-  ProgressWidget()->close();  // what Alt+F4 asks for
-  EXPECT_EQ(UiQtWidget(window), nullptr);
-  EXPECT_EQ(ProgressUpdate(10, 1, L("")), 0);
-  EXPECT_EQ(ProgressUpdate(10, 1, L("")), 0);
-  EXPECT_FALSE(UiBackendGet()->is_window(window));
+  ProgressWidget()->close();  // what Alt+F4 or the close box asks for
+  EXPECT_NE(UiQtWidget(window), nullptr);
+  EXPECT_EQ(ProgressUpdate(10, 1, L("")), kErrCancelled);
+  EXPECT_TRUE(UiBackendGet()->is_window(window));
   ProgressClose();
+  EXPECT_FALSE(UiBackendGet()->is_window(window));
   ASSERT_EQ(ProgressOpen(0, 10), 0);
-  EXPECT_NE(ProgressWidget(), nullptr);
+  EXPECT_EQ(ProgressUpdate(10, 1, L("")), 0);
   ProgressClose();
 }
 

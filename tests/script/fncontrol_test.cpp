@@ -58,6 +58,8 @@ TEST_F(FnControlTest, AcumCountingEndsAtTheLargestCounter) {
   EXPECT_EQ(Num("FN#ACUM(1;I;32760;32767)"), 800);
   EXPECT_EQ(Num("I"), 3276700);
   EXPECT_EQ(Num("FN#ACUM(2;I;32767;32767)"), 200);
+  // The whole range of the counter is the longest loop allowed.
+  EXPECT_EQ(Num("FN#ACUM(1;I;-32768;32767)"), i64{kAcumPassMax} * 100);
 }
 
 TEST_F(FnControlTest, AcumRefusesAWrongLoopVariable) {
@@ -77,6 +79,20 @@ TEST_F(FnControlTest, AcumConditionForm) {
   EXPECT_EQ(Num("FN#ACUM(D=D+1;0)"), 0);
   EXPECT_EQ(Num("D"), 0);
   EXPECT_EQ(Num("FN#ACUM(E=E+1;'t')"), 0);  // a text is false
+}
+
+TEST_F(FnControlTest, AcumLoopsAreBounded) {
+  // Loops that would never end stop with 129, recorded as the
+  // interpreter's error with the statement as its detail.
+  for (const char* expr : {"FN#ACUM(1,1)", "FN#ACUM(1,1,2)", "N=FN#ACUM(J=J-1;J;1;10)"}) {
+    SCOPED_TRACE(expr);
+    ErrSet(kErrForce, kWhereNone, 0, 0);
+    ErrMsgAppend(0, L(""), false);
+    EXPECT_EQ(Eval(expr), kErrLoop);
+    EXPECT_EQ(ErrGet(), u32{kErrLoop} | u32{kWhereExprExec} << 16);
+    EXPECT_NE(Str(ErrDetail()).find(expr), std::string::npos);
+  }
+  EXPECT_EQ(Num("N"), 0);  // the failed loop assigned nothing
 }
 
 TEST_F(FnControlTest, ExpFillsPlaceholdersWithOperandsAsWritten) {

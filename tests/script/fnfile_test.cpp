@@ -109,11 +109,16 @@ TEST_F(FnFileTest, WriteToANamedFileAtEachPosition) {
   EXPECT_FALSE(Exists("never.txt"));
 }
 
-TEST_F(FnFileTest, RecreatingWithNoTextLeavesAnEmptyFile) {
+TEST_F(FnFileTest, RecreatingWithNoTextDeletesTheFile) {
   Write("w.txt", "old content");
   EXPECT_EQ(Int("WRITE('w.txt';-3;'')"), kErrFileIO);
-  ASSERT_TRUE(Exists("w.txt"));
-  EXPECT_EQ(Read("w.txt"), "");
+  EXPECT_FALSE(Exists("w.txt"));
+  EXPECT_EQ(Int("WRITE('w.txt';-3;'')"), kErrFileIO);  // already gone
+  EXPECT_FALSE(Exists("w.txt"));
+  // Never a folder.
+  std::filesystem::create_directory("d");
+  EXPECT_EQ(Int("WRITE('d';-3;'')"), kErrFileIO);
+  EXPECT_TRUE(std::filesystem::is_directory("d"));
 }
 
 TEST_F(FnFileTest, RecreateThatCannotReplaceReportsItAndLeavesNoTemporary) {

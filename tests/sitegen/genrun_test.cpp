@@ -14,7 +14,9 @@
 #include "runtime/varstore.h"
 #include "script/valtable.h"
 #include "script/variables.h"
+#include "runtime/memory.h"
 #include "sitegen/dispatch.h"
+#include "sitegen/pagetree.h"
 #include "sitegen/sitetext.h"
 #include "runtime_fixture.h"
 
@@ -256,6 +258,81 @@ TEST_F(GenRunTest, KeywordsFollowThePageBeingWritten) {
   EXPECT_NE(home.find("products/widget_en.html"), std::string::npos) << home;
   EXPECT_NE(home.find("contact_en.html"), std::string::npos) << home;
   EXPECT_EQ(home.find("products part"), std::string::npos) << home;
+}
+
+}  // namespace
+
+namespace {
+
+// Whole runs with the application's scratch stack (512 KB, 512 marks),
+// where the node texts of a large tree fill most of it.
+struct AppScratchRunTest : GenRunTest {
+  static constexpr u16 kAppScratchKb = 512;
+  // The largest tree a run started at the bottom of the stack loads.
+  static constexpr int kMaxNodes = kAppScratchKb - 1 - kSitePageMarks;
+
+  void SetUp() override {
+    MemSetLimits(kAppScratchKb, kKeepLimit, kKeepLimit);
+    GenRunTest::SetUp();
+  }
+  // A tree of n nodes whose first is the one named page "home"; the others
+  // are unnamed, so a run writes a single page whose site map has n lines.
+  static void BigTree(int n) { Put("tree.txt", "home\n" + std::string(n - 1, '\n')); }
+  static int Lines(const std::string& text, const std::string& what) {
+    int count = 0;
+    for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++count;
+    return count;
+  }
+};
+
+TEST_F(AppScratchRunTest, ATreeThatLeavesNoRoomForAPageIsRefusedAtLoad) {
+  for (const int n : {kMaxNodes + 1, 700}) {
+    SCOPED_TRACE(n);
+    BigTree(n);
+    g_box.clear();
+    EXPECT_EQ(Run(0x01, All()), kErrOutOfMemory);
+    EXPECT_NE(g_box.find("line " + std::to_string(kMaxNodes + 1) + ": more nodes than the scratch stack holds"),
+              std::string::npos)
+        << g_box;
+    EXPECT_TRUE(fs::is_empty("out"));  // no menu, no type map, no page
+  }
+  // The largest tree renders a page full of fields and keywords whole.
+  BigTree(kMaxNodes);
+  Put("home_en.txt", "text [1+1]");
+  Put("frame.html", "<h1>[LANG('home')]</h1>[1+2]|[TEXT('home')]|[CURBRANCH()]|[LANG_SEL(1,2)]\n[SITEMAP()]\n");
+  EXPECT_EQ(Run(0x01, All()), 0) << g_box;
+  const std::string page = Get("out/home_en.html");
+  EXPECT_EQ(page.rfind("<h1>Home</h1>3|text 2|Home|", 0), 0u) << page.substr(0, 200);
+  EXPECT_EQ(Lines(page, "<br>"), kMaxNodes);
+  EXPECT_EQ(Lines(page, "<a  href=\"home_en.html\">Home</a><br>"), 1);
+}
+
+TEST_F(AppScratchRunTest, AKeywordThatRunsOutOfRoomEndsTheRunWithTheError) {
+  // Each level of nested sub-templates takes some of the page's room; the
+  // site map at the bottom comes out whole until the room is gone, and then
+  // the run stops with 145 naming the page, never with a site map short of
+  // lines or links.
+  BigTree(kMaxNodes);
+  Put("frame.html", "[INCLUDE('c0')]\n");
+  u16 rc = 0;
+  int depth = 0;
+  for (; depth < 40 && rc == 0; ++depth) {
+    for (int k = 0; k <= depth; ++k) {
+      const std::string next = k < depth ? "[INCLUDE('c" + std::to_string(k + 1) + "')]\n" : "[SITEMAP()]\n";
+      Put("c" + std::to_string(k) + ".sub.html", next);
+    }
+    g_box.clear();
+    rc = Run(0x01, All());
+    if (rc == 0) {
+      const std::string page = Get("out/home_en.html");
+      ASSERT_EQ(Lines(page, "<br>"), kMaxNodes) << depth;
+      ASSERT_EQ(Lines(page, "\">Home</a><br>"), 1) << depth;
+    }
+  }
+  EXPECT_EQ(rc, kErrOutOfMemory);
+  EXPECT_NE(g_box.find("OUTOFMEMORY"), std::string::npos) << g_box;
+  EXPECT_NE(g_box.find(Shown("out/home_en.html")), std::string::npos) << g_box;
+  EXPECT_GT(depth, 2);  // an ordinary page had its room
 }
 
 }  // namespace
