@@ -37,11 +37,12 @@ struct SiteNode {
 // room left could not be written. A node that would eat into this room is
 // refused at load, as a node that does not fit at all. With the
 // application's stack (512 KB, 512 marks) the marks are the limit: a tree of
-// at most 441 nodes, a few more for a caller that holds fewer entries of its
+// at most 473 nodes, a few more for a caller that holds fewer entries of its
 // own below the tree. A rich page (menu, breadcrumb, site map, language
 // selector, an included sub-template, a text file and nested calls) takes
-// about 25 marks; the rest is headroom for deeper nesting.
-constexpr u16 kSitePageMarks = 64;
+// about 25 marks; deeper nesting than the rest allows ends that page with
+// 145, named, and the page keeps its old file.
+constexpr u16 kSitePageMarks = 32;
 constexpr u32 kSitePageBytes = 0x10000;  // the longest text, once
 
 // The node table holds at most 65535 bytes of records.
