@@ -31,10 +31,6 @@ constexpr u16 kMoveNext = 16;
 constexpr u16 kLocateDelete = 1602;
 constexpr u16 kMoveCodeMask = 0x00FF;
 
-// The FILELOCATE command words; their 1-based number is what the data-file
-// layer translates into a move code.
-constexpr char kLocateWords[] =
-    "NEW,TOP,PRV,RLD,NXT,BOT,FND,SVE,INS,DEL,LST,NLS,BLS,IMP,MDE,DDE,PRN,TSL";
 
 // FILEFIND flags and the find status for a key that is not there.
 enum : u16 {
@@ -109,13 +105,10 @@ u16 WriteSlot(u16 slot, i16 position, StrSlice text) {
   return FileWriteAt(slot, static_cast<u16>(position), text);
 }
 
-// The move code of a FILELOCATE word, as the data-file layer translates it.
+// The move code of a FILELOCATE word, as the data-file layer translates it
+// from the word's number.
 u16 LocateCode(StrSlice word) {
-  const WorkMarkId mark = WorkMark(kMarkQuery);
-  const StrSlice upper = StrCase(word, kUpper);
-  const u16 number = StrError(upper) ? 0 : ListFind(StrC(kLocateWords), upper, ',');
-  WorkMark(mark);
-  return DataFileStubNone(number);
+  return DataFileStubNone(DataFileMoveWord(word));
 }
 
 bool KeepsRelKeyed(i16 last_key) {

@@ -7,6 +7,7 @@
 #include "runtime/memory.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
+#include "runtime/stubs.h"
 #include "script/valtable.h"
 
 namespace vk {
@@ -71,17 +72,14 @@ StrSlice ItemAt(const SortSlot& s, u16 i) {
   return StrMake(reinterpret_cast<const char*>(s.block) + u32{i} * s.width, s.width);
 }
 
-// The low byte of the move code for a MOVE direction word, from the words
-// of the record-file move keywords; only first, previous, next and last
+// The low byte of the move code for a MOVE direction word, by the word's
+// number among the record-move words; only first, previous, next and last
 // move a list's cursor, every other word gives 255 (no move).
-constexpr const char* kMoveWords = "NEW,TOP,PRV,RLD,NXT,BOT,FND,SVE,INS,DEL,LST,NLS,BLS,IMP,MDE,DDE,PRN,TSL";
 constexpr u8 kNoMove = 0xFF;
 constexpr u8 kMoveCodes[] = {kNoMove, kSortMoveFirst, kSortMovePrev, kNoMove, kSortMoveNext, kSortMoveLast};
 
 u16 MoveCodeOf(StrSlice word) {
-  WorkMarkId m = WorkMark(kMarkQuery);
-  u16 k = ListFind(StrC(kMoveWords), StrCase(StrTrim(word, kTrimBoth), kUpper), ',');
-  WorkMark(m);
+  const u16 k = DataFileMoveWord(word);
   return k >= 1 && k <= sizeof(kMoveCodes) ? kMoveCodes[k - 1] : kNoMove;
 }
 
