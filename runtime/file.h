@@ -55,16 +55,14 @@ struct FileStamp {
   u32 time;  // ms since midnight, UTC
 };
 
-// The file information record. (The function of the same name below hides
-// the type's plain name; FileInfoRecord names the type.)
-struct FileInfo {
+// The file information record, as FileInfo gives it.
+struct FileInfoRecord {
   u16 error;  // 0, or 164 when nothing was found
   u32 size;
   FileStamp created;
   FileStamp accessed;
   FileStamp written;
 };
-using FileInfoRecord = struct FileInfo;
 
 // ---- Streams ---------------------------------------------------------------
 
