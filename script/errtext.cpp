@@ -28,7 +28,6 @@ constexpr u16 kLastCautionCode = 120;
 constexpr u16 kDetailCodeUndefined = 121;
 constexpr u16 kDetailCodeBadData = kWarnBadData;
 
-constexpr StrSlice kEmpty{"", 0};
 
 // a + b as a new entry; a text that cannot be built keeps a, so an error
 // text always comes back, at worst without a part of it.
@@ -40,7 +39,7 @@ StrSlice Append(StrSlice a, StrSlice b) {
 }  // namespace
 
 StrSlice ErrModuleName(i16 where) {
-  if (where < 1 || where > static_cast<i16>(kErrModuleCount)) return kEmpty;
+  if (where < 1 || where > static_cast<i16>(kErrModuleCount)) return kStrEmpty;
   const StrSlice names{kErrModuleNames, sizeof kErrModuleNames - 1};
   return ListItem(names, ',', static_cast<u16>(where));
 }
@@ -97,7 +96,7 @@ u16 ErrShowMessage(u16 code) {
     MsgBoxAsk(text, MsgText(kMsgWarningTitle), kMsgBoxWarning);
   }
   WorkMark(m);
-  return VarSet(kGroupRun, kRunErrorDetail, kEmpty);
+  return VarSet(kGroupRun, kRunErrorDetail, kStrEmpty);
 }
 
 u16 MemRoomCheck(u8 flag) {

@@ -21,7 +21,6 @@ namespace vk {
 
 namespace {
 
-constexpr StrSlice kEmpty{"", 0};
 constexpr u16 kNumBytes = 8;
 constexpr char kZeroNumber[kNumBytes] = {};
 
@@ -261,7 +260,7 @@ u16 FnExp(const FuncCallInfo& call) {
   if (const u16 st = FuncArgCount(call.types, 1, 1)) return st;
   const WorkMarkId mark = WorkMark(kMarkQuery);
   StrSlice tpl{};
-  if (const u16 st = FuncArgStr(call.types, 1, kEmpty, &tpl)) return st;
+  if (const u16 st = FuncArgStr(call.types, 1, kStrEmpty, &tpl)) return st;
 
   ExprCursor c = call.after;
   u32 n = 0;
@@ -288,9 +287,9 @@ u16 FnMacro(const FuncCallInfo& call) {
   StrSlice defaults{};
   StrSlice text{};
   i16 flags = 0;
-  u16 st = FuncArgStr(call.types, 3, kEmpty, &defaults);
+  u16 st = FuncArgStr(call.types, 3, kStrEmpty, &defaults);
   if (st == 0) st = FuncArgNum(call.types, 2, 0, &flags);
-  if (st == 0) st = FuncArgStr(call.types, 1, kEmpty, &text);
+  if (st == 0) st = FuncArgStr(call.types, 1, kStrEmpty, &text);
   if (st) {
     WorkMark(mark);
     return st;
@@ -364,7 +363,7 @@ u16 FnFields(const FuncCallInfo& call) {
 u16 FnUnderNum(const FuncCallInfo& call) {
   if (const u16 st = FuncArgCount(call.types, 1, kUnderMaxArgs)) return st;
   i16 numbers[kUnderMaxArgs] = {};
-  StrSlice texts[kUnderMaxArgs] = {kEmpty, kEmpty, kEmpty};
+  StrSlice texts[kUnderMaxArgs] = {kStrEmpty, kStrEmpty, kStrEmpty};
   if (const u16 st = FuncArgsAll(call.types, numbers, texts, kUnderMaxArgs)) return st;
 
   const StrSlice array = Lit(kUnderArray);
@@ -408,7 +407,7 @@ u16 FnUnderStr(const FuncCallInfo& call) {
   StrSlice value{};
   i16 entry = 0;
   i16 group_arg = kUnderStrGroup;
-  u16 st = FuncArgStr(call.types, 3, kEmpty, &value);
+  u16 st = FuncArgStr(call.types, 3, kStrEmpty, &value);
   if (st == 0) st = FuncArgNum(call.types, 2, 0, &entry);
   if (st == 0) st = FuncArgNum(call.types, 1, kUnderStrGroup, &group_arg);
   if (st) {
@@ -450,7 +449,7 @@ u16 FnEnviron(const FuncCallInfo& call) {
   i16 n = kIdCommandLine;
   StrSlice key{};
   u16 st = FuncArgNum(call.types, 2, kIdCommandLine, &n);
-  if (st == 0) st = FuncArgStr(call.types, 1, kEmpty, &key);
+  if (st == 0) st = FuncArgStr(call.types, 1, kStrEmpty, &key);
   if (st) {
     WorkMark(mark);
     return st;
@@ -458,7 +457,7 @@ u16 FnEnviron(const FuncCallInfo& call) {
   const StrSlice entry = VarGet(kGroupIdentity, static_cast<u16>(n));
   if (n < 0 || n > kEnvKeyedLast) return StrError(WorkReturn(mark, entry));
   const u16 rc = StrKeyValuePush(entry, key);
-  if (rc == kNotFound) return StrError(WorkReturn(mark, kEmpty));
+  if (rc == kNotFound) return StrError(WorkReturn(mark, kStrEmpty));
   if (rc) {
     WorkMark(mark);
     return rc;

@@ -19,7 +19,6 @@ namespace vk {
 
 namespace {
 
-constexpr StrSlice kEmpty{"", 0};
 // The number 0 as an argument default of FuncArgGet.
 constexpr char kZeroNumber[8] = {};
 
@@ -120,7 +119,7 @@ bool KeepsRelKeyed(i16 last_key) {
 
 // The argument text after the evaluated arguments, unevaluated.
 StrSlice RestOf(const ExprCursor& after) {
-  if (!after.text || after.pos >= after.length) return kEmpty;
+  if (!after.text || after.pos >= after.length) return kStrEmpty;
   return StrSlice{after.text + after.pos, static_cast<u16>(after.length - after.pos)};
 }
 
@@ -129,7 +128,7 @@ StrSlice RestOf(const ExprCursor& after) {
 u16 FnFileLen(const FuncCallInfo& call) {
   if (u16 st = FuncArgCount(call.types, 1, 1)) return st;
   StrSlice name{};
-  if (u16 st = FuncArgStr(call.types, 1, kEmpty, &name)) return st;
+  if (u16 st = FuncArgStr(call.types, 1, kStrEmpty, &name)) return st;
   return ValuePushLong(FileSize(Expanded(name)));
 }
 
@@ -139,7 +138,7 @@ u16 FnRead(const FuncCallInfo& call) {
   u16 st = FuncArgNum(call.types, 3, -1, &length);
   if (st == 0) st = FuncArgNum(call.types, 2, 0, &position);
   if (st) return st;
-  const u16 type = FuncArgGet(call.types, 1, kEmpty, 1);
+  const u16 type = FuncArgGet(call.types, 1, kStrEmpty, 1);
   if (type >= kFirstError) return type;
   const StrSlice target = WorkTop();
 
@@ -168,10 +167,10 @@ u16 FnWrite(const FuncCallInfo& call) {
   if (u16 st = FuncArgCount(call.types, 3, 3)) return st;
   StrSlice text{};
   i16 position = 0;
-  u16 st = FuncArgStr(call.types, 3, kEmpty, &text);
+  u16 st = FuncArgStr(call.types, 3, kStrEmpty, &text);
   if (st == 0) st = FuncArgNum(call.types, 2, 0, &position);
   if (st) return st;
-  const u16 type = FuncArgGet(call.types, 1, kEmpty, 1);
+  const u16 type = FuncArgGet(call.types, 1, kStrEmpty, 1);
   if (type >= kFirstError) return type;
   const StrSlice target = WorkTop();
   const u16 status = type == 1 ? WriteNamed(target, position, text) : WriteSlot(SlotOf(target), position, text);
@@ -186,11 +185,11 @@ u16 FnFileSel(const FuncCallInfo& call) {
   u16 status = 0;
   if (FuncArgTotal(call.types) == 2) {
     StrSlice name{};
-    if (u16 st = FuncArgStr(call.types, 1, kEmpty, &name)) return st;
+    if (u16 st = FuncArgStr(call.types, 1, kStrEmpty, &name)) return st;
     // Quiet: the slot, or the open error as the status.
     status = static_cast<u16>(FileOpen(name, (static_cast<u16>(mode) & kSelOpenBits) | kOpenQuiet));
   } else {
-    const u16 type = FuncArgGet(call.types, 1, kEmpty, 1);
+    const u16 type = FuncArgGet(call.types, 1, kStrEmpty, 1);
     if (type >= kFirstError) return type;
     if (type == 0) {
       FileClose(SlotOf(WorkTop()));  // the standard streams stay open
@@ -204,8 +203,8 @@ u16 FnFileSel(const FuncCallInfo& call) {
 u16 FnExec(const FuncCallInfo& call) {
   if (u16 st = FuncArgCount(call.types, 1, 2)) return st;
   StrSlice args{}, command{};
-  u16 st = FuncArgStr(call.types, 2, kEmpty, &args);
-  if (st == 0) st = FuncArgStr(call.types, 1, kEmpty, &command);
+  u16 st = FuncArgStr(call.types, 2, kStrEmpty, &args);
+  if (st == 0) st = FuncArgStr(call.types, 1, kStrEmpty, &command);
   if (st) return st;
 
   const WorkMarkId mark = WorkMark(kMarkQuery);
@@ -239,7 +238,7 @@ u16 FnFileFind(const FuncCallInfo& call) {
   u16 st = FuncArgNum(call.types, 4, 0, &flags);
   if (st == 0) st = FuncArgNum(call.types, 3, 0, &index);
   if (st == 0) st = FuncArgNum(call.types, 2, SysVarGet(kSysCurfil), &file);
-  if (st == 0) st = FuncArgStr(call.types, 1, kEmpty, &key);
+  if (st == 0) st = FuncArgStr(call.types, 1, kStrEmpty, &key);
   if (st) return st;
 
   const u16 f = static_cast<u16>(file);

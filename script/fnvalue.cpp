@@ -42,7 +42,6 @@ constexpr i16 kFmtMask = 0x7F;
 
 constexpr char kDateSeparators[] = "-./";
 
-constexpr StrSlice kEmpty{"", 0};
 constexpr u16 kTypeNumber = 0;
 constexpr u16 kTypeText = 1;
 
@@ -66,7 +65,7 @@ u16 TopAsText(u16 type, StrSlice* out) {
 
 // Argument n by FuncArgGet (default the empty text), as a text.
 u16 ArgAsText(FuncArgTypes types, u16 n, StrSlice* out) {
-  const u16 type = FuncArgGet(types, n, kEmpty, kTypeText);
+  const u16 type = FuncArgGet(types, n, kStrEmpty, kTypeText);
   if (type >= kFirstError) return type;
   return TopAsText(type, out);
 }
@@ -112,10 +111,10 @@ u16 FnChange(const FuncCallInfo& call) {
 
   // The fourth argument is a chunk table as a text, a replacement flag as a
   // number.
-  StrSlice table = kEmpty;
+  StrSlice table = kStrEmpty;
   bool table_given = false;
   u16 flag = 0;
-  const u16 fourth = FuncArgGet(types, 4, kEmpty, kTypeText);
+  const u16 fourth = FuncArgGet(types, 4, kStrEmpty, kTypeText);
   if (fourth >= kFirstError) return EndTop(mark, fourth);
   if (fourth == kTypeText) {
     table = WorkTop();
@@ -125,9 +124,9 @@ u16 FnChange(const FuncCallInfo& call) {
   }
 
   StrSlice third{}, second{}, text{};
-  u16 st = FuncArgStr(types, 3, kEmpty, &third);
-  if (st == 0) st = FuncArgStr(types, 2, kEmpty, &second);
-  if (st == 0) st = FuncArgStr(types, 1, kEmpty, &text);
+  u16 st = FuncArgStr(types, 3, kStrEmpty, &third);
+  if (st == 0) st = FuncArgStr(types, 2, kStrEmpty, &second);
+  if (st == 0) st = FuncArgStr(types, 1, kStrEmpty, &text);
   if (st) return EndTop(mark, st);
 
   switch (KeywordOf(Lit(kChangeModes), second)) {
@@ -157,7 +156,7 @@ u16 FnChars(const FuncCallInfo& call) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   i16 times = 1;
   if (u16 st = FuncArgNum(types, 2, 1, &times)) return st;
-  const u16 type = FuncArgGet(types, 1, kEmpty, kTypeText);
+  const u16 type = FuncArgGet(types, 1, kStrEmpty, kTypeText);
   if (type >= kFirstError) return EndTop(mark, type);
   StrSlice unit = WorkTop();
   char code = 0;
@@ -179,7 +178,7 @@ u16 FnMids(const FuncCallInfo& call) {
   StrSlice text{};
   u16 st = FuncArgNum(types, 3, kToEnd, &length);
   if (st == 0) st = FuncArgNum(types, 2, kToEnd, &start);
-  if (st == 0) st = FuncArgStr(types, 1, kEmpty, &text);
+  if (st == 0) st = FuncArgStr(types, 1, kStrEmpty, &text);
   if (st) return EndTop(mark, st);
 
   // A positive start is 1-based; a negative one counts back from the end.
@@ -221,11 +220,11 @@ u16 FnParmStr(const FuncCallInfo& call) {
   StrSlice list{};
   u16 st = FuncArgNum(types, 3, kSepComma, &sep);
   if (st == 0) st = FuncArgNum(types, 2, -1, &k);
-  if (st == 0) st = FuncArgStr(types, 1, kEmpty, &list);
+  if (st == 0) st = FuncArgStr(types, 1, kStrEmpty, &list);
   if (st) return EndTop(mark, st);
   // 0 and the omitted item (-1) select nothing.
   const u16 item = static_cast<u16>(k);
-  if (item == 0 || item == kNotFound) return EndText(mark, kEmpty);
+  if (item == 0 || item == kNotFound) return EndText(mark, kStrEmpty);
   return EndText(mark, ListItem(list, static_cast<char>(sep & 0xFF), item));
 }
 
@@ -240,26 +239,26 @@ u16 FnParmNum(const FuncCallInfo& call) {
   // Three arguments: a text third is the value list, a number marks the
   // range form.
   bool range_form = false;
-  StrSlice values = kEmpty;
+  StrSlice values = kStrEmpty;
   if (count == 3) {
-    const u16 type = FuncArgGet(types, 3, kEmpty, kTypeText);
+    const u16 type = FuncArgGet(types, 3, kStrEmpty, kTypeText);
     if (type >= kFirstError) return EndTop(mark, type);
     range_form = type == kTypeNumber;
     values = WorkTop();
   }
-  StrSlice key = kEmpty;
+  StrSlice key = kStrEmpty;
   if (count >= 2) {
     if (u16 st = ArgAsText(types, 2, &key)) return EndTop(mark, st);
   }
   StrSlice list{};
-  if (u16 st = FuncArgStr(types, 1, kEmpty, &list)) return EndTop(mark, st);
+  if (u16 st = FuncArgStr(types, 1, kStrEmpty, &list)) return EndTop(mark, st);
 
   if (count == 1) return EndNumber(mark, ListCount(list, ','));
   if (count == 2) return EndNumber(mark, ListFind(list, key, ','));
   if (range_form) return EndNumber(mark, ListFindRange(list, StrToInt64(key)));
   const u16 k = ListFind(list, key, ',');
   // An absent key selects item 0, the empty text, which reads as 0.
-  const StrSlice item = k ? ListItem(values, ',', k) : kEmpty;
+  const StrSlice item = k ? ListItem(values, ',', k) : kStrEmpty;
   return EndTop(mark, ValuePushDecimal(item));
 }
 
@@ -270,7 +269,7 @@ u16 FnStrLen(const FuncCallInfo& call) {
   if (u16 st = FuncArgCount(types, 1, 1)) return st;
   const WorkMarkId mark = WorkMark(kMarkQuery);
   StrSlice text{};
-  if (u16 st = FuncArgStr(types, 1, kEmpty, &text)) return EndTop(mark, st);
+  if (u16 st = FuncArgStr(types, 1, kStrEmpty, &text)) return EndTop(mark, st);
   return EndNumber(mark, text.len);
 }
 
@@ -283,7 +282,7 @@ u16 FnEnvelope(const FuncCallInfo& call) {
   i16 code = kQuoteChar;
   StrSlice text{};
   u16 st = FuncArgNum(types, 2, kQuoteChar, &code);
-  if (st == 0) st = FuncArgStr(types, 1, kEmpty, &text);
+  if (st == 0) st = FuncArgStr(types, 1, kStrEmpty, &text);
   if (st) return EndTop(mark, st);
   return EndText(mark, StrEnclose(text, static_cast<char>(code & 0xFF)));
 }
@@ -298,7 +297,7 @@ u16 FnMask(const FuncCallInfo& call) {
   StrSlice value{}, mask{};
   u16 st = FuncArgNum(types, 3, kMaskDefaultMode, &mode);
   if (st == 0) st = ArgAsText(types, 2, &value);
-  if (st == 0) st = FuncArgStr(types, 1, kEmpty, &mask);
+  if (st == 0) st = FuncArgStr(types, 1, kStrEmpty, &mask);
   if (st) return EndTop(mark, st);
   return EndText(mark, MaskApplyMode(mask, value, static_cast<u16>(mode)));
 }
@@ -315,13 +314,13 @@ u16 FnValNum(const FuncCallInfo& call) {
   // (which date arithmetic takes as a second date: a difference).
   i32 amount = 0;
   if (count == 3) {
-    const u16 type = FuncArgGet(types, 3, kEmpty, kTypeText);
+    const u16 type = FuncArgGet(types, 3, kStrEmpty, kTypeText);
     if (type >= kFirstError) return EndTop(mark, type);
     amount = type == kTypeNumber ? i32{TopInt16()} : DateTextPart(WorkTop(), kDateWhole);
   }
   StrSlice letter{}, text{};
   u16 st = FuncArgStr(types, 2, StrSlice{&kValNumber, 1}, &letter);
-  if (st == 0) st = FuncArgStr(types, 1, kEmpty, &text);
+  if (st == 0) st = FuncArgStr(types, 1, kStrEmpty, &text);
   if (st) return EndTop(mark, st);
 
   // An empty letter text has no letter: neither 'N' nor a date letter.
@@ -346,7 +345,7 @@ u16 FnDate(const FuncCallInfo& call) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   i16 format = 0;
   if (u16 st = FuncArgNum(types, 2, 0, &format)) return st;
-  const u16 type = FuncArgGet(types, 1, kEmpty, kTypeText);
+  const u16 type = FuncArgGet(types, 1, kStrEmpty, kTypeText);
   if (type >= kFirstError) return EndTop(mark, type);
 
   StrSlice date{};
@@ -370,7 +369,7 @@ u16 FnTime(const FuncCallInfo& call) {
   StrSlice text{};
   u16 st = FuncArgNum(types, 2, 0, &format);
   // An omitted argument is the empty text, which is the time now.
-  if (st == 0) st = FuncArgStr(types, 1, kEmpty, &text);
+  if (st == 0) st = FuncArgStr(types, 1, kStrEmpty, &text);
   if (st) return EndTop(mark, st);
   const u32 ms = (format & kFmtFileStamp) ? FileTime(text, kTimeWritten, kTimeUnitMs) : TimeFromText(text);
   return EndText(mark, TimeToText(ms, static_cast<u16>(format & kFmtMask)));

@@ -18,7 +18,6 @@ namespace vk {
 
 namespace {
 
-constexpr StrSlice kEmpty{"", 0};
 
 bool IsEmptyText(StrSlice s) { return s.ptr && s.len == 0; }
 
@@ -80,7 +79,7 @@ u32 EscapeWalk(StrSlice text, StrSlice escape, StrSlice replacement, u16 plain, 
 
 }  // namespace
 
-StrSlice TplExpand(StrSlice text, u16 flags) { return TplExpandFields(text, flags, kEmpty); }
+StrSlice TplExpand(StrSlice text, u16 flags) { return TplExpandFields(text, flags, kStrEmpty); }
 
 StrSlice TplExpandWith(StrSlice text, StrSlice defaults) { return TplExpandFields(text, kTplWithFlags, defaults); }
 
@@ -117,7 +116,7 @@ TplScan TplExpandUntil(StrSlice text, u16 flags, StrSlice defaults, TplStopTest 
     }
     if (reexpand) {
       if (budget == 0) {
-        r.text = WorkReturn(m, ErrSlice(kErrFirst, kWhereNone, kErrLoop, kEmpty));
+        r.text = WorkReturn(m, ErrSlice(kErrFirst, kWhereNone, kErrLoop, kStrEmpty));
         return r;
       }
       --budget;
@@ -169,14 +168,14 @@ StrSlice TplExpandFields(StrSlice text, u16 flags, StrSlice defaults) {
 StrSlice TplFieldValue(StrSlice field, u16 flags, StrSlice defaults) {
   if (StrError(field)) return field;
   const WorkMarkId m = WorkMark(kMarkQuery);
-  StrSlice v = kEmpty;
+  StrSlice v = kStrEmpty;
   if (flags & kTplKey) {
     v = KeyValue(field, defaults);
     if (StrError(v)) return WorkReturn(m, v);
   }
   if (v.len == 0) {
     if (field.len && field.ptr[field.len - 1] == '%') {
-      v = (flags & kTplKey) ? kEmpty : field;
+      v = (flags & kTplKey) ? kStrEmpty : field;
     } else {
       v = EvalValue(field, flags);
       if (StrError(v)) return WorkReturn(m, v);
