@@ -268,6 +268,18 @@ u32 OsFileWrite(std::FILE* f, const void* buf, u32 n) {
   return static_cast<u32>(std::fwrite(buf, 1, n, f));
 }
 
+u32 OsFileReadToLineEnd(std::FILE* f, char* buf, u32 n) {
+  if (!f || !buf) return 0;
+  u32 got = 0;
+  while (got < n) {
+    const int c = getc_unlocked(f);
+    if (c == EOF) break;
+    buf[got++] = static_cast<char>(c);
+    if (c == '\n' || c == '\r') break;
+  }
+  return got;
+}
+
 u16 OsFileSeek(std::FILE* f, u32 pos) {
   if (!f) return 0xFFFF;
   int r = pos == kOsSeekEnd ? fseeko(f, 0, SEEK_END) : fseeko(f, static_cast<off_t>(pos), SEEK_SET);
@@ -311,6 +323,55 @@ u16 OsFileRename(StrSlice from, StrSlice to) {
   ToNative(to, &b);
   return a.ok && b.ok && std::rename(a.text, b.text) == 0 ? 0 : 0xFFFF;
 }
+
+u16 OsFileRewriteOpen(StrSlice path, OsRewrite* w) {
+  *w = OsRewrite{-1, false};
+  NativePath p;
+  ToNative(path, &p);
+  if (!p.ok) return kOsOpenFailed;
+  // A folder fails to open for writing, as it should.
+  w->fd = open(p.text, O_WRONLY | O_CLOEXEC);
+  if (w->fd < 0 && errno == ENOENT) {
+    w->fd = open(p.text, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    w->created = w->fd >= 0;
+  }
+  return w->fd >= 0 ? 0 : kOsOpenFailed;
+}
+
+u16 OsFileRewriteEnd(OsRewrite* w, StrSlice path, const void* data, u32 len) {
+  if (w->fd < 0) return 0xFFFF;
+  bool ok = true;
+  if (data) {
+    const char* at = static_cast<const char*>(data);
+    for (u32 left = len; ok && left > 0;) {
+      const ssize_t n = write(w->fd, at, left);
+      if (n < 0 && errno == EINTR) continue;
+      ok = n > 0;
+      if (ok) {
+        at += n;
+        left -= static_cast<u32>(n);
+      }
+    }
+    // A file just created is empty: nothing to cut.
+    if (ok && !w->created) ok = ftruncate(w->fd, static_cast<off_t>(len)) == 0;
+  }
+  ok = close(w->fd) == 0 && ok;
+  w->fd = -1;
+  if (!data && w->created) {
+    NativePath p;
+    ToNative(path, &p);
+    if (p.ok) unlink(p.text);
+  }
+  return ok ? 0 : 0xFFFF;
+}
+
+std::FILE* OsMemStreamOpen(char** data, size_t* size) {
+  *data = nullptr;
+  *size = 0;
+  return open_memstream(data, size);
+}
+
+void OsMemFree(void* data) { std::free(data); }
 
 u16 OsDirCreate(StrSlice path) {
   NativePath p;

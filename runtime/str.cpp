@@ -37,10 +37,24 @@ u32 PlainFind(const char* p, u32 from, u32 to, char c) {
   return hit ? static_cast<u32>(static_cast<const char*>(hit) - p) : kNone;
 }
 
-// First quote character in [from, to) of p, or to when there is none.
-u32 FirstQuote(const char* p, u32 from, u32 to) {
-  while (from < to && !StrIsQuote(p[from])) ++from;
-  return from;
+// The first byte at or after from that is in set, outside quotes: a quote
+// character hides everything up to the next occurrence of the same quote,
+// both included, and an unclosed quote hides the rest. A quote character is
+// therefore never found itself. One walk over the text, however many
+// quoted stretches it holds.
+template <typename Wanted>
+u32 QuoteAwareFind(const char* p, u32 from, u32 len, Wanted wanted) {
+  for (u32 i = from; i < len; ++i) {
+    const char c = p[i];
+    if (StrIsQuote(c)) {
+      const u32 close = PlainFind(p, i + 1, len, c);
+      if (close == kNone) return kNone;
+      i = close;
+    } else if (wanted(c)) {
+      return i;
+    }
+  }
+  return kNone;
 }
 
 // StrFind of pattern in the text from position from on; the position is
@@ -149,25 +163,20 @@ u16 StrFindCharFrom(StrSlice text, u16 start, char c, u16 plain) {
   const char* p = text.ptr;
   u32 len = text.len;
   if (plain) return static_cast<u16>(PlainFind(p, start, len, c));
-  // Alternate between a stretch outside quotes, searched plainly, and a
-  // quoted stretch, skipped whole with its quotes.
-  u32 s = start;
-  while (s < len) {
-    u32 q = FirstQuote(p, s, len);
-    u32 hit = PlainFind(p, s, q, c);
-    if (hit != kNone) return static_cast<u16>(hit);
-    if (q >= len) break;
-    u32 close = PlainFind(p, q + 1, len, p[q]);
-    if (close == kNone) break;  // an unclosed quote hides the rest
-    s = close + 1;
-  }
-  return kNotFound;
+  return static_cast<u16>(QuoteAwareFind(p, start, len, [c](char b) { return b == c; }));
 }
 
 u16 StrFindChar(StrSlice text, char c, u16 plain) { return StrFindCharFrom(text, 0, c, plain); }
 
 u16 StrFindAnyFrom(StrSlice text, u16 start, StrSlice set, u16 plain) {
   if (IsError(set)) return kNotFound;
+  if (!plain) {
+    // The first of the set's bytes outside quotes, in one walk.
+    if (IsError(text) || start >= text.len) return kNotFound;
+    bool in_set[256] = {};
+    for (u32 i = 0; i < set.len; ++i) in_set[static_cast<u8>(set.ptr[i])] = true;
+    return static_cast<u16>(QuoteAwareFind(text.ptr, start, text.len, [&](char b) { return in_set[static_cast<u8>(b)]; }));
+  }
   u16 best = kNotFound;
   for (u32 i = 0; i < set.len; ++i) {
     u16 hit = StrFindCharFrom(text, start, set.ptr[i], plain);
