@@ -35,6 +35,11 @@ struct SlotState {
   u32 size;
 };
 SlotState g_state[kFileSlots];
+// A file opened only for reading is read whole into memory when it is no
+// larger than this (one open, one read, one close), and its slot reads
+// from there; the bytes are released when the slot is closed.
+constexpr u32 kWholeReadMax = 0x10000;
+char* g_whole[kFileSlots];
 
 void TableInit() {
   if (g_table_ready) return;
@@ -98,8 +103,6 @@ constexpr i32 kGotTooLong = -2;
 // The line reader and record reader over one stream. from_here takes the
 // current position instead of pos; console streams cannot seek and are read
 // a byte at a time. The length read, kGotEnd or kGotTooLong.
-i32 ReadRecord(std::FILE* f, bool console, bool from_here, u32 pos, u32 reclen, bool line,
-               char* buf, u16 capacity);
 
 // The size of a slot's stream: known, or asked once and kept.
 u32 StateSize(SlotState* st, std::FILE* f) {
@@ -176,12 +179,12 @@ i32 ReadLineAt(std::FILE* f, SlotState* st, bool from_here, u32 pos, char* buf, 
   return done(pos + used, static_cast<i32>(line_len));
 }
 
-i32 ReadRecord(std::FILE* f, bool console, bool from_here, u32 pos, u32 reclen, bool line,
+i32 ReadRecord(std::FILE* f, SlotState* st, bool console, bool from_here, u32 pos, u32 reclen, bool line,
                char* buf, u16 capacity) {
   if (!f || !buf) return kGotEnd;
   u32 size = kOsTooLong;
   if (!console) {
-    size = OsFileSizeOf(f);
+    size = StateSize(st, f);
     if (size == kOsTooLong) return kGotEnd;
     if (from_here) pos = OsFileTell(f);
     if (pos == kOsTooLong) return kGotEnd;
@@ -313,6 +316,12 @@ bool CloseSlot(u16 slot) {
   g_slots[slot] = nullptr;
   g_state[slot] = SlotState{};
   if (g_last_written == f) g_last_written = nullptr;
+  if (g_whole[slot]) {
+    const bool ok = OsFileClose(f) == 0;
+    OsMemFree(g_whole[slot]);
+    g_whole[slot] = nullptr;
+    return ok;
+  }
   return OsFileClose(f) == 0;
 }
 
@@ -322,12 +331,13 @@ i32 ReadRange(StrSlice name, u32 offset, u32 length, bool to_end, char* buffer, 
   i16 slot = FileOpen(name, kOpenNoUpdate);
   if (slot < 0) return kGotEnd;
   std::FILE* f = SlotStream(static_cast<u16>(slot));
+  SlotState* st = StateOf(static_cast<u16>(slot));
   if (to_end) {
-    u32 size = OsFileSizeOf(f);
+    u32 size = StateSize(st, f);
     length = size != kOsTooLong && size > offset ? size - offset : 0;
   }
   i32 n = length > capacity ? kGotTooLong
-                             : ReadRecord(f, false, false, offset, length, false, buffer, capacity);
+                             : ReadRecord(f, st, false, false, offset, length, false, buffer, capacity);
   CloseSlot(static_cast<u16>(slot));
   return n < 0 ? kGotEnd : n;
 }
@@ -376,6 +386,13 @@ bool WriteRange(StrSlice name, i32 pos, const void* data, u16 len) {
     return ReplaceFile(name, data, len);
   }
   if (len == 0) return false;
+  // Appending (a log written line by line) keeps the file open between
+  // calls; when it cannot be opened that way the stream path below opens
+  // it and records why.
+  if (pos == kWriteAppend && name.ptr && name.len > 0 && name.len < kFileNameMax && data) {
+    const u16 rc = OsFileAppend(name, data, len);
+    if (rc != kOsOpenFailed) return rc == 0;
+  }
   i16 slot = FileOpen(name, kOpenPlain);
   if (slot < 0) return false;
   u32 at = pos == kWriteAppend ? kFileAtEnd : static_cast<u32>(pos);
@@ -384,6 +401,14 @@ bool WriteRange(StrSlice name, i32 pos, const void* data, u16 len) {
 }
 
 FileStamp StampOf(i64 t) { return FileStamp{DateFromTime(t), TimeFromTime(t)}; }
+
+void RecordOf(const OsStat& st, FileInfoRecord* out) {
+  out->error = 0;
+  out->size = st.size > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<u32>(st.size);
+  out->created = StampOf(st.created);
+  out->accessed = StampOf(st.accessed);
+  out->written = StampOf(st.written);
+}
 
 // Collects the first match of a listing.
 struct FirstMatch {
@@ -434,7 +459,22 @@ i16 FileOpen(StrSlice name, u16 flags) {
     u16 s = (flags & 0x1F) == kOpenWrite ? kSlotStdout : kSlotStdin;
     return g_slots[s] ? static_cast<i16>(s) : OpenFailure(name, flags, kErrFileNotFound);
   }
-  std::FILE* f = OsFileOpen(name, mode);
+  std::FILE* f = nullptr;
+  if (mode[1] == 'b' && mode[2] == '\0' && mode[0] == 'r') {
+    char* whole = nullptr;
+    u32 size = 0;
+    const u16 rc = OsFileSlurp(name, kWholeReadMax, &whole, &size);
+    if (rc == kOsOpenFailed) return OpenFailure(name, flags, kErrFileNotFound);
+    f = rc == 0 ? OsMemReadOpen(whole, size) : nullptr;
+    if (f) {
+      g_slots[slot] = f;
+      g_whole[slot] = whole;
+      g_state[slot] = SlotState{true, true, false, 0, size};
+      return static_cast<i16>(slot);
+    }
+    OsMemFree(whole);  // empty or too large: read as a stream
+  }
+  f = OsFileOpen(name, mode);
   if (!f && !(flags & kOpenNoUpdate)) {
     // Create the file only when nothing of that name exists: a file that
     // failed to open for another reason keeps its content.
@@ -486,7 +526,7 @@ u16 FileReadRecord(u16 slot, u32 pos, u16 reclen, char* buffer, u16 capacity) {
     n = ReadLineAt(f, st, here, pos, buffer, capacity);
   } else {
     if (st && st->writing) g_last_written = f;
-    n = ReadRecord(f, slot == kSlotStdin, here, pos, reclen, line, buffer, capacity);
+    n = ReadRecord(f, st, slot == kSlotStdin, here, pos, reclen, line, buffer, capacity);
     if (st) {
       st->tracked = false;
       st->writing = false;
@@ -616,6 +656,15 @@ u16 FileDelete(StrSlice name) { return OsFileRemove(name); }
 u16 FileFindInfo(StrSlice name, FileInfoRecord* out) {
   if (out) *out = FileInfoRecord{kErrFileNotFound, 0, {}, {}, {}};
   if (!name.ptr || name.len == 0) return kErrFileNotFound;
+  // A name without wildcards is its own first match: one look at it.
+  if (!std::memchr(name.ptr, '*', name.len) && !std::memchr(name.ptr, '?', name.len)) {
+    const char last = name.ptr[name.len - 1];
+    if (last == '\\' || last == '/') return kErrFileNotFound;  // no name to match
+    OsStat st;
+    if (!OsStatPath(name, &st)) return kErrFileNotFound;
+    if (out) RecordOf(st, out);
+    return 0;
+  }
   static FirstMatch match;
   match.len = 0;
   u16 r = OsList(name, TakeFirst, &match);
@@ -638,11 +687,7 @@ u16 FileFindInfo(StrSlice name, FileInfoRecord* out) {
   }
   WorkMark(mark);
   if (!found) return kErrFileNotFound;
-  out->error = 0;
-  out->size = st.size > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<u32>(st.size);
-  out->created = StampOf(st.created);
-  out->accessed = StampOf(st.accessed);
-  out->written = StampOf(st.written);
+  RecordOf(st, out);
   return 0;
 }
 

@@ -228,7 +228,26 @@ StrSlice OsDirCurrent() {
   return OsPathFromUtf8(buf);
 }
 
+namespace {
+// The file OsFileAppend keeps open, and its name as given.
+int g_append_fd = -1;
+char g_append_name[kOsPathMax];
+u32 g_append_len = 0;
+
+bool IsAppendName(StrSlice path) {
+  return g_append_fd >= 0 && path.ptr && path.len == g_append_len &&
+         std::memcmp(path.ptr, g_append_name, path.len) == 0;
+}
+
+void AppendClose() {
+  if (g_append_fd >= 0) close(g_append_fd);
+  g_append_fd = -1;
+  g_append_len = 0;
+}
+}  // namespace
+
 u16 OsDirChange(StrSlice path) {
+  AppendClose();
   NativePath p;
   ToNative(path, &p);
   return p.ok && chdir(p.text) == 0 ? 0 : 0xFFFF;
@@ -311,6 +330,7 @@ u16 OsFileFlush(std::FILE* f) { return f && std::fflush(f) == 0 ? 0 : 0xFFFF; }
 u16 OsFileUnread(std::FILE* f, u8 c) { return f && std::ungetc(c, f) != EOF ? 0 : 0xFFFF; }
 
 u16 OsFileRemove(StrSlice path) {
+  AppendClose();
   NativePath p;
   ToNative(path, &p);
   // unlink never removes a folder.
@@ -318,6 +338,7 @@ u16 OsFileRemove(StrSlice path) {
 }
 
 u16 OsFileRename(StrSlice from, StrSlice to) {
+  AppendClose();
   NativePath a, b;
   ToNative(from, &a);
   ToNative(to, &b);
@@ -365,6 +386,63 @@ u16 OsFileRewriteEnd(OsRewrite* w, StrSlice path, const void* data, u32 len) {
   return ok ? 0 : 0xFFFF;
 }
 
+
+u16 OsFileAppend(StrSlice path, const void* data, u32 len) {
+  if (!IsAppendName(path)) {
+    AppendClose();
+    NativePath p;
+    ToNative(path, &p);
+    if (!p.ok || path.len > sizeof g_append_name) return kOsOpenFailed;
+    // A folder fails to open for writing, as it should.
+    g_append_fd = open(p.text, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (g_append_fd < 0) return kOsOpenFailed;
+    std::memcpy(g_append_name, path.ptr, path.len);
+    g_append_len = path.len;
+  }
+  const char* at = static_cast<const char*>(data);
+  for (u32 left = len; left > 0;) {
+    const ssize_t n = write(g_append_fd, at, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return 0xFFFF;
+    at += n;
+    left -= static_cast<u32>(n);
+  }
+  return 0;
+}
+
+u16 OsFileSlurp(StrSlice path, u32 max, char** data, u32* size) {
+  *data = nullptr;
+  *size = 0;
+  NativePath p;
+  ToNative(path, &p);
+  if (!p.ok) return kOsOpenFailed;
+  const int fd = open(p.text, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return kOsOpenFailed;
+  // One byte more than max tells a file that is too large; a short read
+  // is the end of a regular file.
+  char* buf = static_cast<char*>(std::malloc(max + 1u));
+  u32 got = 0;
+  u16 rc = buf ? 0 : kOsOpenFailed;
+  while (rc == 0) {
+    const ssize_t n = read(fd, buf + got, max + 1u - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) rc = kOsOpenFailed;  // a folder, or unreadable
+    if (n <= 0) break;
+    got += static_cast<u32>(n);
+    if (got > max) rc = 0xFFFF;
+  }
+  close(fd);
+  if (rc != 0) {
+    std::free(buf);
+    return rc;
+  }
+  *data = buf;
+  *size = got;
+  return 0;
+}
+
+std::FILE* OsMemReadOpen(char* data, u32 size) { return size ? fmemopen(data, size, "rb") : nullptr; }
+
 std::FILE* OsMemStreamOpen(char** data, size_t* size) {
   *data = nullptr;
   *size = 0;
@@ -380,6 +458,7 @@ u16 OsDirCreate(StrSlice path) {
 }
 
 u16 OsDirRemove(StrSlice path) {
+  AppendClose();
   NativePath p;
   ToNative(path, &p);
   return p.ok && rmdir(p.text) == 0 ? 0 : 0xFFFF;

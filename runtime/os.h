@@ -99,6 +99,20 @@ struct OsRewrite {
 };
 u16 OsFileRewriteOpen(StrSlice path, OsRewrite* w);
 u16 OsFileRewriteEnd(OsRewrite* w, StrSlice path, const void* data, u32 len);
+// Appends len bytes at the end of a file in one write, creating the file
+// when missing. The file stays open for the next append to the same name
+// (removing or renaming a file, or changing folder, closes it), so a log
+// written line by line costs one system call a line. 0, kOsOpenFailed, or
+// 0xFFFF when the write fell short.
+u16 OsFileAppend(StrSlice path, const void* data, u32 len);
+// Reads a whole file of at most max bytes into memory (released with
+// OsMemFree): one open, one read and one close. 0 with *data and *size set;
+// kOsOpenFailed when it cannot be opened or is a folder; 0xFFFF when it is
+// larger than max (nothing is kept).
+u16 OsFileSlurp(StrSlice path, u32 max, char** data, u32* size);
+// A read-only stream over size bytes of data (size above 0; the data must
+// outlive the stream). Null on failure.
+std::FILE* OsMemReadOpen(char* data, u32 size);
 // A stream that writes into memory (grown as needed); after OsFileClose,
 // *data (to be released with OsMemFree) holds *size bytes. Null on failure.
 std::FILE* OsMemStreamOpen(char** data, size_t* size);
