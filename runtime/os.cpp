@@ -418,18 +418,22 @@ u16 OsFileSlurp(StrSlice path, u32 max, char** data, u32* size) {
   if (!p.ok) return kOsOpenFailed;
   const int fd = open(p.text, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return kOsOpenFailed;
-  // One byte more than max tells a file that is too large; a short read
-  // is the end of a regular file.
+  // One byte more than max tells a file that is too large. A read that
+  // gives less than it was asked for has met the end of the file (a
+  // regular file is never read short otherwise), which saves the read
+  // that would answer 0.
   char* buf = static_cast<char*>(std::malloc(max + 1u));
   u32 got = 0;
   u16 rc = buf ? 0 : kOsOpenFailed;
   while (rc == 0) {
-    const ssize_t n = read(fd, buf + got, max + 1u - got);
+    const u32 want = max + 1u - got;
+    const ssize_t n = read(fd, buf + got, want);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) rc = kOsOpenFailed;  // a folder, or unreadable
     if (n <= 0) break;
     got += static_cast<u32>(n);
     if (got > max) rc = 0xFFFF;
+    if (static_cast<u32>(n) < want) break;
   }
   close(fd);
   if (rc != 0) {
