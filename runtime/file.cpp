@@ -100,10 +100,6 @@ void RecordWithName(StrSlice name, u16 code) {
 constexpr i32 kGotEnd = -1;
 constexpr i32 kGotTooLong = -2;
 
-// The line reader and record reader over one stream. from_here takes the
-// current position instead of pos; console streams cannot seek and are read
-// a byte at a time. The length read, kGotEnd or kGotTooLong.
-
 // The size of a slot's stream: known, or asked once and kept.
 u32 StateSize(SlotState* st, std::FILE* f) {
   if (st && st->size_known) return st->size;
@@ -179,6 +175,9 @@ i32 ReadLineAt(std::FILE* f, SlotState* st, bool from_here, u32 pos, char* buf, 
   return done(pos + used, static_cast<i32>(line_len));
 }
 
+// The line reader and record reader over one stream. from_here takes the
+// current position instead of pos; console streams cannot seek and are read
+// a byte at a time. The length read, kGotEnd or kGotTooLong.
 i32 ReadRecord(std::FILE* f, SlotState* st, bool console, bool from_here, u32 pos, u32 reclen, bool line,
                char* buf, u16 capacity) {
   if (!f || !buf) return kGotEnd;
@@ -304,12 +303,12 @@ bool WriteStream(std::FILE* f, SlotState* st, bool standard, u32 pos, const void
   return true;
 }
 
-// Closes a user slot; false when the stream reported an error on closing
-// (its buffered bytes did not reach the file).
 // The state of a user slot; null for the standard slots, whose streams the
 // module does not follow.
 SlotState* StateOf(u16 slot) { return slot >= kFileFirstUserSlot && slot < kFileSlots ? &g_state[slot] : nullptr; }
 
+// Closes a user slot; false when the stream reported an error on closing
+// (its buffered bytes did not reach the file).
 bool CloseSlot(u16 slot) {
   std::FILE* f = SlotStream(slot);
   if (!f || IsStandard(slot)) return true;
@@ -460,7 +459,7 @@ i16 FileOpen(StrSlice name, u16 flags) {
     return g_slots[s] ? static_cast<i16>(s) : OpenFailure(name, flags, kErrFileNotFound);
   }
   std::FILE* f = nullptr;
-  if (mode[1] == 'b' && mode[2] == '\0' && mode[0] == 'r') {
+  if (std::strcmp(mode, "rb") == 0) {
     char* whole = nullptr;
     u32 size = 0;
     const u16 rc = OsFileSlurp(name, kWholeReadMax, &whole, &size);
