@@ -481,9 +481,10 @@ i16 FileOpen(StrSlice name, u16 flags) {
   }
   if (!f) return OpenFailure(name, flags, kErrFileNotFound);
   g_slots[slot] = f;
-  // A new stream stands at its start; one for appending is not followed.
+  // A new stream stands at its start, and one opened for writing is empty;
+  // one for appending is not followed.
   const bool append = (flags & (kOpenWrite | kOpenAppend)) == kOpenAppend;
-  g_state[slot] = SlotState{!append, false, false, 0, 0};
+  g_state[slot] = SlotState{!append, mode[0] == 'w', false, 0, 0};
   return static_cast<i16>(slot);
 }
 
