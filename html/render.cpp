@@ -23,8 +23,8 @@ constexpr u16 kEntryLangSuffix = 2;
 constexpr u16 kDetailMax = 384;
 // Ordinary fields are looked up as keys first; an empty number stays empty.
 constexpr u16 kFieldFlags = kTplPlain | kTplTrimField | kTplKey | kTplEmptyNum;
-// Appended to a page's path while it is being written.
-constexpr const char* kPartSuffix = "~part";
+// A page larger than this is not written (the file size counts in 32 bits).
+constexpr size_t kMaxPageBytes = 0x7FFFFFFF;
 
 HtmlTagState FreshState() { return HtmlTagState{kTagGoOn, 0, kTagReadNext, "", 0}; }
 
@@ -237,29 +237,29 @@ u16 HtmlPageRender(StrSlice page, MacroContext context) { return PageRender(page
 u16 HtmlFailPageRender(StrSlice page, MacroContext context) { return PageRender(page, context, true); }
 
 u16 HtmlPageToFile(StrSlice tpl, MacroContext context, StrSlice out_path) {
-  const WorkMarkId mark = WorkMark(kMarkQuery);
-  const StrSlice part = StrConcat(out_path, StrC(kPartSuffix));
-  std::FILE* f = StrError(part) ? nullptr : OsFileOpen(part, "wb");
-  if (!f) {
-    WorkMark(mark);
-    return 0xFFFF;
+  // The page is made in memory and reaches its file only when the render
+  // succeeded: a render that ends early leaves the old page as it was, and
+  // a page that did not exist is not created. The file is rewritten in
+  // place, as a rename or a truncation to zero would make the system flush
+  // it at close.
+  OsRewrite file{};
+  if (OsFileRewriteOpen(out_path, &file) != 0) return 0xFFFF;
+  char* data = nullptr;
+  size_t size = 0;
+  std::FILE* f = OsMemStreamOpen(&data, &size);
+  u16 result = kErrOutOfMemory;
+  if (f) {
+    HtmlSinkSet(f);
+    result = HtmlPageRender(tpl, context);
+    HtmlSinkSet(nullptr);
+    if (OsFileClose(f) != 0 && result == 0) result = kErrFileIO;
   }
-  HtmlSinkSet(f);
-  u16 result = HtmlPageRender(tpl, context);
-  HtmlSinkSet(nullptr);
-  const u32 written = OsFileTell(f);
-  const bool closed = OsFileClose(f) == 0;
-  if (!closed && result == 0) result = kErrFileIO;
-
-  // A render that failed before writing a byte keeps the old page; anything
-  // that was written replaces it, as a page written in place would.
-  if (!closed || (result != 0 && written == 0)) {
-    OsFileRemove(part);
-  } else if (OsFileRename(part, out_path) != 0) {
-    OsFileRemove(part);
-    if (result == 0) result = kErrFileIO;
+  const bool keep = result != 0 || size > kMaxPageBytes;
+  if (result == 0 && keep) result = kErrFileIO;
+  if (OsFileRewriteEnd(&file, out_path, keep ? nullptr : data, static_cast<u32>(size)) != 0 && result == 0) {
+    result = kErrFileIO;
   }
-  WorkMark(mark);
+  OsMemFree(data);
   return result;
 }
 

@@ -48,12 +48,13 @@ inline u16 HtmlTagPos(HtmlTagState s) { return static_cast<u16>(s.position); }
 inline u16 HtmlTagIndex(HtmlTagState s) { return static_cast<u16>(s.position >> 16); }
 inline StrSlice HtmlTagArgs(HtmlTagState s) { return StrMake(s.args ? s.args : "", s.args_len); }
 
-// Renders the template into the file at out_path. The page is written to a
-// temporary file beside it which then replaces the file; a render that
-// fails before writing anything (no template, no page name) leaves the old
-// file as it was. 0 on success, 0xFFFF when the output cannot be created,
-// 131 when it cannot be closed or put in place after a successful render,
-// else the render's code. The sink is the null sink afterwards.
+// Renders the template into the file at out_path. The page is made in
+// memory and written over the file (in place, then cut to its length) only
+// when the render succeeded: a render that ends early for any reason leaves
+// the old file as it was, and creates none where there was none. 0 on
+// success, 0xFFFF when the output cannot be opened, 131 when it cannot be
+// written after a successful render, else the render's code. The sink is
+// the null sink afterwards.
 u16 HtmlPageToFile(StrSlice tpl, MacroContext context, StrSlice out_path);
 // Renders a page into the current sink. A name in parentheses is evaluated
 // first. 0, or an error code of 128 or more (164 for an empty name or a

@@ -98,12 +98,18 @@ void DrawBar(const UiWinRec* bar) {
     return;
   }
   if (g_console.line_open && g_console.line_bar != bar->handle) EndLine();
-  std::fputc('\r', stderr);
+  // The line is made in memory and goes out in one write: standard error
+  // is unbuffered, and a bar drawn piece by piece costs a write a piece.
+  char* text = nullptr;
+  size_t text_len = 0;
+  std::FILE* out = open_memstream(&text, &text_len);
+  std::FILE* f = out ? out : stderr;
+  std::fputc('\r', f);
   if (const UiWinRec* owner = UiWinFind(&g_console.windows, bar->parent)) {
     const char* title = g_console.titles[UiWinSlot(&g_console.windows, owner)];
     if (*title) {
-      WriteLatin1(stderr, title);
-      std::fputc(' ', stderr);
+      WriteLatin1(f, title);
+      std::fputc(' ', f);
     }
   }
   char line[kBarCells + 16];
@@ -111,8 +117,13 @@ void DrawBar(const UiWinRec* bar) {
   line[k++] = '[';
   for (i32 i = 0; i < kBarCells; ++i) line[k++] = i < cells ? '#' : '.';
   line[k++] = ']';
-  std::fwrite(line, 1, k, stderr);
-  std::fprintf(stderr, " %3d%%", static_cast<int>(percent));
+  std::fwrite(line, 1, k, f);
+  std::fprintf(f, " %3d%%", static_cast<int>(percent));
+  if (out) {
+    std::fclose(out);
+    std::fwrite(text, 1, text_len, stderr);
+    std::free(text);
+  }
   std::fflush(stderr);
   g_console.line_open = true;
   g_console.line_bar = bar->handle;

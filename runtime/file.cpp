@@ -23,6 +23,24 @@ constexpr u16 kTempTries = 100;
 std::FILE* g_slots[kFileSlots];
 bool g_table_ready = false;
 
+// What the table knows of a user slot's stream without asking the system:
+// its position and (once asked) its size. Every read and write of the slot
+// goes through this module, so both stay right; a stream opened for
+// appending writes wherever the end is and is not followed.
+struct SlotState {
+  bool tracked;     // pos is the stream's position
+  bool size_known;  // size is the file's size (bytes still buffered included)
+  bool writing;     // the last operation was a write: a read must seek first
+  u32 pos;
+  u32 size;
+};
+SlotState g_state[kFileSlots];
+// A file opened only for reading is read whole into memory when it is no
+// larger than this (one open, one read, one close), and its slot reads
+// from there; the bytes are released when the slot is closed.
+constexpr u32 kWholeReadMax = 0x10000;
+char* g_whole[kFileSlots];
+
 void TableInit() {
   if (g_table_ready) return;
   g_slots[kSlotStdin] = stdin;
@@ -82,15 +100,90 @@ void RecordWithName(StrSlice name, u16 code) {
 constexpr i32 kGotEnd = -1;
 constexpr i32 kGotTooLong = -2;
 
+// The size of a slot's stream: known, or asked once and kept.
+u32 StateSize(SlotState* st, std::FILE* f) {
+  if (st && st->size_known) return st->size;
+  const u32 size = OsFileSizeOf(f);
+  if (st && size != kOsTooLong) {
+    st->size = size;
+    st->size_known = true;
+  }
+  return size;
+}
+
+// One line of a file stream (not the console) from byte pos (from_here:
+// the current position), as ReadRecord reads it, with the slot's state
+// kept: the line is read up to its terminator and no further, so the
+// stream stands right after it and nothing needs a seek.
+i32 ReadLineAt(std::FILE* f, SlotState* st, bool from_here, u32 pos, char* buf, u16 capacity) {
+  const u32 size = StateSize(st, f);
+  if (size == kOsTooLong) return kGotEnd;
+  const bool known = st && st->tracked;
+  const u32 here = known ? st->pos : OsFileTell(f);
+  if (from_here) pos = here;
+  if (pos == kOsTooLong) return kGotEnd;
+  // Seeking also makes reading after a write on an update stream valid.
+  const bool after_write = (st && st->writing) || f == g_last_written;
+  if ((pos != here || after_write || here == kOsTooLong) && OsFileSeek(f, pos) != 0) return kGotEnd;
+  if (f == g_last_written) g_last_written = nullptr;
+  if (st) {
+    st->tracked = false;  // until the read below ends where it should
+    st->writing = false;
+  }
+  auto done = [&](u32 at, i32 result) {
+    if (st) {
+      st->pos = at;
+      st->tracked = true;
+    }
+    return result;
+  };
+  if (pos >= size) return done(pos, kGotEnd);
+  const u32 left = size - pos;
+  const u32 take = left < capacity ? left : capacity;
+  const u32 n = OsFileReadToLineEnd(f, buf, take);
+  if (n < take && (n == 0 || (buf[n - 1] != '\n' && buf[n - 1] != '\r'))) {
+    return kGotEnd;  // read short: the position is the system's to tell
+  }
+  // A lone Ctrl-Z as the rest of the file is its end.
+  if (n == 1 && left == 1 && static_cast<u8>(buf[0]) == kCtrlZ) return done(pos + 1, kGotEnd);
+  u32 line_len = n;
+  char last = n ? buf[n - 1] : 0;
+  u32 used = n;
+  if (last == '\n' || last == '\r') {
+    line_len = n - 1;
+  } else if (n == left) {
+    return done(size, static_cast<i32>(n));  // the last line, without terminator
+  } else {
+    // The buffer is full: the line fits only when its end comes next.
+    if (OsFileRead(f, &last, 1) != 1 || (last != '\n' && last != '\r')) {
+      if (st) st->tracked = false;
+      OsFileSeek(f, pos);
+      return done(pos, kGotTooLong);
+    }
+    ++used;
+  }
+  if (last == '\r' && pos + used < size) {
+    char next = 0;
+    if (OsFileRead(f, &next, 1) == 1) {
+      if (next == '\n') {
+        ++used;
+      } else if (OsFileUnread(f, static_cast<u8>(next)) != 0) {
+        OsFileSeek(f, pos + used);
+      }
+    }
+  }
+  return done(pos + used, static_cast<i32>(line_len));
+}
+
 // The line reader and record reader over one stream. from_here takes the
 // current position instead of pos; console streams cannot seek and are read
 // a byte at a time. The length read, kGotEnd or kGotTooLong.
-i32 ReadRecord(std::FILE* f, bool console, bool from_here, u32 pos, u32 reclen, bool line,
+i32 ReadRecord(std::FILE* f, SlotState* st, bool console, bool from_here, u32 pos, u32 reclen, bool line,
                char* buf, u16 capacity) {
   if (!f || !buf) return kGotEnd;
   u32 size = kOsTooLong;
   if (!console) {
-    size = OsFileSizeOf(f);
+    size = StateSize(st, f);
     if (size == kOsTooLong) return kGotEnd;
     if (from_here) pos = OsFileTell(f);
     if (pos == kOsTooLong) return kGotEnd;
@@ -180,21 +273,39 @@ i32 ReadRecord(std::FILE* f, bool console, bool from_here, u32 pos, u32 reclen, 
 }
 
 // Writes len bytes of data at pos (kFileAtEnd: the end) in 512-byte pieces.
-bool WriteStream(std::FILE* f, bool standard, u32 pos, const void* data, u32 len) {
+// A slot's state (st) saves the seek when the stream already stands where
+// the write goes and its last operation was a write.
+bool WriteStream(std::FILE* f, SlotState* st, bool standard, u32 pos, const void* data, u32 len) {
   if (!f || !data) return false;
   bool at_end = pos == kFileAtEnd || pos == kOsSeekEnd;
+  const bool known = st && st->tracked && (!at_end || StateSize(st, f) != kOsTooLong);
+  const u32 target = !known ? 0 : at_end ? st->size : pos;
+  if (st) st->tracked = false;  // until the write has gone through
   // Standard streams may be pipes or terminals: writing at the end needs no
   // seek there.
-  if (!(standard && at_end) && OsFileSeek(f, at_end ? kOsSeekEnd : pos) != 0) return false;
+  const bool in_place = known && st->writing && st->pos == target;
+  if (!(standard && at_end) && !in_place && OsFileSeek(f, at_end ? kOsSeekEnd : pos) != 0) return false;
   g_last_written = f;
+  if (st) st->writing = true;
   const char* p = static_cast<const char*>(data);
   for (u32 done = 0; done < len;) {
     u32 piece = len - done < kFilePiece ? len - done : kFilePiece;
     if (OsFileWrite(f, p + done, piece) != piece) return false;
     done += piece;
   }
+  if (known) {
+    st->pos = target + len;
+    if (st->pos > st->size) st->size = st->pos;
+    st->tracked = true;
+  } else if (st) {
+    st->size_known = false;
+  }
   return true;
 }
+
+// The state of a user slot; null for the standard slots, whose streams the
+// module does not follow.
+SlotState* StateOf(u16 slot) { return slot >= kFileFirstUserSlot && slot < kFileSlots ? &g_state[slot] : nullptr; }
 
 // Closes a user slot; false when the stream reported an error on closing
 // (its buffered bytes did not reach the file).
@@ -202,6 +313,14 @@ bool CloseSlot(u16 slot) {
   std::FILE* f = SlotStream(slot);
   if (!f || IsStandard(slot)) return true;
   g_slots[slot] = nullptr;
+  g_state[slot] = SlotState{};
+  if (g_last_written == f) g_last_written = nullptr;
+  if (g_whole[slot]) {
+    const bool ok = OsFileClose(f) == 0;
+    OsMemFree(g_whole[slot]);
+    g_whole[slot] = nullptr;
+    return ok;
+  }
   return OsFileClose(f) == 0;
 }
 
@@ -211,12 +330,13 @@ i32 ReadRange(StrSlice name, u32 offset, u32 length, bool to_end, char* buffer, 
   i16 slot = FileOpen(name, kOpenNoUpdate);
   if (slot < 0) return kGotEnd;
   std::FILE* f = SlotStream(static_cast<u16>(slot));
+  SlotState* st = StateOf(static_cast<u16>(slot));
   if (to_end) {
-    u32 size = OsFileSizeOf(f);
+    u32 size = StateSize(st, f);
     length = size != kOsTooLong && size > offset ? size - offset : 0;
   }
   i32 n = length > capacity ? kGotTooLong
-                             : ReadRecord(f, false, false, offset, length, false, buffer, capacity);
+                             : ReadRecord(f, st, false, false, offset, length, false, buffer, capacity);
   CloseSlot(static_cast<u16>(slot));
   return n < 0 ? kGotEnd : n;
 }
@@ -246,7 +366,7 @@ bool ReplaceFile(StrSlice name, const void* data, u16 len) {
   bool ok = false;
   if (temp.ptr) {
     std::FILE* f = OsFileOpen(temp, "rb+");
-    ok = f && WriteStream(f, false, 0, data, len);
+    ok = f && WriteStream(f, nullptr, false, 0, data, len);
     if (f) ok = OsFileClose(f) == 0 && ok;
     ok = ok && OsFileRename(temp, name) == 0;
     if (!ok) OsFileRemove(temp);
@@ -265,14 +385,29 @@ bool WriteRange(StrSlice name, i32 pos, const void* data, u16 len) {
     return ReplaceFile(name, data, len);
   }
   if (len == 0) return false;
+  // Appending (a log written line by line) keeps the file open between
+  // calls; when it cannot be opened that way the stream path below opens
+  // it and records why.
+  if (pos == kWriteAppend && name.ptr && name.len > 0 && name.len < kFileNameMax && data) {
+    const u16 rc = OsFileAppend(name, data, len);
+    if (rc != kOsOpenFailed) return rc == 0;
+  }
   i16 slot = FileOpen(name, kOpenPlain);
   if (slot < 0) return false;
   u32 at = pos == kWriteAppend ? kFileAtEnd : static_cast<u32>(pos);
-  bool ok = WriteStream(SlotStream(static_cast<u16>(slot)), false, at, data, len);
+  bool ok = WriteStream(SlotStream(static_cast<u16>(slot)), nullptr, false, at, data, len);
   return CloseSlot(static_cast<u16>(slot)) && ok;
 }
 
 FileStamp StampOf(i64 t) { return FileStamp{DateFromTime(t), TimeFromTime(t)}; }
+
+void RecordOf(const OsStat& st, FileInfoRecord* out) {
+  out->error = 0;
+  out->size = st.size > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<u32>(st.size);
+  out->created = StampOf(st.created);
+  out->accessed = StampOf(st.accessed);
+  out->written = StampOf(st.written);
+}
 
 // Collects the first match of a listing.
 struct FirstMatch {
@@ -323,7 +458,22 @@ i16 FileOpen(StrSlice name, u16 flags) {
     u16 s = (flags & 0x1F) == kOpenWrite ? kSlotStdout : kSlotStdin;
     return g_slots[s] ? static_cast<i16>(s) : OpenFailure(name, flags, kErrFileNotFound);
   }
-  std::FILE* f = OsFileOpen(name, mode);
+  std::FILE* f = nullptr;
+  if (std::strcmp(mode, "rb") == 0) {
+    char* whole = nullptr;
+    u32 size = 0;
+    const u16 rc = OsFileSlurp(name, kWholeReadMax, &whole, &size);
+    if (rc == kOsOpenFailed) return OpenFailure(name, flags, kErrFileNotFound);
+    f = rc == 0 ? OsMemReadOpen(whole, size) : nullptr;
+    if (f) {
+      g_slots[slot] = f;
+      g_whole[slot] = whole;
+      g_state[slot] = SlotState{true, true, false, 0, size};
+      return static_cast<i16>(slot);
+    }
+    OsMemFree(whole);  // empty or too large: read as a stream
+  }
+  f = OsFileOpen(name, mode);
   if (!f && !(flags & kOpenNoUpdate)) {
     // Create the file only when nothing of that name exists: a file that
     // failed to open for another reason keeps its content.
@@ -331,6 +481,10 @@ i16 FileOpen(StrSlice name, u16 flags) {
   }
   if (!f) return OpenFailure(name, flags, kErrFileNotFound);
   g_slots[slot] = f;
+  // A new stream stands at its start, and one opened for writing is empty;
+  // one for appending is not followed.
+  const bool append = (flags & (kOpenWrite | kOpenAppend)) == kOpenAppend;
+  g_state[slot] = SlotState{!append, mode[0] == 'w', false, 0, 0};
   return static_cast<i16>(slot);
 }
 
@@ -344,13 +498,15 @@ u16 FileClose(u16 slot) {
 u32 FileLength(u16 slot) {
   if (IsStandard(slot)) return 0xFFFF;
   std::FILE* f = SlotStream(slot);
-  u32 size = f ? OsFileSizeOf(f) : 0;
+  u32 size = f ? StateSize(StateOf(slot), f) : 0;
   return size == kOsTooLong ? 0 : size;
 }
 
 u32 FileTell(u16 slot) {
   if (slot == kSlotStdin) return 0;
   std::FILE* f = SlotStream(slot);
+  const SlotState* st = StateOf(slot);
+  if (f && st && st->tracked) return st->pos;
   u32 pos = f ? OsFileTell(f) : 0;
   return pos == kOsTooLong ? 0 : pos;
 }
@@ -363,7 +519,19 @@ u16 FileReadRecord(u16 slot, u32 pos, u16 reclen, char* buffer, u16 capacity) {
   // A record never reaches the two result codes; a line is kept below them.
   if (line && capacity > kLineMax) capacity = kLineMax;
   if (!line && reclen > kLineMax) return kReadTooLong;
-  i32 n = ReadRecord(SlotStream(slot), slot == kSlotStdin, here, pos, reclen, line, buffer, capacity);
+  std::FILE* f = SlotStream(slot);
+  SlotState* st = StateOf(slot);
+  i32 n = 0;
+  if (line && slot != kSlotStdin && f && buffer) {
+    n = ReadLineAt(f, st, here, pos, buffer, capacity);
+  } else {
+    if (st && st->writing) g_last_written = f;
+    n = ReadRecord(f, st, slot == kSlotStdin, here, pos, reclen, line, buffer, capacity);
+    if (st) {
+      st->tracked = false;
+      st->writing = false;
+    }
+  }
   return n == kGotEnd ? kReadEnd : n == kGotTooLong ? kReadTooLong : static_cast<u16>(n);
 }
 
@@ -380,12 +548,12 @@ StrSlice FileReadLine(u16 slot, u32 pos, u16 reclen) {
 }
 
 u16 FileWriteBlock(u16 slot, u32 pos, const void* data, u16 len) {
-  return WriteStream(SlotStream(slot), IsStandard(slot), pos, data, len) ? len : kFail;
+  return WriteStream(SlotStream(slot), StateOf(slot), IsStandard(slot), pos, data, len) ? len : kFail;
 }
 
 u16 FileWriteAt(u16 slot, u32 pos, StrSlice text) {
   if (u16 err = StrError(text)) return err;
-  return WriteStream(SlotStream(slot), IsStandard(slot), pos, text.ptr, text.len) ? 0 : kFail;
+  return WriteStream(SlotStream(slot), StateOf(slot), IsStandard(slot), pos, text.ptr, text.len) ? 0 : kFail;
 }
 
 std::FILE* FileStream(u16 slot) { return SlotStream(slot); }
@@ -488,6 +656,15 @@ u16 FileDelete(StrSlice name) { return OsFileRemove(name); }
 u16 FileFindInfo(StrSlice name, FileInfoRecord* out) {
   if (out) *out = FileInfoRecord{kErrFileNotFound, 0, {}, {}, {}};
   if (!name.ptr || name.len == 0) return kErrFileNotFound;
+  // A name without wildcards is its own first match: one look at it.
+  if (!std::memchr(name.ptr, '*', name.len) && !std::memchr(name.ptr, '?', name.len)) {
+    const char last = name.ptr[name.len - 1];
+    if (last == '\\' || last == '/') return kErrFileNotFound;  // no name to match
+    OsStat st;
+    if (!OsStatPath(name, &st)) return kErrFileNotFound;
+    if (out) RecordOf(st, out);
+    return 0;
+  }
   static FirstMatch match;
   match.len = 0;
   u16 r = OsList(name, TakeFirst, &match);
@@ -510,11 +687,7 @@ u16 FileFindInfo(StrSlice name, FileInfoRecord* out) {
   }
   WorkMark(mark);
   if (!found) return kErrFileNotFound;
-  out->error = 0;
-  out->size = st.size > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<u32>(st.size);
-  out->created = StampOf(st.created);
-  out->accessed = StampOf(st.accessed);
-  out->written = StampOf(st.written);
+  RecordOf(st, out);
   return 0;
 }
 

@@ -150,7 +150,16 @@ u16 ParamListLoad(StrSlice name, u16 layout, u16 code) {
 
 StrSlice ParamListLookup(StrSlice key) {
   WorkMarkId m = WorkMark(kMarkQuery);
-  return WorkReturn(m, StrGetParam(VarTop(kGroupParamLists), key));
+  // The current list is indexed once and looked up through the index for
+  // as long as the list group does not change.
+  static u32 indexed_stamp = 0;
+  const StrSlice list = VarTop(kGroupParamLists);
+  const u32 stamp = VarGroupStamp(kGroupParamLists);
+  if (stamp != indexed_stamp) {
+    StrKeyIndexBuild(list);
+    indexed_stamp = stamp;
+  }
+  return WorkReturn(m, StrKeyIndexGet(list, key, kParamNormalize));
 }
 
 u16 ParamListPop() { return VarPop(kGroupParamLists); }

@@ -1,5 +1,6 @@
 #include "runtime/list.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -19,6 +20,18 @@ constexpr StrSlice kValueEnds{": &/", 4};
 constexpr u16 kMaxFiller = 0xFFFC;
 // A key:value pair is looked for before a key=value pair.
 constexpr char kPairSeps[] = {':', '='};
+
+// A found value as the flags ask for it.
+StrSlice ParamValue(StrSlice value, u16 flags) {
+  switch (flags & kParamNormalize) {
+    case kParamNormalize:
+      return StrNormalize(value);
+    case kParamUnquote:
+      return StrUnquote(value);
+    default:
+      return value;
+  }
+}
 
 u16 SepMode(char sep) { return sep == '\0' ? kPlain : kQuoteAware; }
 
@@ -89,7 +102,101 @@ u16 PushPieces(const Piece* pieces, u16 count) {
   return kOk;
 }
 
+// The value of a key found at hit: from after the key and its pair
+// separator to the value's end.
+void ValueSpan(StrSlice text, u32 hit, u16 key_len, bool nul_mode, u16* offset, u16* len) {
+  const u32 v = hit + key_len + 1;
+  u16 end = kNotFound;
+  if (v < text.len) {
+    end = nul_mode ? StrFindCharFrom(text, static_cast<u16>(v), '\0', kPlain)
+                   : StrFindAnyFrom(text, static_cast<u16>(v), kValueEnds, kQuoteAware);
+  }
+  const u32 stop = end == kNotFound ? text.len : end;
+  *offset = static_cast<u16>(v);
+  *len = static_cast<u16>(stop - v);
+}
+
+// The key index: one entry for every place the scan of StrKeyFind could
+// find a key, that is every position outside quotes at a key boundary, with
+// the word from there up to the next ':' or '=' (any bytes but those two).
+// A key without ':' and '=' matches "key:" at such a place exactly when it
+// equals the word and the word ends at ':' (likewise for '='), so the
+// scan's first match is the entry of lowest position with that word and
+// separator. Entries are sorted by the word's hash, then position.
+struct KeyEntry {
+  u32 hash;
+  u16 pos;
+  u16 len;
+};
+KeyEntry g_keys[kMaxText];
+u32 g_key_count = 0;
+u32 g_indexed_len = 0;
+bool g_indexed = false;
+
+u32 WordHash(const char* p, u32 n) {
+  u32 h = 2166136261u;
+  for (u32 i = 0; i < n; ++i) h = (h ^ static_cast<u8>(p[i])) * 16777619u;
+  return h;
+}
+
+bool KeyEntryBefore(const KeyEntry& a, const KeyEntry& b) {
+  return a.hash != b.hash ? a.hash < b.hash : a.pos < b.pos;
+}
+
 }  // namespace
+
+void StrKeyIndexBuild(StrSlice text) {
+  g_indexed = false;
+  g_key_count = 0;
+  if (!text.ptr) return;
+  const char* p = text.ptr;
+  const u32 n = text.len;
+  // Walk forwards over the places outside quotes; the word end of each is
+  // found plainly by a second cursor that only moves forwards.
+  u32 sep_at = 0;
+  auto word_end = [&](u32 from) {
+    if (sep_at < from) sep_at = from;
+    while (sep_at < n && p[sep_at] != ':' && p[sep_at] != '=') ++sep_at;
+    return sep_at;
+  };
+  for (u32 i = 0; i < n; ++i) {
+    const char c = p[i];
+    if (StrIsQuote(c)) {
+      const void* close = std::memchr(p + i + 1, static_cast<u8>(c), n - i - 1);
+      if (!close) break;  // an unclosed quote hides the rest
+      i = static_cast<u32>(static_cast<const char*>(close) - p);
+      continue;
+    }
+    if (i > 0 && !IsKeyBoundary(p[i - 1], false)) continue;
+    const u32 e = word_end(i);
+    if (e >= n) continue;
+    g_keys[g_key_count++] = KeyEntry{WordHash(p + i, e - i), static_cast<u16>(i), static_cast<u16>(e - i)};
+  }
+  std::sort(g_keys, g_keys + g_key_count, KeyEntryBefore);
+  g_indexed_len = n;
+  g_indexed = true;
+}
+
+StrSlice StrKeyIndexGet(StrSlice text, StrSlice key, u16 flags) {
+  const bool usable = g_indexed && text.ptr && key.ptr && text.len == g_indexed_len && !(flags & kParamNul) &&
+                      !std::memchr(key.ptr, ':', key.len) && !std::memchr(key.ptr, '=', key.len);
+  if (!usable) return StrGetParamEx(text, key, flags);
+  const u32 h = WordHash(key.ptr, key.len);
+  const KeyEntry probe{h, 0, 0};
+  u32 best[2] = {kNotFound, kNotFound};  // first place of "key:" and of "key="
+  for (const KeyEntry* e = std::lower_bound(g_keys, g_keys + g_key_count, probe, KeyEntryBefore);
+       e < g_keys + g_key_count && e->hash == h; ++e) {
+    if (e->len != key.len || std::memcmp(text.ptr + e->pos, key.ptr, key.len) != 0) continue;
+    const u32 which = text.ptr[e->pos + e->len] == kPairSeps[0] ? 0 : 1;
+    if (best[which] == kNotFound) best[which] = e->pos;
+  }
+  const u32 hit = best[0] != kNotFound ? best[0] : best[1];
+  if (hit == kNotFound) return kEmpty;
+  u16 offset = 0;
+  u16 len = 0;
+  ValueSpan(text, hit, key.len, false, &offset, &len);
+  return ParamValue(StrSlice{text.ptr + offset, len}, flags);
+}
 
 u16 ListItemLen(StrSlice list, char sep) {
   if (!list.ptr) return 0;
@@ -138,13 +245,15 @@ u16 ListCount(StrSlice list, char sep) {
 }
 
 u16 ListFind(StrSlice list, StrSlice item, char sep) {
-  if (!list.ptr || !item.ptr || list.len < item.len) return 0;
-  const u16 count = ListCount(list, sep);
+  if (!list.ptr || !item.ptr || list.len < item.len || list.len == 0) return 0;
+  // One walk: each item's length is found once, and the walk ends after
+  // the last item (a trailing separator leaves an empty one).
   StrSlice rest = list;
-  for (u16 k = 1; k <= count; ++k) {
-    if (rest.len < item.len) break;
-    if (ListItemLen(rest, sep) == item.len && std::memcmp(rest.ptr, item.ptr, item.len) == 0) return k;
-    rest = ListNext(rest, sep);
+  for (u32 k = 1; k <= kMaxText && rest.len >= item.len; ++k) {
+    const u16 n = ListItemLen(rest, sep);
+    if (n == item.len && std::memcmp(rest.ptr, item.ptr, item.len) == 0) return static_cast<u16>(k);
+    if (n >= rest.len) break;
+    rest = StrSlice{rest.ptr + n + 1, static_cast<u16>(rest.len - n - 1)};
   }
   return 0;
 }
@@ -281,16 +390,7 @@ void StrKeyFind(StrSlice text, StrSlice key, u16 flags, u16* offset, u16* len) {
   }
   WorkMark(mark);
   if (hit == kNotFound) return;
-
-  const u32 v = hit + key.len + 1;
-  u16 end = kNotFound;
-  if (v < text.len) {
-    end = nul_mode ? StrFindCharFrom(text, static_cast<u16>(v), '\0', kPlain)
-                   : StrFindAnyFrom(text, static_cast<u16>(v), kValueEnds, kQuoteAware);
-  }
-  const u32 stop = end == kNotFound ? text.len : end;
-  *offset = static_cast<u16>(v);
-  *len = static_cast<u16>(stop - v);
+  ValueSpan(text, hit, key.len, nul_mode, offset, len);
 }
 
 StrSlice StrGetParamEx(StrSlice text, StrSlice key, u16 flags) {
@@ -298,15 +398,7 @@ StrSlice StrGetParamEx(StrSlice text, StrSlice key, u16 flags) {
   u16 len = 0;
   StrKeyFind(text, key, flags, &offset, &len);
   if (offset == kNotFound) return len == kNotFound ? kEmpty : StrErrorSlice(len);
-  const StrSlice value{text.ptr + offset, len};
-  switch (flags & kParamNormalize) {
-    case kParamNormalize:
-      return StrNormalize(value);
-    case kParamUnquote:
-      return StrUnquote(value);
-    default:
-      return value;
-  }
+  return ParamValue(StrSlice{text.ptr + offset, len}, flags);
 }
 
 StrSlice StrGetParam(StrSlice text, StrSlice key) { return StrGetParamEx(text, key, kParamNormalize); }

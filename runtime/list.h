@@ -74,6 +74,13 @@ void StrKeyFind(StrSlice text, StrSlice key, u16 flags, u16* offset, u16* len);
 StrSlice StrGetParamEx(StrSlice text, StrSlice key, u16 flags);
 // StrGetParamEx with kParamNormalize.
 StrSlice StrGetParam(StrSlice text, StrSlice key);
+// A key index of one parameter text, so that many look-ups in a long text
+// do not each scan it. StrKeyIndexBuild indexes the text (one index exists;
+// building replaces it). StrKeyIndexGet gives exactly StrGetParamEx(text,
+// key, flags) for the indexed text, answering from the index when it can;
+// it must be given the same bytes that were indexed.
+void StrKeyIndexBuild(StrSlice text);
+StrSlice StrKeyIndexGet(StrSlice text, StrSlice key, u16 flags);
 // Pushes the key's value as a new scratch entry (unchanged when the key
 // contains '%', else unquoted); 0, kNotFound when absent, or an error code.
 u16 StrKeyValuePush(StrSlice text, StrSlice key);

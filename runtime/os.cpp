@@ -228,7 +228,26 @@ StrSlice OsDirCurrent() {
   return OsPathFromUtf8(buf);
 }
 
+namespace {
+// The file OsFileAppend keeps open, and its name as given.
+int g_append_fd = -1;
+char g_append_name[kOsPathMax];
+u32 g_append_len = 0;
+
+bool IsAppendName(StrSlice path) {
+  return g_append_fd >= 0 && path.ptr && path.len == g_append_len &&
+         std::memcmp(path.ptr, g_append_name, path.len) == 0;
+}
+
+void AppendClose() {
+  if (g_append_fd >= 0) close(g_append_fd);
+  g_append_fd = -1;
+  g_append_len = 0;
+}
+}  // namespace
+
 u16 OsDirChange(StrSlice path) {
+  AppendClose();
   NativePath p;
   ToNative(path, &p);
   return p.ok && chdir(p.text) == 0 ? 0 : 0xFFFF;
@@ -268,6 +287,18 @@ u32 OsFileWrite(std::FILE* f, const void* buf, u32 n) {
   return static_cast<u32>(std::fwrite(buf, 1, n, f));
 }
 
+u32 OsFileReadToLineEnd(std::FILE* f, char* buf, u32 n) {
+  if (!f || !buf) return 0;
+  u32 got = 0;
+  while (got < n) {
+    const int c = getc_unlocked(f);
+    if (c == EOF) break;
+    buf[got++] = static_cast<char>(c);
+    if (c == '\n' || c == '\r') break;
+  }
+  return got;
+}
+
 u16 OsFileSeek(std::FILE* f, u32 pos) {
   if (!f) return 0xFFFF;
   int r = pos == kOsSeekEnd ? fseeko(f, 0, SEEK_END) : fseeko(f, static_cast<off_t>(pos), SEEK_SET);
@@ -299,6 +330,7 @@ u16 OsFileFlush(std::FILE* f) { return f && std::fflush(f) == 0 ? 0 : 0xFFFF; }
 u16 OsFileUnread(std::FILE* f, u8 c) { return f && std::ungetc(c, f) != EOF ? 0 : 0xFFFF; }
 
 u16 OsFileRemove(StrSlice path) {
+  AppendClose();
   NativePath p;
   ToNative(path, &p);
   // unlink never removes a folder.
@@ -306,11 +338,122 @@ u16 OsFileRemove(StrSlice path) {
 }
 
 u16 OsFileRename(StrSlice from, StrSlice to) {
+  AppendClose();
   NativePath a, b;
   ToNative(from, &a);
   ToNative(to, &b);
   return a.ok && b.ok && std::rename(a.text, b.text) == 0 ? 0 : 0xFFFF;
 }
+
+u16 OsFileRewriteOpen(StrSlice path, OsRewrite* w) {
+  *w = OsRewrite{-1, false};
+  NativePath p;
+  ToNative(path, &p);
+  if (!p.ok) return kOsOpenFailed;
+  // A folder fails to open for writing, as it should.
+  w->fd = open(p.text, O_WRONLY | O_CLOEXEC);
+  if (w->fd < 0 && errno == ENOENT) {
+    w->fd = open(p.text, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    w->created = w->fd >= 0;
+  }
+  return w->fd >= 0 ? 0 : kOsOpenFailed;
+}
+
+u16 OsFileRewriteEnd(OsRewrite* w, StrSlice path, const void* data, u32 len) {
+  if (w->fd < 0) return 0xFFFF;
+  bool ok = true;
+  if (data) {
+    const char* at = static_cast<const char*>(data);
+    for (u32 left = len; ok && left > 0;) {
+      const ssize_t n = write(w->fd, at, left);
+      if (n < 0 && errno == EINTR) continue;
+      ok = n > 0;
+      if (ok) {
+        at += n;
+        left -= static_cast<u32>(n);
+      }
+    }
+    // A file just created is empty: nothing to cut.
+    if (ok && !w->created) ok = ftruncate(w->fd, static_cast<off_t>(len)) == 0;
+  }
+  ok = close(w->fd) == 0 && ok;
+  w->fd = -1;
+  if (!data && w->created) {
+    NativePath p;
+    ToNative(path, &p);
+    if (p.ok) unlink(p.text);
+  }
+  return ok ? 0 : 0xFFFF;
+}
+
+
+u16 OsFileAppend(StrSlice path, const void* data, u32 len) {
+  if (!IsAppendName(path)) {
+    AppendClose();
+    NativePath p;
+    ToNative(path, &p);
+    if (!p.ok || path.len > sizeof g_append_name) return kOsOpenFailed;
+    // A folder fails to open for writing, as it should.
+    g_append_fd = open(p.text, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (g_append_fd < 0) return kOsOpenFailed;
+    std::memcpy(g_append_name, path.ptr, path.len);
+    g_append_len = path.len;
+  }
+  const char* at = static_cast<const char*>(data);
+  for (u32 left = len; left > 0;) {
+    const ssize_t n = write(g_append_fd, at, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return 0xFFFF;
+    at += n;
+    left -= static_cast<u32>(n);
+  }
+  return 0;
+}
+
+u16 OsFileSlurp(StrSlice path, u32 max, char** data, u32* size) {
+  *data = nullptr;
+  *size = 0;
+  NativePath p;
+  ToNative(path, &p);
+  if (!p.ok) return kOsOpenFailed;
+  const int fd = open(p.text, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return kOsOpenFailed;
+  // One byte more than max tells a file that is too large. A read that
+  // gives less than it was asked for has met the end of the file (a
+  // regular file is never read short otherwise), which saves the read
+  // that would answer 0.
+  char* buf = static_cast<char*>(std::malloc(max + 1u));
+  u32 got = 0;
+  u16 rc = buf ? 0 : kOsOpenFailed;
+  while (rc == 0) {
+    const u32 want = max + 1u - got;
+    const ssize_t n = read(fd, buf + got, want);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) rc = kOsOpenFailed;  // a folder, or unreadable
+    if (n <= 0) break;
+    got += static_cast<u32>(n);
+    if (got > max) rc = 0xFFFF;
+    if (static_cast<u32>(n) < want) break;
+  }
+  close(fd);
+  if (rc != 0) {
+    std::free(buf);
+    return rc;
+  }
+  *data = buf;
+  *size = got;
+  return 0;
+}
+
+std::FILE* OsMemReadOpen(char* data, u32 size) { return size ? fmemopen(data, size, "rb") : nullptr; }
+
+std::FILE* OsMemStreamOpen(char** data, size_t* size) {
+  *data = nullptr;
+  *size = 0;
+  return open_memstream(data, size);
+}
+
+void OsMemFree(void* data) { std::free(data); }
 
 u16 OsDirCreate(StrSlice path) {
   NativePath p;
@@ -319,6 +462,7 @@ u16 OsDirCreate(StrSlice path) {
 }
 
 u16 OsDirRemove(StrSlice path) {
+  AppendClose();
   NativePath p;
   ToNative(path, &p);
   return p.ok && rmdir(p.text) == 0 ? 0 : 0xFFFF;

@@ -63,6 +63,10 @@ u16 OsFileClose(std::FILE* f);  // 0 or 0xFFFF
 // Reads or writes up to n bytes; returns the count moved.
 u32 OsFileRead(std::FILE* f, void* buf, u32 n);
 u32 OsFileWrite(std::FILE* f, const void* buf, u32 n);
+// Reads up to n bytes, stopping just after the first LF or CR read (kept in
+// buf); returns the count moved. Reads come from the stream's buffer, so a
+// line costs no system call of its own.
+u32 OsFileReadToLineEnd(std::FILE* f, char* buf, u32 n);
 // Seeks to an absolute position, or to the end with kOsSeekEnd: 0 or 0xFFFF.
 constexpr u32 kOsSeekEnd = 0xFFFFFFFF;
 u16 OsFileSeek(std::FILE* f, u32 pos);
@@ -79,6 +83,40 @@ u16 OsFileUnread(std::FILE* f, u8 c);
 u16 OsFileRemove(StrSlice path);
 // Renames a file over another in one step (replacing it): 0 or 0xFFFF.
 u16 OsFileRename(StrSlice from, StrSlice to);
+// Rewriting a file in place, in two steps so that its content can be made
+// in between: OsFileRewriteOpen opens the file for writing without
+// truncating it, creating it only when it is missing (0, or kOsOpenFailed).
+// OsFileRewriteEnd then writes len bytes of data from the file's start and
+// cuts the file to len, or, with null data, leaves the file as it was
+// (a file the open created is removed again); it closes the file in both
+// cases: 0, or 0xFFFF when writing, cutting or closing failed. Neither a
+// rename nor a truncation to zero is involved, so closing the file does not
+// make the system flush it to disk.
+constexpr u16 kOsOpenFailed = 0xFFFE;
+struct OsRewrite {
+  int fd;
+  bool created;
+};
+u16 OsFileRewriteOpen(StrSlice path, OsRewrite* w);
+u16 OsFileRewriteEnd(OsRewrite* w, StrSlice path, const void* data, u32 len);
+// Appends len bytes at the end of a file in one write, creating the file
+// when missing. The file stays open for the next append to the same name
+// (removing or renaming a file, or changing folder, closes it), so a log
+// written line by line costs one system call a line. 0, kOsOpenFailed, or
+// 0xFFFF when the write fell short.
+u16 OsFileAppend(StrSlice path, const void* data, u32 len);
+// Reads a whole file of at most max bytes into memory (released with
+// OsMemFree): one open, one read and one close. 0 with *data and *size set;
+// kOsOpenFailed when it cannot be opened or is a folder; 0xFFFF when it is
+// larger than max (nothing is kept).
+u16 OsFileSlurp(StrSlice path, u32 max, char** data, u32* size);
+// A read-only stream over size bytes of data (size above 0; the data must
+// outlive the stream). Null on failure.
+std::FILE* OsMemReadOpen(char* data, u32 size);
+// A stream that writes into memory (grown as needed); after OsFileClose,
+// *data (to be released with OsMemFree) holds *size bytes. Null on failure.
+std::FILE* OsMemStreamOpen(char** data, size_t* size);
+void OsMemFree(void* data);
 // Creates one folder: 0 or 0xFFFF.
 u16 OsDirCreate(StrSlice path);
 // Removes one empty folder: 0 or 0xFFFF.

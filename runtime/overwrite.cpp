@@ -52,9 +52,15 @@ i32 FileAge(StrSlice path, u8 stamp, u8 unit) {
 
 u16 FileOverwriteCheck(StrSlice path, OverwriteRule rule) {
   FileInfoRecord info{};
-  const bool exists = FileFindInfo(path, &info) == 0;
+  // A rule that allows both creating and overwriting without a test needs
+  // nothing from the file.
+  constexpr u32 kAlways = kOverwriteExisting | kOverwriteCreate;
+  const bool always = (rule.flags & (kAlways | kOverwriteTestMask)) == kAlways;
+  const bool exists = always || FileFindInfo(path, &info) == 0;
   u16 answer = 0;
-  if (!exists) {
+  if (always) {
+    answer = 1;
+  } else if (!exists) {
     answer = (rule.flags & kOverwriteCreate) ? 1 : 0;
   } else if ((rule.flags & kOverwriteTestMask) == 0) {
     answer = (rule.flags & kOverwriteExisting) ? 1 : 0;

@@ -29,6 +29,17 @@ struct VarStoreState {
   u8* heap = nullptr;
 };
 
+// Change stamps: a group's stamp takes a new value from the clock whenever
+// the group may have changed, so a reader can keep what it derived from a
+// group's texts for as long as the stamp stays the same.
+u32 g_clock = 0;
+u32 g_stamps[kVarGroups];
+
+void StampAll() {
+  ++g_clock;
+  for (u32& st : g_stamps) st = g_clock;
+}
+
 VarStoreState g_store;
 
 const char kEmpty[] = "";
@@ -86,6 +97,7 @@ void VarStoreSetLayout(u16 groups, u16 entries, u16 block_bytes) {
 }
 
 u16 VarStoreInit() {
+  StampAll();
   VarStoreState& s = g_store;
   s.usable = false;
   s.block = nullptr;
@@ -136,6 +148,7 @@ StrSlice VarGet(u16 group, u16 idx) {
 }
 
 u16 VarSet(u16 group, u16 idx, StrSlice text) {
+  if (group < kVarGroups) g_stamps[group] = ++g_clock;
   if (const u16 code = StrError(text)) return ErrSet(kErrFirst, kWhereVarAssign, kErrLoadStr, code);
   if (!StoreLive()) return ErrSet(kErrFirst, kWhereVarAssign, kErrLoadStr, kErrStrOutBound);
   VarStoreState& s = g_store;
@@ -236,5 +249,7 @@ u16 VarCount(u16 group) {
   }
   return CountOf(group);
 }
+
+u32 VarGroupStamp(u16 group) { return group < kVarGroups ? g_stamps[group] : 0; }
 
 }  // namespace vk

@@ -77,6 +77,9 @@ StrSlice VarPopValue(u16 group);
 u16 VarDelete(u16 group, u16 idx);
 u16 VarStackTrim(u16 group, u16 n);
 u16 VarCount(u16 group);
+// The group's change stamp: it stays the same exactly as long as nothing has
+// set, added or removed a text of the group (or restarted the store).
+u32 VarGroupStamp(u16 group);
 // Position of (group, idx) in the shared length sequence; kNotFound when the
 // group or position is out of range (then, with record, 159 in module 14).
 u16 VarEntryIndex(u16 group, u16 idx, bool record);

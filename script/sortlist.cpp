@@ -243,15 +243,21 @@ StrSlice SortListSortText(StrSlice text, u8 flags) {
   // Items are inserted as they stand, quotes included, so the width counts
   // the quotes too: every item fits.
   u16 width = 0;
+  StrSlice rest = text;
   for (u16 k = 1; k <= items; ++k) {
-    u16 len = ListItem(text, sep, k).len;
+    const u16 len = ListItemLen(rest, sep);
     if (len > width) width = len;
+    rest = ListNext(rest, sep);
   }
   SortList rec = SortListNew(width, width, flags);
   if (rec.error) return WorkReturn(m, StrErrorSlice(rec.error));
 
   u16 st = 0;
-  for (u16 k = 1; k <= items && st < kFirstError; ++k) st = SortListInsert(ListItem(text, sep, k), &rec);
+  rest = text;
+  for (u16 k = 1; k <= items && st < kFirstError; ++k) {
+    st = SortListInsert(StrSlice{rest.ptr, ListItemLen(rest, sep)}, &rec);
+    rest = ListNext(rest, sep);
+  }
 
   StrSlice out = StrErrorSlice(st);
   if (st < kFirstError) {

@@ -231,6 +231,47 @@ TEST_F(RenderTest, PageToFileReplacesOnlyWhatItRendered) {
   EXPECT_EQ(HtmlPageToFile(Sl(Lib(dir + "/t.html")), c, Sl(Lib(dir + "/no/such/page.html"))), 0xFFFF);
 }
 
+// A page reaches its file only from a whole render: a render that ends
+// early (a failing field, a handler that stops) leaves an existing page
+// byte for byte and creates no missing one; a whole render replaces the
+// page exactly, shorter or longer than before. No temporary file is left.
+TEST_F(RenderTest, PageToFileWritesOnlyWholeRenders) {
+  struct Case {
+    const char* what;
+    const char* tpl;
+    bool fails;
+  };
+  const Case cases[] = {
+      {"field fails part-way", "kept\n<h1>[FN$MIDS()]</h1>\nafter\n", true},
+      {"handler stops", "text before [STOP] after\n", true},
+      {"shorter page", "v\n", false},
+      {"longer page", "a page longer than the one it replaces\n", false},
+  };
+  const std::string old = "old page, 919 bytes in the report";
+  Compat(true);
+  for (const Case& k : cases) {
+    for (const bool existed : {true, false}) {
+      MacroContext c{};
+      MacroContextInit(&c, L(""), L("STOP"), Fail);
+      std::filesystem::remove(dir + "/page.html");
+      if (existed) std::ofstream(dir + "/page.html", std::ios::binary) << old;
+      const u16 rc = HtmlPageToFile(Sl(Tpl("t.html", k.tpl)), c, Sl(Lib(dir + "/page.html")));
+      EXPECT_EQ(rc != 0, k.fails) << k.what << " rc " << rc;
+      if (k.fails) {
+        EXPECT_EQ(std::filesystem::exists(dir + "/page.html"), existed) << k.what;
+        if (existed) {
+          EXPECT_EQ(Read("page.html"), old) << k.what;
+        }
+      } else {
+        EXPECT_EQ(Read("page.html"), k.tpl) << k.what;
+      }
+      for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        EXPECT_EQ(e.path().string().find("~part"), std::string::npos) << k.what;
+      }
+    }
+  }
+}
+
 }  // namespace
 
 namespace {

@@ -1,6 +1,7 @@
 #include "runtime/list.h"
 
 #include <string>
+#include <vector>
 
 #include "runtime/error.h"
 #include "runtime/scratch.h"
@@ -124,6 +125,41 @@ TEST_F(ListTest, ParametersAreFoundAtKeyBoundaries) {
   EXPECT_EQ(S(StrGetParamEx(nul, L("A"), kParamNul)), "x y");
   EXPECT_EQ(S(StrGetParamEx(nul, L("B"), kParamNul | kParamUnquote)), "b c");
   EXPECT_EQ(S(StrGetParamEx(L("Q=1 B=2"), L("B"), kParamNul)), "");
+}
+
+// The key index must answer every look-up exactly as the scan does: the
+// first place, ':' pairs before '=' pairs, key boundaries, quoted stretches
+// (also unclosed ones), letter case and quotes of the value. Checked on
+// chosen texts and on many small texts over the bytes that matter.
+TEST_F(ListTest, KeyIndexAnswersAsTheScan) {
+  std::vector<std::string> texts = {
+      "USER=ann:ROLE:admin", "a=1 a:2", "xa:1 a=2", "'a:1' a:2", "\"a:'\" a:3", "a:'b c' b=\"q\"",
+      "a='x", "k:v/a:w&b=z", "p0=\"Page 0 en\":s0ss1=\"Sub 1\"", "A:up a:low", ":=:a", "a=:b=c:"};
+  u32 seed = 12345;
+  const char alphabet[] = "ab:= '\"&/A";
+  for (int i = 0; i < 400; ++i) {
+    std::string t;
+    seed = seed * 1103515245u + 12345u;
+    const u32 n = (seed >> 16) % 20;
+    for (u32 k = 0; k < n; ++k) {
+      seed = seed * 1103515245u + 12345u;
+      t += alphabet[(seed >> 16) % (sizeof alphabet - 1)];
+    }
+    texts.push_back(t);
+  }
+  const char* keys[] = {"", "a", "b", "ab", "ba", "A", "aa", "'a", "a:", "ROLE", "USER", "p0", "s0ss1", "x"};
+  for (const std::string& t : texts) {
+    const StrSlice text{t.data(), static_cast<u16>(t.size())};
+    StrKeyIndexBuild(text);
+    for (const char* key : keys) {
+      for (const u16 flags : {kParamAsIs, kParamUnquote, kParamNormalize}) {
+        const WorkMarkId m = WorkMark(kMarkQuery);
+        const std::string want = S(StrGetParamEx(text, L(key), flags));
+        EXPECT_EQ(S(StrKeyIndexGet(text, L(key), flags)), want) << "text [" << t << "] key [" << key << "]";
+        WorkMark(m);
+      }
+    }
+  }
 }
 
 TEST_F(ListTest, KeyValuePushUnquotesUnlessTheKeyHasAPercent) {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "html/output.h"
 #include "runtime/error.h"
@@ -202,6 +203,22 @@ TEST_F(GenRunTest, CancelKeepsThePagesWritten) {
   EXPECT_TRUE(fs::exists("out/home_es.html"));  // the page being written when asked
   EXPECT_FALSE(fs::exists("out/products/index_es.html"));
   EXPECT_FALSE(g_box.empty());
+}
+
+// A frame that fails part-way through every page: the pages of the run
+// before stay byte for byte (the type map is no page and is written again),
+// and no temporary file is left beside them.
+TEST_F(GenRunTest, AFailingRenderKeepsTheOldPages) {
+  ASSERT_EQ(Run(0x03, All()), 0);
+  std::vector<std::pair<fs::path, std::string>> before;
+  for (const auto& e : fs::recursive_directory_iterator("out"))
+    if (e.path().extension() == ".html") before.emplace_back(e.path(), Get(e.path().string()));
+  ASSERT_FALSE(before.empty());
+  Put("frame.html", "<p>[LANG_ID]</p>\n<h1>[FN$MIDS()]</h1>\n");
+  EXPECT_NE(Run(0x03, All()), 0);
+  for (const auto& [path, bytes] : before) EXPECT_EQ(Get(path.string()), bytes) << path;
+  for (const auto& e : fs::recursive_directory_iterator("."))
+    EXPECT_EQ(e.path().string().find("~part"), std::string::npos) << e.path();
 }
 
 TEST_F(GenRunTest, RunsThatCannotStart) {
