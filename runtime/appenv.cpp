@@ -59,15 +59,11 @@ bool FindMacro(StrSlice text, u16 from, u16* at, StrSlice* name) {
 // result would pass 65535 bytes.
 StrSlice Splice(StrSlice text, u16 at, u16 cut, StrSlice value) {
   if (StrError(value)) return value;
-  u32 tail = static_cast<u32>(text.len) - at - cut;
-  u32 total = static_cast<u32>(at) + value.len + tail;
-  if (total > kMaxText) return ErrSlice(kErrFirst, kWhereReplace, kErrStringTooLong, StrErrorSlice(kErrStringTooLong));
-  char* out = WorkAllocRaw(static_cast<u16>(total), kNoFill);
-  if (!out) return StrErrorSlice(kErrOutOfMemory);
-  std::memcpy(out, text.ptr, at);
-  if (value.len) std::memcpy(out + at, value.ptr, value.len);
-  if (tail) std::memcpy(out + at + value.len, text.ptr + at + cut, tail);
-  return StrMake(out, total);
+  const u16 after = static_cast<u16>(at + cut);
+  const StrSlice parts[] = {StrMake(text.ptr, at), value, StrMake(text.ptr + after, text.len - after)};
+  const u16 err = WorkPushTexts(parts, 3);
+  if (err == kErrStringTooLong) return ErrSlice(kErrFirst, kWhereReplace, err, StrErrorSlice(err));
+  return err ? StrErrorSlice(err) : WorkTop();
 }
 
 // Item k of the database settings, normalised.
@@ -114,21 +110,13 @@ u16 EnvNameFindNoCase(StrSlice name) {
 // acc + (a blank unless first) + item, the item in double quotes when it
 // holds a blank or a tab; 146 past 65535 bytes.
 StrSlice AppendArgument(StrSlice acc, StrSlice item, bool first) {
+  if (StrError(acc)) return acc;
   if (StrError(item)) return item;
-  bool quote = StrFindAny(item, Lit(" \t"), kPlain) != kNotFound;
-  u32 total = static_cast<u32>(acc.len) + (first ? 0 : 1) + item.len + (quote ? 2 : 0);
-  const StrSlice room = WorkAllocText(total);
-  if (StrError(room)) return room;
-  char* out = const_cast<char*>(room.ptr);
-  char* p = out;
-  if (acc.len) std::memcpy(p, acc.ptr, acc.len);
-  p += acc.len;
-  if (!first) *p++ = ' ';
-  if (quote) *p++ = '"';
-  if (item.len) std::memcpy(p, item.ptr, item.len);
-  p += item.len;
-  if (quote) *p++ = '"';
-  return StrMake(out, total);
+  const u32 quote = StrFindAny(item, Lit(" \t"), kPlain) != kNotFound ? 1 : 0;
+  const WorkPiece pieces[] = {{acc.ptr, acc.len, 0}, {nullptr, first ? 0u : 1u, ' '}, {nullptr, quote, '"'},
+                              {item.ptr, item.len, 0}, {nullptr, quote, '"'}};
+  const u16 err = WorkPushPieces(pieces, 5);
+  return err ? StrErrorSlice(err) : WorkTop();
 }
 
 }  // namespace

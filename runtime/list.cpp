@@ -16,8 +16,6 @@ constexpr StrSlice kEmpty{"", 0};
 // Bytes after which a key of a parameter text may start, and which end a
 // value (the NUL is tested apart, as a slice cannot carry it in a C text).
 constexpr StrSlice kValueEnds{": &/", 4};
-// Largest piece of filler allocated at once (a multiple of the alignment).
-constexpr u16 kMaxFiller = 0xFFFC;
 // A key:value pair is looked for before a key=value pair.
 constexpr char kPairSeps[] = {':', '='};
 
@@ -38,68 +36,6 @@ u16 SepMode(char sep) { return sep == '\0' ? kPlain : kQuoteAware; }
 bool IsKeyBoundary(char c, bool nul_mode) {
   if (c == '\0') return true;
   return !nul_mode && (c == ':' || c == ' ' || c == '&' || c == '/');
-}
-
-// One part of a text under construction: len bytes from ptr, or, with a
-// null ptr, len copies of fill.
-struct Piece {
-  const char* ptr;
-  u32 len;
-  char fill;
-};
-
-// Pushes the pieces, one after the other, as one new scratch entry.
-// A source may also lie in free scratch space (a text the caller has just
-// released): the new entry is then first built above it and moved down to
-// where it belongs, so that no source is overwritten while it is read.
-// Returns 0, 146 when the result would pass 65535 bytes, 145 on a full stack.
-u16 PushPieces(const Piece* pieces, u16 count) {
-  u32 total = 0;
-  for (u16 i = 0; i < count; ++i) total += pieces[i].len;
-  if (total > kMaxText) return kErrStringTooLong;
-
-  const WorkMarkId mark = WorkMark(kMarkQuery);
-  const StrSlice free_area = WorkFreeSlice();
-  if (!free_area.ptr) return kErrOutOfMemory;
-  const auto lo = reinterpret_cast<std::uintptr_t>(free_area.ptr);
-  const std::uintptr_t hi = lo + WorkRoomLeft() + 3;
-  std::uintptr_t above = lo;
-  for (u16 i = 0; i < count; ++i) {
-    if (!pieces[i].ptr || pieces[i].len == 0) continue;
-    const auto a = reinterpret_cast<std::uintptr_t>(pieces[i].ptr);
-    const std::uintptr_t b = a + pieces[i].len;
-    if (a < hi && b > lo && b > above) above = b;
-  }
-  bool lifted = false;
-  while (above > reinterpret_cast<std::uintptr_t>(WorkFreeSlice().ptr)) {
-    const std::uintptr_t gap = above - reinterpret_cast<std::uintptr_t>(WorkFreeSlice().ptr);
-    const u16 n = gap > kMaxFiller ? kMaxFiller : static_cast<u16>(gap);
-    if (!WorkAllocRaw(n, kNoFill)) {
-      WorkMark(mark);
-      return kErrOutOfMemory;
-    }
-    lifted = true;
-  }
-
-  char* out = WorkAllocRaw(static_cast<u16>(total), kNoFill);
-  if (!out) {
-    WorkMark(mark);
-    return kErrOutOfMemory;
-  }
-  char* at = out;
-  for (u16 i = 0; i < count; ++i) {
-    if (pieces[i].ptr) {
-      if (pieces[i].len) std::memcpy(at, pieces[i].ptr, pieces[i].len);
-    } else {
-      std::memset(at, pieces[i].fill, pieces[i].len);
-    }
-    at += pieces[i].len;
-  }
-  if (lifted) {
-    const StrSlice moved = WorkReturn(mark, out, static_cast<u16>(total));
-    if (!moved.ptr) return StrError(moved);
-  }
-  return kOk;
 }
 
 // The value of a key found at hit: from after the key and its pair
@@ -302,22 +238,22 @@ u16 ListItemSet(StrSlice list, StrSlice item, char sep, i16 k) {
     } else {
       --cut_from;
     }
-    const Piece pieces[] = {{list.ptr, cut_from, 0}, {list.ptr + cut_to, list.len - cut_to, 0}};
-    return PushPieces(pieces, 2);
+    const WorkPiece pieces[] = {{list.ptr, cut_from, 0}, {list.ptr + cut_to, list.len - cut_to, 0}};
+    return WorkPushPieces(pieces, 2);
   }
 
   const u32 have = count == 0 ? 1 : count;
   if (have < target) {
     // Item `target` becomes a new last item after target - have separators.
-    const Piece pieces[] = {{list.ptr, list.len, 0}, {nullptr, target - have, sep}, {item.ptr, item.len, 0}};
-    return PushPieces(pieces, 3);
+    const WorkPiece pieces[] = {{list.ptr, list.len, 0}, {nullptr, target - have, sep}, {item.ptr, item.len, 0}};
+    return WorkPushPieces(pieces, 3);
   }
   u16 offset = 0;
   u16 len = 0;
   ListItemLocate(list, sep, static_cast<u16>(target), &offset, &len);
   const u32 tail = u32{offset} + len;
-  const Piece pieces[] = {{list.ptr, offset, 0}, {item.ptr, item.len, 0}, {list.ptr + tail, list.len - tail, 0}};
-  return PushPieces(pieces, 3);
+  const WorkPiece pieces[] = {{list.ptr, offset, 0}, {item.ptr, item.len, 0}, {list.ptr + tail, list.len - tail, 0}};
+  return WorkPushPieces(pieces, 3);
 }
 
 bool ListRangeHas(StrSlice range, i64 number) {
@@ -349,9 +285,9 @@ StrSlice StrJoin(StrSlice first, StrSlice sep, StrSlice second) {
   if (both) {
     if (const u16 code = StrError(sep)) return StrErrorSlice(code);
   }
-  const Piece pieces[] = {{first.ptr, first.len, 0}, {both ? sep.ptr : first.ptr, both ? sep.len : 0u, 0},
+  const WorkPiece pieces[] = {{first.ptr, first.len, 0}, {both ? sep.ptr : first.ptr, both ? sep.len : 0u, 0},
                           {second.ptr, second.len, 0}};
-  if (const u16 code = PushPieces(pieces, 3)) return StrErrorSlice(code);
+  if (const u16 code = WorkPushPieces(pieces, 3)) return StrErrorSlice(code);
   return WorkTop();
 }
 

@@ -18,28 +18,13 @@ constexpr const char* kLangSuffixes[kLangCount] = {"_en", "_es", "_fr", "_de", "
 
 StrSlice Sub(StrSlice s, u16 from, u16 to) { return StrMake(s.ptr + from, to > from ? to - from : 0u); }
 
-// The pieces joined as one new scratch entry; the error slice 146 when they
-// pass 65535 bytes, 145 when the stack is full.
+// The parts joined as the one entry above mark (they may lie in what is
+// released); the error slice 146 when they pass 65535 bytes, 145 when the
+// stack is full.
 StrSlice Build(WorkMarkId mark, const StrSlice* parts, u16 n) {
-  u32 total = 0;
-  for (u16 i = 0; i < n; ++i) total += parts[i].len;
-  if (total > kMaxText) {
-    WorkMark(mark);
-    return StrErrorSlice(kErrStringTooLong);
-  }
-  char* out = WorkAllocRaw(static_cast<u16>(total), kNoFill);
-  if (!out) {
-    WorkMark(mark);
-    return StrErrorSlice(kErrOutOfMemory);
-  }
-  // The parts may lie in entries just below the new one; memmove keeps
-  // them intact while they are copied in order.
-  u32 at = 0;
-  for (u16 i = 0; i < n; ++i) {
-    if (parts[i].len) std::memmove(out + at, parts[i].ptr, parts[i].len);
-    at += parts[i].len;
-  }
-  return WorkReturn(mark, out, static_cast<u16>(total));
+  WorkMark(mark);
+  const u16 err = WorkPushTexts(parts, n);
+  return err ? StrErrorSlice(err) : WorkTop();
 }
 
 StrSlice Build1(WorkMarkId mark, StrSlice a) { return Build(mark, &a, 1); }

@@ -157,27 +157,47 @@ u16 WorkStackPush(WorkStack* work, const char* p, u16 len) {
 
 u16 WorkPush(const char* p, u16 len) { return WorkStackPush(&MemControlGet()->work, p, len); }
 
-u16 WorkPushConcat(StrSlice a, StrSlice b) {
-  if (u16 err = StrError(a)) return err;
-  if (u16 err = StrError(b)) return err;
-  u32 total = u32{a.len} + b.len;
+u16 WorkPushPieces(const WorkPiece* pieces, u16 count) {
+  u32 total = 0;
+  for (u16 i = 0; i < count; ++i) total += pieces[i].len;
   if (total > kMaxText) return kErrStringTooLong;
   StrSlice s;
-  u16 err = WorkAlloc(static_cast<u16>(total), &s, &MemControlGet()->work);
-  if (err) return err;
-  char* d = const_cast<char*>(s.ptr);
-  // A source in the space just above the old top may be covered by the new
-  // entry; then both parts are gathered first, before any byte is written.
-  if (Overlaps(a, d, total) || Overlaps(b, d, total)) {
-    static char gather[kMaxText];
-    std::memcpy(gather, a.ptr, a.len);
-    std::memcpy(gather + a.len, b.ptr, b.len);
-    std::memcpy(d, gather, total);
-  } else {
-    std::memcpy(d, a.ptr, a.len);
-    std::memcpy(d + a.len, b.ptr, b.len);
+  if (const u16 err = WorkAlloc(static_cast<u16>(total), &s, &MemControlGet()->work)) return err;
+  char* const d = const_cast<char*>(s.ptr);
+  bool covered = false;
+  for (u16 i = 0; i < count && !covered; ++i) {
+    covered = pieces[i].ptr && Overlaps(StrMake(pieces[i].ptr, pieces[i].len), d, total);
   }
+  // A source that the new entry covers is read before anything is written:
+  // everything is gathered first.
+  static char gather[kMaxText];
+  char* at = covered ? gather : d;
+  for (u16 i = 0; i < count; ++i) {
+    if (pieces[i].ptr) {
+      if (pieces[i].len) std::memcpy(at, pieces[i].ptr, pieces[i].len);
+    } else {
+      std::memset(at, pieces[i].fill, pieces[i].len);
+    }
+    at += pieces[i].len;
+  }
+  if (covered) std::memcpy(d, gather, total);
   return 0;
+}
+
+u16 WorkPushTexts(const StrSlice* texts, u16 count) {
+  constexpr u16 kMaxTexts = 8;
+  if (count > kMaxTexts) return kErrSyntax;
+  WorkPiece pieces[kMaxTexts];
+  for (u16 i = 0; i < count; ++i) {
+    if (const u16 err = StrError(texts[i])) return err;
+    pieces[i] = WorkPiece{texts[i].ptr, texts[i].len, 0};
+  }
+  return WorkPushPieces(pieces, count);
+}
+
+u16 WorkPushConcat(StrSlice a, StrSlice b) {
+  const StrSlice texts[] = {a, b};
+  return WorkPushTexts(texts, 2);
 }
 
 StrSlice WorkReturn(WorkMarkId mark, const char* p, u16 len) {

@@ -33,8 +33,22 @@ StrSlice WorkAllocText(u32 n);
 // Pushes a copy of the bytes (which may lie anywhere, the space just released
 // included); an error slice gives its code and pushes nothing.
 u16 WorkPush(const char* p, u16 len);
-// One new entry holding a then b (sources anywhere, as for WorkPush); 146
-// when that would pass 65535 bytes.
+// One part of a text built on the scratch stack: len bytes from ptr, or,
+// with a null ptr, len copies of fill.
+struct WorkPiece {
+  const char* ptr;
+  u32 len;
+  char fill;
+};
+// The one way texts are joined on the scratch stack: one new entry holding
+// the pieces one after the other. Sources may lie anywhere, the space just
+// released included (where the new entry goes): sources the new entry would
+// cover are gathered before any byte is written. 0, 146 when the result
+// would pass 65535 bytes, 145 on a full stack.
+u16 WorkPushPieces(const WorkPiece* pieces, u16 count);
+// WorkPushPieces of the texts; an error slice among them gives its code.
+u16 WorkPushTexts(const StrSlice* texts, u16 count);
+// One new entry holding a then b, as WorkPushTexts.
 u16 WorkPushConcat(StrSlice a, StrSlice b);
 // Releases to mark, then pushes the copy and returns it; an error slice
 // passes through after the release.
