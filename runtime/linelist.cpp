@@ -114,6 +114,13 @@ u16 LineListLoad(StrSlice name, u16 layout, u16 code) {
   return LineListLoadInto(name, layout, code, kGroupLineQueue);
 }
 
+u16 LineQueueTrim(u16 count) {
+  while (VarCount(kGroupLineQueue) > count) {
+    if (const u16 rc = VarDelete(kGroupLineQueue, static_cast<u16>(VarCount(kGroupLineQueue) - 1))) return rc;
+  }
+  return 0;
+}
+
 StrSlice LineListJoin(u16 n, StrSlice separator) {
   WorkMarkId m = WorkMark(kMarkQuery);
   StrSlice acc = Empty();

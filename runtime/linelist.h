@@ -39,6 +39,10 @@ u16 LineKeyValue(u16 layout, StrSlice line);
 u16 LineListLoadInto(StrSlice name, u16 layout, u16 code, u16 group);
 // LineListLoadInto with the line queue (group 37).
 u16 LineListLoad(StrSlice name, u16 layout, u16 code);
+// Takes the newest lines off the line queue until `count` remain: how a
+// caller that loaded lines for itself gives them back. The first failing
+// removal's code stops it.
+u16 LineQueueTrim(u16 count);
 // Takes n entries from the front of the line queue, removing each, and joins
 // them with separator (only between two non-empty parts). n 0 or 0xFFFF
 // gives the empty text; when a join or removal fails it stops and returns

@@ -246,4 +246,30 @@ StrSlice PathSearch(StrSlice folders, StrSlice name) {
   return WorkReturn(mark, "", 0);
 }
 
+u32 PathComponentEnd(StrSlice path, u16 k) {
+  u32 pos = 0;
+  for (u16 i = 1; i <= k && pos < path.len; ++i) {
+    const void* hit = std::memchr(path.ptr + pos, kSep, path.len - pos);
+    if (!hit) return path.len;
+    const u32 end = static_cast<u32>(static_cast<const char*>(hit) - path.ptr);
+    if (i == k) return end;
+    pos = end + 1;
+  }
+  return path.len;
+}
+
+u16 PathComponentCount(StrSlice path) {
+  if (path.len == 0) return 0;
+  u32 n = 1;
+  for (u32 i = 0; i < path.len; ++i) n += path.ptr[i] == kSep;
+  return static_cast<u16>(n > 0xFFFF ? 0xFFFF : n);
+}
+
+StrSlice PathComponent(StrSlice path, u16 k) {
+  if (k == 0) return StrSlice{"", 0};
+  const u32 start = k == 1 ? 0 : PathComponentEnd(path, static_cast<u16>(k - 1)) + 1;
+  if (start > path.len) return StrSlice{path.ptr + path.len, 0};
+  return StrMake(path.ptr + start, PathComponentEnd(path, k) - start);
+}
+
 }  // namespace vk

@@ -53,4 +53,12 @@ StrSlice LangFileName(StrSlice name, u16 k);
 // that DirList finds; empty when none is found.
 StrSlice PathSearch(StrSlice folders, StrSlice name);
 
+// A path's components, split plainly at every '\' (a quote in a name is no
+// quote). The count (0 for the empty path); component k (1-based; the empty
+// text past the last), a slice into the path; and where component k ends
+// (the path's length when it has fewer).
+u16 PathComponentCount(StrSlice path);
+StrSlice PathComponent(StrSlice path, u16 k);
+u32 PathComponentEnd(StrSlice path, u16 k);
+
 }  // namespace vk

@@ -33,38 +33,7 @@ constexpr u16 kLinkNameMax = 384;
 enum : u16 { kArgSeparator = 1, kArgLinkCount = 2, kArgLinkParams = 3, kArgAbsolute = 4 };
 
 const StrSlice kEmpty{"", 0};
-const StrSlice kBlankTab{" \t", 2};
 
-StrSlice Trimmed(StrSlice s) { return StrTrimSet(s, kTrimBoth, kBlankTab); }
-
-// Page paths are split plainly at '\': a quote in a page name is no quote.
-// The end of component k (1-based) of the path, or its length when the path
-// has fewer components.
-u32 ComponentEnd(StrSlice path, u16 k) {
-  u32 pos = 0;
-  for (u16 i = 1; i <= k && pos < path.len; ++i) {
-    const void* hit = std::memchr(path.ptr + pos, '\\', path.len - pos);
-    if (!hit) return path.len;
-    const u32 end = static_cast<u32>(static_cast<const char*>(hit) - path.ptr);
-    if (i == k) return end;
-    pos = end + 1;
-  }
-  return path.len;
-}
-
-u16 ComponentCount(StrSlice path) {
-  if (path.len == 0) return 0;
-  u32 n = 1;
-  for (u32 i = 0; i < path.len; ++i) n += path.ptr[i] == '\\';
-  return static_cast<u16>(n > 0xFFFF ? 0xFFFF : n);
-}
-
-StrSlice Component(StrSlice path, u16 k) {
-  if (k == 0) return kEmpty;
-  const u32 start = k == 1 ? 0 : ComponentEnd(path, static_cast<u16>(k - 1)) + 1;
-  if (start > path.len) return StrSlice{path.ptr + path.len, 0};
-  return StrMake(path.ptr + start, ComponentEnd(path, k) - start);
-}
 
 // The arguments that only links use, evaluated once for the first link.
 struct LinkArgs {
@@ -94,7 +63,7 @@ LinkArgs EvalLinkArgs(StrSlice args, u16* status) {
 // the text alone when the component has no target.
 StrSlice BranchLink(const LinkArgs& a, StrSlice path, u16 i, u16 n, u16 leaf, StrSlice text) {
   if (a.page_mode) {
-    const u16 d = ListFind(a.ids, Component(path, i), ',');
+    const u16 d = ListFind(a.ids, PathComponent(path, i), ',');
     if (d == 0) return text;
     return HtmlLink(TplExpand(ListItem(a.targets, ',', d), 0), text, a.params);
   }
@@ -140,7 +109,7 @@ u16 SiteKwCurBranch(StrSlice args) {
   // translated trail, whose names may hold anything.
   const u16 leaf =
       StrEqual(SiteKwValue(StrTranslate(path, "\\", ","), &status), VarGet(kGroupRun, kRunPageFolder)) ? 0 : 1;
-  const u16 n = ComponentCount(path);
+  const u16 n = PathComponentCount(path);
   if (n == 0 || status) {
     WorkMark(mark);
     return status;
@@ -168,7 +137,7 @@ StrSlice SiteGenUpPath(StrSlice page_path, u16 n) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   if (n == 0 || page_path.len == 0) return WorkReturn(mark, "/", 1);
   // The first n components are the path up to the end of component n.
-  const u32 len = ComponentEnd(page_path, n);
+  const u32 len = PathComponentEnd(page_path, n);
   if (len + 2 > kMaxText) return StrErrorSlice(kErrStringTooLong);
   char* out = WorkAllocRaw(static_cast<u16>(len + 2), kNoFill);
   if (!out) return StrErrorSlice(kErrOutOfMemory);
@@ -192,7 +161,7 @@ u16 SiteKwSitemap(StrSlice args) {
   StrSlice current = kEmpty;
   bool current_is_folder = false;
   if (const SiteNode* node = SiteCursorGet()->record) {
-    current = Trimmed(ListItem(node->text, ',', 1));
+    current = SiteNodeField(node->text, kNodeFieldName);
     current_is_folder = node->first_child != kSiteNone;
   }
 
@@ -202,7 +171,7 @@ u16 SiteKwSitemap(StrSlice args) {
   for (SiteCursor c = SiteTreeAt(SiteTreeRoot()); status == 0 && c.index != kSiteNone && c.record;
        c = SiteTreeNext(c.index, 1)) {
     const SiteNode node = *c.record;
-    const StrSlice name = Trimmed(ListItem(node.text, ',', 1));
+    const StrSlice name = SiteNodeField(node.text, kNodeFieldName);
     if (SiteGenMenuAvoided(name)) break;
     depth += c.depth_change;
     if (level != 0 && show && depth < level) show = false;
@@ -213,7 +182,7 @@ u16 SiteKwSitemap(StrSlice args) {
         link_name = StrC(kIndexName);
         path = SiteKwValue(StrJoin(path, StrC("\\"), name), &status);
       }
-      StrSlice options = Trimmed(ListItem(node.text, ',', 2));
+      StrSlice options = SiteNodeField(node.text, kNodeFieldOptions);
       if (options.len == 0) options = StrC(" ");
       if (status == 0 && ListFind(excluded, name, ',') == 0 && ListFind(excluded_options, options, ',') == 0) {
         status = SitemapLine(depth, path, link_name, name);

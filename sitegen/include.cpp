@@ -86,10 +86,6 @@ StrSlice ArgValue(StrSlice arg) {
   return arg.len ? ExprEvalStr(arg) : Empty();
 }
 
-// Components of a page path. Counted at every '\', so that a quote inside
-// a page name hides none.
-u32 PathDepth(StrSlice path) { return path.len ? u32{StrCount(path, Lit("\\"), kPlain)} + 1 : 0; }
-
 // The path without its last component.
 StrSlice PathParent(StrSlice path) {
   const u16 slash = StrFindLastChar(path, '\\', kPlain);
@@ -103,7 +99,7 @@ StrSlice BranchOf(StrSlice value) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   StrSlice path = StrDup(PagePath());
   if (StrError(path)) return WorkReturn(mark, path);
-  const u32 depth = PathDepth(path);
+  const u32 depth = PathComponentCount(path);
   u32 level = depth;
   if (value.len) {
     const StrSlice key = StrGetParam(value, Lit(kLevelKey));
@@ -111,7 +107,7 @@ StrSlice BranchOf(StrSlice value) {
     level = wanted <= depth ? wanted : 0;
   }
   if (level == 0) return WorkReturn(mark, value);
-  while (PathDepth(path) > level) path = PathParent(path);
+  while (PathComponentCount(path) > level) path = PathParent(path);
   return WorkReturn(mark, StrTranslate(path, "\\", "_"));
 }
 

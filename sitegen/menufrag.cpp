@@ -257,10 +257,7 @@ u16 SiteGenWriteTypeMap(StrSlice root, StrSlice base, u16 index) {
       } else {
         content = MergeTypeMap(queued, lines, pattern, entry);
       }
-      // This call's lines leave the queue, newest first.
-      while (VarCount(kGroupLineQueue) > queued) {
-        if (VarDelete(kGroupLineQueue, static_cast<u16>(VarCount(kGroupLineQueue) - 1))) break;
-      }
+      LineQueueTrim(queued);  // this call's lines leave the queue
     }
   }
   if (rc == 0) rc = StrError(content);

@@ -5,6 +5,7 @@
 #include "runtime/error.h"
 #include "runtime/file.h"
 #include "runtime/linelist.h"
+#include "runtime/list.h"
 #include "runtime/memory.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
@@ -217,11 +218,9 @@ u16 SiteTreeLoad(StrSlice path, u16 width) {
       last_at[level] = index;
       prev = level;
     }
-    // Take this load's lines out of the queue, newest first (cheapest), also
-    // those left when the load stopped early.
-    while (VarCount(kGroupLineQueue) > queued) {
-      if (VarDelete(kGroupLineQueue, static_cast<u16>(VarCount(kGroupLineQueue) - 1))) break;
-    }
+    // Take this load's lines out of the queue, also those left when the
+    // load stopped early.
+    LineQueueTrim(queued);
   }
 
   if (err) {
@@ -272,5 +271,7 @@ SiteCursor SiteTreeNext(u16 index, u8 descend) {
   }
   return SiteCursor{depth_change, kSiteNone, nullptr};
 }
+
+StrSlice SiteNodeField(StrSlice text, u16 k) { return StrTrimSet(ListItem(text, ',', k), kTrimBoth, StrC(" \t")); }
 
 }  // namespace vk

@@ -32,6 +32,11 @@ struct SiteNode {
   u16 next_sibling;
 };
 
+// The node text's fields, split at ',': 1 the page name, 2 the options.
+enum : u16 { kNodeFieldName = 1, kNodeFieldOptions = 2 };
+// Field k of a node text, blanks and tabs trimmed (a slice into the text).
+StrSlice SiteNodeField(StrSlice text, u16 k);
+
 // The room a tree leaves on the scratch stack for rendering a page: every
 // node text is a scratch entry, and a page whose keywords and fields find no
 // room left could not be written. A node that would eat into this room is
