@@ -37,12 +37,6 @@ u32 PlainFind(const char* p, u32 from, u32 to, char c) {
   return hit ? static_cast<u32>(static_cast<const char*>(hit) - p) : kNone;
 }
 
-// First quote character in [from, to) of p, or to when there is none.
-u32 FirstQuote(const char* p, u32 from, u32 to) {
-  while (from < to && !StrIsQuote(p[from])) ++from;
-  return from;
-}
-
 // StrFind of pattern in the text from position from on; the position is
 // relative to the text start. Quote-awareness restarts at from.
 u32 FindFrom(StrSlice text, u32 from, StrSlice pattern, u16 plain) {
@@ -149,17 +143,22 @@ u16 StrFindCharFrom(StrSlice text, u16 start, char c, u16 plain) {
   const char* p = text.ptr;
   u32 len = text.len;
   if (plain) return static_cast<u16>(PlainFind(p, start, len, c));
-  // Alternate between a stretch outside quotes, searched plainly, and a
-  // quoted stretch, skipped whole with its quotes.
+  // Bytes outside quotes are compared one by one; a quoted stretch is
+  // skipped whole with its quotes (so a quote character itself is never
+  // found). The scan stops at the hit: searching ahead for the next quote
+  // first would make every call cost the rest of the text, and repeated
+  // searches (the last of many, a pair) quadratic.
   u32 s = start;
   while (s < len) {
-    u32 q = FirstQuote(p, s, len);
-    u32 hit = PlainFind(p, s, q, c);
-    if (hit != kNone) return static_cast<u16>(hit);
-    if (q >= len) break;
-    u32 close = PlainFind(p, q + 1, len, p[q]);
-    if (close == kNone) break;  // an unclosed quote hides the rest
-    s = close + 1;
+    if (StrIsQuote(p[s])) {
+      u32 close = PlainFind(p, s + 1, len, p[s]);
+      if (close == kNone) break;  // an unclosed quote hides the rest
+      s = close + 1;
+    } else if (p[s] == c) {
+      return static_cast<u16>(s);
+    } else {
+      ++s;
+    }
   }
   return kNotFound;
 }
