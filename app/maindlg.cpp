@@ -84,19 +84,33 @@ void WriteConfig(const CVellumcraftDlg* dlg) {
   WorkMark(mark);
 }
 
-// The macro value file's text with its line ends turned into ':'; empty
-// when the file is missing, not a plain file or too large.
-StrSlice ReadMacroValues(StrSlice path) {
+// The macro value file's text with its line ends turned into ':' in *out;
+// empty when no file is named, it is missing, not a plain file or empty.
+// A file that is there but cannot be used gives its code (146 over 65535
+// bytes, 145 no memory left, 136 unreadable) and an empty text.
+u16 ReadMacroValues(StrSlice path, StrSlice* out) {
+  *out = StrSlice{"", 0};
   OsStat st{};
-  if (path.len == 0 || !OsStatPath(path, &st) || st.is_dir || st.size == 0 || st.size > kMaxText) {
-    return StrSlice{"", 0};
-  }
+  if (path.len == 0 || !OsStatPath(path, &st) || st.is_dir || st.size == 0) return 0;
+  if (st.size > kMaxText) return kErrStringTooLong;
   const StrSlice all = FileReadAll(path, 0, static_cast<u16>(st.size));
-  if (!all.ptr) return StrSlice{"", 0};
+  if (const u16 err = StrError(all)) return err == kErrOutOfMemory || err == kErrStringTooLong ? err : u16{kErrRead};
   const StrSlice colon{":", 1};
   const StrSlice once = StrReplace(all, StrSlice{kCrLf, 2}, colon, kPlain);
   const StrSlice text = StrReplace(once, StrSlice{"\n", 1}, colon, kPlain);
-  return text.ptr ? text : StrSlice{"", 0};
+  if (!text.ptr) return kErrOutOfMemory;
+  *out = text;
+  return 0;
+}
+
+// The refusal of a macro value file that is there but cannot be used.
+void ShowUnusableMacroFile(StrSlice path, u16 code) {
+  const char* reason = code == kErrStringTooLong ? "it is over 65535 bytes, the most it may hold"
+                       : code == kErrOutOfMemory ? "it does not fit in the memory left"
+                                                 : "it cannot be read";
+  const StrSlice text = StrFormatV(kDlgFieldMax + 256, "The macro value file %s cannot be used: %s.",
+                                   StrTranslate(path, "\\", "/"), StrC(reason));
+  MsgBoxAsk(text, StrSlice{"", 0}, kMsgBoxWarning);
 }
 
 void Browse(CVellumcraftDlg* dlg, DlgField* field) {
@@ -219,7 +233,8 @@ u16 OnStart(CVellumcraftDlg* dlg) {
   // run moves to the frame page's folder.
   const StrSlice saved = DirCurrent();
   const StrSlice values = DlgAbsolutePath(DlgText(dlg->values), saved);
-  const StrSlice macros = ReadMacroValues(values);
+  StrSlice macros{"", 0};
+  const u16 macros_unusable = ReadMacroValues(values, &macros);
 
   u16 result = 0;
   if (dlg->frame.len == 0 || dlg->tree.len == 0) {
@@ -230,7 +245,11 @@ u16 OnStart(CVellumcraftDlg* dlg) {
     const StrSlice frame = DlgAbsolutePath(DlgText(dlg->frame), saved);
     const StrSlice tree = DlgAbsolutePath(DlgText(dlg->tree), saved);
     const StrSlice root = DlgOutputRoot(tree);
-    if (!root.ptr || root.len == 0) {
+    if (macros_unusable) {
+      // Pages made without the site's macro values would be wrong.
+      ShowUnusableMacroFile(values, macros_unusable);
+      result = macros_unusable;
+    } else if (!root.ptr || root.len == 0) {
       ShowShallowTree(dlg);
       result = kErrData;
     } else {

@@ -109,7 +109,9 @@ void OnBrowseMacroFile(CVellumcraftDlg* dlg);
 // "Start": remembers the paths, runs the generator from the frame page's
 // folder and shows the counts. 0 when the run reported nothing; the code
 // the run showed; kErrData when the run was refused (a path missing, or a
-// tree file too shallow to have an output root); kDlgBusy during a run.
+// tree file too shallow to have an output root); the code of a macro value
+// file that is there but cannot be used (146 over 65535 bytes), which is
+// shown and refuses the run; kDlgBusy during a run.
 u16 OnStart(CVellumcraftDlg* dlg);
 // The command of a button id (Start or a browse button); false for others.
 bool DlgCommand(CVellumcraftDlg* dlg, u16 id);

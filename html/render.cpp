@@ -81,7 +81,16 @@ HtmlTagState HtmlPageOpen(StrSlice page) {
     const WorkMarkId m = WorkMark(kMarkQuery);
     const StrSlice path = CgiHtmlPath(page);
     const i16 h = StrError(path) ? i16{-1} : FileOpen(path, kOpenNoUpdate | kOpenQuiet);
-    if (h < 0 || h >= static_cast<i16>(kFileSlots)) {
+    if (h == kErrDataOutBound) {
+      // Every file slot is taken: templates nested this deep (each open
+      // template holds a slot and one current line) cannot be opened, though
+      // the file may well exist.
+      const u16 depth = static_cast<u16>(VarCount(kGroupTemplateLines) + 1);
+      const StrSlice detail =
+          StrFormatV(kDetailMax, "too many nested templates: %s would be template %u deep, beyond the %u files open at once",
+                     path, depth, kFileSlots);
+      st = ErrMsgAppend(kErrDataOutBound, detail, false);
+    } else if (h < 0 || h >= static_cast<i16>(kFileSlots)) {
       const StrSlice detail = StrFormatV(kDetailMax, "filename:%s htmlpage:%s DocRoot:%s DocRootFileNm:%s",
                                          path, page, CgiDocumentRoot(), CgiDocPath(page));
       st = ErrMsgAppend(kErrFileNotFound, detail, false);

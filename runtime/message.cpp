@@ -186,6 +186,8 @@ bool LoadFromFolder(StrSlice folder, StrSlice name, u16 before) {
 
 const MsgCatalog* MsgCatalogGet() { return &g_cat; }
 
+void MsgCatalogReset() { g_cat = MsgCatalog{}; }
+
 u16 LangModuleLoad(LangModuleSource source, void* user) {
   if (g_cat.state != kMsgNotTried) return 0;
   g_cat.state = kMsgNoModule;

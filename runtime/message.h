@@ -64,6 +64,10 @@ struct MsgCatalog {
 
 // The loaded module's state (read-only).
 const MsgCatalog* MsgCatalogGet();
+// Forgets the module, so that the next lookup looks for it again: for a
+// library restarted within one process, whose store no longer holds the
+// module's texts.
+void MsgCatalogReset();
 
 // The text of the message. Never fails: a number without any text gives the
 // empty text. The result is one new scratch entry; only when the scratch

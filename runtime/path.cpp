@@ -129,6 +129,16 @@ StrSlice PathJoin(StrSlice dir, StrSlice name) {
   return Build(mark, parts, 3);
 }
 
+bool PathIsPlainName(StrSlice name) {
+  if (StrError(name)) return false;
+  if (name.len == 2 && name.ptr[0] == '.' && name.ptr[1] == '.') return false;
+  for (u16 i = 0; i < name.len; ++i) {
+    const char c = name.ptr[i];
+    if (c == '\\' || c == '/' || c == ':') return false;
+  }
+  return true;
+}
+
 StrSlice PathAddExt(StrSlice name, StrSlice ext) {
   if (u16 err = StrError(name)) return StrErrorSlice(err);
   if (u16 err = StrError(ext)) return StrErrorSlice(err);

@@ -34,6 +34,10 @@ StrSlice PathPart(StrSlice path, u16 parts);
 // dir + '\' + name (both made native), the '\' only when dir is non-empty
 // and does not end in '\' and name is non-empty and does not start with '\'.
 StrSlice PathJoin(StrSlice dir, StrSlice name);
+// True when name is one plain step inside a folder: not "..", and without
+// a '\' or '/' (so it cannot start at the root) and without a drive ':'.
+// The empty name is plain.
+bool PathIsPlainName(StrSlice name);
 // name + "." + ext, the "." only when both are non-empty.
 StrSlice PathAddExt(StrSlice name, StrSlice ext);
 // Each leading ".." item of relative climbs one level from base; the rest

@@ -20,6 +20,14 @@ namespace vk {
 namespace {
 
 constexpr char kStatementSep = ';';
+constexpr u16 kScriptDetailMax = 1024;
+
+// Why a script file that exists could not be read.
+const char* ReadFailureReason(u16 err) {
+  if (err == kErrStringTooLong) return "the file is over 65535 bytes, the most a script may hold";
+  if (err == kErrOutOfMemory) return "the file does not fit in the memory left";
+  return "the file cannot be read";
+}
 
 // The whole file as one new entry with every line end (CR LF, LF or a lone
 // CR) turned into ';', so each line is one statement.
@@ -76,7 +84,15 @@ u16 ScriptRunFile(StrSlice name, u16 flags) {
   const StrSlice found = PathSearch(VarGet(kGroupIdentity, kIdDefaultFolder), expanded);
   if (found.ptr && found.len > 0) {
     const StrSlice text = ReadStatements(found);
-    if (text.ptr && text.len > 0) {
+    if (const u16 err = StrError(text)) {
+      // A script that is there but cannot be read is an error, never taken
+      // for a missing one: its variables would silently stay unset.
+      result = ErrMsgAppend(err == kErrStringTooLong || err == kErrOutOfMemory ? err : u16{kErrRead},
+                            StrFormatV(kScriptDetailMax, "Script %s: %s", StrTranslate(found, "\\", "/"),
+                                       StrC(ReadFailureReason(err))),
+                            false);
+      ran = true;
+    } else if (text.len > 0) {
       result = ExprExec(text);
       ran = true;
     }

@@ -69,6 +69,21 @@ void LogPath(const char* format, StrSlice path) {
   WorkMark(m);
 }
 
+// Why a language file gave no texts: 0 when there is none or it is empty (a
+// language without texts); else the code, with the reason as the error
+// detail, of a file that is there but cannot be used.
+u16 LangFileUnusable(StrSlice file) {
+  FileInfoRecord info;
+  if (FileFindInfo(file, &info) != 0 || info.size == 0) return kLineLoadFailed;
+  const i16 slot = FileOpen(file, kOpenQuiet | kOpenNoUpdate | kOpenPlain);
+  if (static_cast<u16>(slot) >= kFirstError) {
+    return ErrMsgAppend(kErrOpen, StrC("The language file cannot be opened:"), false);
+  }
+  FileClose(static_cast<u16>(slot));
+  return ErrMsgAppend(kErrStringTooLong,
+                      StrC("A line of the language file is over 65535 bytes or does not fit in the memory left:"), false);
+}
+
 // What one run carries from node to node.
 struct RunState {
   StrSlice frame;
@@ -80,14 +95,31 @@ struct RunState {
   u16 e;  // the error that ends the run
   u16 r;  // the error shown at the end when e is 0
   PathKeep current;  // the last page named
-  PathKeep failed;   // the page whose render gave r
+  PathKeep failed;   // the page whose render (or name) gave r
   bool r_from_page;
 };
 
+// A node whose name is no plain step inside its folder ("..", a separator,
+// a drive) would put its pages outside the output root: it is refused,
+// logged and remembered for the message at the end, and the run goes on.
+void RefuseName(RunState* run, StrSlice folder, StrSlice name) {
+  const StrSlice where = PathJoin(run->root, PathJoin(folder, name));
+  LogPath("Refused Page Name:%s (a page or folder name may not lead outside the output folder)\r\n", where);
+  run->r = ErrMsgAppend(kErrData, StrC("A page or folder name of the tree leads outside the output folder:"), false);
+  run->r_from_page = true;
+  Keep(&run->failed, where);
+}
+
 // The page of the node under the cursor: written, deleted or skipped as the
-// rule says. folder is updated when the node has children.
-void RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
+// rule says. folder is updated when the node has children. False when the
+// node's children are to be passed over (its name was refused, so they
+// have no folder).
+bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
   const StrSlice name_item = Trimmed(ListItem(node.text, ',', 1));
+  if (!PathIsPlainName(name_item)) {
+    RefuseName(run, *folder, name_item);
+    return false;
+  }
   VarSet(kGroupRun, kRunPagePath, PathJoin(*folder, name_item));
   VarSet(kGroupRun, kRunPageName, name_item);
   VarSet(kGroupRun, kRunNodeOptions, Trimmed(ListItem(node.text, ',', 2)));
@@ -107,17 +139,17 @@ void RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
                             : StrFormatV(kPageFormatMax, "%s\\%s%s%s.html", run->root, *folder, name, suffix);
   if (StrError(file)) {
     run->e = StrError(file);
-    return;
+    return true;
   }
   Keep(&run->current, file);
 
   if (!FileOverwriteCheck(file, run->rule)) {
     LogPath("Skipping File:%s (Overwrite Off)\r\n", file);
-    return;
+    return true;
   }
   if (run->flags & kRunDelete) {
     if (FileDelete(file) != 0) LogPath("Error Deleting File:%s\r\n", file);
-    return;
+    return true;
   }
   const u8 page_mode = static_cast<u8>(StrValue(SiteNodeOption(kOptPageMode)));
   SysVarFlags(kSysAuxstat, kAuxPageMode, page_mode != 0);
@@ -127,13 +159,14 @@ void RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
   const u16 rc = HtmlPageToFile(tpl, run->context, file);
   if (rc == 0) {
     LogLine(StrC("...OK\r\n"), kLogNormal);
-    return;
+    return true;
   }
   run->r = rc;
   run->r_from_page = true;
   Keep(&run->failed, file);
   // A missing template spoils one page, not the site.
   run->e = rc == kErrFileNotFound ? 0 : rc;
+  return true;
 }
 
 // One language pass over the whole tree; mark is the scratch level above
@@ -141,6 +174,17 @@ void RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
 void RunLanguage(RunState* run, StrSlice tree, u16 index, u32 total, WorkMarkId mark) {
   run->suffix_index = index;
   const u16 loaded = SiteGenSetLanguage(tree, index);
+  if (index > 0 && loaded != 0 && loaded != kLineLoadFailed) {
+    // The language's texts are there but cannot be used: its pages would
+    // show raw keys, so it is not written. The other languages are.
+    const StrSlice file = LangFileName(tree, index);
+    LogPath("Skipping Language:%s (the language file cannot be used)\r\n", file);
+    run->r = loaded;
+    run->r_from_page = true;
+    Keep(&run->failed, file);
+    WorkMark(mark);
+    return;
+  }
   if (!(run->flags & kRunNoMenus)) run->e = SiteGenWriteMenus();
 
   SiteCursor* cursor = SiteCursorGet();
@@ -157,8 +201,8 @@ void RunLanguage(RunState* run, StrSlice tree, u16 index, u32 total, WorkMarkId 
     folder = WorkReturn(mark, folder);
     for (i32 d = cursor->depth_change; d < 0; ++d) folder = PathPart(folder, kPartFolder);
     const SiteNode node = *cursor->record;
-    if (Trimmed(ListItem(node.text, ',', 1)).len) RunPage(run, node, &folder);
-    *cursor = SiteTreeNext(cursor->index, 1);
+    const bool descend = Trimmed(ListItem(node.text, ',', 1)).len == 0 || RunPage(run, node, &folder);
+    *cursor = SiteTreeNext(cursor->index, descend ? 1 : 0);
   }
   WorkMark(mark);
   if (loaded == 0) ParamListPop();
@@ -175,7 +219,9 @@ u16 SiteGenSetLanguage(StrSlice tree, u16 index) {
   if (current == kSiteLangNone) {
     rc = tree.len ? kErrData : 0;
   } else if (tree.len) {
-    rc = ParamListLoad(LangFileName(tree, current), 0, 0);
+    const StrSlice file = LangFileName(tree, current);
+    rc = ParamListLoad(file, 0, 0);
+    if (rc == kLineLoadFailed) rc = LangFileUnusable(file);
   }
   WorkMark(m);
   return rc;

@@ -7,7 +7,10 @@
 //
 // Pages are named after the nodes: a node with children becomes a folder
 // holding "index" + suffix + ".html"; the suffix is the language's ("_en",
-// none without languages).
+// none without languages). A node name that would lead outside the output
+// root ("..", a separator, a drive) is refused with its subtree, and shown
+// at the end like a failed page; a language whose text file is there but
+// cannot be used is not written, and shown at the end too.
 #pragma once
 #include "html/request.h"
 #include "runtime/overwrite.h"
@@ -35,8 +38,11 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
                OverwriteRule rule, u8 flags);
 // Makes language index current (0: none): its suffix in group 9 entry 2 and,
 // for 1-5, its language file beside the tree file loaded as the current
-// parameter list. The load's result (0 when loaded); 163 for index 0 with a
-// tree file named, 0 without.
+// parameter list. 0 when loaded; 0xFFFF when there is no such file or it is
+// empty (the language has no texts); when the file is there but cannot be
+// used (a line over 65535 bytes, no memory left, not readable) its code with
+// the reason as the error detail. 163 for index 0 with a tree file named, 0
+// without.
 u16 SiteGenSetLanguage(StrSlice tree, u16 index);
 // Runs the tree's variable script ("treeVars.txt" beside "tree.txt"): 0
 // also when there is none, else the script's error.

@@ -118,6 +118,16 @@ TEST_F(NoWindowTest, PathOptionsAndFailures) {
   EXPECT_NE(r.out.find("--no-window"), std::string::npos);
 }
 
+TEST_F(NoWindowTest, MacroValueFileOverTheLimitRefusesTheRun) {
+  const std::string site = dir + "/site";
+  std::ofstream(site + "/source/macros.txt", std::ios::binary) << "TITLE=x\n" << std::string(70000, 'm') << "\n";
+  const ProgramRun r = Program(site, "--no-window --lang en --overwrite all");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("macros.txt cannot be used: it is over 65535 bytes"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "Written: 0\nAvoids: 0\n");
+  for (const std::string& page : ExamplePages()) EXPECT_FALSE(fs::exists(site + "/" + page)) << page;
+}
+
 TEST(AppStartFailure, NoDialogNoShutdownAndOneLineOnStandardError) {
   // The library already runs, so its start is refused.
   ASSERT_EQ(MemInit(), 0);

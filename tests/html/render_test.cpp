@@ -197,6 +197,34 @@ TEST_F(RenderTest, NestedRenderKeepsTheOuterLine) {
   EXPECT_EQ(VarCount(kGroupTemplateLines), lines);
 }
 
+// A handler that renders the next template of a chain from inside the
+// call and passes its error up.
+u16 g_next = 0;
+std::string g_chain_dir;
+HtmlTagState Chain(HtmlTagState s, StrSlice) {
+  MacroContext c{};
+  MacroContextInit(&c, L(""), L("NEXT"), Chain);
+  const std::string next = g_chain_dir + "\\t" + std::to_string(++g_next) + ".html";
+  if (const u16 rc = HtmlPageRender(Sl(next), c)) s.status = rc;
+  return s;
+}
+
+TEST_F(RenderTest, TooManyNestedTemplatesSaySo) {
+  // 100 templates, each naming the next: they exist, but cannot all be open.
+  for (int k = 0; k < 100; ++k) Tpl("t" + std::to_string(k) + ".html", "[NEXT]\n");
+  g_chain_dir = Lib(dir);
+  g_next = 0;
+  const u16 lines = VarCount(kGroupTemplateLines);
+  EXPECT_EQ(Render(Tpl("t0.html", "[NEXT]\n"), "", "NEXT", Chain), kErrDataOutBound);
+  const std::string detail = S(ErrDetail());
+  EXPECT_NE(detail.find("too many nested templates"), std::string::npos) << detail;
+  EXPECT_NE(detail.find("t" + std::to_string(g_next) + ".html would be template " + std::to_string(g_next + 1) +
+                        " deep"),
+            std::string::npos)
+      << detail;
+  EXPECT_EQ(VarCount(kGroupTemplateLines), lines);
+}
+
 // A handler that ends the page with an error.
 HtmlTagState Fail(HtmlTagState s, StrSlice) {
   s.status = 200;

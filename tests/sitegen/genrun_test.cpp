@@ -191,6 +191,52 @@ TEST_F(GenRunTest, UnnamedNodesWriteNothingButTheirChildren) {
   EXPECT_EQ(written, 3);
 }
 
+// Names that would lead outside the output root are refused node by node
+// (with their subtrees); every other page is written and the run reports
+// the refusal at its end.
+TEST_F(GenRunTest, NamesLeadingOutsideTheRootAreRefused) {
+  Put("tree.txt", "home\n../../escaped\n..\\..\\escaped2\nc:drive\n/top\n..\n\tkid\nparent\n\tchild\ncontact\n");
+  EXPECT_EQ(Run(0x01, All()), kErrData);
+  for (const char* page : {"out/home_en.html", "out/parent/index_en.html", "out/parent/child_en.html",
+                           "out/contact_en.html"})
+    EXPECT_TRUE(fs::exists(page)) << page;
+  // Nothing lands above the output folder or at the top of the disk.
+  for (const fs::path& name : {fs::path("/tmp/escaped_en.html"), fs::path("/tmp/escaped2_en.html"),
+                               fs::path("/top_en.html"), fs::path("kid_en.html"), fs::path("out/kid_en.html"),
+                               fs::path("out/c:drive_en.html")})
+    EXPECT_FALSE(fs::exists(name)) << name;
+  EXPECT_EQ(written, 4);
+  const std::string log = Get(kSiteLogName);
+  EXPECT_NE(log.find("Refused Page Name:" + Shown("out/../../escaped")), std::string::npos) << log;
+  EXPECT_NE(log.find("Refused Page Name:" + Shown("out/../../escaped2")), std::string::npos) << log;
+  EXPECT_NE(g_box.find("outside the output folder"), std::string::npos) << g_box;
+}
+
+// Files that are there but over the 65535-byte limit stop their part of the
+// run with a message naming them, instead of being passed over.
+TEST_F(GenRunTest, OversizedScriptAndLanguageFilesAreErrors) {
+  Put("treeVars.txt", "RELPATH$=\"rel\"\n" + std::string(70000, ' ') + "\n");
+  EXPECT_EQ(Run(0x01, All()), kErrStringTooLong);
+  EXPECT_FALSE(fs::exists("out/home_en.html"));
+  EXPECT_NE(g_box.find(Shown("treeVars.txt") + ": the file is over 65535 bytes"), std::string::npos) << g_box;
+
+  // A language file with one line too long: that language is not written
+  // (its pages would show raw keys), the others are.
+  Put("treeVars.txt", "RELPATH$=\"rel\"\n");
+  Put("tree_en.txt", "home='Home'\nlong='" + std::string(70000, 'x') + "'\n");
+  EXPECT_EQ(Run(0x03, All()), kErrStringTooLong);
+  EXPECT_FALSE(fs::exists("out/home_en.html"));
+  EXPECT_EQ(Get("out/home_es.html"), "<h1>Inicio</h1>_es|3|rel\n");
+  EXPECT_NE(g_box.find("over 65535 bytes"), std::string::npos) << g_box;
+  EXPECT_NE(g_box.find(Shown("tree_en.txt")), std::string::npos) << g_box;
+  EXPECT_NE(Get(kSiteLogName).find("Skipping Language:" + Shown("tree_en.txt")), std::string::npos);
+
+  // An empty language file is a language without texts, as a missing one.
+  Put("tree_en.txt", "");
+  EXPECT_EQ(Run(0x01, All()), 0);
+  EXPECT_EQ(Get("out/home_en.html"), "<h1>home</h1>_en|3|rel\n");
+}
+
 // Asks for a cancel while the first Spanish page is rendered.
 HtmlTagState CancelOnSpanish(HtmlTagState s, StrSlice macros) {
   if (SiteGenLangIndex() == 2) ProgressWndProc(ProgressStateGet()->window, kUiMsgCommand, kProgressCancelId);

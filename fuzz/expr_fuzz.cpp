@@ -1,0 +1,12 @@
+// The expression evaluator over one statement text.
+#include "fuzz_support.h"
+#include "runtime/scratch.h"
+#include "script/eval.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  vkfuzz::Fresh();
+  const vk::WorkMarkId mark = vk::WorkMark(vk::kMarkQuery);
+  vk::ExprEval(vkfuzz::Text(data, size));
+  vk::WorkMark(mark);
+  return 0;
+}

@@ -1,0 +1,56 @@
+#include "fuzz_support.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "html/output.h"
+#include "runtime/appenv.h"
+#include "runtime/file.h"
+#include "runtime/memory.h"
+#include "runtime/message.h"
+#include "runtime/varstore.h"
+#include "script/sortlist.h"
+#include "script/variables.h"
+#include "sitegen/pagetree.h"
+#include "sitegen/sitetext.h"
+
+namespace vkfuzz {
+
+namespace {
+std::string g_dir;
+std::FILE* g_null = nullptr;
+}  // namespace
+
+void Fresh() {
+  if (g_dir.empty()) {
+    char dir[] = "/tmp/vkfuzzXXXXXX";
+    if (!mkdtemp(dir) || chdir(dir) != 0) abort();
+    g_dir = dir;
+    g_null = std::fopen("/dev/null", "wb");
+  }
+  // Whatever the last input left: files, tree, lists, then the memory.
+  for (vk::u16 slot = 0; slot < vk::kFileSlots; ++slot) vk::FileClose(slot);
+  vk::SiteTreeFree();
+  vk::SortListFreeAll();
+  if (vk::MemIsInit() && vk::VarShutdown() != 0) vk::MemRelease(true);
+  vk::MsgCatalogReset();
+  vk::SiteGenLangSet(vk::kSiteLangNone);
+  if (vk::SysVarInit() != 0) abort();
+  vk::HtmlSinkSet(g_null);
+  vk::VarSet(vk::kGroupIdentity, vk::kIdCommandLine, vk::StrSlice{"prog", 4});
+}
+
+std::string Put(const char* name, const uint8_t* data, size_t size) {
+  std::FILE* f = std::fopen(name, "wb");
+  if (!f) abort();
+  if (size) std::fwrite(data, 1, size, f);
+  std::fclose(f);
+  std::string path = g_dir + "/" + name;
+  for (char& c : path) c = c == '/' ? '\\' : c;
+  return path;
+}
+
+}  // namespace vkfuzz
