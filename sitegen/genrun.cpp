@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <string>
 
 #include "html/render.h"
 #include "runtime/appenv.h"
@@ -29,7 +30,6 @@ namespace {
 constexpr u16 kProgressStep = 100;
 constexpr u16 kAuxPageMode = 0x4000;  // _AUXSTAT: the page is rendered in page mode
 constexpr u16 kPageFormatMax = 2048;
-constexpr u16 kRunPathMax = 1024;   // room kept for the paths named in the final message
 constexpr u16 kLogLineMax = 2048;
 constexpr u16 kVarsPathMax = 1024;
 
@@ -45,23 +45,19 @@ enum : u32 {
 };
 
 const StrSlice kEmpty{"", 0};
-const StrSlice kBlankTab{" \t", 2};
-
-StrSlice Trimmed(StrSlice s) { return StrTrimSet(s, kTrimBoth, kBlankTab); }
 
 // A path as the user reads it in the log and in messages: '/' separators.
 StrSlice Shown(StrSlice path) { return StrTranslate(path, "\\", "/"); }
 
-// A path kept across the node loop's releases of the scratch stack.
-struct PathKeep {
-  char bytes[kRunPathMax];
-  u16 len;
-};
-void Keep(PathKeep* k, StrSlice s) {
-  k->len = StrError(s) ? 0 : (s.len < kRunPathMax ? s.len : kRunPathMax);
-  if (k->len) std::memcpy(k->bytes, s.ptr, k->len);
+// A path kept whole across the node loop's releases of the scratch stack.
+void Keep(std::string* kept, StrSlice path) {
+  if (StrError(path)) {
+    kept->clear();
+  } else {
+    kept->assign(path.ptr, path.len);
+  }
 }
-StrSlice Kept(const PathKeep& k) { return StrSlice{k.bytes, k.len}; }
+StrSlice Kept(const std::string& kept) { return StrMake(kept.data(), static_cast<u32>(kept.size())); }
 
 void LogPath(const char* format, StrSlice path) {
   const WorkMarkId m = WorkMark(kMarkQuery);
@@ -93,11 +89,17 @@ struct RunState {
   u8 flags;
   u16 suffix_index;
   u16 e;  // the error that ends the run
-  u16 r;  // the error shown at the end when e is 0
-  PathKeep current;  // the last page named
-  PathKeep failed;   // the page whose render (or name) gave r
-  bool r_from_page;
+  u16 r;  // the error the final message shows, with `blamed`
+  std::string writing;  // the page being written (or the last one named)
+  std::string blamed;   // the page or file that r is about; empty for none
 };
+
+// r becomes code, about the page or file `where`; the run goes on unless
+// the caller also sets e.
+void Blame(RunState* run, u16 code, StrSlice where) {
+  run->r = code;
+  Keep(&run->blamed, where);
+}
 
 // A node whose name is no plain step inside its folder ("..", a separator,
 // a drive) would put its pages outside the output root: it is refused,
@@ -105,9 +107,8 @@ struct RunState {
 void RefuseName(RunState* run, StrSlice folder, StrSlice name) {
   const StrSlice where = PathJoin(run->root, PathJoin(folder, name));
   LogPath("Refused Page Name:%s (a page or folder name may not lead outside the output folder)\r\n", where);
-  run->r = ErrMsgAppend(kErrData, StrC("A page or folder name of the tree leads outside the output folder:"), false);
-  run->r_from_page = true;
-  Keep(&run->failed, where);
+  Blame(run, ErrMsgAppend(kErrData, StrC("A page or folder name of the tree leads outside the output folder:"), false),
+        where);
 }
 
 // The page of the node under the cursor: written, deleted or skipped as the
@@ -115,14 +116,14 @@ void RefuseName(RunState* run, StrSlice folder, StrSlice name) {
 // node's children are to be passed over (its name was refused, so they
 // have no folder).
 bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
-  const StrSlice name_item = Trimmed(ListItem(node.text, ',', 1));
+  const StrSlice name_item = SiteNodeField(node.text, kNodeFieldName);
   if (!PathIsPlainName(name_item)) {
     RefuseName(run, *folder, name_item);
     return false;
   }
   VarSet(kGroupRun, kRunPagePath, PathJoin(*folder, name_item));
   VarSet(kGroupRun, kRunPageName, name_item);
-  VarSet(kGroupRun, kRunNodeOptions, Trimmed(ListItem(node.text, ',', 2)));
+  VarSet(kGroupRun, kRunNodeOptions, SiteNodeField(node.text, kNodeFieldOptions));
   SiteGenBuildTrail();
 
   StrSlice name = name_item;
@@ -141,7 +142,7 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
     run->e = StrError(file);
     return true;
   }
-  Keep(&run->current, file);
+  Keep(&run->writing, file);
 
   if (!FileOverwriteCheck(file, run->rule)) {
     LogPath("Skipping File:%s (Overwrite Off)\r\n", file);
@@ -161,9 +162,7 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
     LogLine(StrC("...OK\r\n"), kLogNormal);
     return true;
   }
-  run->r = rc;
-  run->r_from_page = true;
-  Keep(&run->failed, file);
+  Blame(run, rc, file);
   // A missing template spoils one page, not the site.
   run->e = rc == kErrFileNotFound ? 0 : rc;
   return true;
@@ -179,9 +178,7 @@ void RunLanguage(RunState* run, StrSlice tree, u16 index, u32 total, WorkMarkId 
     // show raw keys, so it is not written. The other languages are.
     const StrSlice file = LangFileName(tree, index);
     LogPath("Skipping Language:%s (the language file cannot be used)\r\n", file);
-    run->r = loaded;
-    run->r_from_page = true;
-    Keep(&run->failed, file);
+    Blame(run, loaded, file);
     WorkMark(mark);
     return;
   }
@@ -190,7 +187,7 @@ void RunLanguage(RunState* run, StrSlice tree, u16 index, u32 total, WorkMarkId 
   SiteCursor* cursor = SiteCursorGet();
   *cursor = SiteTreeAt(SiteTreeRoot());
   if (run->e == 0 && index > 0 && (run->flags & kRunTypeMap) && cursor->record) {
-    const StrSlice base = (run->flags & kRunTypeMapIndex) ? StrC("index") : Trimmed(ListItem(cursor->record->text, ',', 1));
+    const StrSlice base = (run->flags & kRunTypeMapIndex) ? StrC("index") : SiteNodeField(cursor->record->text, kNodeFieldName);
     run->e = SiteGenWriteTypeMap(run->root, base, index);
   }
 
@@ -201,7 +198,7 @@ void RunLanguage(RunState* run, StrSlice tree, u16 index, u32 total, WorkMarkId 
     folder = WorkReturn(mark, folder);
     for (i32 d = cursor->depth_change; d < 0; ++d) folder = PathPart(folder, kPartFolder);
     const SiteNode node = *cursor->record;
-    const bool descend = Trimmed(ListItem(node.text, ',', 1)).len == 0 || RunPage(run, node, &folder);
+    const bool descend = SiteNodeField(node.text, kNodeFieldName).len == 0 || RunPage(run, node, &folder);
     *cursor = SiteTreeNext(cursor->index, descend ? 1 : 0);
   }
   WorkMark(mark);
@@ -295,14 +292,12 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
   SysVarFlags(kSysSystemCompat, kCompatLf, 0);
   SysVarFlags(kSysAuxstat, kAuxPageMode, 0);
 
-  if (run.e == kErrCancelled) {
-    run.r = kErrCancelled;
-    run.r_from_page = false;
-  }
+  // A cancel names the page it stopped; any other error the page or file
+  // it is about.
+  if (run.e == kErrCancelled) Blame(&run, kErrCancelled, Kept(run.writing));
   if (run.r) {
-    // The message names the page that failed, or the last page named.
     const WorkMarkId m = WorkMark(kMarkQuery);
-    ErrMsgAppend(run.r, Shown(Kept(run.r_from_page ? run.failed : run.current)), true);
+    ErrMsgAppend(run.r, Shown(Kept(run.blamed)), true);
     WorkMark(m);
   }
   const u16 shown = run.e ? run.e : run.r;

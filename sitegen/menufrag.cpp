@@ -205,14 +205,15 @@ u16 SiteGenWriteMenuItem(u16 handle, StrSlice name, StrSlice menu_path, const ch
   const SiteCursor* cursor = SiteCursorGet();
   const StrSlice text = SiteGenTranslate(name, 0);
   const StrSlice link = SiteNodeOption(kOptLink);
+  const u32 text_len = StrError(text) ? 0 : text.len;
   StrSlice item;
   if (link.len) {
-    item = StrFormatV(RoomFor(link.len), kLinkItem, indent, link, text);
+    item = StrFormatV(RoomFor(link.len + text_len), kLinkItem, indent, link, text);
   } else {
     const bool parent = cursor->record && cursor->record->first_child != kSiteNone;
     const StrSlice path = StrTranslate(PathJoin(menu_path, name), "\\", "/");
     item = StrError(path) ? path
-                          : StrFormatV(RoomFor(4u * name.len), kPageItem, indent, path, parent ? kIndexPage : "",
+                          : StrFormatV(RoomFor(u32{path.len} + text_len), kPageItem, indent, path, parent ? kIndexPage : "",
                                        SiteGenLangSuffix(SiteGenLangIndex()), kPageExt, text);
   }
   if (StrError(text)) item = text;

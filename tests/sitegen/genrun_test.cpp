@@ -182,6 +182,19 @@ TEST_F(GenRunTest, MissingTemplateSpoilsOnePageAndNamesIt) {
   EXPECT_EQ(log.find("Creating File:" + Shown("out/home_en.html") + "\r\n...OK"), std::string::npos) << log;
 }
 
+// Paths in the final message are named whole, however deep the page lies.
+TEST_F(GenRunTest, TheFailedPageIsNamedWhole) {
+  std::string tree, path = "out";
+  for (int depth = 0; depth < 6; ++depth) {
+    const std::string name(180, static_cast<char>('a' + depth));
+    tree += std::string(depth, '\t') + name + (depth == 5 ? ", nosuch.html" : "") + "\n";
+    path += "/" + (depth == 5 ? name + "_en.html" : name);
+  }
+  Put("tree.txt", tree);
+  EXPECT_EQ(Run(0x01, All()), kErrFileNotFound);
+  EXPECT_NE(g_box.find(Shown(path)), std::string::npos) << g_box;
+}
+
 TEST_F(GenRunTest, UnnamedNodesWriteNothingButTheirChildren) {
   Put("tree.txt", "a\n\n\tb\nc\n");
   EXPECT_EQ(Run(0, All()), 0);
