@@ -59,19 +59,12 @@ u16 RoomFor(u32 variable) {
   return room > kMaxText ? static_cast<u16>(kMaxText) : static_cast<u16>(room);
 }
 
-// The value of a text variable; an unusable value reads as the empty text.
+// The value of a text variable; an unusable value reads as the empty text,
+// as for the keywords, but a scratch stack that ran out stays an error.
 StrSlice VarText(const char* name) {
-  const StrSlice v = ExprEvalStr(StrC(name));
-  return StrError(v) ? StrSlice{"", 0} : v;
-}
-
-// Number of '\'-separated items of a menu path, counted plainly: a quote in
-// a page name is just a character.
-u16 PathItems(StrSlice path) {
-  if (StrError(path) || path.len == 0) return 0;
-  u32 n = 1;
-  for (u16 i = 0; i < path.len; ++i) n += path.ptr[i] == '\\';
-  return n > kMaxText ? static_cast<u16>(kMaxText) : static_cast<u16>(n);
+  u16 status = 0;
+  const StrSlice v = SiteKwValue(ExprEvalStr(StrC(name)), &status);
+  return status ? StrErrorSlice(status) : v;
 }
 
 // tabs TAB characters, NUL-terminated, on the scratch stack.
@@ -161,7 +154,7 @@ u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing) {
   while (rc == 0 && cursor->index != kSiteNone) {
     const StrSlice name = StrTrim(ListItem(cursor->record->text, ',', 1), kTrimBoth);
     if (SiteGenMenuAvoided(name)) break;
-    last_tabs = PathItems(menu_path);
+    last_tabs = StrError(menu_path) ? 0 : PathComponentCount(menu_path);
     const char* indent = Indent(last_tabs);
     rc = SiteGenWriteMenuItem(h, name, menu_path, indent);
     if (rc) break;
@@ -225,7 +218,7 @@ u16 SiteGenWriteMenuItem(u16 handle, StrSlice name, StrSlice menu_path, const ch
 u8 SiteGenMenuAvoided(StrSlice name) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   StrSlice list = VarText(kAvoidVar);
-  if (list.len == 0) list = StrC(kAvoidDefault);
+  if (StrError(list) || list.len == 0) list = StrC(kAvoidDefault);
   const StrSlice lower = StrCase(name, kLower);
   const u8 hit = !StrError(lower) && ListFind(list, lower, ',') != 0;
   WorkMark(mark);
