@@ -16,6 +16,8 @@ constexpr u32 kBracketCount = sizeof(kBrackets) - 1;
 constexpr char kYesWords[] = "YES,SI,Y,S,ON";
 constexpr char kYesSeparator = ',';
 constexpr char kEmptyText[] = "";
+// A quote-aware search walks this many bytes before it turns to memchr.
+constexpr u32 kShortWalk = 48;
 // Positions inside a text are below 65535, so this never names a real one.
 constexpr u32 kNone = kNotFound;
 
@@ -163,9 +165,53 @@ u16 StrFindCharFrom(StrSlice text, u16 start, char c, u16 plain) {
   const char* p = text.ptr;
   u32 len = text.len;
   if (plain) return static_cast<u16>(PlainFind(p, start, len, c));
-  // One walk that skips each quoted stretch whole and stops at the hit,
-  // so repeated searches over a long text stay linear.
-  return static_cast<u16>(QuoteAwareFind(p, start, len, [c](char b) { return b == c; }));
+  if (StrIsQuote(c)) return kNotFound;  // a quote always opens a hidden stretch
+  // The next c is found with memchr, then the first quote before it; a
+  // quoted stretch before it is skipped whole. What each search learnt is
+  // kept (the next quote of each kind, or how far there is none), so no
+  // byte is searched twice for the same thing and the search stays linear
+  // in the distance covered.
+  constexpr char kQuotes[2] = {'\'', '"'};
+  // Near the start (a list item, a short value) a plain walk is quicker.
+  u32 s = start;
+  const u32 walk_end = len - s > kShortWalk ? s + kShortWalk : len;
+  while (s < walk_end) {
+    const char b = p[s];
+    if (b == c) return static_cast<u16>(s);
+    if (StrIsQuote(b)) {
+      const u32 close = PlainFind(p, s + 1, len, b);
+      if (close == kNone) return kNotFound;
+      s = close;
+    }
+    ++s;
+  }
+  if (s >= len) return kNotFound;
+  u32 hit = PlainFind(p, s, len, c);
+  u32 next_q[2] = {kNone, kNone};  // the next quote of each kind at or after s
+  u32 none_to[2] = {s, s};          // ... or, while kNone, none before this
+  for (;;) {
+    if (hit == kNone) return kNotFound;
+    u32 q = kNone;
+    for (u32 k = 0; k < 2; ++k) {
+      if (next_q[k] != kNone && next_q[k] < s) {
+        next_q[k] = kNone;
+        none_to[k] = s;
+      }
+      if (next_q[k] == kNone) {
+        const u32 from = none_to[k] > s ? none_to[k] : s;
+        if (from < hit) {
+          next_q[k] = PlainFind(p, from, hit, kQuotes[k]);
+          if (next_q[k] == kNone) none_to[k] = hit;
+        }
+      }
+      if (next_q[k] < q) q = next_q[k];
+    }
+    if (q == kNone || hit < q) return static_cast<u16>(hit);
+    const u32 close = PlainFind(p, q + 1, len, p[q]);
+    if (close == kNone) return kNotFound;  // an unclosed quote hides the rest
+    s = close + 1;
+    if (hit < s) hit = PlainFind(p, s, len, c);
+  }
 }
 
 u16 StrFindChar(StrSlice text, char c, u16 plain) { return StrFindCharFrom(text, 0, c, plain); }
