@@ -13,12 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char sep = static_cast<char>(data[0]);
   const vk::u16 k = data[1];
   vk::StrSlice text = vkfuzz::Text(data + 2, size - 2);
-  vk::StrSlice key{"", 0};
-  if (const void* nul = std::memchr(text.ptr, 0, text.len)) {
-    const vk::u16 at = static_cast<vk::u16>(static_cast<const char*>(nul) - text.ptr);
-    key = vk::StrSlice{text.ptr + at + 1, static_cast<vk::u16>(text.len - at - 1)};
-    text.len = at;
-  }
+  const vk::StrSlice key = vkfuzz::SplitAtNul(&text);
   const vk::WorkMarkId mark = vk::WorkMark(vk::kMarkQuery);
   const vk::u16 count = vk::ListCount(text, sep);
   vk::u32 total = 0;

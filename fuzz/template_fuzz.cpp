@@ -11,12 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vkfuzz::Fresh();
   const vk::u16 flags = static_cast<vk::u16>(data[0] | data[1] << 8);
   vk::StrSlice text = vkfuzz::Text(data + 2, size - 2);
-  vk::StrSlice defaults{"", 0};
-  if (const void* nul = std::memchr(text.ptr, 0, text.len)) {
-    const vk::u16 at = static_cast<vk::u16>(static_cast<const char*>(nul) - text.ptr);
-    defaults = vk::StrSlice{text.ptr + at + 1, static_cast<vk::u16>(text.len - at - 1)};
-    text.len = at;
-  }
+  const vk::StrSlice defaults = vkfuzz::SplitAtNul(&text);
   const vk::WorkMarkId mark = vk::WorkMark(vk::kMarkQuery);
   vk::TplExpandFields(text, flags, defaults);
   vk::WorkMark(mark);
