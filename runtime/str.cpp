@@ -495,9 +495,40 @@ StrSlice StrReplace(StrSlice text, StrSlice pattern, StrSlice repl, u16 plain) {
 
 StrSlice StrReplaceList(StrSlice text, StrSlice from, StrSlice to, char sep) {
   if (IsError(text)) return text;
+  constexpr u16 kMaxPairs = 512;
   WorkMarkId mark = WorkMark(kMarkQuery);
   StrSlice cur = text;
-  for (u16 k = ListCount(from, sep); k >= 1; --k) {
+  const u16 count = ListCount(from, sep);
+  if (!IsError(from) && !IsError(to) && count <= kMaxPairs) {
+    // Both lists are walked once. A pattern can only match where its first
+    // byte occurs, and nothing is replaced before a first match, so a text
+    // holding no pattern's first byte (most menu and page texts) comes back
+    // as it is, without one pass per pattern.
+    StrSlice pattern[kMaxPairs];
+    StrSlice replacement[kMaxPairs];
+    bool starts[256] = {};
+    bool may_match = false;
+    StrSlice f = from;
+    StrSlice t = to;
+    for (u16 k = 0; k < count; ++k) {
+      pattern[k] = StrSlice{f.ptr, ListItemLen(f, sep)};
+      replacement[k] = StrSlice{t.ptr, ListItemLen(t, sep)};
+      f = ListNext(f, sep);
+      t = ListNext(t, sep);
+      if (pattern[k].len == 0) {
+        may_match = true;
+      } else {
+        starts[static_cast<u8>(pattern[k].ptr[0])] = true;
+      }
+    }
+    for (u32 i = 0; i < text.len && !may_match; ++i) may_match = starts[static_cast<u8>(text.ptr[i])];
+    for (u16 k = count; may_match && k >= 1; --k) {
+      cur = KeepOne(mark, StrReplace(cur, pattern[k - 1], replacement[k - 1], kPlain));
+      if (IsError(cur)) return cur;
+    }
+    return WorkReturn(mark, cur);
+  }
+  for (u16 k = count; k >= 1; --k) {
     cur = KeepOne(mark, StrReplace(cur, ListItem(from, sep, k), ListItem(to, sep, k), kPlain));
     if (IsError(cur)) return cur;
   }
