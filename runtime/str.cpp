@@ -523,6 +523,8 @@ StrSlice StrReplaceList(StrSlice text, StrSlice from, StrSlice to, char sep) {
     }
     for (u32 i = 0; i < text.len && !may_match; ++i) may_match = starts[static_cast<u8>(text.ptr[i])];
     for (u16 k = count; may_match && k >= 1; --k) {
+      // A pattern absent from the text as it now stands changes nothing.
+      if (pattern[k - 1].len && StrFind(cur, pattern[k - 1], kPlain) == kNotFound) continue;
       cur = KeepOne(mark, StrReplace(cur, pattern[k - 1], replacement[k - 1], kPlain));
       if (IsError(cur)) return cur;
     }
