@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "runtime/list.h"
 #include "runtime/memory.h"
 #include "runtime/scratch.h"
@@ -19,26 +20,18 @@
 #include "script/variables.h"
 
 using namespace vk;
+using namespace vkbench;
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr u16 kAppScratchKb = 512;  // what the application gives the scratch stack
 
 StrSlice Sl(const std::string& s) { return StrSlice{s.data(), static_cast<u16>(s.size())}; }
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
 
 }  // namespace
 
 int main() {
-  MemSetLimits(kAppScratchKb, kKeepLimit, kKeepLimit);
-  if (SysVarInit() != 0) {
-    std::fprintf(stderr, "library start failed\n");
-    return 1;
-  }
+  if (!LibStart()) return 1;
   char templ[] = "/tmp/vkscriptXXXXXX";
   if (!mkdtemp(templ)) return 1;
   const fs::path dir = templ;

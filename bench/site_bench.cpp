@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "html/request.h"
 #include "platform/console_backend.h"
 #include "runtime/memory.h"
@@ -26,11 +27,11 @@
 #include "sitegen/sitetext.h"
 
 using namespace vk;
+using namespace vkbench;
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr u16 kAppScratchKb = 512;  // what the application gives the scratch stack
 constexpr u16 kLanguages = 5;
 constexpr int kFrameLines = 60;
 constexpr int kExpressions = 20;
@@ -81,18 +82,10 @@ int Capacity(const fs::path& tree) {
   return lo;
 }
 
-double Seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
 }  // namespace
 
 int main() {
-  MemSetLimits(kAppScratchKb, kKeepLimit, kKeepLimit);
-  if (SysVarInit() != 0) {
-    std::fprintf(stderr, "library start failed\n");
-    return 1;
-  }
+  if (!LibStart()) return 1;
   ConsoleUiInstall();
   char templ[] = "/tmp/vkbenchXXXXXX";
   if (!mkdtemp(templ)) return 1;
