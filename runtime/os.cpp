@@ -386,7 +386,6 @@ u16 OsFileRewriteEnd(OsRewrite* w, StrSlice path, const void* data, u32 len) {
   return ok ? 0 : 0xFFFF;
 }
 
-
 u16 OsFileAppend(StrSlice path, const void* data, u32 len) {
   if (!IsAppendName(path)) {
     AppendClose();
