@@ -1,7 +1,5 @@
 #include "html/render.h"
 
-#include <cstring>
-
 #include "html/access.h"
 #include "html/output.h"
 #include "runtime/error.h"
@@ -64,14 +62,7 @@ void TemplateClose(HtmlTagState* s) {
 
 }  // namespace
 
-void HtmlTextOut(StrSlice text) {
-  // Only a backslash starts an escape: a text without one goes out as it is.
-  if (text.ptr && !std::memchr(text.ptr, '\\', text.len)) {
-    HtmlOut(text);
-    return;
-  }
-  HtmlOut(TplUnescape(text, 0x101));
-}
+void HtmlTextOut(StrSlice text) { HtmlOut(TplUnescape(text, 0x101)); }
 
 HtmlTagState HtmlTagDefault(HtmlTagState state, StrSlice) { return state; }
 

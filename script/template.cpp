@@ -214,6 +214,9 @@ StrSlice TplSubstDollar(StrSlice text, StrSlice value) {
 }
 
 StrSlice TplUnescape(StrSlice text, u16 flags) {
+  // Both escapes start with a backslash: a text without one (most template
+  // lines) is its own result, without a walk per escape.
+  if (text.ptr && !std::memchr(text.ptr, '\\', text.len)) return StrDup(text);
   const WorkMarkId m = WorkMark(kMarkQuery);
   const StrSlice open = TplReplaceEscaped(text, Lit("\\{"), Lit("["), flags);
   const StrSlice both = TplReplaceEscaped(open, Lit("\\}"), Lit("]"), flags);

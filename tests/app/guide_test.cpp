@@ -24,10 +24,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <sstream>
 
-#include "app_fixture.h"
+#include "temp_dir.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -90,25 +93,16 @@ std::string Replace(std::string s, const std::string& from, const std::string& t
   return s;
 }
 
-struct GuideTest : ::testing::Test {
-  std::string dir;
+// Each example is a site in a folder of its own inside the test's folder.
+struct GuideTest : InTempDir<::testing::Test> {
   std::string site;
   std::string out;  // standard output of the last run
   bool ran = false;
 
-  void SetUp() override {
-    char tmpl[] = "/tmp/vk_guide_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
   void Put(const std::string& rel, const std::string& bytes) {
     const fs::path p = fs::path(site) / rel;
     fs::create_directories(p.parent_path());
-    AppTest::Write(p.string(), bytes);
+    Write(p.string(), bytes);
   }
   // Generated text as the guide shows it.
   std::string Shown(const std::string& text) const { return Replace(Replace(text, "\r\n", "\n"), site, kShownSite); }
@@ -141,7 +135,7 @@ struct GuideTest : ::testing::Test {
 
   void Check(const Example& ex) {
     SCOPED_TRACE("example " + ex.name);
-    site = dir + "/" + ex.name;
+    site = std::string(dir) + "/" + ex.name;
     ran = false;
     Put("config.txt", kDefaultConfig);
     Put("source/tree/tree.txt", kDefaultTree);
@@ -157,7 +151,7 @@ struct GuideTest : ::testing::Test {
       } else if (StartsWith(b.label, "Result")) {
         const std::string name = Quoted(b.label);
         ASSERT_TRUE(fs::exists(site + "/" + name)) << name;
-        EXPECT_EQ(Shown(AppTest::Read(site + "/" + name)), b.body) << name;
+        EXPECT_EQ(Shown(Read(site + "/" + name)), b.body) << name;
       } else if (StartsWith(b.label, "Files")) {
         EXPECT_EQ(Listing(), b.body);
       } else {
@@ -171,7 +165,7 @@ struct GuideTest : ::testing::Test {
 };
 
 TEST_F(GuideTest, EveryExampleIsWhatTheProgramWrites) {
-  const std::vector<Example> examples = GuideExamples(AppTest::Read(kGuide));
+  const std::vector<Example> examples = GuideExamples(Read(kGuide));
   ASSERT_GE(examples.size(), 10u) << kGuide;
   std::set<std::string> names;
   for (const Example& ex : examples) {
