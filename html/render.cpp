@@ -245,29 +245,33 @@ static u16 PageRender(StrSlice page, MacroContext context, bool fail_page) {
 u16 HtmlPageRender(StrSlice page, MacroContext context) { return PageRender(page, context, false); }
 u16 HtmlFailPageRender(StrSlice page, MacroContext context) { return PageRender(page, context, true); }
 
+u16 HtmlPageToMemory(StrSlice tpl, MacroContext context, char** data, u32* size) {
+  *data = nullptr;
+  *size = 0;
+  size_t made = 0;
+  std::FILE* f = OsMemStreamOpen(data, &made);
+  if (!f) return kErrOutOfMemory;
+  HtmlSinkSet(f);
+  u16 result = HtmlPageRender(tpl, context);
+  HtmlSinkSet(nullptr);
+  if (OsFileClose(f) != 0 && result == 0) result = kErrFileIO;
+  if (result == 0 && made > kMaxPageBytes) result = kErrFileIO;
+  if (result != 0) {
+    OsMemFree(*data);
+    *data = nullptr;
+    return result;
+  }
+  *size = static_cast<u32>(made);
+  return 0;
+}
+
+u16 HtmlPagePutCode(u16 put) { return put == 0 ? 0 : put == kOsOpenFailed ? 0xFFFF : kErrFileIO; }
+
 u16 HtmlPageToFile(StrSlice tpl, MacroContext context, StrSlice out_path) {
-  // The page is made in memory and reaches its file only when the render
-  // succeeded: a render that ends early leaves the old page as it was, and
-  // a page that did not exist is not created. The file is rewritten in
-  // place, as a rename or a truncation to zero would make the system flush
-  // it at close.
-  OsRewrite file{};
-  if (OsFileRewriteOpen(out_path, &file) != 0) return 0xFFFF;
   char* data = nullptr;
-  size_t size = 0;
-  std::FILE* f = OsMemStreamOpen(&data, &size);
-  u16 result = kErrOutOfMemory;
-  if (f) {
-    HtmlSinkSet(f);
-    result = HtmlPageRender(tpl, context);
-    HtmlSinkSet(nullptr);
-    if (OsFileClose(f) != 0 && result == 0) result = kErrFileIO;
-  }
-  const bool keep = result != 0 || size > kMaxPageBytes;
-  if (result == 0 && keep) result = kErrFileIO;
-  if (OsFileRewriteEnd(&file, out_path, keep ? nullptr : data, static_cast<u32>(size)) != 0 && result == 0) {
-    result = kErrFileIO;
-  }
+  u32 size = 0;
+  u16 result = HtmlPageToMemory(tpl, context, &data, &size);
+  if (result == 0) result = HtmlPagePutCode(OsFilePut(out_path, data, size));
   OsMemFree(data);
   return result;
 }

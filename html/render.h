@@ -49,13 +49,23 @@ inline u16 HtmlTagIndex(HtmlTagState s) { return static_cast<u16>(s.position >> 
 inline StrSlice HtmlTagArgs(HtmlTagState s) { return StrMake(s.args ? s.args : "", s.args_len); }
 
 // Renders the template into the file at out_path. The page is made in
-// memory and written over the file (in place, then cut to its length) only
-// when the render succeeded: a render that ends early for any reason leaves
-// the old file as it was, and creates none where there was none. 0 on
-// success, 0xFFFF when the output cannot be opened, 131 when it cannot be
-// written after a successful render, else the render's code. The sink is
-// the null sink afterwards.
+// memory and reaches its file only when the render succeeded, and then whole
+// (OsFilePut): a file that holds the page already is left as it is, with
+// its modification time set to now; else the page replaces it through a
+// temporary file and a rename. A render that ends early, or a write that
+// fails, leaves the old file as it was and creates none where there was
+// none. 0 on success, 0xFFFF when the page cannot be put in place (a folder
+// of that name, no write access to the folder), 131 when it cannot be
+// written (a full disk), else the render's code. The sink is the null sink
+// afterwards.
 u16 HtmlPageToFile(StrSlice tpl, MacroContext context, StrSlice out_path);
+// The render of HtmlPageToFile alone: 0 with the page in *data (released
+// with OsMemFree) and its length in *size; else the render's code, and
+// nothing is kept.
+u16 HtmlPageToMemory(StrSlice tpl, MacroContext context, char** data, u32* size);
+// HtmlPageToFile's code for the result of putting a page in its file
+// (OsFilePut or OsFileReplace).
+u16 HtmlPagePutCode(u16 put);
 // Renders a page into the current sink. A name in parentheses is evaluated
 // first. 0, or an error code of 128 or more (164 for an empty name or a
 // missing template, the refusal code of the access check).

@@ -17,8 +17,6 @@ constexpr u16 kFail = 0xFFFF;
 // The longest line FileReadRecord returns, so that a length never reads as
 // kReadTooLong or kReadEnd.
 constexpr u16 kLineMax = 0xFFFD;
-// Attempts at a free temporary name beside a file being replaced.
-constexpr u16 kTempTries = 100;
 
 std::FILE* g_slots[kFileSlots];
 bool g_table_ready = false;
@@ -349,30 +347,10 @@ bool ReplaceFile(StrSlice name, const void* data, u16 len) {
     return false;
   }
   if (!data) return false;
-  WorkMarkId mark = WorkMark(kMarkQuery);
-  StrSlice temp{nullptr, 0};
-  for (u16 i = 1; i <= kTempTries; ++i) {
-    char suffix[kNumI16Text + 2] = {'.', '~'};
-    StrSlice digits = NumToStrBuf(static_cast<i16>(i), suffix + 2);
-    StrSlice cand = PathAddExt(name, StrMake(suffix + 1, digits.len + 1u));
-    if (!cand.ptr) break;
-    u16 r = OsFileCreateNew(cand);
-    if (r == 0) {
-      temp = cand;
-      break;
-    }
-    if (r != kErrFileExists) break;
-  }
-  bool ok = false;
-  if (temp.ptr) {
-    std::FILE* f = OsFileOpen(temp, "rb+");
-    ok = f && WriteStream(f, nullptr, false, 0, data, len);
-    if (f) ok = OsFileClose(f) == 0 && ok;
-    ok = ok && OsFileRename(temp, name) == 0;
-    if (!ok) OsFileRemove(temp);
-  }
+  // The name may be the log, which the append path keeps open.
+  OsAppendEnd();
+  const bool ok = OsFileReplace(name, data, len) == 0;
   if (!ok) RecordWithName(name, kErrFileNotFound);
-  WorkMark(mark);
   return ok;
 }
 

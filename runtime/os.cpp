@@ -2,10 +2,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -345,46 +348,213 @@ u16 OsFileRename(StrSlice from, StrSlice to) {
   return a.ok && b.ok && std::rename(a.text, b.text) == 0 ? 0 : 0xFFFF;
 }
 
-u16 OsFileRewriteOpen(StrSlice path, OsRewrite* w) {
-  *w = OsRewrite{-1, false};
-  NativePath p;
-  ToNative(path, &p);
-  if (!p.ok) return kOsOpenFailed;
-  // A folder fails to open for writing, as it should.
-  w->fd = open(p.text, O_WRONLY | O_CLOEXEC);
-  if (w->fd < 0 && errno == ENOENT) {
-    w->fd = open(p.text, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    w->created = w->fd >= 0;
+namespace {
+
+thread_local int t_last_error = 0;
+
+// Remembers why the call that just failed failed, for OsLastError.
+void NoteError() { t_last_error = errno; }
+
+// Writes all of data to fd: true, or false with the reason noted.
+bool WriteAll(int fd, const char* at, u32 len) {
+  while (len > 0) {
+    const ssize_t n = write(fd, at, len);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      NoteError();
+      return false;
+    }
+    at += n;
+    len -= static_cast<u32>(n);
   }
-  return w->fd >= 0 ? 0 : kOsOpenFailed;
+  return true;
 }
 
-u16 OsFileRewriteEnd(OsRewrite* w, StrSlice path, const void* data, u32 len) {
-  if (w->fd < 0) return 0xFFFF;
-  bool ok = true;
-  if (data) {
-    const char* at = static_cast<const char*>(data);
-    for (u32 left = len; ok && left > 0;) {
-      const ssize_t n = write(w->fd, at, left);
-      if (n < 0 && errno == EINTR) continue;
-      ok = n > 0;
-      if (ok) {
-        at += n;
-        left -= static_cast<u32>(n);
+// The temporary's suffix: ".~" and digits. The number counts up across the
+// process and starts from the process id, so two processes writing one
+// name rarely meet; when they do, the exclusive create tells and the next
+// number is tried.
+constexpr char kTempMark[] = ".~";
+constexpr u32 kTempTries = 64;
+std::atomic<u32> g_temp_counter{0};
+
+bool IsTempName(const char* name) {
+  const char* mark = std::strrchr(name, '~');
+  if (!mark || mark == name || mark[-1] != '.' || mark[1] == 0) return false;
+  for (const char* c = mark + 1; *c; ++c)
+    if (*c < '0' || *c > '9') return false;
+  return true;
+}
+
+// Gives the open file fd a free temporary name beside path (into temp):
+// with linked, fd is a file without a name and is linked there; else a new
+// file is created there and *fd set. true, or false with the reason noted.
+bool TempBeside(const char* path, char* temp, int* fd, bool linked) {
+  const size_t base = std::strlen(path);
+  if (base + sizeof kTempMark + 10 >= kOsPathMax) {
+    t_last_error = ENAMETOOLONG;
+    return false;
+  }
+  std::memcpy(temp, path, base);
+  char self[32];
+  std::snprintf(self, sizeof self, "/proc/self/fd/%d", *fd);
+  for (u32 i = 0; i < kTempTries; ++i) {
+    const u32 n = static_cast<u32>(getpid()) * 1000u + g_temp_counter.fetch_add(1);
+    std::snprintf(temp + base, kOsPathMax - base, "%s%u", kTempMark, n);
+    // Exclusive and without following a link: a name already taken (by
+    // another process, or by anything planted there) is never written.
+    if (linked ? linkat(AT_FDCWD, self, AT_FDCWD, temp, AT_SYMLINK_FOLLOW) == 0
+               : (*fd = open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)) >= 0) {
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
+  NoteError();
+  return false;
+}
+
+// The folder part of a system path ("." for a bare name).
+void FolderOf(const char* path, char* out) {
+  const char* cut = std::strrchr(path, '/');
+  if (!cut) {
+    std::strcpy(out, ".");
+  } else if (cut == path) {
+    std::strcpy(out, "/");
+  } else {
+    std::memcpy(out, path, static_cast<size_t>(cut - path));
+    out[cut - path] = 0;
+  }
+}
+
+// Renames the temporary over path: 0, or kOsOpenFailed (and the temporary
+// is gone).
+u16 RenameOver(const char* temp, const char* path) {
+  if (rename(temp, path) == 0) return 0;
+  NoteError();
+  unlink(temp);
+  return kOsOpenFailed;
+}
+
+}  // namespace
+
+int OsLastError() { return t_last_error; }
+
+u16 OsFileKeepSame(StrSlice path, const void* data, u32 len) {
+  NativePath p;
+  ToNative(path, &p);
+  if (!p.ok) return kOsDiffers;
+  // A link is never followed (it is to be replaced), and a FIFO never
+  // blocks: it reads as empty.
+  const int fd = open(p.text, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return kOsDiffers;
+  // One byte more than data tells a longer file; a regular file is read
+  // short only at its end.
+  char* buf = static_cast<char*>(std::malloc(len + 1u));
+  bool same = false;
+  if (buf) {
+    ssize_t n;
+    do n = read(fd, buf, len + 1u);
+    while (n < 0 && errno == EINTR);
+    same = n == static_cast<ssize_t>(len) && std::memcmp(buf, data, len) == 0;
+    std::free(buf);
+  }
+  // Both stamps to now, which the owner or anyone who may write the file
+  // may set (a time of one's choosing would need the owner).
+  same = same && futimens(fd, nullptr) == 0;
+  close(fd);
+  return same ? 0 : kOsDiffers;
+}
+
+u16 OsFileReplace(StrSlice path, const void* data, u32 len) {
+  NativePath p;
+  ToNative(path, &p);
+  if (!p.ok) {
+    t_last_error = ENAMETOOLONG;
+    return kOsOpenFailed;
+  }
+  // The new content goes into a file without a name first: made outside
+  // the folder's lock, so that writers in one folder do not wait for each
+  // other, and gone by itself when the process dies before it is linked.
+  // Where the file system has no such files, a named temporary takes its
+  // place, closed before the rename so that a failure that only the close
+  // reports keeps the old file.
+  char folder[kOsPathMax];
+  FolderOf(p.text, folder);
+  char temp[kOsPathMax];
+  int fd = open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  const bool unnamed = fd >= 0;
+  if (!unnamed && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+    NoteError();
+    return kOsOpenFailed;
+  }
+  if (!unnamed && !TempBeside(p.text, temp, &fd, false)) return kOsOpenFailed;
+  u16 rc = WriteAll(fd, static_cast<const char*>(data), len) ? 0 : 0xFFFF;
+  if (unnamed) {
+    // A file that does not exist yet is linked in place at once; one that
+    // does is replaced through a temporary name.
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    if (rc == 0 && linkat(AT_FDCWD, self, AT_FDCWD, p.text, AT_SYMLINK_FOLLOW) != 0) {
+      if (errno != EEXIST) {
+        NoteError();
+        rc = kOsOpenFailed;
+      } else {
+        rc = TempBeside(p.text, temp, &fd, true) ? RenameOver(temp, p.text) : kOsOpenFailed;
       }
     }
-    // A file just created is empty: nothing to cut.
-    if (ok && !w->created) ok = ftruncate(w->fd, static_cast<off_t>(len)) == 0;
+    close(fd);
+    return rc;
   }
-  ok = close(w->fd) == 0 && ok;
-  w->fd = -1;
-  if (!data && w->created) {
-    NativePath p;
-    ToNative(path, &p);
-    if (p.ok) unlink(p.text);
+  if (close(fd) != 0 && rc == 0) {
+    NoteError();
+    rc = 0xFFFF;
   }
-  return ok ? 0 : 0xFFFF;
+  if (rc != 0) {
+    unlink(temp);
+    return rc;
+  }
+  return RenameOver(temp, p.text);
 }
+
+u16 OsFilePut(StrSlice path, const void* data, u32 len) {
+  return OsFileKeepSame(path, data, len) == 0 ? 0 : OsFileReplace(path, data, len);
+}
+
+u16 OsTempSweep(StrSlice folder) {
+  NativePath p;
+  ToNative(folder, &p);
+  const int dfd = p.ok ? open(p.text, O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+  DIR* d = dfd >= 0 ? fdopendir(dfd) : nullptr;
+  if (!d) {
+    if (dfd >= 0) close(dfd);
+    return 0xFFFF;
+  }
+  while (struct dirent* e = readdir(d)) {
+    const bool file_or_link = e->d_type == DT_REG || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN;
+    // unlinkat without AT_REMOVEDIR never removes a folder.
+    if (file_or_link && IsTempName(e->d_name)) unlinkat(dfd, e->d_name, 0);
+  }
+  closedir(d);
+  return 0;
+}
+
+i32 OsDirLock(StrSlice folder) {
+  NativePath p;
+  ToNative(folder, &p);
+  const int fd = p.ok ? open(p.text, O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+  if (fd < 0) return kOsLockNone;
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+  const bool busy = errno == EWOULDBLOCK;
+  close(fd);
+  return busy ? kOsLockBusy : kOsLockNone;
+}
+
+void OsDirUnlock(i32 handle) {
+  if (handle >= 0) close(handle);
+}
+
+void OsAppendEnd() { AppendClose(); }
 
 u16 OsFileAppend(StrSlice path, const void* data, u32 len) {
   if (!IsAppendName(path)) {
@@ -399,12 +569,21 @@ u16 OsFileAppend(StrSlice path, const void* data, u32 len) {
     g_append_len = path.len;
   }
   const char* at = static_cast<const char*>(data);
-  for (u32 left = len; left > 0;) {
-    const ssize_t n = write(g_append_fd, at, left);
+  u32 done = 0;
+  while (done < len) {
+    const ssize_t n = write(g_append_fd, at + done, len - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return 0xFFFF;
-    at += n;
-    left -= static_cast<u32>(n);
+    if (n <= 0) {
+      NoteError();
+      // What did go out is cut off again, so the file never ends in part
+      // of a line. The file's end is where this write left its offset.
+      const off_t end = lseek(g_append_fd, 0, SEEK_END);
+      if (done > 0 && end >= static_cast<off_t>(done)) {
+        if (ftruncate(g_append_fd, end - static_cast<off_t>(done)) != 0) NoteError();
+      }
+      return 0xFFFF;
+    }
+    done += static_cast<u32>(n);
   }
   return 0;
 }

@@ -83,28 +83,62 @@ u16 OsFileUnread(std::FILE* f, u8 c);
 u16 OsFileRemove(StrSlice path);
 // Renames a file over another in one step (replacing it): 0 or 0xFFFF.
 u16 OsFileRename(StrSlice from, StrSlice to);
-// Rewriting a file in place, in two steps so that its content can be made
-// in between: OsFileRewriteOpen opens the file for writing without
-// truncating it, creating it only when it is missing (0, or kOsOpenFailed).
-// OsFileRewriteEnd then writes len bytes of data from the file's start and
-// cuts the file to len, or, with null data, leaves the file as it was
-// (a file the open created is removed again); it closes the file in both
-// cases: 0, or 0xFFFF when writing, cutting or closing failed. Neither a
-// rename nor a truncation to zero is involved, so closing the file does not
-// make the system flush it to disk.
+// The result of a call that could not open (or create) its file.
 constexpr u16 kOsOpenFailed = 0xFFFE;
-struct OsRewrite {
-  int fd;
-  bool created;
-};
-u16 OsFileRewriteOpen(StrSlice path, OsRewrite* w);
-u16 OsFileRewriteEnd(OsRewrite* w, StrSlice path, const void* data, u32 len);
+
+// ---- Whole-file writes ------------------------------------------------------
+// A file is replaced whole: its new content goes to a temporary file in the
+// same folder, which is then renamed over it. At every moment the name holds
+// the old file or the whole new one, also when the process is killed or the
+// disk fills; a link at the name is replaced, never written through, and a
+// hard-linked twin keeps the old content. A temporary is the file's name
+// followed by ".~" and digits; one that a killed process left behind is
+// removed by OsTempSweep.
+//
+// These three are safe to call from any thread; they never close the file
+// that OsFileAppend keeps open (see OsAppendEnd).
+
+// 0 when the name is a file of its own (not a link) that holds exactly the
+// len bytes of data; its modification time is then set to now, as a rewrite
+// would have set it. kOsDiffers for anything else (different content, a
+// link, a folder, no file, a time that cannot be set).
+constexpr u16 kOsDiffers = 0xFFFD;
+u16 OsFileKeepSame(StrSlice path, const void* data, u32 len);
+// Replaces the file with len bytes of data (a missing file is created): 0;
+// kOsOpenFailed when the temporary cannot be created or renamed over the
+// name (a folder there, no write access to the folder); 0xFFFF when writing
+// it failed (a full disk, a size limit). A failure leaves the old file as it
+// was and no temporary; OsLastError tells why.
+u16 OsFileReplace(StrSlice path, const void* data, u32 len);
+// OsFileKeepSame, else OsFileReplace.
+u16 OsFilePut(StrSlice path, const void* data, u32 len);
+// Removes the temporaries that a killed writer left in a folder (regular
+// files and links named like one, nothing else): 0, or 0xFFFF when the
+// folder cannot be read.
+u16 OsTempSweep(StrSlice folder);
+// The system's error number of the latest failed call on this thread that
+// says so (0 when none did).
+int OsLastError();
+
+// One process at a time per folder: an advisory lock on the folder that the
+// system drops when the process ends, however it ends. OsDirLock gives a
+// handle (0 or more), kOsLockBusy when another process holds the folder, or
+// kOsLockNone when the folder cannot be opened (nothing to guard then).
+constexpr i32 kOsLockBusy = -2;
+constexpr i32 kOsLockNone = -1;
+i32 OsDirLock(StrSlice folder);
+void OsDirUnlock(i32 handle);
+
 // Appends len bytes at the end of a file in one write, creating the file
 // when missing. The file stays open for the next append to the same name
 // (removing or renaming a file, or changing folder, closes it), so a log
-// written line by line costs one system call a line. 0, kOsOpenFailed, or
-// 0xFFFF when the write fell short.
+// written line by line costs one system call a line. The bytes go out whole
+// or not at all: a write that falls short (a full disk) is cut back off the
+// file. 0, kOsOpenFailed, or 0xFFFF when the write failed.
 u16 OsFileAppend(StrSlice path, const void* data, u32 len);
+// Closes the file that OsFileAppend keeps open; the next append opens it
+// again. Call it before replacing a file that may be the one appended to.
+void OsAppendEnd();
 // Reads a whole file of at most max bytes into memory (released with
 // OsMemFree): one open, one read and one close. 0 with *data and *size set;
 // kOsOpenFailed when it cannot be opened or is a folder; 0xFFFF when it is

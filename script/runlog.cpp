@@ -1,11 +1,14 @@
 #include "script/runlog.h"
 
+#include <string>
+
 #include "runtime/appenv.h"
 #include "runtime/datetime.h"
 #include "runtime/error.h"
 #include "runtime/file.h"
 #include "runtime/list.h"
 #include "runtime/number.h"
+#include "runtime/os.h"
 #include "runtime/path.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
@@ -36,6 +39,15 @@ StrSlice LineText(StrSlice text) {
   const StrSlice s = StrFormatV(32, kErrorLineFormat, StrError(text));
   return s.ptr ? s : StrSlice{"", 0};
 }
+
+// The held lines: bytes [released, position) of what was held since the
+// hold started are in g_held.
+struct LogHold {
+  bool on;
+  u32 released;
+  std::string held;
+};
+LogHold g_hold;
 
 // Appends len bytes at the end of the open file; true when all went out.
 bool PutAtEnd(u16 slot, StrSlice text) {
@@ -69,8 +81,43 @@ u16 LogSetFile(StrSlice name) {
 void LogLine(StrSlice text, u8 flags) {
   const WorkMarkId m = WorkMark(kMarkQuery);
   const StrSlice line = LineText(text);
-  if ((flags & static_cast<u16>(SysVarGet(kSysTrace))) != 0) LogAppendLine(LogFilePath(), line);
+  if ((flags & static_cast<u16>(SysVarGet(kSysTrace))) != 0) {
+    if (g_hold.on) {
+      g_hold.held.append(line.ptr, line.len).append(kLineEnd);
+    } else {
+      LogAppendLine(LogFilePath(), line);
+    }
+  }
   WorkMark(m);
+}
+
+void LogHoldStart() {
+  if (g_hold.on) return;
+  g_hold.on = true;
+  g_hold.released = 0;
+  g_hold.held.clear();
+}
+
+u32 LogHoldMark() { return g_hold.released + static_cast<u32>(g_hold.held.size()); }
+
+void LogHoldRelease(u32 upto) {
+  if (!g_hold.on || upto <= g_hold.released) return;
+  const u32 n = upto - g_hold.released;
+  if (n > g_hold.held.size()) return;
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  const StrSlice path = LogFilePath();
+  // One write: on a full disk the lines go out whole or not at all.
+  if (path.len) (void)OsFileAppend(path, g_hold.held.data(), n);
+  WorkMark(m);
+  g_hold.released = upto;
+  g_hold.held.erase(0, n);
+}
+
+void LogHoldEnd(bool keep) {
+  if (!g_hold.on) return;
+  if (keep) LogHoldRelease(LogHoldMark());
+  g_hold.on = false;
+  g_hold.held.clear();
 }
 
 u8 LogAppendLine(StrSlice file_name, StrSlice text) {

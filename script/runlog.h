@@ -29,6 +29,19 @@ u16 LogSetFile(StrSlice name);
 // error slice is written as "Error #" and its code. A log that cannot be
 // written loses the line silently.
 void LogLine(StrSlice text, u8 flags);
+// Holding the log: while pages are being written by other threads, the
+// lines that follow a page's "Creating File:" line wait in memory, so that
+// the log keeps the order of the run and says "...OK" only of a page whose
+// file is in place. Positions count the bytes held since LogHoldStart.
+// Starts holding (nothing when holding already).
+void LogHoldStart();
+// The position after the lines held so far.
+u32 LogHoldMark();
+// Writes the held lines before position upto (in one write, whole or not
+// at all).
+void LogHoldRelease(u32 upto);
+// Stops holding: writes the rest with keep, else forgets it.
+void LogHoldEnd(bool keep);
 // Appends text and CR LF to the named file (an error slice as for LogLine):
 // 1 when the name is not empty (whether or not the write succeeded), else 0
 // with nothing written.

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <deque>
 #include <string>
 
 #include "html/render.h"
@@ -10,11 +11,13 @@
 #include "runtime/file.h"
 #include "runtime/linelist.h"
 #include "runtime/list.h"
+#include "runtime/os.h"
 #include "runtime/path.h"
 #include "runtime/progress.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
 #include "runtime/varstore.h"
+#include "runtime/writequeue.h"
 #include "script/errtext.h"
 #include "script/runlog.h"
 #include "script/script.h"
@@ -37,12 +40,10 @@ constexpr char kTimeWindowLabels[] =
     "All Files,2 Min.,10 Min,30 Min.,1 Hour,2 Hours,6 Hours,12 Hours,1 Day,2 Days,7 Days";
 constexpr u32 kTimeWindowMinutes[kTimeWindowCount] = {0, 2, 10, 30, 60, 120, 360, 720, 1440, 2880, 10080};
 
-// Overwrite rule flag bytes built from the dialog.
-enum : u32 {
-  kRuleAll = 0x01,         // every existing file may be overwritten
-  kRuleCreate = 0x02,      // a missing file may be created
-  kRuleWindow = 0x29,      // age test: allowed when the file is younger than the window
-};
+// Overwrite rule flag bytes built from the dialog: every existing file, or
+// one younger than the time window (the window greater than its age).
+constexpr u32 kRuleAll = kOverwriteExisting;
+constexpr u32 kRuleWindow = kOverwriteAgeTest | kOverwriteOnGreater | kOverwriteExisting;
 
 const StrSlice kEmpty{"", 0};
 
@@ -80,6 +81,18 @@ u16 LangFileUnusable(StrSlice file) {
                       StrC("A line of the language file is over 65535 bytes or does not fit in the memory left:"), false);
 }
 
+// A page handed to the writer threads whose outcome the run has not taken
+// yet: what the run reports when its file is in place, and what it undoes
+// when it is not.
+struct PendingPage {
+  u32 ticket;
+  std::string path;
+  u32 log_failed;  // held-log position before the page's "...OK" line
+  u32 log_ok;      // and after it
+  u16 written;     // the counters just after the page was counted
+  u16 avoids;
+};
+
 // What one run carries from node to node.
 struct RunState {
   StrSlice frame;
@@ -88,17 +101,71 @@ struct RunState {
   OverwriteRule rule;
   u8 flags;
   u16 suffix_index;
-  u16 e;  // the error that ends the run
-  u16 r;  // the error the final message shows, with `blamed`
+  bool sweep;           // remove a killed run's temporaries from each folder met
+  u16 stop_code;        // the error that ends the run
+  u16 shown_code;       // the error the final message shows, with `blamed`
   std::string writing;  // the page being written (or the last one named)
-  std::string blamed;   // the page or file that r is about; empty for none
+  std::string blamed;   // the page or file that shown_code is about; empty for none
+  std::deque<PendingPage> pending;  // oldest first
 };
 
-// r becomes code, about the page or file `where`; the run goes on unless
-// the caller also sets e.
+// shown_code becomes code, about the page or file `where`; the run goes on
+// unless the caller also sets stop_code.
 void Blame(RunState* run, u16 code, StrSlice where) {
-  run->r = code;
+  run->shown_code = code;
   Keep(&run->blamed, where);
+}
+
+u16 Counter(const u16* c) { return c ? *c : 0; }
+void SetCounter(u16* c, u16 value) {
+  if (c) *c = value;
+}
+
+// Takes the outcomes of the pages written by the writer threads, in the
+// order the pages were made (with wait, until none is left). A page in
+// place gets its held log lines and its "...OK" written. A page that could
+// not be written ends the run as if it had been written at once: its old
+// file stays, the log keeps its "Creating File:" line and nothing after
+// it, the counters go back to what they were after it, and the pages made
+// after it are reported no more (each of their files is whole, old or new).
+void TakeWritten(RunState* run, bool wait) {
+  WriteDone done{};
+  while (!run->pending.empty() && WriteQueueTake(&done, wait)) {
+    const PendingPage page = std::move(run->pending.front());
+    run->pending.pop_front();
+    if (done.rc == 0) {
+      LogHoldRelease(page.log_ok);
+      continue;
+    }
+    LogHoldRelease(page.log_failed);
+    LogHoldEnd(false);
+    SetCounter(run->rule.written, page.written);
+    SetCounter(run->rule.avoids, page.avoids);
+    Keep(&run->writing, Kept(page.path));
+    Blame(run, HtmlPagePutCode(done.rc), Kept(page.path));
+    run->stop_code = run->shown_code;
+    while (!run->pending.empty() && WriteQueueTake(&done, true)) run->pending.pop_front();
+  }
+  if (run->pending.empty()) LogHoldEnd(true);
+}
+
+// Puts a rendered page (data, taken over) in its file: at once when the
+// file holds it already, else through a writer thread. The log says
+// "...OK" now, held until the page's file is in place.
+void PutPage(RunState* run, StrSlice file, char* data, u32 size) {
+  TakeWritten(run, false);
+  while (run->pending.size() >= kWriteQueueDepth) TakeWritten(run, true);
+  const u32 ticket = WriteQueuePut(file, data, size);
+  if (ticket == 0) {
+    LogLine(StrC("...OK\r\n"), kLogNormal);
+    return;
+  }
+  LogHoldStart();
+  PendingPage page{ticket, std::string(file.ptr, file.len), LogHoldMark(), 0, Counter(run->rule.written),
+                   Counter(run->rule.avoids)};
+  LogLine(StrC("...OK\r\n"), kLogNormal);
+  page.log_ok = LogHoldMark();
+  run->pending.push_back(std::move(page));
 }
 
 // A node whose name is no plain step inside its folder ("..", a separator,
@@ -129,7 +196,9 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
   StrSlice name = name_item;
   if (node.first_child != kSiteNone) {
     *folder = PathJoin(*folder, name_item);
-    DirCreatePath(PathJoin(run->root, *folder));
+    const StrSlice made = PathJoin(run->root, *folder);
+    DirCreatePath(made);
+    if (run->sweep) (void)OsTempSweep(made);  // a folder that cannot be read has none
     name = StrC("index");
   }
   VarSet(kGroupRun, kRunPageFolder, StrTranslate(*folder, "\\", ","));
@@ -139,7 +208,7 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
                             ? StrFormatV(kPageFormatMax, "%s\\%s\\%s%s.html", run->root, *folder, name, suffix)
                             : StrFormatV(kPageFormatMax, "%s\\%s%s%s.html", run->root, *folder, name, suffix);
   if (StrError(file)) {
-    run->e = StrError(file);
+    run->stop_code = StrError(file);
     return true;
   }
   Keep(&run->writing, file);
@@ -157,14 +226,18 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
   LogPath("Creating File:%s", file);
   StrSlice tpl = (run->flags & kRunFrameOnly) ? kEmpty : SiteNodeOption(kOptTemplate);
   if (tpl.len == 0) tpl = run->frame;
-  const u16 rc = HtmlPageToFile(tpl, run->context, file);
+  // The page is made here and written by a writer thread; a page with the
+  // same name made earlier in the run is finished first.
+  char* data = nullptr;
+  u32 size = 0;
+  const u16 rc = HtmlPageToMemory(tpl, run->context, &data, &size);
   if (rc == 0) {
-    LogLine(StrC("...OK\r\n"), kLogNormal);
+    PutPage(run, file, data, size);
     return true;
   }
   Blame(run, rc, file);
   // A missing template spoils one page, not the site.
-  run->e = rc == kErrFileNotFound ? 0 : rc;
+  run->stop_code = rc == kErrFileNotFound ? 0 : rc;
   return true;
 }
 
@@ -182,25 +255,29 @@ void RunLanguage(RunState* run, StrSlice tree, u16 index, u32 total, WorkMarkId 
     WorkMark(mark);
     return;
   }
-  if (!(run->flags & kRunNoMenus)) run->e = SiteGenWriteMenus();
+  if (!(run->flags & kRunNoMenus)) run->stop_code = SiteGenWriteMenus();
 
   SiteCursor* cursor = SiteCursorGet();
   *cursor = SiteTreeAt(SiteTreeRoot());
-  if (run->e == 0 && index > 0 && (run->flags & kRunTypeMap) && cursor->record) {
+  if (run->stop_code == 0 && index > 0 && (run->flags & kRunTypeMap) && cursor->record) {
     const StrSlice base = (run->flags & kRunTypeMapIndex) ? StrC("index") : SiteNodeField(cursor->record->text, kNodeFieldName);
-    run->e = SiteGenWriteTypeMap(run->root, base, index);
+    run->stop_code = SiteGenWriteTypeMap(run->root, base, index);
   }
 
   StrSlice folder = kEmpty;
-  while (run->e == 0 && cursor->index != kSiteNone) {
-    run->e = ProgressUpdate(total, kProgressStep, kEmpty);
-    if (run->e) break;
+  while (run->stop_code == 0 && cursor->index != kSiteNone) {
+    run->stop_code = ProgressUpdate(total, kProgressStep, kEmpty);
+    if (run->stop_code) break;
     folder = WorkReturn(mark, folder);
     for (i32 d = cursor->depth_change; d < 0; ++d) folder = PathPart(folder, kPartFolder);
     const SiteNode node = *cursor->record;
     const bool descend = SiteNodeField(node.text, kNodeFieldName).len == 0 || RunPage(run, node, &folder);
     *cursor = SiteTreeNext(cursor->index, descend ? 1 : 0);
   }
+  // The language ends when its last page is in place: a page that could
+  // not be written ends the run before the next language's menus.
+  TakeWritten(run, true);
+  run->sweep = false;
   WorkMark(mark);
   if (loaded == 0) ParamListPop();
 }
@@ -236,7 +313,7 @@ OverwriteRule SiteGenOverwriteRule(bool overwrite, bool deletion, i16 window, u1
   // A selection outside the list counts as "All Files", as none does.
   const bool timed = window > 0 && window < static_cast<i16>(kTimeWindowCount);
   OverwriteRule rule{};
-  rule.flags = deletion ? 0u : u32{kRuleCreate};
+  rule.flags = deletion ? 0u : u32{kOverwriteCreate};
   if (overwrite) rule.flags |= timed ? kRuleWindow : kRuleAll;
   rule.ref_time = overwrite && timed ? kTimeWindowMinutes[window] : 0;
   rule.written = written;
@@ -258,6 +335,24 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
   run.context = context;
   run.rule = rule;
   run.flags = flags;
+  run.sweep = true;
+
+  // One run at a time into a site and into a log folder: a second run is
+  // refused before it touches either (two runs at once would leave pages
+  // and log lines of both). The system drops the locks when a run's
+  // process ends, however it ends.
+  const i32 site_lock = OsDirLock(root);
+  const i32 log_lock = site_lock >= 0 && OsSameFile(root, StrC(".")) ? kOsLockNone : OsDirLock(StrC("."));
+  if (site_lock == kOsLockBusy || log_lock == kOsLockBusy) {
+    OsDirUnlock(site_lock);
+    OsDirUnlock(log_lock);
+    ErrMsgAppend(kErrFileOpen, StrC("Another run is writing into this site or its log folder; try again when it has ended:"),
+                 false);
+    ErrMsgAppend(kErrFileOpen, Shown(site_lock == kOsLockBusy ? root : DirCurrent()), true);
+    ErrShowMessage(kErrFileOpen);
+    WorkMark(m0);
+    return kErrFileOpen;
+  }
 
   LogSetFile(StrC(kSiteLogName));
   SysVarFlags(kSysSystemCompat, kCompatLf, 1);
@@ -266,21 +361,24 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
 
   // Pages are never written at the file system's root.
   if (root.len == 0 || (root.len == 1 && root.ptr[0] == '\\')) {
-    run.e = ErrMsgAppend(kErrData, StrC("no output folder for the pages"), false);
+    run.stop_code = ErrMsgAppend(kErrData, StrC("no output folder for the pages"), false);
   }
-  if (run.e == 0) run.e = SiteGenLoadVars(tree);
-  if (run.e == 0) {
-    run.e = run.r = SiteTreeLoad(tree, kSiteTextWidth);
-    tree_loaded = run.e == 0;
+  // Temporaries that a killed run left in the output folder (the type map's
+  // among them); the page folders are swept as the first language meets them.
+  if (run.stop_code == 0) (void)OsTempSweep(root);
+  if (run.stop_code == 0) run.stop_code = SiteGenLoadVars(tree);
+  if (run.stop_code == 0) {
+    run.stop_code = run.shown_code = SiteTreeLoad(tree, kSiteTextWidth);
+    tree_loaded = run.stop_code == 0;
   }
-  if (run.e == 0) run.e = VarSet(kGroupIdentity, kIdRunMacros, MacroContextMacros(context));
+  if (run.stop_code == 0) run.stop_code = VarSet(kGroupIdentity, kIdRunMacros, MacroContextMacros(context));
 
-  if (run.e == 0) {
+  if (run.stop_code == 0) {
     const WorkMarkId m1 = WorkMark(kMarkQuery);
     const u32 total = u32{SiteTreeCount()} * (languages ? languages : 1) * kProgressStep;
     ProgressOpen(0, total);
     if (mask & kLangMaskAll) {
-      for (u16 i = 1; i <= kSiteLangCount && run.e == 0; ++i)
+      for (u16 i = 1; i <= kSiteLangCount && run.stop_code == 0; ++i)
         if (mask & (1u << (i - 1))) RunLanguage(&run, tree, i, total, m1);
     } else {
       RunLanguage(&run, tree, kSiteLangNone, total, m1);
@@ -294,14 +392,16 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
 
   // A cancel names the page it stopped; any other error the page or file
   // it is about.
-  if (run.e == kErrCancelled) Blame(&run, kErrCancelled, Kept(run.writing));
-  if (run.r) {
+  if (run.stop_code == kErrCancelled) Blame(&run, kErrCancelled, Kept(run.writing));
+  if (run.shown_code) {
     const WorkMarkId m = WorkMark(kMarkQuery);
-    ErrMsgAppend(run.r, Shown(Kept(run.blamed)), true);
+    ErrMsgAppend(run.shown_code, Shown(Kept(run.blamed)), true);
     WorkMark(m);
   }
-  const u16 shown = run.e ? run.e : run.r;
+  const u16 shown = run.stop_code ? run.stop_code : run.shown_code;
   if (shown) ErrShowMessage(shown);
+  OsDirUnlock(log_lock);
+  OsDirUnlock(site_lock);
   WorkMark(m0);
   return shown;
 }
