@@ -1,9 +1,18 @@
 #include "sitegen/genrun.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -412,3 +421,174 @@ TEST_F(AppScratchRunTest, AKeywordThatRunsOutOfRoomEndsTheRunWithTheError) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every file name below a folder, with its bytes (links as "-> target").
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    if (e.is_symlink()) {
+      files[e.path().string()] = "-> " + fs::read_symlink(e.path()).string();
+    } else if (e.is_regular_file()) {
+      std::ifstream in(e.path(), std::ios::binary);
+      std::stringstream ss;
+      ss << in.rdbuf();
+      files[e.path().string()] = ss.str();
+    }
+  }
+  return files;
+}
+
+bool HasTemporary(const std::string& root) {
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    if (e.path().filename().string().find(".~") != std::string::npos) return true;
+  return false;
+}
+
+// A file-size limit for the test's process (the system's way to make a
+// disk "full" at a chosen size); SIGXFSZ is ignored so that a write past
+// it fails instead of ending the process.
+struct SizeLimit {
+  rlimit old{};
+  explicit SizeLimit(rlim_t bytes) {
+    signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit now = old;
+    now.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &now);
+  }
+  ~SizeLimit() { setrlimit(RLIMIT_FSIZE, &old); }
+};
+
+}  // namespace
+
+// A write that fails part-way (a full disk, a size limit) leaves every page
+// whole: the old pages as they were, a new page not there at all, no
+// temporary beside them. The run ends at the first page that failed, named,
+// with the counters and the log as they stood after it. Log lines that
+// meet the limit are left out whole, never cut.
+TEST_F(GenRunTest, APageThatCannotBeWrittenWholeLeavesTheOldOne) {
+  std::string tree;
+  for (int i = 0; i < 40; ++i) tree += "p" + std::to_string(i) + "\n";
+  Put("tree.txt", tree);
+  ASSERT_EQ(Run(0x01, All(), 0), 0);
+  const auto before = Snapshot("out");
+  ASSERT_GT(Get(kSiteLogName).size(), 2048u);
+
+  {
+    SizeLimit limit(2048);
+    // The log passes the limit: the line that meets it is left out whole.
+    ASSERT_EQ(Run(0x01, All(), 0), 0);
+    const std::string log = Get(kSiteLogName);
+    EXPECT_LE(log.size(), 2048u);
+    EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
+    for (size_t at = log.find("Creating File:"); at != std::string::npos; at = log.find("Creating File:", at + 1)) {
+      const size_t end = log.find("\r\n", at);
+      ASSERT_NE(end, std::string::npos);
+      EXPECT_EQ(log.substr(end - 5, 5), ".html") << log.substr(at);
+    }
+
+    // Every page grows past the limit; "extra" is new and first.
+    Put("tree.txt", "extra\n" + tree);
+    Put("frame.html", std::string(3000, 'x') + "[LANG_ID]\n");
+    written = avoids = 0;
+    g_box.clear();
+    EXPECT_EQ(Run(0x01, All(), 0), kErrFileIO);
+  }
+  EXPECT_EQ(Snapshot("out"), before);
+  EXPECT_FALSE(fs::exists("out/extra_en.html"));
+  EXPECT_FALSE(HasTemporary("."));
+  EXPECT_NE(g_box.find(Shown("out/extra_en.html")), std::string::npos) << g_box;
+  EXPECT_EQ(written, 1);
+  const std::string log = Get(kSiteLogName);
+  EXPECT_EQ(log.find("Creating File:"), log.rfind("Creating File:")) << log;
+  EXPECT_EQ(log.find("...OK"), std::string::npos) << log;
+}
+
+// A name that is a link is replaced by the page; what it pointed to, a
+// hard-linked twin and a read-only page are all handled without writing
+// through them. A page that holds its content already is not written again,
+// only stamped with the time of the run.
+TEST_F(GenRunTest, PagesReplaceLinksAndUnchangedPagesAreOnlyStamped) {
+  ASSERT_EQ(Run(0x01, All()), 0);
+  const std::string home = Get("out/home_en.html");
+  Put("target.txt", "outside");
+  fs::remove("out/home_en.html");
+  fs::create_symlink("../target.txt", "out/home_en.html");
+  fs::remove("out/contact_en.html");
+  fs::create_symlink("nowhere/at/all", "out/contact_en.html");
+  Put("out/products/widget_en.html", "old widget");
+  fs::create_hard_link("out/products/widget_en.html", "twin.html");
+  fs::permissions("out/products/index_en.html", fs::perms::owner_read);
+
+  ASSERT_EQ(Run(0x01, All()), 0) << g_box;
+  EXPECT_EQ(Get("target.txt"), "outside");
+  EXPECT_FALSE(fs::is_symlink("out/home_en.html"));
+  EXPECT_EQ(Get("out/home_en.html"), home);
+  EXPECT_FALSE(fs::is_symlink("out/contact_en.html"));
+  EXPECT_EQ(Get("twin.html"), "old widget");
+  EXPECT_NE(Get("out/products/widget_en.html"), "old widget");
+  EXPECT_EQ(fs::hard_link_count("out/products/widget_en.html"), 1u);
+  EXPECT_NE(Get("out/products/index_en.html"), "");
+
+  // Unchanged: the same file (no new inode), stamped now.
+  struct stat st_before {};
+  ASSERT_EQ(stat("out/home_en.html", &st_before), 0);
+  const timespec old_times[2] = {{1000000000, 0}, {1000000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, "out/home_en.html", old_times, 0), 0);
+  const time_t start = time(nullptr);
+  ASSERT_EQ(Run(0x01, All()), 0);
+  struct stat st {};
+  ASSERT_EQ(stat("out/home_en.html", &st), 0);
+  EXPECT_EQ(st.st_ino, st_before.st_ino);
+  EXPECT_GE(st.st_mtime, start);
+  // Changed: a new file in its place.
+  Put("frame.html", "changed\n");
+  ASSERT_EQ(Run(0x01, All()), 0);
+  EXPECT_EQ(Get("out/home_en.html"), "changed\n");
+  ASSERT_EQ(stat("out/home_en.html", &st), 0);
+  EXPECT_NE(st.st_ino, st_before.st_ino);
+}
+
+// Temporaries that a killed run left (of pages and of the type map), however
+// many, are removed by the next run; nothing else is.
+TEST_F(GenRunTest, AKilledRunsTemporariesAreRemovedByTheNext) {
+  ASSERT_EQ(Run(0x01, All()), 0);
+  for (int i = 1; i <= 150; ++i) Put("out/index.html.var.~" + std::to_string(i), "stale");
+  Put("out/home_en.html.~123456", "<html>half");
+  Put("out/products/widget_en.html.~9", "");
+  const std::vector<std::string> kept = {"out/notes.~draft", "out/keep.txt", "out/products/a.~1b"};
+  for (const std::string& name : kept) Put(name, "mine");
+  fs::create_directory("out/folder.~5");
+
+  EXPECT_EQ(Run(0x03, All()), 0) << g_box;
+  EXPECT_TRUE(fs::exists("out/index.html.var"));
+  for (const auto& e : fs::recursive_directory_iterator("out")) {
+    const std::string name = e.path().filename().string();
+    const bool temp = name.find(".~") != std::string::npos;
+    EXPECT_TRUE(!temp || e.is_directory() || name == "notes.~draft" || name == "a.~1b") << e.path();
+  }
+  for (const std::string& name : kept) EXPECT_EQ(Get(name), "mine") << name;
+  EXPECT_TRUE(fs::is_directory("out/folder.~5"));
+}
+
+// While another run writes into the site, a run is refused at once and
+// touches nothing: not the pages, not the other run's log.
+TEST_F(GenRunTest, ASecondRunIntoTheSameSiteIsRefused) {
+  Put(kSiteLogName, "the other run's log\r\n");
+  for (const char* held : {"out", "."}) {
+    SCOPED_TRACE(held);
+    const int other = open(held, O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+    g_box.clear();
+    EXPECT_EQ(Run(0x01, All()), kErrFileOpen);
+    close(other);
+    EXPECT_NE(g_box.find("Another run is writing into this site"), std::string::npos) << g_box;
+    EXPECT_EQ(Get(kSiteLogName), "the other run's log\r\n");
+    EXPECT_TRUE(fs::is_empty("out"));
+  }
+  EXPECT_EQ(Run(0x01, All()), 0);
+  EXPECT_TRUE(fs::exists("out/home_en.html"));
+}
