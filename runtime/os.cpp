@@ -436,6 +436,35 @@ u16 RenameOver(const char* temp, const char* path) {
   return kOsOpenFailed;
 }
 
+// Puts the written file without a name, fd, in place at path. A name that
+// is free gets the file at once. Anything else but a folder is swapped with
+// it in one step (the file goes in, what was there comes out under a
+// temporary name) and then removed: unlike renaming over it, swapping does
+// not make the file system write the new file out at once, which costs
+// far more than the swap. A folder is renamed over, which fails as it
+// should. 0, or kOsOpenFailed.
+u16 LinkInPlace(int fd, const char* path, char* temp) {
+  char self[32];
+  std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+  struct stat st {};
+  const bool there = fstatat(AT_FDCWD, path, &st, AT_SYMLINK_NOFOLLOW) == 0;
+  if (!there) {
+    if (linkat(AT_FDCWD, self, AT_FDCWD, path, AT_SYMLINK_FOLLOW) == 0) return 0;
+    if (errno != EEXIST) {
+      NoteError();
+      return kOsOpenFailed;
+    }
+  }
+  if (!TempBeside(path, temp, &fd, true)) return kOsOpenFailed;
+  if (there && !S_ISDIR(st.st_mode) && renameat2(AT_FDCWD, temp, AT_FDCWD, path, RENAME_EXCHANGE) == 0) {
+    unlink(temp);
+    return 0;
+  }
+  // No swapping here (the name went away meanwhile, or the file system
+  // cannot swap): an ordinary rename.
+  return RenameOver(temp, path);
+}
+
 }  // namespace
 
 int OsLastError() { return t_last_error; }
@@ -491,18 +520,7 @@ u16 OsFileReplace(StrSlice path, const void* data, u32 len) {
   if (!unnamed && !TempBeside(p.text, temp, &fd, false)) return kOsOpenFailed;
   u16 rc = WriteAll(fd, static_cast<const char*>(data), len) ? 0 : 0xFFFF;
   if (unnamed) {
-    // A file that does not exist yet is linked in place at once; one that
-    // does is replaced through a temporary name.
-    char self[32];
-    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
-    if (rc == 0 && linkat(AT_FDCWD, self, AT_FDCWD, p.text, AT_SYMLINK_FOLLOW) != 0) {
-      if (errno != EEXIST) {
-        NoteError();
-        rc = kOsOpenFailed;
-      } else {
-        rc = TempBeside(p.text, temp, &fd, true) ? RenameOver(temp, p.text) : kOsOpenFailed;
-      }
-    }
+    if (rc == 0) rc = LinkInPlace(fd, p.text, temp);
     close(fd);
     return rc;
   }

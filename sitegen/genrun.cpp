@@ -155,6 +155,11 @@ void TakeWritten(RunState* run, bool wait) {
 void PutPage(RunState* run, StrSlice file, char* data, u32 size) {
   TakeWritten(run, false);
   while (run->pending.size() >= kWriteQueueDepth) TakeWritten(run, true);
+  if (run->stop_code) {
+    // An earlier page could not be written: the run ended there.
+    OsMemFree(data);
+    return;
+  }
   const u32 ticket = WriteQueuePut(file, data, size);
   if (ticket == 0) {
     LogLine(StrC("...OK\r\n"), kLogNormal);
