@@ -535,6 +535,29 @@ u16 OsFileReplace(StrSlice path, const void* data, u32 len) {
   return RenameOver(temp, p.text);
 }
 
+StrSlice OsFileCreateTemp(StrSlice path) {
+  NativePath p;
+  ToNative(path, &p);
+  char temp[kOsPathMax];
+  int fd = -1;
+  if (!p.ok || !TempBeside(p.text, temp, &fd, false)) return StrErrorSlice(kOsOpenFailed);
+  close(fd);
+  // The suffix is the same bytes in both forms.
+  const size_t base = std::strlen(p.text);
+  const u32 suffix = static_cast<u32>(std::strlen(temp + base));
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  const StrSlice room = path.len + suffix <= kMaxText ? WorkAllocSlice(static_cast<u16>(path.len + suffix), kNoFill)
+                                                      : StrErrorSlice(kErrStringTooLong);
+  if (!room.ptr) {
+    unlink(temp);
+    return room;
+  }
+  char* out = const_cast<char*>(room.ptr);
+  std::memcpy(out, path.ptr, path.len);
+  std::memcpy(out + path.len, temp + base, suffix);
+  return WorkReturn(mark, room);
+}
+
 u16 OsFilePut(StrSlice path, const void* data, u32 len) {
   return OsFileKeepSame(path, data, len) == 0 ? 0 : OsFileReplace(path, data, len);
 }

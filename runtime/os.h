@@ -110,6 +110,12 @@ u16 OsFileKeepSame(StrSlice path, const void* data, u32 len);
 // it failed (a full disk, a size limit). A failure leaves the old file as it
 // was and no temporary; OsLastError tells why.
 u16 OsFileReplace(StrSlice path, const void* data, u32 len);
+// Creates a new empty temporary beside path, for a caller that writes it
+// through a stream and then renames it over path (OsFileRename), or removes
+// it when that fails: its library path as one new scratch entry, or an
+// error slice (kOsOpenFailed when it cannot be created, 145 when the
+// scratch stack is full).
+StrSlice OsFileCreateTemp(StrSlice path);
 // OsFileKeepSame, else OsFileReplace.
 u16 OsFilePut(StrSlice path, const void* data, u32 len);
 // Removes the temporaries that a killed writer left in a folder (regular

@@ -368,9 +368,12 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
   if (root.len == 0 || (root.len == 1 && root.ptr[0] == '\\')) {
     run.stop_code = ErrMsgAppend(kErrData, StrC("no output folder for the pages"), false);
   }
-  // Temporaries that a killed run left in the output folder (the type map's
-  // among them); the page folders are swept as the first language meets them.
+  // Temporaries that a killed run left in the output folder (the type
+  // map's among them) and beside the menu fragments; the page folders are
+  // swept as the first language meets them. A folder that cannot be read
+  // holds none that this run could have to do with.
   if (run.stop_code == 0) (void)OsTempSweep(root);
+  if (run.stop_code == 0) (void)OsTempSweep(StrC("."));
   if (run.stop_code == 0) run.stop_code = SiteGenLoadVars(tree);
   if (run.stop_code == 0) {
     run.stop_code = run.shown_code = SiteTreeLoad(tree, kSiteTextWidth);

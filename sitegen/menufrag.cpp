@@ -138,8 +138,12 @@ u16 SiteGenWriteMenus() {
 u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   StrSlice menu_path = StrDup(VarText(kRelPathVar));
-  const i16 slot = FileOpen(file, kOpenWrite);
+  // The fragment is written to a temporary beside it and renamed over it
+  // when whole, so a page that includes it never meets half a menu.
+  const StrSlice temp = OsFileCreateTemp(file);
+  const i16 slot = temp.ptr ? FileOpen(temp, kOpenPlain) : -1;
   if (slot < 0) {
+    if (temp.ptr) (void)OsFileRemove(temp);  // nothing of it to keep
     WorkMark(mark);
     return kErrFileNotFound;
   }
@@ -188,6 +192,10 @@ u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing) {
   // Bytes still buffered must reach the file before it counts as written.
   if (OsFileFlush(FileStream(h)) != 0 && rc == 0) rc = kWriteFailed;
   FileClose(h);
+  // A name that cannot take the fragment (a folder there) fails as an
+  // open would.
+  if (rc == 0 && OsFileRename(temp, file) != 0) rc = kErrFileNotFound;
+  if (rc != 0) (void)OsFileRemove(temp);  // the old fragment stays; the temporary goes
   rc = Fail(rc, file);
   WorkMark(mark);
   return rc;
