@@ -1,6 +1,7 @@
 #include "sitegen/menufrag.h"
 
 #include <cstring>
+#include <string>
 
 #include "runtime/error.h"
 #include "runtime/file.h"
@@ -140,10 +141,13 @@ u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing) {
   StrSlice menu_path = StrDup(VarText(kRelPathVar));
   // The fragment is written to a temporary beside it and renamed over it
   // when whole, so a page that includes it never meets half a menu.
-  const StrSlice temp = OsFileCreateTemp(file);
-  const i16 slot = temp.ptr ? FileOpen(temp, kOpenPlain) : -1;
+  // Its name is kept off the scratch stack, which the walk releases.
+  const StrSlice made = OsFileCreateTemp(file);
+  const std::string kept(made.ptr ? made.ptr : "", made.ptr ? made.len : 0);
+  const StrSlice temp = StrMake(kept.data(), static_cast<u32>(kept.size()));
+  const i16 slot = made.ptr ? FileOpen(temp, kOpenPlain) : -1;
   if (slot < 0) {
-    if (temp.ptr) (void)OsFileRemove(temp);  // nothing of it to keep
+    if (made.ptr) (void)OsFileRemove(temp);  // nothing of it to keep
     WorkMark(mark);
     return kErrFileNotFound;
   }

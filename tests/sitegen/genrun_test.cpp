@@ -1,10 +1,8 @@
 #include "sitegen/genrun.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +27,7 @@
 #include "sitegen/pagetree.h"
 #include "sitegen/sitetext.h"
 #include "runtime_fixture.h"
+#include "size_limit.h"
 
 using namespace vk;
 namespace fs = std::filesystem;
@@ -445,21 +444,6 @@ bool HasTemporary(const std::string& root) {
     if (e.path().filename().string().find(".~") != std::string::npos) return true;
   return false;
 }
-
-// A file-size limit for the test's process (the system's way to make a
-// disk "full" at a chosen size); SIGXFSZ is ignored so that a write past
-// it fails instead of ending the process.
-struct SizeLimit {
-  rlimit old{};
-  explicit SizeLimit(rlim_t bytes) {
-    signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit now = old;
-    now.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &now);
-  }
-  ~SizeLimit() { setrlimit(RLIMIT_FSIZE, &old); }
-};
 
 }  // namespace
 

@@ -14,6 +14,7 @@
 #include "runtime/scratch.h"
 #include "runtime/varstore.h"
 #include "runtime_fixture.h"
+#include "size_limit.h"
 #include "script/eval.h"
 #include "script/variables.h"
 #include "sitegen/pagetree.h"
@@ -151,8 +152,16 @@ TEST_F(MenuFragTest, MenuFailuresStopBeforeTheClosingText) {
   EXPECT_FALSE(std::filesystem::exists("Vellumcraft_vmenu_en.txt"));
   EXPECT_NE(S(ErrDetail()).find("Vellumcraft_hmenu_en.txt"), std::string::npos);
 
-  // Bytes that never reach the disk are a failed write, not a menu.
-  EXPECT_EQ(SiteGenWriteMenuTree(L("\\dev\\full"), L("<ul>"), L("</ul>")), 0xFFFF);
+  // Bytes that never reach the disk are a failed write, not a menu: the
+  // old menu stays whole, and nothing else is left.
+  Write("m.txt", "old menu");
+  {
+    SizeLimit limit(16);
+    EXPECT_EQ(SiteGenWriteMenuTree(L("m.txt"), L("<ul>"), L("</ul>")), 0xFFFF);
+  }
+  EXPECT_EQ(Read("m.txt"), "old menu");
+  for (const auto& e : std::filesystem::directory_iterator("."))
+    EXPECT_EQ(e.path().filename().string().find(".~"), std::string::npos) << e.path();
 
   // A long address is room enough for its item: the menu is whole.
   Assign("RELPATH$='" + std::string(1000, 'x') + "'");
