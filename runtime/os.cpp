@@ -436,6 +436,13 @@ u16 RenameOver(const char* temp, const char* path) {
   return kOsOpenFailed;
 }
 
+// A file without a name is given one through its entry in /proc, which a
+// system without /proc (a bare chroot) lacks.
+bool CanLinkUnnamed() {
+  static const bool can = access("/proc/self/fd", X_OK) == 0;
+  return can;
+}
+
 // Puts the written file without a name, fd, in place at path. A name that
 // is free gets the file at once. Anything else but a folder is swapped with
 // it in one step (the file goes in, what was there comes out under a
@@ -511,9 +518,9 @@ u16 OsFileReplace(StrSlice path, const void* data, u32 len) {
   char folder[kOsPathMax];
   FolderOf(p.text, folder);
   char temp[kOsPathMax];
-  int fd = open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  int fd = CanLinkUnnamed() ? open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666) : -1;
   const bool unnamed = fd >= 0;
-  if (!unnamed && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+  if (!unnamed && CanLinkUnnamed() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
     NoteError();
     return kOsOpenFailed;
   }

@@ -85,7 +85,6 @@ u16 LangFileUnusable(StrSlice file) {
 // yet: what the run reports when its file is in place, and what it undoes
 // when it is not.
 struct PendingPage {
-  u32 ticket;
   std::string path;
   u32 log_failed;  // held-log position before the page's "...OK" line
   u32 log_ok;      // and after it
@@ -122,7 +121,8 @@ void SetCounter(u16* c, u16 value) {
 }
 
 // Takes the outcomes of the pages written by the writer threads, in the
-// order the pages were made (with wait, until none is left). A page in
+// order the pages were made (the queue's order, so the oldest outcome is
+// the oldest pending page's) (with wait, until none is left). A page in
 // place gets its held log lines and its "...OK" written. A page that could
 // not be written ends the run as if it had been written at once: its old
 // file stays, the log keeps its "Creating File:" line and nothing after
@@ -160,13 +160,12 @@ void PutPage(RunState* run, StrSlice file, char* data, u32 size) {
     OsMemFree(data);
     return;
   }
-  const u32 ticket = WriteQueuePut(file, data, size);
-  if (ticket == 0) {
+  if (WriteQueuePut(file, data, size) == 0) {
     LogLine(StrC("...OK\r\n"), kLogNormal);
     return;
   }
   LogHoldStart();
-  PendingPage page{ticket, std::string(file.ptr, file.len), LogHoldMark(), 0, Counter(run->rule.written),
+  PendingPage page{std::string(file.ptr, file.len), LogHoldMark(), 0, Counter(run->rule.written),
                    Counter(run->rule.avoids)};
   LogLine(StrC("...OK\r\n"), kLogNormal);
   page.log_ok = LogHoldMark();
