@@ -101,7 +101,8 @@ StrSlice HtmlParam(StrSlice params, const char* key);
 StrSlice HtmlTagName(u16 tag);
 // StrFormat1 with text; the empty text for an empty text.
 StrSlice HtmlAttrStr(const char* format, StrSlice text);
-// StrFormat1 with the decimal form of number; empty for 0.
+// StrFormat1 with the unsigned decimal form of number (0-65535); empty
+// for 0.
 StrSlice HtmlAttrNum(const char* format, u16 number);
 // ` align="..."` for an index 1-4, else the empty text.
 StrSlice HtmlAlignAttr(u16 index);
