@@ -172,6 +172,8 @@ StrSlice HtmlAttrNum(const char* format, u16 number) {
   return StrFormat1(StrC(format), StrC(NumI32ToA(number, digits, 10)));
 }
 
+StrSlice HtmlAttrEscaped(StrSlice value) { return StrOrEmpty(StrReplace(value, StrC("\""), StrC("&quot;"), kPlain)); }
+
 StrSlice HtmlAlignAttr(u16 index) {
   if (index < kAlignLeft || index > kAlignJustify) return kStrEmpty;
   return HtmlAttrStr(" align=\"%s\"", ListItem(StrC(kAlignWords), ',', index));
