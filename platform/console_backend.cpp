@@ -73,6 +73,20 @@ void WriteWide(std::FILE* f, const u16* text, u32 units) {
   }
 }
 
+// WriteWide with the library's line ends, CR LF or a lone CR, written as
+// the LF that ends a console line.
+void WriteWideLines(std::FILE* f, const u16* text, u32 units) {
+  u32 start = 0;
+  for (u32 i = 0; text && i < units; ++i) {
+    if (text[i] != '\r') continue;
+    WriteWide(f, text + start, i - start);
+    std::fputc('\n', f);
+    if (i + 1 < units && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (text && start < units) WriteWide(f, text + start, units - start);
+}
+
 void WriteLatin1(std::FILE* f, const char* z) {
   char utf8[kTitleMax * 2 + 1];
   const u32 len = OsToUtf8(StrC(z), false, utf8, sizeof utf8);
@@ -292,7 +306,7 @@ u16 ConsoleMessageBox(UiWindow, const u16* text, const u16* caption, u16 type) {
     WriteWide(stderr, caption, caption_len);
     std::fputs(": ", stderr);
   }
-  WriteWide(stderr, text, UiWideLen(text, kMaxText));
+  WriteWideLines(stderr, text, UiWideLen(text, kMaxText));
   std::fputc('\n', stderr);
   std::fflush(stderr);
   return UiMbFirstAnswer(type);

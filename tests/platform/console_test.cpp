@@ -48,6 +48,26 @@ TEST_F(ConsoleTest, MessageBoxesPrintAndAnswerTheirDefaultButton) {
   EXPECT_EQ(err, "Solicitud de Informacion: \xC2\xBFSeguro? \xC3\xBC\nError: Fallo\n");
 }
 
+// A console line ends in LF: the library's CR LF and lone CR inside a
+// message become LF, and no CR reaches standard error.
+TEST_F(ConsoleTest, MessageLinesEndInLf) {
+  const struct {
+    const char* text;
+    const char* printed;
+  } cases[] = {
+      {"Error Fichero no encontrado: a.html\r\n/site/index.html",
+       "Aviso: Error Fichero no encontrado: a.html\n/site/index.html\n"},
+      {"uno\r\n", "Aviso: uno\n\n"},
+      {"uno\rdos\ntres\r\n\r\ncuatro", "Aviso: uno\ndos\ntres\n\ncuatro\n"},
+      {"", "Aviso: \n"},
+  };
+  for (const auto& c : cases) {
+    testing::internal::CaptureStderr();
+    MsgBoxAsk(L(c.text), L("Aviso"), kMsgBoxWarning);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.printed) << c.text;
+  }
+}
+
 TEST(FirstAnswer, EachButtonSetAnswersItsFirstButton) {
   EXPECT_EQ(UiMbFirstAnswer(kUiMbOk | kUiMbIconInfo), kUiAnswerOk);
   EXPECT_EQ(UiMbFirstAnswer(kUiMbOkCancel), kUiAnswerOk);
