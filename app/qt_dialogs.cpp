@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
+#include "app/application.h"
 #include "platform/qt_backend.h"
 
 namespace vk {
@@ -287,6 +288,7 @@ bool OnSysCommand(QWidget* parent, u32 command) {
 QDialog* QtMainDlgCreate(CVellumcraftDlg* dlg) { return new QtMainDlg(dlg); }
 
 int QtRunMainDialog(CVellumcraftDlg* dlg, AppOptions* options, int argc, char** argv) {
+  if (!UiQtPlatformUsable(argc > 0 ? argv[0] : nullptr)) return kAppNoWindow;
   int qt_argc = argc;
   QApplication app(qt_argc, argv);
   UiQtInstall();

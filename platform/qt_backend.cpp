@@ -1,5 +1,13 @@
 #include "platform/qt_backend.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
@@ -518,6 +526,35 @@ class ModalWatch : public QObject {
 };
 
 }  // namespace
+
+bool UiQtPlatformUsable(const char* program) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const pid_t child = fork();
+  // Without a child there is nothing to learn from: Qt is tried as it is.
+  if (child < 0) return true;
+  if (child == 0) {
+    // Qt's complaints about a platform it cannot open, and the core dump of
+    // the abort that follows them, are of no use to anyone.
+    const int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) {
+      dup2(null, STDOUT_FILENO);
+      dup2(null, STDERR_FILENO);
+    }
+    const rlimit no_core{0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
+    char name[] = "vellumcraft";
+    char* argv[] = {program ? const_cast<char*>(program) : name, nullptr};
+    int argc = 1;
+    QGuiApplication probe(argc, argv);
+    _exit(0);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return true;
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 void UiQtInstall() {
   UiQtShutdown();
