@@ -45,7 +45,7 @@ bool AppHasDisplay() { return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY"); }
 int InitInstance(int argc, char** argv, AppWindowRunner window) {
   AppOptions options;
   if (AppParseOptions(argc, argv, &options) != kExitOk) {
-    std::fprintf(stderr, "vellumcraft: %s\n%s", options.error, kAppUsage);
+    AppOptionsRefused(&options);
     return kExitBadOptions;
   }
   if (options.help) {

@@ -296,7 +296,7 @@ int QtRunMainDialog(CVellumcraftDlg* dlg, AppOptions* options, int argc, char** 
   {
     QtMainDlg window(dlg);
     if (AppApplyOptions(dlg, options) != kExitOk) {
-      std::fprintf(stderr, "vellumcraft: %s\n", options->error);
+      AppOptionsRefused(options);
       status = kExitBadOptions;
     } else {
       UiQtRunModal(&window);

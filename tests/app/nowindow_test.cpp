@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/application.h"
+#include "app/options.h"
 #include "app_fixture.h"
 #include "runtime/memory.h"
 
@@ -107,15 +108,32 @@ TEST_F(NoWindowTest, PathOptionsAndFailures) {
   EXPECT_NE(r.err.find("Frame page and tree file are required"), std::string::npos);
   EXPECT_FALSE(fs::exists(dir + "/empty/config.txt"));
 
-  r = Program(dir, "--no-window --lang en,xx");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, "");
-  r = Program(dir, "--no-window --overwrite '3 Hours'");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("3 Hours"), std::string::npos);
   r = Program(dir, "--help");
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("--no-window"), std::string::npos);
+}
+
+// Every option the program refuses is said in one line, then the usage;
+// nothing is run and the status is 2.
+TEST_F(NoWindowTest, EveryUnusableOptionPrintsItsReasonAndTheUsage) {
+  const struct {
+    const char* args;
+    const char* reason;
+  } cases[] = {
+      {"--frobnicate", "unknown option: --frobnicate"},
+      {"--no-window --tree", "missing value: --tree"},
+      {"--no-window --lang en,xx", "unknown language in: en,xx"},
+      {"--no-window --overwrite=", "missing time window: --overwrite="},
+      {"--no-window --overwrite 3Hours", "unknown time window: 3Hours"},
+      {"--no-window --lang en --overwrite '3 Hours'", "unknown time window: 3 Hours"},
+  };
+  for (const auto& c : cases) {
+    const ProgramRun r = Program(dir + "/site", c.args);
+    EXPECT_EQ(r.status, 2) << c.args;
+    EXPECT_EQ(r.out, "") << c.args;
+    EXPECT_EQ(r.err, std::string("vellumcraft: ") + c.reason + "\n" + kAppUsage) << c.args;
+  }
+  EXPECT_FALSE(fs::exists(dir + "/site/index_en.html"));
 }
 
 TEST_F(NoWindowTest, MacroValueFileOverTheLimitRefusesTheRun) {
