@@ -16,6 +16,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
@@ -23,6 +24,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpacerItem>
 #include <QStyle>
 #include <QVariant>
 
@@ -34,6 +36,9 @@ namespace {
 
 constexpr int kDefaultWidth = 400;
 constexpr int kDefaultHeight = 300;
+// What a title bar holds beside the title: the window's icon and three
+// buttons, each about as wide as the bar is high.
+constexpr int kTitleBarItems = 4;
 constexpr char kModalResult[] = "vkModalResult";
 
 struct QtUi {
@@ -401,6 +406,18 @@ u16 QtMessageBox(UiWindow owner, const u16* text, const u16* caption, u16 type) 
   }
   QMessageBox box(icon, ToQtZ(caption), ToQtZ(text, true), buttons, WidgetOf(owner));
   box.setTextFormat(Qt::PlainText);
+  // A box sized to a short text cuts its own title ("Mensaje... rmativo"),
+  // which the title bar shows beside its icon and buttons. A spacer across
+  // the box's grid keeps it as wide as the title needs there (measured
+  // bold, as title bars mostly draw it).
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    QFont bold = box.font();
+    bold.setBold(true);
+    const int bar_items = kTitleBarItems * box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box);
+    const int title_width = QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + bar_items;
+    grid->addItem(new QSpacerItem(title_width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+  }
   box.exec();
   switch (box.standardButton(box.clickedButton())) {
     case QMessageBox::Ok:
