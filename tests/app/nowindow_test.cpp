@@ -58,6 +58,17 @@ TEST_F(NoWindowTest, GeneratesTheExampleFromConfigAndPrintsTheCounts) {
   for (const std::string& page : ExamplePages()) EXPECT_TRUE(fs::exists(site + "/" + page)) << page;
   EXPECT_TRUE(fs::exists(site + "/index.html.var"));
   EXPECT_TRUE(fs::exists(site + "/source/templates/Vellumkit.log"));
+  // Every image a page shows from the site's root comes with the example.
+  int images = 0;
+  for (const std::string& page : ExamplePages()) {
+    const std::string html = AppTest::Read(site + "/" + page);
+    for (size_t at = 0; (at = html.find("src=\"/", at)) != std::string::npos; ++images) {
+      at += 5;
+      const std::string src = html.substr(at, html.find('"', at) - at);
+      EXPECT_EQ(AppTest::Read(site + src).substr(0, 6), "GIF89a") << page << ": " << src;
+    }
+  }
+  EXPECT_EQ(images, 40);
 
   // Without a display the window is not asked for; existing pages kept.
   r = Program(site, "--lang EN,ES --no-overwrite");
