@@ -147,6 +147,37 @@ TEST_F(NoWindowTest, EveryUnusableOptionPrintsItsReasonAndTheUsage) {
   EXPECT_FALSE(fs::exists(dir + "/site/index_en.html"));
 }
 
+// A language file shares the variable store with the run's other values:
+// each line takes one of its 2047 entries while the file is read, and the
+// text its bytes. About 2,000 lines and 60,000 bytes fit, as the guide
+// says; a file that does not fit is refused with a message that says so.
+TEST_F(NoWindowTest, TheLanguageFileFitsTheVariableStore) {
+  const std::string site = dir + "/site";
+  const struct {
+    int lines;
+    int value_bytes;  // of each line key<i>='<value>'
+    bool fits;
+  } cases[] = {
+      {2000, 1, true},
+      {2047, 1, false},   // as many lines as the store has entries
+      {285, 200, true},   // 59,170 bytes
+      {300, 200, false},  // 62,290 bytes: more than the store holds
+  };
+  for (const auto& c : cases) {
+    std::ofstream f(site + "/source/tree/tree_en.txt", std::ios::binary | std::ios::trunc);
+    for (int i = 0; i < c.lines; ++i) f << "k" << i << "='" << std::string(c.value_bytes, 'x') << "'\n";
+    f.close();
+    const ProgramRun r = Program(site, "--no-window --lang en --overwrite all");
+    EXPECT_EQ(r.status, c.fits ? 0 : 1) << c.lines;
+    EXPECT_EQ(r.out, c.fits ? "Written: 10\nAvoids: 0\n" : "Written: 0\nAvoids: 0\n") << c.lines;
+    EXPECT_EQ(r.err.find("The language file does not fit in the variable store (2047 lines and 61360 bytes in all, "
+                         "shared with the run's other values):\n" +
+                         site + "/source/tree/tree_en.txt\n") != std::string::npos,
+              !c.fits)
+        << r.err;
+  }
+}
+
 TEST_F(NoWindowTest, MacroValueFileOverTheLimitRefusesTheRun) {
   const std::string site = dir + "/site";
   std::ofstream(site + "/source/macros.txt", std::ios::binary) << "TITLE=x\n" << std::string(70000, 'm') << "\n";
