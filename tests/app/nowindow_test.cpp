@@ -155,7 +155,7 @@ TEST_F(NoWindowTest, TheLanguageFileFitsTheVariableStore) {
   const std::string site = dir + "/site";
   const struct {
     int lines;
-    int value_bytes;  // of each line key<i>='<value>'
+    int value_bytes;  // of each line k<i>='<value>'
     bool fits;
   } cases[] = {
       {2000, 1, true},
