@@ -250,7 +250,8 @@ TEST_F(AppTest, AnUnreachableDisplayIsSaidInOneLineAndTheRunGoesOnWithoutAWindow
   const auto run = [&](const std::string& env, const std::string& option, std::string* err) {
     const std::string err_file = dir + "/stderr.txt";
     const std::string cmd = "cd '" + site + "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + env +
-                            " '" VK_APP_EXE "' " + option + " --lang en,es --overwrite all 2>'" + err_file + "' </dev/null";
+                            " '" VK_APP_EXE "' " + option + " --lang en,es --overwrite all 2>'" + err_file +
+                            "' </dev/null";
     std::string out;
     FILE* p = popen(cmd.c_str(), "r");
     char buf[256];

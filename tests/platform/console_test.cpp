@@ -72,7 +72,8 @@ TEST_F(ConsoleTest, TheProgressBarIsDrawnOnATerminalAndWrittenOnceElsewhere) {
     bool terminal;
     std::string printed;
   } cases[] = {
-      {true, "\r" + frame(7, " 25%") + "\r" + frame(15, " 50%") + "\r" + frame(22, " 75%") + "\r" + frame(30, "100%") + "\n"},
+      {true, "\r" + frame(7, " 25%") + "\r" + frame(15, " 50%") + "\r" + frame(22, " 75%") + "\r" + frame(30, "100%") +
+                 "\n"},
       {false, frame(30, "100%") + "\n"},
   };
   for (const auto& c : cases) {
