@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 
 #include "app/consoledlg.h"
 #include "runtime/appenv.h"
@@ -18,6 +19,19 @@ bool EnvSet(const char* name) {
   return v && *v;
 }
 
+// The one line that says why the program runs without a window although a
+// display is named.
+void SayNoWindow() {
+  std::fputs("vellumcraft: no window can be opened (", stderr);
+  const char* sep = "";
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    if (!EnvSet(name)) continue;
+    std::fprintf(stderr, "%s%s=%s", sep, name, std::getenv(name));
+    sep = ", ";
+  }
+  std::fputs(" cannot be reached); running without one\n", stderr);
+}
+
 }  // namespace
 
 u16 AppLibraryStart(int argc, const char* const* argv) {
@@ -31,7 +45,7 @@ bool AppHasDisplay() { return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY"); }
 int InitInstance(int argc, char** argv, AppWindowRunner window) {
   AppOptions options;
   if (AppParseOptions(argc, argv, &options) != kExitOk) {
-    std::fprintf(stderr, "vellumcraft: %s\n%s", options.error, kAppUsage);
+    AppOptionsRefused(&options);
     return kExitBadOptions;
   }
   if (options.help) {
@@ -48,7 +62,11 @@ int InitInstance(int argc, char** argv, AppWindowRunner window) {
     return kExitRunError;
   }
   const bool use_window = window && !options.no_window && AppHasDisplay();
-  const int status = use_window ? window(&dlg, &options, argc, argv) : DlgRunConsole(&dlg, &options);
+  int status = use_window ? window(&dlg, &options, argc, argv) : kAppNoWindow;
+  if (status == kAppNoWindow) {
+    if (use_window) SayNoWindow();
+    status = DlgRunConsole(&dlg, &options);
+  }
   VarShutdown();
   return status;
 }

@@ -9,8 +9,10 @@
 namespace vk {
 
 // Runs the main dialog in a window until the user closes it; the exit
-// status. The library is running and dlg constructed.
+// status, or kAppNoWindow when no window can be opened here (nothing has
+// been done then). The library is running and dlg constructed.
 using AppWindowRunner = int (*)(CVellumcraftDlg* dlg, AppOptions* options, int argc, char** argv);
+constexpr int kAppNoWindow = -1;
 
 // The scratch stack the program asks for: 512 KB with 512 marks.
 constexpr u16 kAppScratchKB = 512;
@@ -22,8 +24,9 @@ u16 AppLibraryStart(int argc, const char* const* argv);
 // Whether a display is at hand (DISPLAY or WAYLAND_DISPLAY set).
 bool AppHasDisplay();
 // The whole program: options, start, the dialog (in a window through
-// window when there is one and a display, else through the console),
-// shut-down. The exit status.
+// window when there is one and a display, else through the console; a
+// display that cannot be reached is said in one line on standard error,
+// and the console runs the dialog), shut-down. The exit status.
 int InitInstance(int argc, char** argv, AppWindowRunner window);
 
 }  // namespace vk

@@ -58,7 +58,7 @@ int DlgRunConsole(CVellumcraftDlg* dlg, AppOptions* options) {
   OnInitDialog(dlg);
   int status = AppApplyOptions(dlg, options);
   if (status != kExitOk) {
-    std::fprintf(stderr, "vellumcraft: %s\n", options->error);
+    AppOptionsRefused(options);
   } else {
     const u16 result = OnStart(dlg);
     PrintCount("Written", dlg->written);

@@ -91,6 +91,10 @@ void SetField(DlgField* f, const char* utf8) {
 
 }  // namespace
 
+void AppOptionsRefused(const AppOptions* options) {
+  std::fprintf(stderr, "vellumcraft: %s\n%s", options->error, kAppUsage);
+}
+
 int AppParseOptions(int argc, const char* const* argv, AppOptions* out) {
   std::memset(out, 0, sizeof *out);
   out->overwrite = -1;

@@ -34,6 +34,10 @@ struct AppOptions {
 
 extern const char kAppUsage[];
 
+// Says on standard error why the options are unusable (options->error),
+// then the usage: the same for every option the program refuses.
+void AppOptionsRefused(const AppOptions* options);
+
 // Reads the options. kExitOk, or kExitBadOptions with error set.
 int AppParseOptions(int argc, const char* const* argv, AppOptions* out);
 // The time-window selection of a label: "all" (any case) and "All Files"

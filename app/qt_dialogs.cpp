@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
+#include "app/application.h"
 #include "platform/qt_backend.h"
 
 namespace vk {
@@ -287,6 +288,7 @@ bool OnSysCommand(QWidget* parent, u32 command) {
 QDialog* QtMainDlgCreate(CVellumcraftDlg* dlg) { return new QtMainDlg(dlg); }
 
 int QtRunMainDialog(CVellumcraftDlg* dlg, AppOptions* options, int argc, char** argv) {
+  if (!UiQtPlatformUsable(argc > 0 ? argv[0] : nullptr)) return kAppNoWindow;
   int qt_argc = argc;
   QApplication app(qt_argc, argv);
   UiQtInstall();
@@ -294,7 +296,7 @@ int QtRunMainDialog(CVellumcraftDlg* dlg, AppOptions* options, int argc, char** 
   {
     QtMainDlg window(dlg);
     if (AppApplyOptions(dlg, options) != kExitOk) {
-      std::fprintf(stderr, "vellumcraft: %s\n", options->error);
+      AppOptionsRefused(options);
       status = kExitBadOptions;
     } else {
       UiQtRunModal(&window);

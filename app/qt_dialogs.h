@@ -27,7 +27,8 @@ bool OnSysCommand(QWidget* parent, u32 command);
 // caller deletes it; dlg then has no view.
 QDialog* QtMainDlgCreate(CVellumcraftDlg* dlg);
 // The program's window runner: a QApplication, the Qt backend, the main
-// dialog with the options applied, until the user closes it.
+// dialog with the options applied, until the user closes it; kAppNoWindow
+// when Qt cannot open its platform (a display that cannot be reached).
 int QtRunMainDialog(CVellumcraftDlg* dlg, AppOptions* options, int argc, char** argv);
 
 }  // namespace vk

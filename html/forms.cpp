@@ -15,7 +15,9 @@ namespace {
 // Field positions of a form field description.
 enum : u16 { kFieldLabel = 1, kFieldName = 2, kFieldSize = 3, kFieldValue = 4, kFieldType = 5 };
 
-constexpr const char* kFormTag = "<form method=\"%s\" name=\"[$]\" action=\"[SCRIPT_NAME]\">\n";
+// The form tag up to its action's value, and what follows that value.
+constexpr const char* kFormTag = "<form method=\"%s\" name=\"[$]\" action=\"";
+constexpr const char* kFormTagEnd = "\">\n";
 constexpr u16 kFormTagRoom = 384;
 constexpr const char* kEchoField = "<input type=\"hidden\" name=\"%s\" value=\"%s\">\n";
 constexpr const char* kEchoName = "echo";
@@ -24,8 +26,6 @@ constexpr const char* kBlankLine = "<p>&nbsp;</p>\n";
 
 // A field description with every "&quot;" read as a double quote.
 StrSlice FieldText(StrSlice field) { return StrOrEmpty(StrReplace(field, StrC("&quot;"), StrC("\""), kPlain)); }
-// An attribute value with every double quote written as "&quot;".
-StrSlice QuoteEscaped(StrSlice value) { return StrOrEmpty(StrReplace(value, StrC("\""), StrC("&quot;"), kPlain)); }
 
 StrSlice FieldItem(StrSlice field, u16 k) { return ListItem(field, ';', k); }
 
@@ -59,15 +59,20 @@ void HtmlFormBegin(StrSlice name) {
   const StrSlice tag = StrFormatV(kFormTagRoom, kFormTag, echo ? "GET" : "POST");
   const StrSlice named = TplSubstDollar(tag, StrOrEmpty(name));
   StrSlice expanded = TplExpandWith(named, kStrEmpty);
-  if (!expanded.ptr) {
+  StrSlice action = kStrEmpty;
+  if (expanded.ptr) {
+    action = CgiScriptNameAttr();
+  } else {
     // A field that cannot be expanded leaves the form tag in place with an
     // empty action (the page's own address) instead of losing the tag.
-    expanded = StrReplace(named, StrC("[SCRIPT_NAME]"), kStrEmpty, kPlain);
+    expanded = named;
   }
   HtmlOut(expanded);
+  HtmlOut(action);
+  HtmlOut(StrC(kFormTagEnd));
   const StrSlice value = StrOrEmpty(CgiParam(StrC(kEchoName)));
   if (value.len) {
-    const StrSlice texts[] = {StrC(kEchoName), QuoteEscaped(value)};
+    const StrSlice texts[] = {StrC(kEchoName), HtmlAttrEscaped(value)};
     HtmlOut(StrFormatTexts(StrC(kEchoField), texts, 2));
   }
   WorkMark(mark);
@@ -80,7 +85,7 @@ u16 HtmlSelectOptions(HtmlAttrs attrs, StrSlice texts) {
   const u16 count = ListCount(values, ',');
   for (u16 k = 1; k <= count; ++k) {
     const WorkMarkId item_mark = WorkMark(kMarkQuery);
-    attrs.value = QuoteEscaped(ListItem(values, ',', k));
+    attrs.value = HtmlAttrEscaped(ListItem(values, ',', k));
     HtmlElement(kTagOption, attrs, nullptr, ListItem(texts, ',', k));
     WorkMark(item_mark);
   }
@@ -117,7 +122,7 @@ u16 HtmlFormField(HtmlAttrs attrs, StrSlice field) {
     attrs.value = FieldItem(field, kFieldValue);
     HtmlElement(kTagSelect, attrs, HtmlSelectOptions, size);
   } else {
-    attrs.value = QuoteEscaped(FieldItem(field, kFieldValue));
+    attrs.value = HtmlAttrEscaped(FieldItem(field, kFieldValue));
     HtmlElement(kTagInput, attrs, nullptr, kStrEmpty);
   }
   HtmlTagPopTo(depth);

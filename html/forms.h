@@ -24,8 +24,9 @@ constexpr const char* kFormStyleDefault = "_P_COLS=2 _P_BGCOL='#C0C0C0' _P_ALIGN
 // fixed closing texts. The tag stack is left as it was found.
 void HtmlFormPage(StrSlice params, StrSlice fields, u16 flags);
 // Writes the form tag (GET in echo mode, else POST; the name in place of
-// "[$]", then its bracketed fields expanded) and, when the request has an
-// "echo" value, the hidden echo field carrying it.
+// "[$]", then its bracketed fields expanded; the action the script's name,
+// escaped) and, when the request has an "echo" value, the hidden echo
+// field carrying it, escaped.
 void HtmlFormBegin(StrSlice name);
 // Content writer of the form table: every field, as a table row when the
 // record has columns, else as a paragraph. 0, or the first non-zero

@@ -20,7 +20,7 @@ namespace {
 
 constexpr const char* kTableOpen = "\n<table cellspacing=\"0\" cellpadding=\"0\">";
 constexpr const char* kRowOpen = "<tr>\n<td bgcolor=\"[$]\">";
-constexpr const char* kOptionLink = "<a href=\"[SCRIPT_NAME]?opt=[$]\">";
+constexpr const char* kOptionLink = "<a href=\"%s?opt=%s\">";
 constexpr const char* kOptionImage = "<img border=\"0\" src=\"[$]\" width=\"98\" height=\"20\">";
 constexpr const char* kOptionEnd = "</a>";
 constexpr const char* kOptionSeparator = " | ";
@@ -109,12 +109,14 @@ void WebMenuRowWrite(StrSlice mask, u16 selected, StrSlice image_folder, StrSlic
   items = Keep(items);
   const StrSlice bg = StrOrEmpty(ExprEvalStr(StrC(kBgColourVar)));
   HtmlOut(TplSubstDollar(StrC(kRowOpen), bg));
+  const StrSlice script = CgiScriptNameAttr();
   const u16 m = ListCount(items, kItemSep);
   for (u16 k = 1; k <= m; ++k) {
     const WorkMarkId item_mark = WorkMark(kMarkQuery);
     const StrSlice item = ListItem(items, kItemSep, k);
     const StrSlice code = StrOrEmpty(MaskApply(mask, NumToStr(static_cast<i16>(k))));
-    HtmlOut(TplExpandWith(TplSubstDollar(StrC(kOptionLink), code), kStrEmpty));
+    const StrSlice link[] = {script, code};
+    HtmlOut(StrFormatTexts(StrC(kOptionLink), link, 2));
     if (image_folder.len) {
       const StrSlice name = TplSubstDollar(item, StrC(k == selected ? kImageOn : kImageOff));
       HtmlOut(TplSubstDollar(StrC(kOptionImage), StrOrEmpty(PathJoin(image_folder, name))));

@@ -2,8 +2,9 @@
 // the top-level options; each further row holds the options below the one
 // selected in the row above. The selection travels in the request as a
 // string of digits, one per row ("31": option 3 of row 1, then option 1 of
-// row 2), and every option links to the same script with the selection
-// that choosing it would give.
+// row 2), and every option links to the same script ([SCRIPT_NAME],
+// escaped as an attribute value) with the selection that choosing it would
+// give.
 //
 // The rows come from variable group 5: entry 0 the image folder, each entry
 // from 1 on one row, a comma list of items. With an image folder an item is

@@ -1,6 +1,7 @@
 #include "html/request.h"
 
 #include "html/output.h"
+#include "html/tags.h"
 #include "runtime/appenv.h"
 #include "runtime/error.h"
 #include "runtime/file.h"
@@ -9,6 +10,7 @@
 #include "runtime/scratch.h"
 #include "runtime/str.h"
 #include "runtime/varstore.h"
+#include "script/template.h"
 
 namespace vk {
 
@@ -61,6 +63,11 @@ StrSlice CgiHtmlPath(StrSlice name) {
 StrSlice CgiDocumentRoot() { return EnvGet(Lit("DOCUMENT_ROOT")); }
 
 StrSlice CgiDocPath(StrSlice name) { return PathJoin(Identity(kIdDefaultFolder), name); }
+
+StrSlice CgiScriptNameAttr() {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  return WorkReturn(m, HtmlAttrEscaped(StrOrEmpty(TplExpandWith(Lit("[SCRIPT_NAME]"), kStrEmpty))));
+}
 
 u16 HtmlEchoFlag() { return g_echo_read ? g_echo : kEchoUnread; }
 

@@ -44,6 +44,11 @@ StrSlice CgiDocumentRoot();
 // The name joined to the document folder (identity entry 5).
 StrSlice CgiDocPath(StrSlice name);
 
+// The value of the field [SCRIPT_NAME] (a request parameter, an environment
+// variable or its evaluated value, as TplExpandWith finds it) escaped for
+// a double-quoted attribute; the empty text when it cannot be expanded.
+StrSlice CgiScriptNameAttr();
+
 // The process-wide echo flag: kEchoUnread until the first HtmlEcho, then
 // the value of the "echo" parameter, which is never read again.
 u16 HtmlEchoFlag();

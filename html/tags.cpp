@@ -167,9 +167,12 @@ StrSlice HtmlAttrStr(const char* format, StrSlice text) {
 
 StrSlice HtmlAttrNum(const char* format, u16 number) {
   if (number == 0) return kStrEmpty;
-  char digits[kNumI16Text];
-  return StrFormat1(StrC(format), NumToStrBuf(static_cast<i16>(number), digits));
+  // The fields are unsigned: 40000 is written as 40000, not as -25536.
+  char digits[kNumI32Digits];
+  return StrFormat1(StrC(format), StrC(NumI32ToA(number, digits, 10)));
 }
+
+StrSlice HtmlAttrEscaped(StrSlice value) { return StrOrEmpty(StrReplace(value, StrC("\""), StrC("&quot;"), kPlain)); }
 
 StrSlice HtmlAlignAttr(u16 index) {
   if (index < kAlignLeft || index > kAlignJustify) return kStrEmpty;

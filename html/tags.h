@@ -101,8 +101,13 @@ StrSlice HtmlParam(StrSlice params, const char* key);
 StrSlice HtmlTagName(u16 tag);
 // StrFormat1 with text; the empty text for an empty text.
 StrSlice HtmlAttrStr(const char* format, StrSlice text);
-// StrFormat1 with the decimal form of number; empty for 0.
+// StrFormat1 with the unsigned decimal form of number (0-65535); empty
+// for 0.
 StrSlice HtmlAttrNum(const char* format, u16 number);
+// The value with every double quote written as "&quot;", fit to stand
+// inside a double-quoted attribute; the empty text when it cannot be made.
+// Values from the request or the environment go through it.
+StrSlice HtmlAttrEscaped(StrSlice value);
 // ` align="..."` for an index 1-4, else the empty text.
 StrSlice HtmlAlignAttr(u16 index);
 // The attributes that tag carries, in their fixed order, each beginning

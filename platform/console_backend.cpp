@@ -18,6 +18,8 @@ namespace {
 
 constexpr u16 kTitleMax = 256;
 constexpr u16 kBarCells = 30;
+// A frame: the owner's title in UTF-8, a blank, the bar and the percentage.
+constexpr u16 kFrameMax = kTitleMax * 2 + kBarCells + 16;
 constexpr u16 kChunkUnits = 256;
 constexpr char kEsc = 0x1B;
 
@@ -27,10 +29,16 @@ struct ConsoleUi {
   char titles[kUiMaxWindows][kTitleMax];  // Latin-1, NUL-terminated, by slot
   UiEventQueue events;
   // The bar line on standard error: which bar drew it, and what it showed.
+  // On a terminal every change redraws the line in place; elsewhere (a
+  // file, a pipe) the last frame is only kept, and written once as the
+  // line ends.
   UiWindow line_bar;
   bool line_open;
+  bool line_tty;
   i32 line_cells;
   i32 line_percent;
+  char frame[kFrameMax];
+  u32 frame_len;
   // Held while a top-level window is open.
   bool held;
   bool tty_raw;
@@ -73,19 +81,51 @@ void WriteWide(std::FILE* f, const u16* text, u32 units) {
   }
 }
 
-void WriteLatin1(std::FILE* f, const char* z) {
-  char utf8[kTitleMax * 2 + 1];
-  const u32 len = OsToUtf8(StrC(z), false, utf8, sizeof utf8);
-  if (len != kOsTooLong) std::fwrite(utf8, 1, len, f);
+// WriteWide with the library's line ends, CR LF or a lone CR, written as
+// the LF that ends a console line.
+void WriteWideLines(std::FILE* f, const u16* text, u32 units) {
+  u32 start = 0;
+  for (u32 i = 0; text && i < units; ++i) {
+    if (text[i] != '\r') continue;
+    WriteWide(f, text + start, i - start);
+    std::fputc('\n', f);
+    if (i + 1 < units && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (text && start < units) WriteWide(f, text + start, units - start);
 }
 
-// Ends the bar line so that other output starts on a line of its own.
+// Ends the bar line so that other output starts on a line of its own. Off
+// a terminal the line is written now, as its last frame showed it.
 void EndLine() {
   if (!g_console.line_open) return;
+  if (!g_console.line_tty) std::fwrite(g_console.frame, 1, g_console.frame_len, stderr);
   std::fputc('\n', stderr);
   std::fflush(stderr);
   g_console.line_open = false;
   g_console.line_bar = kUiNoWindow;
+}
+
+// The bar's frame in g_console.frame: its owner's title, the cells filled
+// up to the position and the percentage.
+void MakeFrame(const UiWinRec* bar, i32 cells, i32 percent) {
+  char* out = g_console.frame;
+  u32 n = 0;
+  if (const UiWinRec* owner = UiWinFind(&g_console.windows, bar->parent)) {
+    const char* title = g_console.titles[UiWinSlot(&g_console.windows, owner)];
+    if (*title) {
+      const u32 len = OsToUtf8(StrC(title), false, out, kFrameMax - kBarCells - 16);
+      if (len != kOsTooLong) {
+        n = len;
+        out[n++] = ' ';
+      }
+    }
+  }
+  out[n++] = '[';
+  for (i32 i = 0; i < kBarCells; ++i) out[n++] = i < cells ? '#' : '.';
+  out[n++] = ']';
+  n += static_cast<u32>(std::snprintf(out + n, kFrameMax - n, " %3d%%", static_cast<int>(percent)));
+  g_console.frame_len = n;
 }
 
 void DrawBar(const UiWinRec* bar) {
@@ -98,33 +138,16 @@ void DrawBar(const UiWinRec* bar) {
     return;
   }
   if (g_console.line_open && g_console.line_bar != bar->handle) EndLine();
-  // The line is made in memory and goes out in one write: standard error
-  // is unbuffered, and a bar drawn piece by piece costs a write a piece.
-  char* text = nullptr;
-  size_t text_len = 0;
-  std::FILE* out = open_memstream(&text, &text_len);
-  std::FILE* f = out ? out : stderr;
-  std::fputc('\r', f);
-  if (const UiWinRec* owner = UiWinFind(&g_console.windows, bar->parent)) {
-    const char* title = g_console.titles[UiWinSlot(&g_console.windows, owner)];
-    if (*title) {
-      WriteLatin1(f, title);
-      std::fputc(' ', f);
-    }
+  if (!g_console.line_open) g_console.line_tty = isatty(STDERR_FILENO) != 0;
+  MakeFrame(bar, cells, percent);
+  if (g_console.line_tty) {
+    // One write per frame: standard error is unbuffered.
+    char line[kFrameMax + 1];
+    line[0] = '\r';
+    std::memcpy(line + 1, g_console.frame, g_console.frame_len);
+    std::fwrite(line, 1, g_console.frame_len + 1, stderr);
+    std::fflush(stderr);
   }
-  char line[kBarCells + 16];
-  u32 k = 0;
-  line[k++] = '[';
-  for (i32 i = 0; i < kBarCells; ++i) line[k++] = i < cells ? '#' : '.';
-  line[k++] = ']';
-  std::fwrite(line, 1, k, f);
-  std::fprintf(f, " %3d%%", static_cast<int>(percent));
-  if (out) {
-    std::fclose(out);
-    std::fwrite(text, 1, text_len, stderr);
-    std::free(text);
-  }
-  std::fflush(stderr);
   g_console.line_open = true;
   g_console.line_bar = bar->handle;
   g_console.line_cells = cells;
@@ -292,7 +315,7 @@ u16 ConsoleMessageBox(UiWindow, const u16* text, const u16* caption, u16 type) {
     WriteWide(stderr, caption, caption_len);
     std::fputs(": ", stderr);
   }
-  WriteWide(stderr, text, UiWideLen(text, kMaxText));
+  WriteWideLines(stderr, text, UiWideLen(text, kMaxText));
   std::fputc('\n', stderr);
   std::fflush(stderr);
   return UiMbFirstAnswer(type);

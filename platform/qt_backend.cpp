@@ -1,5 +1,13 @@
 #include "platform/qt_backend.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
@@ -8,6 +16,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
@@ -15,6 +24,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpacerItem>
 #include <QStyle>
 #include <QVariant>
 
@@ -26,6 +36,9 @@ namespace {
 
 constexpr int kDefaultWidth = 400;
 constexpr int kDefaultHeight = 300;
+// What a title bar holds beside the title: the window's icon and three
+// buttons, each about as wide as the bar is high.
+constexpr int kTitleBarItems = 4;
 constexpr char kModalResult[] = "vkModalResult";
 
 struct QtUi {
@@ -393,6 +406,18 @@ u16 QtMessageBox(UiWindow owner, const u16* text, const u16* caption, u16 type) 
   }
   QMessageBox box(icon, ToQtZ(caption), ToQtZ(text, true), buttons, WidgetOf(owner));
   box.setTextFormat(Qt::PlainText);
+  // A box sized to a short text cuts its own title ("Mensaje... rmativo"),
+  // which the title bar shows beside its icon and buttons. A spacer across
+  // the box's grid keeps it as wide as the title needs there (measured
+  // bold, as title bars mostly draw it).
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    QFont bold = box.font();
+    bold.setBold(true);
+    const int bar_items = kTitleBarItems * box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box);
+    const int title_width = QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + bar_items;
+    grid->addItem(new QSpacerItem(title_width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+  }
   box.exec();
   switch (box.standardButton(box.clickedButton())) {
     case QMessageBox::Ok:
@@ -518,6 +543,35 @@ class ModalWatch : public QObject {
 };
 
 }  // namespace
+
+bool UiQtPlatformUsable(const char* program) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const pid_t child = fork();
+  // Without a child there is nothing to learn from: Qt is tried as it is.
+  if (child < 0) return true;
+  if (child == 0) {
+    // Qt's complaints about a platform it cannot open, and the core dump of
+    // the abort that follows them, are of no use to anyone.
+    const int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) {
+      dup2(null, STDOUT_FILENO);
+      dup2(null, STDERR_FILENO);
+    }
+    const rlimit no_core{0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
+    char name[] = "vellumcraft";
+    char* argv[] = {program ? const_cast<char*>(program) : name, nullptr};
+    int argc = 1;
+    QGuiApplication probe(argc, argv);
+    _exit(0);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return true;
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 void UiQtInstall() {
   UiQtShutdown();

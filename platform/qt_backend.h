@@ -20,6 +20,12 @@ class QWidget;
 
 namespace vk {
 
+// Whether Qt can open its platform here (the display that DISPLAY or
+// WAYLAND_DISPLAY names, or QT_QPA_PLATFORM's). Qt ends a process whose
+// platform cannot be opened, so this is tried in a child process that is
+// thrown away, before this process makes its QApplication. program is the
+// name the child gives Qt.
+bool UiQtPlatformUsable(const char* program);
 // Installs the backend. A QApplication must exist for as long as it is used.
 void UiQtInstall();
 // Destroys every window still open and deletes the widgets now.

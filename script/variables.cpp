@@ -264,8 +264,12 @@ u16 VarAssign(StrSlice name, StrSlice value) {
   if (normal_path) {
     status = 0;
     const u16 kind = VarTypeOf(name);
-    if (kind == kVarNone || kind == kVarArray || VarDotConst(name).ptr) {
-      status = kErrSyntax;  // nothing to store into (dot constants are fixed)
+    if (kind == kVarNone || kind == kVarArray) {
+      status = kErrSyntax;  // nothing to store into
+    } else if (VarDotConst(name).ptr) {
+      // Dot constants are read-only: the assignment stores nothing, and the
+      // value assigned stays the statement's value, so a script that
+      // assigns one goes on as it would have.
     } else {
       VarRef r = VarLookup(name);
       if (r.number == kNotFound) r = VarCreate(name, r.type);

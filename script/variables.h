@@ -73,11 +73,12 @@ VarRef VarLookup(StrSlice name);
 VarRef VarCreate(StrSlice name, u32 type);
 
 // Assigns value (a number is exactly 8 bytes) to the variable, creating it.
-// 0 leaves a copy of the value as the new scratch top. Failures are
-// recorded (where-code 4) and the variable keeps its value: 147 for a name
-// of kind 0, an array name or a dot constant, 128 for a value that is not a
-// number given to an integer or number variable, 157 when the name cannot
-// be stored, 159 / 145 when the value cannot be.
+// 0 leaves a copy of the value as the new scratch top; a dot constant
+// stores nothing and also answers 0. Failures are recorded (where-code 4)
+// and the variable keeps its value: 147 for a name of kind 0 or an array
+// name, 128 for a value that is not a number given to an integer or number
+// variable, 157 when the name cannot be stored, 159 / 145 when the value
+// cannot be.
 u16 VarAssign(StrSlice name, StrSlice value);
 // Pushes the variable's value; unknown variables read as 0 or the empty
 // text and are not created. 147 for kind 0 and array names.

@@ -78,7 +78,9 @@ u16 LangFileUnusable(StrSlice file) {
   }
   FileClose(static_cast<u16>(slot));
   return ErrMsgAppend(kErrStringTooLong,
-                      StrC("A line of the language file is over 65535 bytes or does not fit in the memory left:"), false);
+                      StrC("The language file does not fit in the variable store (2047 lines and 61360 bytes in all, "
+                           "shared with the run's other values):"),
+                      false);
 }
 
 // A page handed to the writer threads whose outcome the run has not taken

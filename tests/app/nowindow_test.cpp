@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/application.h"
+#include "app/options.h"
 #include "app_fixture.h"
 #include "runtime/memory.h"
 
@@ -57,6 +58,17 @@ TEST_F(NoWindowTest, GeneratesTheExampleFromConfigAndPrintsTheCounts) {
   for (const std::string& page : ExamplePages()) EXPECT_TRUE(fs::exists(site + "/" + page)) << page;
   EXPECT_TRUE(fs::exists(site + "/index.html.var"));
   EXPECT_TRUE(fs::exists(site + "/source/templates/Vellumkit.log"));
+  // Every image a page shows from the site's root comes with the example.
+  int images = 0;
+  for (const std::string& page : ExamplePages()) {
+    const std::string html = AppTest::Read(site + "/" + page);
+    for (size_t at = 0; (at = html.find("src=\"/", at)) != std::string::npos; ++images) {
+      at += 5;
+      const std::string src = html.substr(at, html.find('"', at) - at);
+      EXPECT_EQ(AppTest::Read(site + src).substr(0, 6), "GIF89a") << page << ": " << src;
+    }
+  }
+  EXPECT_EQ(images, 40);
 
   // Without a display the window is not asked for; existing pages kept.
   r = Program(site, "--lang EN,ES --no-overwrite");
@@ -107,15 +119,63 @@ TEST_F(NoWindowTest, PathOptionsAndFailures) {
   EXPECT_NE(r.err.find("Frame page and tree file are required"), std::string::npos);
   EXPECT_FALSE(fs::exists(dir + "/empty/config.txt"));
 
-  r = Program(dir, "--no-window --lang en,xx");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, "");
-  r = Program(dir, "--no-window --overwrite '3 Hours'");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("3 Hours"), std::string::npos);
   r = Program(dir, "--help");
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("--no-window"), std::string::npos);
+}
+
+// Every option the program refuses is said in one line, then the usage;
+// nothing is run and the status is 2.
+TEST_F(NoWindowTest, EveryUnusableOptionPrintsItsReasonAndTheUsage) {
+  const struct {
+    const char* args;
+    const char* reason;
+  } cases[] = {
+      {"--frobnicate", "unknown option: --frobnicate"},
+      {"--no-window --tree", "missing value: --tree"},
+      {"--no-window --lang en,xx", "unknown language in: en,xx"},
+      {"--no-window --overwrite=", "missing time window: --overwrite="},
+      {"--no-window --overwrite 3Hours", "unknown time window: 3Hours"},
+      {"--no-window --lang en --overwrite '3 Hours'", "unknown time window: 3 Hours"},
+  };
+  for (const auto& c : cases) {
+    const ProgramRun r = Program(dir + "/site", c.args);
+    EXPECT_EQ(r.status, 2) << c.args;
+    EXPECT_EQ(r.out, "") << c.args;
+    EXPECT_EQ(r.err, std::string("vellumcraft: ") + c.reason + "\n" + kAppUsage) << c.args;
+  }
+  EXPECT_FALSE(fs::exists(dir + "/site/index_en.html"));
+}
+
+// A language file shares the variable store with the run's other values:
+// each line takes one of its 2047 entries while the file is read, and the
+// text its bytes. About 2,000 lines and 60,000 bytes fit, as the guide
+// says; a file that does not fit is refused with a message that says so.
+TEST_F(NoWindowTest, TheLanguageFileFitsTheVariableStore) {
+  const std::string site = dir + "/site";
+  const struct {
+    int lines;
+    int value_bytes;  // of each line k<i>='<value>'
+    bool fits;
+  } cases[] = {
+      {2000, 1, true},
+      {2047, 1, false},   // as many lines as the store has entries
+      {285, 200, true},   // 59,170 bytes
+      {300, 200, false},  // 62,290 bytes: more than the store holds
+  };
+  for (const auto& c : cases) {
+    std::ofstream f(site + "/source/tree/tree_en.txt", std::ios::binary | std::ios::trunc);
+    for (int i = 0; i < c.lines; ++i) f << "k" << i << "='" << std::string(c.value_bytes, 'x') << "'\n";
+    f.close();
+    const ProgramRun r = Program(site, "--no-window --lang en --overwrite all");
+    EXPECT_EQ(r.status, c.fits ? 0 : 1) << c.lines;
+    EXPECT_EQ(r.out, c.fits ? "Written: 10\nAvoids: 0\n" : "Written: 0\nAvoids: 0\n") << c.lines;
+    EXPECT_EQ(r.err.find("The language file does not fit in the variable store (2047 lines and 61360 bytes in all, "
+                         "shared with the run's other values):\n" +
+                         site + "/source/tree/tree_en.txt\n") != std::string::npos,
+              !c.fits)
+        << r.err;
+  }
 }
 
 TEST_F(NoWindowTest, MacroValueFileOverTheLimitRefusesTheRun) {

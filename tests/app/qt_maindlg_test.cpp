@@ -1,5 +1,7 @@
 // The main dialog's Qt window, offscreen: the controls worked as a user
 // works them, boxes and file dialogs answered by timers.
+#include <sys/wait.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -239,6 +241,43 @@ TEST_F(QtMainDlgTest, AboutBoxFromF1AndTheContextMenu) {
   // Esc ends the dialog when no run is under way.
   QTest::keyClick(window.get(), Qt::Key_Escape);
   EXPECT_FALSE(window->isVisible());
+}
+
+// A display named but out of reach: the program says so in one line and
+// then runs as it does without a display (and as --no-window does).
+TEST_F(AppTest, AnUnreachableDisplayIsSaidInOneLineAndTheRunGoesOnWithoutAWindow) {
+  const std::string site = CopyExample();
+  const auto run = [&](const std::string& env, const std::string& option, std::string* err) {
+    const std::string err_file = dir + "/stderr.txt";
+    const std::string cmd = "cd '" + site + "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + env +
+                            " '" VK_APP_EXE "' " + option + " --lang en,es --overwrite all 2>'" + err_file +
+                            "' </dev/null";
+    std::string out;
+    FILE* p = popen(cmd.c_str(), "r");
+    char buf[256];
+    for (size_t n; p && (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    const int st = p ? pclose(p) : -1;
+    *err = Read(err_file);
+    return std::to_string(WIFEXITED(st) ? WEXITSTATUS(st) : -1) + "|" + out;
+  };
+  std::string plain_err;
+  const std::string plain = run("DISPLAY=:9357", "--no-window", &plain_err);
+  ASSERT_EQ(plain, "0|Written: 20\nAvoids: 0\n");
+  const struct {
+    const char* env;
+    const char* line;
+  } cases[] = {
+      {"DISPLAY=:9357", "DISPLAY=:9357"},
+      {"WAYLAND_DISPLAY=vk-absent-9357", "WAYLAND_DISPLAY=vk-absent-9357"},
+      {"DISPLAY=:9357 QT_QPA_PLATFORM=vk-no-such-platform", "DISPLAY=:9357"},
+  };
+  for (const auto& c : cases) {
+    std::string err;
+    EXPECT_EQ(run(c.env, "", &err), plain) << c.env;
+    EXPECT_EQ(err, std::string("vellumcraft: no window can be opened (") + c.line +
+                       " cannot be reached); running without one\n" + plain_err)
+        << c.env;
+  }
 }
 
 }  // namespace

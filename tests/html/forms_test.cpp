@@ -153,6 +153,32 @@ TEST_F(FormsTest, FormTagNameAndMethod) {
   EXPECT_EQ(Taken(), "<form method=\"POST\" name=\"[1+]\" action=\"\">\n");
 }
 
+// The action comes from the request or the environment; whatever it holds
+// stays inside the attribute.
+TEST_F(FormsTest, TheActionIsTheEscapedScriptName) {
+  const struct {
+    const char* command_line;
+    const char* env;  // null: SCRIPT_NAME unset
+    const char* action;
+  } cases[] = {
+      {"prog", "/cgi/login", "/cgi/login"},
+      {"prog", "/x\"><script>alert(1)</script>", "/x&quot;><script>alert(1)</script>"},
+      {"prog SCRIPT_NAME='\"><script>alert(1)</script>'", "/cgi/login", "&quot;><script>alert(1)</script>"},
+      {"prog SCRIPT_NAME='[1+1]\"'", nullptr, "[1+1]&quot;"},
+  };
+  for (const auto& c : cases) {
+    CommandLine(c.command_line);
+    if (c.env) {
+      setenv("SCRIPT_NAME", c.env, 1);
+    } else {
+      unsetenv("SCRIPT_NAME");
+    }
+    HtmlFormBegin(L("f"));
+    EXPECT_EQ(Taken(), std::string("<form method=\"POST\" name=\"f\" action=\"") + c.action + "\">\n")
+        << c.command_line;
+  }
+}
+
 TEST_F(FormsTest, EchoModeOneWritesTheEchoLine) {
   CommandLine("prog echo=1");
   HtmlFormBegin(L("f"));

@@ -160,10 +160,34 @@ TEST_F(OptMenuTest, DeepSelectionKeepsItsWholePrefix) {
   EXPECT_EQ(Text("OPTNAME$"), "b");
 }
 
-TEST_F(OptMenuTest, LinksWithoutAScriptName) {
-  unsetenv("SCRIPT_NAME");
+// The links' script comes from the request or the environment; whatever
+// it holds stays inside the href.
+TEST_F(OptMenuTest, TheScriptNameIsEscapedWhereverItComesFrom) {
+  const struct {
+    const char* command_line;
+    const char* env;  // null: SCRIPT_NAME unset
+    const char* href;
+  } cases[] = {
+      {"prog", nullptr, "?opt=1"},
+      {"prog", "/cgi/m", "/cgi/m?opt=1"},
+      {"prog", "/x\"><script>alert(1)</script>", "/x&quot;><script>alert(1)</script>?opt=1"},
+      {"prog SCRIPT_NAME='\"><script>alert(1)</script>' opt=1", "/cgi/m", "&quot;><script>alert(1)</script>?opt=1"},
+      {"prog SCRIPT_NAME='/a\"b\"'", nullptr, "/a&quot;b&quot;?opt=1"},
+  };
   Menu({"", "a"});
-  EXPECT_EQ(Write(), kOpen + Row("", "<a href=\"?opt=1\"><font color=\"#808080\">a</font></a>") + kClose);
+  for (const auto& c : cases) {
+    CmdLine(c.command_line);
+    if (c.env) {
+      setenv("SCRIPT_NAME", c.env, 1);
+    } else {
+      unsetenv("SCRIPT_NAME");
+    }
+    const bool chosen = std::string(c.command_line).find("opt=1") != std::string::npos;
+    EXPECT_EQ(Write(), kOpen + Row("", std::string("<a href=\"") + c.href + "\"><font color=\"" +
+                                           (chosen ? "#505050" : "#808080") + "\">a</font></a>") +
+                           kClose)
+        << c.command_line;
+  }
 }
 
 }  // namespace

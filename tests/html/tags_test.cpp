@@ -239,10 +239,27 @@ TEST_F(TagsTest, SinkWritesUpToNulAndSlotOneFollows) {
   EXPECT_EQ(Taken(), "");
 }
 
+// Size and colspan are unsigned 16-bit fields: the whole range is written
+// as it was given, from the parameter string to the tag.
+TEST_F(TagsTest, NumbersAreWrittenUnsigned) {
+  const struct {
+    u16 tag;
+    const char* params;
+    const char* tag_text;
+  } cases[] = {
+      {kTagFont, "_P_SIZE=1", "<font size=\"1\">\r\n"},
+      {kTagFont, "_P_SIZE=32767", "<font size=\"32767\">\r\n"},
+      {kTagFont, "_P_SIZE=32768", "<font size=\"32768\">\r\n"},
+      {kTagInput, "_P_SIZE=40000", "<input size=\"40000\">\r\n"},
+      {kTagTd, "_P_COLSPAN=65535", "<td colspan=\"65535\">\r\n"},
+      {kTagTable, "_P_COLSPAN=50000 _P_WIDTH='9'", "<table colspan=\"50000\" width=\"9\">\r\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Tag(c.tag, c.params), c.tag_text) << c.params;
+}
+
 TEST_F(TagsTest, AttributeTexts) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   EXPECT_EQ(S(HtmlAttrNum(" size=\"%s\"", 0)), "");
-  EXPECT_EQ(S(HtmlAttrNum(" size=\"%s\"", 65535)), " size=\"-1\"");
   EXPECT_EQ(S(HtmlAttrStr(" x=\"%s\"", L(""))), "");
   EXPECT_EQ(S(HtmlAlignAttr(5)), "");
   EXPECT_EQ(S(HtmlAlignAttr(4)), " align=\"justify\"");

@@ -1,6 +1,12 @@
 // The console backend: the progress bar and message boxes on standard
 // error, Ctrl-C as a cancel while the progress window is open.
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <csignal>
+#include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "platform/console_backend.h"
@@ -22,22 +28,62 @@ struct ConsoleTest : RuntimeTest {
   void TearDown() override { ConsoleUiRelease(); }
 };
 
-TEST_F(ConsoleTest, TheProgressBarIsDrawnOnStandardError) {
-  testing::internal::CaptureStderr();
-  ASSERT_EQ(ProgressOpen(0, 4), 0);
-  for (int i = 0; i < 4; ++i) ASSERT_EQ(ProgressUpdate(4, 1, L("")), 0);
-  ProgressClose();
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("\rProceso en progreso..... [#######.......................]  25%"), std::string::npos) << err;
-  EXPECT_NE(err.find("[##############################] 100%\n"), std::string::npos) << err;
-  // One drawing per change, not per call.
-  ProgressOpen(0, 1000);
-  testing::internal::CaptureStderr();
-  ProgressUpdate(1000, 1, L(""));
-  ProgressUpdate(1000, 1, L(""));
-  const std::string same = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(same.find('\r'), same.rfind('\r')) << same;
-  ProgressClose();
+// Runs steps and returns what reached standard error, which is a terminal
+// (a pseudo-terminal in raw mode, so that its bytes come back unchanged)
+// or a file.
+std::string StandardErrorOf(bool terminal, const std::function<void()>& steps) {
+  if (!terminal) {
+    testing::internal::CaptureStderr();
+    steps();
+    return testing::internal::GetCapturedStderr();
+  }
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  EXPECT_GE(master, 0);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return "<no terminal>";
+  const int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+  termios raw;
+  tcgetattr(slave, &raw);
+  cfmakeraw(&raw);
+  tcsetattr(slave, TCSANOW, &raw);
+  std::fflush(stderr);
+  const int saved = dup(STDERR_FILENO);
+  dup2(slave, STDERR_FILENO);
+  steps();
+  std::fflush(stderr);
+  dup2(saved, STDERR_FILENO);
+  close(saved);
+  close(slave);
+  fcntl(master, F_SETFL, O_NONBLOCK);
+  std::string out;
+  char buf[256];
+  for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) out.append(buf, static_cast<size_t>(n));
+  close(master);
+  return out;
+}
+
+// On a terminal the bar is redrawn in place at every change (not at every
+// call); anywhere else it writes one line, its last frame, when it ends.
+TEST_F(ConsoleTest, TheProgressBarIsDrawnOnATerminalAndWrittenOnceElsewhere) {
+  const std::string title = "Proceso en progreso..... ";
+  const auto frame = [&](int cells, const char* percent) {
+    return title + "[" + std::string(cells, '#') + std::string(30 - cells, '.') + "] " + percent;
+  };
+  const struct {
+    bool terminal;
+    std::string printed;
+  } cases[] = {
+      {true, "\r" + frame(7, " 25%") + "\r" + frame(15, " 50%") + "\r" + frame(22, " 75%") + "\r" + frame(30, "100%") +
+                 "\n"},
+      {false, frame(30, "100%") + "\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string printed = StandardErrorOf(c.terminal, [] {
+      ASSERT_EQ(ProgressOpen(0, 4), 0);
+      for (int i = 0; i < 8; ++i) ASSERT_EQ(ProgressUpdate(4, i % 2, L("")), 0);
+      ProgressClose();
+    });
+    EXPECT_EQ(printed, c.printed) << (c.terminal ? "terminal" : "file");
+  }
 }
 
 TEST_F(ConsoleTest, MessageBoxesPrintAndAnswerTheirDefaultButton) {
@@ -46,6 +92,26 @@ TEST_F(ConsoleTest, MessageBoxesPrintAndAnswerTheirDefaultButton) {
   EXPECT_EQ(MsgBoxAsk(L("Fallo"), L("Error"), kMsgBoxRetryCancel), u16{'S'});
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(err, "Solicitud de Informacion: \xC2\xBFSeguro? \xC3\xBC\nError: Fallo\n");
+}
+
+// A console line ends in LF: the library's CR LF and lone CR inside a
+// message become LF, and no CR reaches standard error.
+TEST_F(ConsoleTest, MessageLinesEndInLf) {
+  const struct {
+    const char* text;
+    const char* printed;
+  } cases[] = {
+      {"Error Fichero no encontrado: a.html\r\n/site/index.html",
+       "Aviso: Error Fichero no encontrado: a.html\n/site/index.html\n"},
+      {"uno\r\n", "Aviso: uno\n\n"},
+      {"uno\rdos\ntres\r\n\r\ncuatro", "Aviso: uno\ndos\ntres\n\ncuatro\n"},
+      {"", "Aviso: \n"},
+  };
+  for (const auto& c : cases) {
+    testing::internal::CaptureStderr();
+    MsgBoxAsk(L(c.text), L("Aviso"), kMsgBoxWarning);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.printed) << c.text;
+  }
 }
 
 TEST(FirstAnswer, EachButtonSetAnswersItsFirstButton) {

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <fstream>
 #include <stdlib.h>
 #include <unistd.h>
@@ -50,6 +51,38 @@ TEST_F(QtUiTest, MessageBoxShowsFoldedTextsAndAnswersTheButtonPressed) {
 
   Soon([&] { Modal<QMessageBox>()->button(QMessageBox::Cancel)->click(); });
   EXPECT_EQ(MsgBoxAsk(L("x"), L(""), kMsgBoxRetryCancel), kMsgBoxCancelled);
+}
+
+// A box is never narrower than its title needs beside the title bar's
+// buttons, however short its text: the box of a cancelled run shows its
+// whole title "Mensaje Informativo".
+TEST_F(QtUiTest, MessageBoxesAreWideEnoughForTheirTitle) {
+  const struct {
+    const char* text;
+    const char* caption;
+    u16 kind;
+  } cases[] = {
+      {"Cancelado por el usuario", "", kMsgBoxWarning},
+      {"x", "", kMsgBoxYesNo},
+      {"x", "Un t\xEDtulo bastante m\xE1s largo que el texto de la caja", kMsgBoxInfo},
+  };
+  for (const auto& c : cases) {
+    int width = 0, needed = 0;
+    QString title;
+    Soon([&] {
+      QMessageBox* box = Modal<QMessageBox>();
+      ASSERT_NE(box, nullptr);
+      title = box->windowTitle();
+      QFont bold = box->font();
+      bold.setBold(true);
+      needed = QFontMetrics(bold).horizontalAdvance(title) +
+               3 * box->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, box);
+      width = box->width();
+      box->button(box->standardButtons() & QMessageBox::Ok ? QMessageBox::Ok : QMessageBox::Yes)->click();
+    });
+    MsgBoxAsk(L(c.text), L(c.caption), c.kind);
+    EXPECT_GE(width, needed) << title.toStdString();
+  }
 }
 
 struct QtFileDlgTest : QtUiTest {

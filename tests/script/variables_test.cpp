@@ -7,6 +7,7 @@
 #include "runtime/scratch.h"
 #include "runtime/varstore.h"
 #include "runtime_fixture.h"
+#include "script/eval.h"
 #include "script/valtable.h"
 
 using namespace vk;
@@ -143,9 +144,29 @@ TEST_F(VarTest, UnassignedNamesAndDotConstants) {
   // Any other dotted text name is an ordinary variable.
   ASSERT_EQ(Assign(".abc$", L("v")), 0);
   EXPECT_EQ(Read(".abc$"), "v");
-  // Storing into a constant is refused instead of silently doing nothing.
-  EXPECT_EQ(Assign(".tab$", L("x")), kErrSyntax);
-  EXPECT_EQ(Read(".tab$"), "\t");
+}
+
+// Nothing stores into a dot constant: assigning one changes nothing, is no
+// error, and the statements after it run.
+TEST_F(VarTest, AssigningADotConstantChangesNothingAndTheScriptGoesOn) {
+  const struct {
+    const char* expr;
+    const char* text;  // the text the whole expression leaves
+  } cases[] = {
+      {".tab$='x';'<'+.tab$+'>'", "<\t>"},
+      {".lf$='';.pchr$='/';.null$='n';.lf$+.pchr$+.null$", "\r\n\\"},
+      {".null$='kept as the value'", "kept as the value"},
+      {"A$=.tab$='y';A$+.tab$", "y\t"},
+      {".abc$='v';.abc$", "v"},
+  };
+  for (const auto& c : cases) {
+    const WorkMarkId m = WorkMark(kMarkQuery);
+    EXPECT_EQ(ExprEval(L(c.expr)), 1) << c.expr;
+    EXPECT_EQ(S(WorkTop()), c.text) << c.expr;
+    WorkMark(m);
+    EXPECT_EQ(ErrGet(), 0u) << c.expr;
+  }
+  EXPECT_EQ(VarLookup(L(".tab$")).number, kNotFound);
 }
 
 TEST_F(VarTest, FailedAssignmentsAreRecordedAndKeepTheOldValue) {
