@@ -24,7 +24,6 @@
 #include "sitegen/dispatch.h"
 #include "sitegen/genrun.h"
 #include "sitegen/pagetree.h"
-#include "sitegen/sitetext.h"
 
 using namespace vk;
 using namespace vkbench;

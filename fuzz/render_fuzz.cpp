@@ -10,6 +10,7 @@
 #include "sitegen/dispatch.h"
 #include "sitegen/pagetree.h"
 #include "sitegen/sitetext.h"
+#include "sitegen/trail.h"
 
 namespace {
 const char kTree[] = "home\nproducts\n\twidget,TEMPLATE=sub.html\ncontact\n";

@@ -14,8 +14,10 @@
 #include "script/template.h"
 #include "script/valtable.h"
 #include "sitegen/menufrag.h"
+#include "sitegen/dispatch.h"
 #include "sitegen/pagetree.h"
 #include "sitegen/sitetext.h"
+#include "sitegen/texthtml.h"
 
 namespace vk {
 

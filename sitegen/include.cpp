@@ -15,6 +15,7 @@
 #include "script/template.h"
 #include "sitegen/dispatch.h"
 #include "sitegen/sitetext.h"
+#include "sitegen/texthtml.h"
 
 namespace vk {
 

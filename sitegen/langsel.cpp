@@ -9,6 +9,7 @@
 #include "script/eval.h"
 #include "script/lexer.h"
 #include "script/valtable.h"
+#include "sitegen/dispatch.h"
 #include "sitegen/pagetree.h"
 #include "sitegen/sitetext.h"
 

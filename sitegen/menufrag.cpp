@@ -12,6 +12,7 @@
 #include "runtime/str.h"
 #include "runtime/varstore.h"
 #include "script/eval.h"
+#include "sitegen/dispatch.h"
 #include "sitegen/pagetree.h"
 #include "sitegen/sitetext.h"
 

@@ -274,4 +274,25 @@ SiteCursor SiteTreeNext(u16 index, u8 descend) {
 
 StrSlice SiteNodeField(StrSlice text, u16 k) { return StrTrimSet(ListItem(text, ',', k), kTrimBoth, StrC(" \t")); }
 
+StrSlice SiteNodeOption(u8 kind) {
+  const SiteCursor* cursor = SiteCursorGet();
+  if (!cursor || !cursor->record) return kStrEmpty;
+  const StrSlice options = StrTrim(ListItem(cursor->record->text, ',', 2), kTrimBoth);
+  StrSlice result = kStrEmpty;
+  const u16 count = ListCount(options, ';');
+  for (u16 k = 1; k <= count; ++k) {
+    const StrSlice e = StrUnquote(ListItem(options, ';', k));
+    // An empty entry (as after a trailing ';') names nothing.
+    if (e.len == 0) continue;
+    u8 cls = kOptTemplate;
+    if (StrFindChar(e, '/', kPlain) != kNotFound) {
+      cls = kOptLink;
+    } else if (e.len == 1 && StrValue(e) > 0) {
+      cls = kOptPageMode;
+    }
+    if (cls == kind) result = e;
+  }
+  return result;
+}
+
 }  // namespace vk

@@ -27,6 +27,7 @@
 #include "sitegen/dispatch.h"
 #include "sitegen/pagetree.h"
 #include "sitegen/sitetext.h"
+#include "sitegen/trail.h"
 
 struct SitePageTest : ::testing::Test {
   char dir[24] = "/tmp/vkpageXXXXXX";

@@ -63,6 +63,12 @@ struct PageTreeTest : RuntimeTest, TreeFixture {
     RuntimeTest::SetUp();
     ASSERT_EQ(ValTabInit(), 0);
   }
+  // Makes the node with this text the current node.
+  static void CurrentNode(const char* text) {
+    const u16 i = SiteTreeAddNode(kSiteNone, L(text), 0, kSiteTextWidth);
+    ASSERT_NE(i, kSiteNone);
+    *SiteCursorGet() = SiteTreeAt(i);
+  }
 };
 
 }  // namespace
@@ -160,6 +166,24 @@ TEST_F(PageTreeTest, FailedLoadsLeaveNothingAndSayWhy) {
   EXPECT_EQ(WorkMark(kMarkQuery), m0);
   // The failure does not keep a tree that fits from loading.
   EXPECT_EQ(SiteTreeLoad(Tree("small.txt", "a\n\tb\n"), kSiteTextWidth), 0);
+}
+
+TEST_F(PageTreeTest, NodeOptionsByKind) {
+  EXPECT_EQ(S(SiteNodeOption(kOptTemplate)), "");  // no current node
+
+  CurrentNode("news, news.html;3;/ext/link ,more");
+  EXPECT_EQ(S(SiteNodeOption(kOptTemplate)), "news.html");
+  EXPECT_EQ(S(SiteNodeOption(kOptLink)), "/ext/link");
+  EXPECT_EQ(S(SiteNodeOption(kOptPageMode)), "3");
+
+  CurrentNode("news,'a.htm';b.htm;Y;0;");
+  EXPECT_EQ(S(SiteNodeOption(kOptTemplate)), "0");  // "0" is no page mode
+  EXPECT_EQ(S(SiteNodeOption(kOptPageMode)), "Y");
+  EXPECT_EQ(S(SiteNodeOption(kOptLink)), "");
+
+  // An empty entry names nothing and does not hide the one before it.
+  CurrentNode("news,b.htm;");
+  EXPECT_EQ(S(SiteNodeOption(kOptTemplate)), "b.htm");
 }
 
 // A scratch stack large enough that the node table is the limit.
