@@ -6,6 +6,7 @@
 #include "sitegen/branch.h"
 #include "sitegen/include.h"
 #include "sitegen/langsel.h"
+#include "sitegen/logstat.h"
 #include "sitegen/sitetext.h"
 
 namespace vk {
