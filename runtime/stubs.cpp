@@ -1,8 +1,6 @@
 #include "runtime/stubs.h"
 
 #include "runtime/error.h"
-#include "runtime/list.h"
-#include "runtime/scratch.h"
 #include "runtime/str.h"
 
 namespace vk {
@@ -36,14 +34,5 @@ u16 DataFileStubChannel() { return kDataFileNoChannel; }
 const DataFileDesc* DataFileInfo(u16) { return nullptr; }
 StrSlice DataFileStubPass(StrSlice text, u16, u16) { return text; }
 u16 DataFileStubNone(u16) { return kNotFound; }
-
-u16 DataFileMoveWord(StrSlice word) {
-  static constexpr char kMoveWords[] = "NEW,TOP,PRV,RLD,NXT,BOT,FND,SVE,INS,DEL,LST,NLS,BLS,IMP,MDE,DDE,PRN,TSL";
-  const WorkMarkId mark = WorkMark(kMarkQuery);
-  const StrSlice upper = StrCase(StrTrim(word, kTrimBoth), kUpper);
-  const u16 number = StrError(upper) ? 0 : ListFind(StrC(kMoveWords), upper, ',');
-  WorkMark(mark);
-  return number;
-}
 
 }  // namespace vk

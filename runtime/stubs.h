@@ -45,10 +45,5 @@ const DataFileDesc* DataFileInfo(u16 channel);
 StrSlice DataFileStubPass(StrSlice text, u16 a, u16 b);
 // kNotFound.
 u16 DataFileStubNone(u16 value);
-// The 1-based number of a record-move word of the data-file layer ("NEW",
-// "TOP", "PRV", "RLD", "NXT", "BOT", ... "TSL"), in any letter case, blanks
-// around it ignored; 0 for any other word. Sorted lists move their cursor
-// by the same words.
-u16 DataFileMoveWord(StrSlice word);
 
 }  // namespace vk

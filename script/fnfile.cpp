@@ -4,6 +4,7 @@
 #include "runtime/error.h"
 #include "runtime/file.h"
 #include "runtime/list.h"
+#include "runtime/moveword.h"
 #include "runtime/path.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"

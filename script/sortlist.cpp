@@ -5,9 +5,9 @@
 #include "runtime/error.h"
 #include "runtime/list.h"
 #include "runtime/memory.h"
+#include "runtime/moveword.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
-#include "runtime/stubs.h"
 #include "script/valtable.h"
 
 namespace vk {
