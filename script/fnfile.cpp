@@ -225,12 +225,24 @@ u16 FnExec(const FuncCallInfo& call) {
   return StrError(VarPopValue(kGroupFuncPop));
 }
 
-u16 FnSqlChild(const FuncCallInfo& call) {
+u16 FnSqlChildEnter(FuncCallInfo* call) {
+  call->saved = FuncSqlSaved{SysVarGet(kSysSqlstk), SysVarGet(kSysCurrow), SysVarGet(kSysIer)};
+  const u16 level = static_cast<u16>(call->saved.sqlstk + 1);
+  if (level >= kSqlChildLevels) return kErrStrOutBound;
+  SysVarSet(kSysCurrow, 0);
+  SysVarSet(kSysSqlstk, level);
+  return 0;
+}
+
+void FnSqlChildLeave(const FuncCallInfo& call) {
   SysVarSet(kSysSqlstk, call.saved.sqlstk);
   SysVarSet(kSysCurrow, call.saved.currow);
   SysVarSet(kSysIer, call.saved.ier);
-  return ValuePushInt(0);
 }
+
+// The arguments were evaluated one level deeper; the level comes back in
+// the leave step.
+u16 FnSqlChild(const FuncCallInfo&) { return ValuePushInt(0); }
 
 u16 FnFileFind(const FuncCallInfo& call) {
   if (u16 st = FuncArgCount(call.types, 1, 4)) return st;

@@ -250,12 +250,18 @@ TEST_F(FnFileTest, ExecOfACommandNeedsTheApplicationsExecutor) {
 
 // ---- SQLCHILD -----------------------------------------------------------------
 
-TEST_F(FnFileTest, SqlChildNestsSevenLevelsDeep) {
+TEST_F(FnFileTest, SqlChildNestsSevenLevelsDeepAndRestores) {
   SysVarSet(kSysCurrow, 3);
   SysVarSet(kSysIer, 9);
+  // The arguments see the current row reset.
   EXPECT_EQ(Int("r=5;SQLCHILD(r=_CURROW;'text';2)"), 0);
   EXPECT_EQ(Int("r"), 0);
   EXPECT_EQ(Int("SQLCHILD()"), 0);
+  // Failing arguments restore as well.
+  EXPECT_EQ(Eval("SQLCHILD('a'*1)"), kErrTypeMismatch);
+  EXPECT_EQ(SysVarGet(kSysSqlstk), 0);
+  EXPECT_EQ(SysVarGet(kSysCurrow), 3);
+  EXPECT_EQ(SysVarGet(kSysIer), 9);
 
   auto nested = [](int depth) {
     std::string e = "r=_SQLSTK";

@@ -249,31 +249,6 @@ TEST_F(DispatchTest, ExtensionNumbersOutsideTheSlotsAreErrors) {
   EXPECT_EQ(FuncCallExt(kFnExtFirst - 1, StrC("")), kErrSyntax);
 }
 
-TEST_F(DispatchTest, SqlChildLevelsAreBoundedAndRestored) {
-  SysVarSet(kSysCurrow, 3);
-  SysVarSet(kSysIer, 9);
-  // The arguments see the current row reset; afterwards everything is back.
-  EXPECT_EQ(Eval("r=5;SQLCHILD(r=_CURROW)"), 0);
-  EXPECT_EQ(Num("r"), 0);
-  EXPECT_EQ(SysVarGet(kSysSqlstk), 0);
-  EXPECT_EQ(SysVarGet(kSysCurrow), 3);
-  EXPECT_EQ(SysVarGet(kSysIer), 9);
-  // Failing arguments restore as well.
-  EXPECT_EQ(Eval("SQLCHILD('a'*1)"), kErrTypeMismatch);
-  EXPECT_EQ(SysVarGet(kSysSqlstk), 0);
-  EXPECT_EQ(SysVarGet(kSysCurrow), 3);
-
-  // Seven levels are allowed, the eighth evaluates nothing.
-  SysVarSet(kSysSqlstk, 6);
-  EXPECT_EQ(Eval("r=1;SQLCHILD(r=2)"), 0);
-  EXPECT_EQ(Num("r"), 200);
-  SysVarSet(kSysSqlstk, 7);
-  EXPECT_EQ(Eval("r=1;SQLCHILD(r=2)"), kErrStrOutBound);
-  EXPECT_EQ(Num("r"), 100);
-  EXPECT_EQ(SysVarGet(kSysSqlstk), 7);
-  EXPECT_EQ(SysVarGet(kSysCurrow), 3);
-}
-
 TEST_F(DispatchTest, TakeAndSkip) {
   ASSERT_EQ(VarPush(kGroupFuncArgs, StrMake("\x1B", 1)), 0);
   ASSERT_EQ(VarPush(kGroupFuncArgs, StrC("x")), 0);
