@@ -25,7 +25,8 @@ namespace {
 
 constexpr char kDefaultSeparator[] = " | ";
 constexpr char kUpLevel[] = "../";
-constexpr char kIndexPage[] = "index.html";
+// A folder's index page (the language suffix goes before its extension).
+constexpr char kIndexFile[] = "index.html";
 constexpr char kIndexName[] = "index";
 constexpr char kBranchIds[] = "BRANCHIDS$";
 constexpr char kBranchTargets[] = "BRANCHTARS$";
@@ -70,7 +71,7 @@ StrSlice BranchLink(const LinkArgs& a, StrSlice path, u16 i, u16 n, u16 leaf, St
     return HtmlLink(TplExpand(ListItem(a.targets, ',', d), 0), text, a.params);
   }
   const StrSlice base = a.absolute ? SiteGenUpPath(path, i) : StrRepeat(StrC(kUpLevel), static_cast<u16>(n - i - leaf));
-  const StrSlice index = LangFileName(StrC(kIndexPage), SiteGenLangIndex());
+  const StrSlice index = LangFileName(StrC(kIndexFile), SiteGenLangIndex());
   return HtmlLink(StrConcat(base, index), text, a.params);
 }
 

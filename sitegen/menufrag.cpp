@@ -40,7 +40,8 @@ constexpr char kPageItem[] = "%s<li><a href=\"/%s%s%s%s\">%s</a>";
 constexpr char kItemEnd[] = "</li>\r\n";
 constexpr char kListOpen[] = "\r\n%s\t<ul>\r\n";
 constexpr char kListClose[] = "%s\t</ul>\r\n%s</li>\r\n";
-constexpr char kIndexPage[] = "/index";
+// What a folder page's menu path takes on: its folder's index page.
+constexpr char kIndexInFolder[] = "/index";
 constexpr char kPageExt[] = ".html";
 
 // Room of every formatted text beyond what its variable parts need.
@@ -207,7 +208,7 @@ u16 SiteGenWriteMenuItem(u16 handle, StrSlice name, StrSlice menu_path, const ch
     const bool parent = cursor->record && cursor->record->first_child != kSiteNone;
     const StrSlice path = StrTranslate(PathJoin(menu_path, name), "\\", "/");
     item = StrError(path) ? path
-                          : StrFormatV(RoomFor(u32{path.len} + text_len), kPageItem, indent, path, parent ? kIndexPage : "",
+                          : StrFormatV(RoomFor(u32{path.len} + text_len), kPageItem, indent, path, parent ? kIndexInFolder : "",
                                        SiteGenLangSuffix(SiteGenLangIndex()), kPageExt, text);
   }
   if (StrError(text)) item = text;
