@@ -26,10 +26,10 @@ u16 DataFileMoveExt(u16, u16, StrSlice) { return Absent("DataFileMoveExt"); }
 u16 DataFileSelect(StrSlice, u16) { return Absent("DataFileSelect"); }
 u16 DataFileRelUpdate(u16, u8, i64, u16, StrSlice) { return Absent("DataFileRelUpdate"); }
 
-StrSlice DataFileStubText1(u16, u16) { return EmptyText(); }
-StrSlice DataFileStubText2(u16, u16, u16) { return EmptyText(); }
-StrSlice DataFileStubText3(u16, u16) { return EmptyText(); }
-StrSlice DataFileStubText4(u16, u16, StrSlice, u16) { return EmptyText(); }
+StrSlice BufferFldGet(u16, u16) { return EmptyText(); }
+StrSlice BufferFldGetOcc(u16, u16, u16) { return EmptyText(); }
+StrSlice BufferFldGetExp(u16, u16) { return EmptyText(); }
+StrSlice DataFileRecordText(u16, u16, StrSlice, u16) { return EmptyText(); }
 u16 DataFileStubChannel() { return kDataFileNoChannel; }
 const DataFileDesc* DataFileInfo(u16) { return nullptr; }
 StrSlice DataFileStubPass(StrSlice text, u16, u16) { return text; }

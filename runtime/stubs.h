@@ -31,12 +31,16 @@ u16 DataFileSelect(StrSlice name, u16 mode);
 u16 DataFileRelUpdate(u16 file, u8 related, i64 third, u16 flags, StrSlice rest);
 
 // Constant stubs.
-// The empty text (a valid pointer, length 0; no scratch entry).
-StrSlice DataFileStubText1(u16 file, u16 field);
-StrSlice DataFileStubText2(u16 file, u16 field, u16 occurrence);
-StrSlice DataFileStubText3(u16 file, u16 field);
-// The record text of a channel: empty.
-StrSlice DataFileStubText4(u16 file, u16 index, StrSlice key, u16 flags);
+// The four field and record readers give the empty text (a valid pointer,
+// length 0; no scratch entry).
+// A field of a channel's record buffer, as a built-in function reads it.
+StrSlice BufferFldGet(u16 file, u16 field);
+// One occurrence of a repeating field.
+StrSlice BufferFldGetOcc(u16 file, u16 field, u16 occurrence);
+// A field as an expression operand reads it (BufferFldPutExp writes it).
+StrSlice BufferFldGetExp(u16 file, u16 field);
+// The record text of a channel that an index finds for a key.
+StrSlice DataFileRecordText(u16 file, u16 index, StrSlice key, u16 flags);
 // kDataFileNoChannel.
 u16 DataFileStubChannel();
 // Null for every channel: callers skip their data-file branch.
