@@ -40,7 +40,7 @@ bool IsKeyBoundary(char c, bool nul_mode) {
 
 // The value of a key found at hit: from after the key and its pair
 // separator to the value's end.
-void ValueSpan(StrSlice text, u32 hit, u16 key_len, bool nul_mode, u16* offset, u16* len) {
+void KeyValueSpan(StrSlice text, u32 hit, u16 key_len, bool nul_mode, u16* offset, u16* len) {
   const u32 v = hit + key_len + 1;
   u16 end = kNotFound;
   if (v < text.len) {
@@ -130,7 +130,7 @@ StrSlice StrKeyIndexGet(StrSlice text, StrSlice key, u16 flags) {
   if (hit == kNotFound) return kEmpty;
   u16 offset = 0;
   u16 len = 0;
-  ValueSpan(text, hit, key.len, false, &offset, &len);
+  KeyValueSpan(text, hit, key.len, false, &offset, &len);
   return ParamValue(StrSlice{text.ptr + offset, len}, flags);
 }
 
@@ -326,7 +326,7 @@ void StrKeyFind(StrSlice text, StrSlice key, u16 flags, u16* offset, u16* len) {
   }
   WorkMark(mark);
   if (hit == kNotFound) return;
-  ValueSpan(text, hit, key.len, nul_mode, offset, len);
+  KeyValueSpan(text, hit, key.len, nul_mode, offset, len);
 }
 
 StrSlice StrGetParamEx(StrSlice text, StrSlice key, u16 flags) {

@@ -123,7 +123,7 @@ u16 ExprEval(StrSlice text) {
 StrSlice ExprEvalStr(StrSlice text) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   const u16 r = ExprEval(text);
-  if (r == 0) return WorkReturn(mark, FixToText(ValueNumber(WorkTop())));
+  if (r == 0) return WorkReturn(mark, FixToText(ValNumber(WorkTop())));
   if (r == kResultText) return WorkReturn(mark, WorkTop());
   WorkMark(mark);
   return StrErrorSlice(r);
@@ -133,7 +133,7 @@ i16 ExprEvalInt(StrSlice text) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   i16 v = 0;
   if (ExprEval(text) == 0) {
-    v = static_cast<i16>(NumDivRoundWide(ValueNumber(WorkTop()), NumScaleFactor()));
+    v = static_cast<i16>(NumDivRoundWide(ValNumber(WorkTop()), NumScaleFactor()));
   }
   WorkMark(mark);
   return v;
@@ -145,7 +145,7 @@ u16 ExprEvalCond(StrSlice text) {
   const u16 r = ExprEval(text);
   u16 cond = 0;
   if (r == 0) {
-    cond = ValueNumber(WorkTop()) != 0 ? 1 : 0;
+    cond = ValNumber(WorkTop()) != 0 ? 1 : 0;
   } else if (r >= kFirstWarning) {
     cond = r;
   }
@@ -231,7 +231,7 @@ ExprCursor ExprOperand(ExprCursor c) {
     c.cls = r;
     st = r > kResultText ? r : 0;
   } else if (c.operand_len == 0) {
-    st = ValuePushRaw(0);
+    st = ValPushRaw(0);
     if (st == 0) st = kErrEmptyExpr;
   } else if (c.cls & kCallUser) {
     st = ExprUserCall(operand, c);
@@ -260,11 +260,11 @@ u16 ExprConstOrNumber(StrSlice operand) {
   if (operand.len > 1 && operand.ptr[0] == '.' && static_cast<u8>(operand.ptr[1]) > '@') {
     const StrSlice name{operand.ptr + 1, static_cast<u16>(operand.len - 1)};
     i16 value = 0;
-    if (ExprDotConstFind(name, &value)) return ValuePushInt(value);
+    if (ExprDotConstFind(name, &value)) return ValPushInt(value);
     // An unknown dot name is read as the number after the dot: 0.
-    return ValuePushDecimal(name);
+    return ValPushDecimal(name);
   }
-  return ValuePushDecimal(operand);
+  return ValPushDecimal(operand);
 }
 
 u16 VarArrayGet(StrSlice name, ExprCursor call) {
@@ -301,7 +301,7 @@ u16 ExprUserCall(StrSlice operand, ExprCursor c) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   const StrSlice r = hook(operand, count, idx);
   st = StrError(r);
-  if (st == 0) st = ValuePushTyped(VarTypeOf(operand), r);
+  if (st == 0) st = ValPushTyped(VarTypeOf(operand), r);
   if (st == 0) {
     WorkReturn(mark, WorkTop());
   } else {
@@ -348,13 +348,13 @@ ExprCursor ExprBinaryOps(ExprCursor l, u16 floor) {
       if (l.op == kOpAssign) {
         r.status = ExprAssign(l, r, true);
       } else if (!left_text && !right_text) {
-        r = ExprNumOp(ValueNumber(left), r, l.op);
+        r = ExprNumOp(ValNumber(left), r, l.op);
       } else if (left_text && right_text) {
         r = ExprStrOp(left, r, l.op);
       } else if (!left_text && (l.cls & kClassFieldText) == kClassField) {
         // A numeric field on the left reads the text on the right as a number.
-        r.status = ValuePushDecimal(WorkTop());
-        if (r.status == 0) r = ExprNumOp(ValueNumber(left), r, l.op);
+        r.status = ValPushDecimal(WorkTop());
+        if (r.status == 0) r = ExprNumOp(ValNumber(left), r, l.op);
       } else {
         r.status = kErrTypeMismatch;
       }
@@ -369,7 +369,7 @@ ExprCursor ExprBinaryOps(ExprCursor l, u16 floor) {
 
 ExprCursor ExprNumOp(i64 left, ExprCursor r, u16 op) {
   const i128 a_raw = left;
-  const i128 b_raw = ValueNumber(WorkTop());
+  const i128 b_raw = ValNumber(WorkTop());
   const i128 s = NumScaleFactor();
   const i128 a = a_raw / s;  // integer parts, truncated toward zero
   const i128 b = b_raw / s;
@@ -413,7 +413,7 @@ ExprCursor ExprNumOp(i64 left, ExprCursor r, u16 op) {
   }
   r.cls &= static_cast<u16>(~kClassTextBit);
   // A result beyond 64 bits is refused, never wrapped.
-  r.status = Fits(v) ? ValuePushRaw(static_cast<i64>(v)) : u16{kErrStringTooLong};
+  r.status = Fits(v) ? ValPushRaw(static_cast<i64>(v)) : u16{kErrStringTooLong};
   return r;
 }
 
@@ -424,7 +424,7 @@ ExprCursor ExprStrOp(StrSlice left, ExprCursor r, u16 op) {
     r.cls |= kClassTextBit;
   } else if (IsComparison(op)) {
     const bool holds = CompareHolds(op, ExprStrCompare(left, right, op));
-    r.status = ValuePushRaw(holds ? NumScaleFactor() : 0);
+    r.status = ValPushRaw(holds ? NumScaleFactor() : 0);
     r.cls &= static_cast<u16>(~kClassTextBit);
   } else {
     r.status = kErrSyntax;
@@ -481,7 +481,7 @@ u16 ExprAssign(ExprCursor target, ExprCursor value, bool release) {
     } else if (((target.cls & kCallUser) || declared) && name.len > 0) {
       st = VarArraySet(StrSlice{name.ptr, static_cast<u16>(name.len + 1)}, v, target);
     } else if (target.cls & kClassField) {
-      const StrSlice text = (value.cls & kClassTextBit) ? v : FixToText(ValueNumber(v));
+      const StrSlice text = (value.cls & kClassTextBit) ? v : FixToText(ValNumber(v));
       st = BufferFldPutExp(0, 0, text);
     } else if (!(target.cls & kClassVarBit)) {
       st = kErrSyntax;

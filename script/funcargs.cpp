@@ -78,7 +78,7 @@ u16 FuncArgNum(FuncArgTypes types, u16 n, i16 def, i16* out) {
     *out = def;
   } else if (type == 0) {
     // Kept to the low 16 bits: a default of -1 and 65535 read alike.
-    *out = static_cast<i16>(FixDivPow10(ValueNumber(WorkTop()), NumPrecis()));
+    *out = static_cast<i16>(FixDivPow10(ValNumber(WorkTop()), NumPrecis()));
   } else {
     st = kErrTypeMismatch;
   }

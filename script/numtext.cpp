@@ -401,7 +401,7 @@ i64 FixMulPow10(i64 value, u16 n) {
 
 i64 IntToFix(i16 value) { return FixMulPow10(value, NumPrecis()); }
 
-i64 ValueToFix(StrSlice text) { return IntToFix(static_cast<i16>(StrValue(text))); }
+i64 ValToFix(StrSlice text) { return IntToFix(static_cast<i16>(StrValue(text))); }
 
 i64 Int64ToFix(i64 value) {
   const WorkMarkId m = WorkMark(kMarkQuery);

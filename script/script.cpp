@@ -184,7 +184,7 @@ u16 VarAssignText(StrSlice name, StrSlice value, u8 numeric) {
   StrSlice v = value;
   u16 st = 0;
   if (numeric == 0) {
-    st = ValuePushRaw(TextToFix(NumTextClean(value)));
+    st = ValPushRaw(TextToFix(NumTextClean(value)));
     v = WorkTop();
   }
   if (st == 0) {

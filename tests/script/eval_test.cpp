@@ -203,10 +203,10 @@ TEST_F(EvalTest, ArgumentsAreCollectedIntoTheArgumentGroup) {
   EXPECT_EQ(t[4], 1);
   EXPECT_EQ(out.status, 0);
   ASSERT_EQ(VarCount(kGroupFuncArgs), 5);
-  EXPECT_EQ(ValueNumber(VarGet(kGroupFuncArgs, 0)), 100);
+  EXPECT_EQ(ValNumber(VarGet(kGroupFuncArgs, 0)), 100);
   EXPECT_EQ(S(VarGet(kGroupFuncArgs, 1)), "ab");
   EXPECT_EQ(S(VarGet(kGroupFuncArgs, 2)), "\x1B");
-  EXPECT_EQ(ValueNumber(VarGet(kGroupFuncArgs, 3)), 500);
+  EXPECT_EQ(ValNumber(VarGet(kGroupFuncArgs, 3)), 500);
   EXPECT_EQ(S(VarGet(kGroupFuncArgs, 4)), "v");
   VarStackTrim(kGroupFuncArgs, 0);
 

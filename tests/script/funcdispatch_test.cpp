@@ -63,9 +63,9 @@ u16 ProbeTop(FuncArgTypes types) {
     const u16 type = FuncArgGet(types, 1, StrC("?"), 1);
     if (type >= kFirstError) return type;
     const StrSlice v = WorkTop();
-    g_seen += (type ? std::string(v.ptr, v.len) : S(FixToText(ValueNumber(v)))) + ":" + std::to_string(type) + " ";
+    g_seen += (type ? std::string(v.ptr, v.len) : S(FixToText(ValNumber(v)))) + ":" + std::to_string(type) + " ";
   }
-  return ValuePushInt(static_cast<i16>(FuncArgTotal(types)));
+  return ValPushInt(static_cast<i16>(FuncArgTotal(types)));
 }
 
 // Runs a nested script while its own arguments are on the group.
@@ -83,7 +83,7 @@ u16 ProbeAll(FuncArgTypes types) {
   g_status = FuncArgsAll(types, nums, texts, 3);
   g_seen.clear();
   for (int i = 0; i < 3; ++i) g_seen += std::to_string(nums[i]) + "/" + S(texts[i]) + " ";
-  return ValuePushInt(0);
+  return ValPushInt(0);
 }
 
 // Reads its one argument twice.
@@ -97,7 +97,7 @@ u16 ProbeTwice(FuncArgTypes types) {
   return 0;
 }
 
-u16 ProbeOk(FuncArgTypes) { return ValuePushInt(42); }
+u16 ProbeOk(FuncArgTypes) { return ValPushInt(42); }
 
 }  // namespace
 
@@ -240,7 +240,7 @@ TEST_F(DispatchTest, ExtensionNumbersOutsideTheSlotsAreErrors) {
   FuncExtSet(kFnExtFirst, ProbeOk);
   std::string r;
   EXPECT_EQ(CallAs("X()", kFnExtFirst, &r), 0);
-  EXPECT_EQ(ValueNumber(StrMake(r.data(), static_cast<u32>(r.size()))), Num("42"));
+  EXPECT_EQ(ValNumber(StrMake(r.data(), static_cast<u32>(r.size()))), Num("42"));
   // Not the extension called last.
   EXPECT_EQ(CallAs("X()", kFnExtLast + 1), kErrSyntax);
   EXPECT_EQ(CallAs("X()", 0), kErrSyntax);

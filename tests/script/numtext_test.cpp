@@ -189,7 +189,7 @@ TEST_F(NumTextTest, NumberEntriesAndScaling) {
   EXPECT_EQ(FixDivPow10(INT64_MIN, 19), -1);
   EXPECT_EQ(FixDivPow10(5, 20), 0);
   EXPECT_EQ(IntToFix(-32768), -3276800);
-  EXPECT_EQ(ValueToFix(L("12")), 1200);
+  EXPECT_EQ(ValToFix(L("12")), 1200);
   SysVarSet(kSysPrecis, 40);  // cut to 18 decimals
   EXPECT_EQ(NumPrecis(), kNumMaxPrecis);
   EXPECT_EQ(IntToFix(9), 9000000000000000000);
