@@ -27,11 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string page = vkfuzz::Put("page.html", data, size);
   if (vk::SiteTreeLoad(vkfuzz::Sl(tree), vk::kSiteTextWidth) != 0) return 0;
   vk::SiteGenLangSet(1);
-  vk::VarSet(vk::kGroupRun, vk::kRunLangTexts, vk::SiteGenLangSuffix(1));
+  vk::StoreSet(vk::kGroupRun, vk::kRunLangTexts, vk::SiteGenLangSuffix(1));
   vk::ParamListLoad(vkfuzz::Sl(texts), 0, 0);
   *vk::SiteCursorGet() = vk::SiteTreeAt(2);
-  vk::VarSet(vk::kGroupRun, vk::kRunPagePath, vk::StrSlice{"products\\widget", 15});
-  vk::VarSet(vk::kGroupRun, vk::kRunPageFolder, vk::StrSlice{"products", 8});
+  vk::StoreSet(vk::kGroupRun, vk::kRunPagePath, vk::StrSlice{"products\\widget", 15});
+  vk::StoreSet(vk::kGroupRun, vk::kRunPageFolder, vk::StrSlice{"products", 8});
   vk::SiteGenBuildTrail();
 
   vk::MacroContext context{};

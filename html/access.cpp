@@ -85,7 +85,7 @@ bool StoredPassword(StrSlice text, StrSlice user, StrSlice* stored) {
 // trimmed and unquoted): file names keep their letter case.
 StrSlice UsersFileName() {
   const WorkMarkId m = WorkMark(kMarkQuery);
-  StrSlice v = StrGetParamEx(VarTop(kGroupParamLists), Lit(kUsersKey), kParamAsIs);
+  StrSlice v = StrGetParamEx(StoreTop(kGroupParamLists), Lit(kUsersKey), kParamAsIs);
   if (!StrError(v)) v = StrUnquote(StrTrimSet(v, kTrimBoth, Lit(" \t")));
   // A copy: the store may move its texts before the check is done.
   return WorkReturn(m, v);

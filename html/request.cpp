@@ -21,7 +21,7 @@ constexpr char kEchoLine[] = "<--[$]--><br>\n";
 u16 g_echo = kEchoUnread;
 bool g_echo_read = false;
 
-StrSlice Identity(u16 entry) { return VarGet(kGroupIdentity, entry); }
+StrSlice Identity(u16 entry) { return StoreGet(kGroupIdentity, entry); }
 
 }  // namespace
 

@@ -42,7 +42,7 @@ constexpr u16 kMacroFrame = 2;  // the two '%' around a name
 void* g_instance = nullptr;
 
 StrSlice Empty() { return StrMake("", 0); }
-StrSlice Identity(u16 entry) { return VarGet(kGroupIdentity, entry); }
+StrSlice Identity(u16 entry) { return StoreGet(kGroupIdentity, entry); }
 
 // The first macro at or after from: the name between a '%' and the next one.
 bool FindMacro(StrSlice text, u16 from, u16* at, StrSlice* name) {
@@ -143,7 +143,7 @@ StrSlice AppCommandLineBuild(int argc, const char* const* argv) {
 u16 AppCommandLineStore(StrSlice line) {
   WorkMarkId m = WorkMark(kMarkQuery);
   StrSlice reduced = StrReplace(line, Lit("\"  \""), Lit("\" \""), kPlain);
-  u16 code = VarSet(kGroupIdentity, kIdCommandLine, reduced);
+  u16 code = StoreSet(kGroupIdentity, kIdCommandLine, reduced);
   WorkMark(m);
   return code;
 }
@@ -253,14 +253,14 @@ StrSlice AppExpandPaths(StrSlice text) {
 
 StrSlice CmdLineParam(StrSlice name) {
   const WorkMarkId m = WorkMark(kMarkQuery);
-  StrSlice v = StrGetParam(VarGet(kGroupIdentity, kIdCommandLine), name);
+  StrSlice v = StrGetParam(StoreGet(kGroupIdentity, kIdCommandLine), name);
   if (v.ptr && v.len == 0 && name.ptr && name.len) {
     WorkMark(m);
     // Signed on purpose: bytes 0x80 and up count as below 'a'.
     const u16 mode = static_cast<signed char>(name.ptr[0]) >= 'a' ? kUpper : kLower;
     const StrSlice other = StrCase(name, mode);
     if (StrError(other)) return WorkReturn(m, other);
-    v = StrGetParam(VarGet(kGroupIdentity, kIdCommandLine), other);
+    v = StrGetParam(StoreGet(kGroupIdentity, kIdCommandLine), other);
   }
   return WorkReturn(m, v);
 }

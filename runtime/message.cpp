@@ -26,13 +26,13 @@ constexpr StrSlice kEmpty{"", 0};
 // first removal that fails.
 void DropQueued(u16 start, u16 n) {
   for (u16 i = 0; i < n; ++i) {
-    if (VarDelete(kGroupLineQueue, start) != 0) return;
+    if (StoreDelete(kGroupLineQueue, start) != 0) return;
   }
 }
 
 // Lines of the line queue from index start on.
 u16 QueuedFrom(u16 start) {
-  u16 count = VarCount(kGroupLineQueue);
+  u16 count = StoreCount(kGroupLineQueue);
   return count > start ? static_cast<u16>(count - start) : 0;
 }
 
@@ -69,9 +69,9 @@ u16 ParseQueued(u16 start, u16 n) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   // Room for the old store and every line: expanding backslash-n never
   // lengthens a line. Past 65535 bytes the store could not hold it anyway.
-  const StrSlice old = VarGet(kMsgTextGroup, kMsgTextEntry);
+  const StrSlice old = StoreGet(kMsgTextGroup, kMsgTextEntry);
   u32 need = old.len;
-  for (u16 i = 0; i < take; ++i) need += VarGet(kGroupLineQueue, static_cast<u16>(start + i)).len;
+  for (u16 i = 0; i < take; ++i) need += StoreGet(kGroupLineQueue, static_cast<u16>(start + i)).len;
   const u16 cap = static_cast<u16>(need > kMaxText ? kMaxText : need);
   if (cap == 0) {  // only empty lines: nothing to index
     DropQueued(start, take);
@@ -96,7 +96,7 @@ u16 ParseQueued(u16 start, u16 n) {
   u16 code = 0;
 
   for (u16 i = 0; i < take; ++i) {
-    const StrSlice line = VarGet(kGroupLineQueue, start);
+    const StrSlice line = StoreGet(kGroupLineQueue, start);
     if (code == 0 && used + line.len > cap) code = kErrStrOutBound;
     if (code == 0) {
       char* at = buf + used;
@@ -117,7 +117,7 @@ u16 ParseQueued(u16 start, u16 n) {
         }
       }
     }
-    const u16 removed = VarDelete(kGroupLineQueue, start);
+    const u16 removed = StoreDelete(kGroupLineQueue, start);
     if (removed != 0) {
       if (code == 0) code = removed;
       break;
@@ -125,7 +125,7 @@ u16 ParseQueued(u16 start, u16 n) {
   }
 
   if (code == 0 && numbered) {
-    code = VarSet(kMsgTextGroup, kMsgTextEntry, StrSlice{buf, static_cast<u16>(used)});
+    code = StoreSet(kMsgTextGroup, kMsgTextEntry, StrSlice{buf, static_cast<u16>(used)});
     if (code == 0) {
       std::memcpy(g_cat.ends, ends, sizeof ends);
       g_cat.count = count;
@@ -141,7 +141,7 @@ u16 ParseQueued(u16 start, u16 n) {
 // empty code; the empty text when the code cannot make a module name (too
 // long, or holding a folder separator).
 StrSlice ModuleName() {
-  StrSlice code = VarGet(kGroupIdentity, kIdLanguage);
+  StrSlice code = StoreGet(kGroupIdentity, kIdLanguage);
   if (code.len == 0) code = StrC(kMsgModuleAnyCode);
   const u32 prefix = std::strlen(kMsgModulePrefix);
   const u32 suffix = std::strlen(kMsgModuleSuffix);
@@ -194,13 +194,13 @@ u16 LangModuleLoad(LangModuleSource source, void* user) {
 
   const WorkMarkId mark = WorkMark(kMarkQuery);
   // The module's lines are queued behind whatever the queue already holds.
-  const u16 before = VarCount(kGroupLineQueue);
+  const u16 before = StoreCount(kGroupLineQueue);
   bool found = false;
   const StrSlice name = ModuleName();
   if (name.len != 0) {
     // The default folder, or each folder of its comma list; with none, the
     // current directory. The copy outlives the loads that change the store.
-    const StrSlice entry = VarGet(kGroupIdentity, kIdDefaultFolder);
+    const StrSlice entry = StoreGet(kGroupIdentity, kIdDefaultFolder);
     StrSlice folders = kEmpty;
     if (WorkPush(entry.ptr, entry.len) == 0) folders = WorkTop();
     if (folders.len == 0) {
@@ -238,7 +238,7 @@ StrSlice MsgModuleText(u16 number) {
 
   // Clipped to the store as it is, so that a store changed behind the
   // module's back gives a shorter text, never a read outside it.
-  const StrSlice store = VarGet(kMsgTextGroup, kMsgTextEntry);
+  const StrSlice store = StoreGet(kMsgTextGroup, kMsgTextEntry);
   u16 from = index == 0 ? 0 : g_cat.ends[index - 1];
   u16 to = g_cat.ends[index];
   if (to > store.len) to = store.len;

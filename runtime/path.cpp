@@ -206,7 +206,7 @@ StrSlice PathResolve(StrSlice base, StrSlice relative) {
 }
 
 u16 LangIndex() {
-  StrSlice code = VarGet(kGroupIdentity, 4);
+  StrSlice code = StoreGet(kGroupIdentity, 4);
   for (u16 i = 0; code.ptr && i < kLangCount; ++i) {
     if (code.len == 2 && std::memcmp(code.ptr, kLangCodes[i], 2) == 0) return static_cast<u16>(i + 1);
   }

@@ -264,7 +264,7 @@ StrSlice FileDlgByKind(u16 save, u16 flags) {
 
   StrSlice prefix = Empty();
   if (flags & kFileDlgAppPrefix) {
-    prefix = StrMid(ListItem(VarGet(kGroupIdentity, kIdAppNames), ':', 1), 0, kAppPrefixLen);
+    prefix = StrMid(ListItem(StoreGet(kGroupIdentity, kIdAppNames), ':', 1), 0, kAppPrefixLen);
   }
   const u16 kind = flags & kFileDlgKindMask;
   const FileDlgKindRow row = kind < kFileDlgKindRows ? kFileDlgKinds[kind] : FileDlgKindRow{nullptr, 0};

@@ -174,7 +174,7 @@ FuncArgTypes FuncArgsCollect(ExprCursor call, u16 max, ExprCursor* out) {
       static constexpr char kOmitted[] = {kArgOmitted};
       const StrSlice v = a.status == kErrEmptyExpr ? StrSlice{kOmitted, 1} : WorkTop();
       types[n++] = a.status == kErrEmptyExpr ? 0 : static_cast<u16>(a.cls & kClassTextBit);
-      a.status = VarPush(kGroupFuncArgs, v);
+      a.status = StorePush(kGroupFuncArgs, v);
     }
     WorkMark(mark);
   }
@@ -193,7 +193,7 @@ u16 FuncArgType(FuncArgTypes types, u16 n) {
 }
 
 u16 ArrayArgsEnd(u16 depth, u16 rc) {
-  VarStackTrim(kGroupFuncArgs, depth);
+  StoreTrim(kGroupFuncArgs, depth);
   return rc;
 }
 
@@ -268,7 +268,7 @@ u16 ExprConstOrNumber(StrSlice operand) {
 }
 
 u16 VarArrayGet(StrSlice name, ExprCursor call) {
-  const u16 depth = VarCount(kGroupFuncArgs);
+  const u16 depth = StoreCount(kGroupFuncArgs);
   u16 idx[kArrayMaxDims] = {};
   u16 st = 0;
   const u16 count = VarIndexParse(call, idx, &st);
@@ -276,7 +276,7 @@ u16 VarArrayGet(StrSlice name, ExprCursor call) {
 }
 
 u16 VarArraySet(StrSlice name, StrSlice value, ExprCursor call) {
-  const u16 depth = VarCount(kGroupFuncArgs);
+  const u16 depth = StoreCount(kGroupFuncArgs);
   u16 idx[kArrayMaxDims] = {};
   u16 st = 0;
   const u16 count = VarIndexParse(call, idx, &st);
@@ -294,7 +294,7 @@ u16 ExprUserCall(StrSlice operand, ExprCursor c) {
   // error: it must not pass an older value off as its result.
   const auto hook = reinterpret_cast<ExprCallHook>(LibHookGet(kHookUserCall));
   if (!hook) return kErrSyntax;
-  const u16 depth = VarCount(kGroupFuncArgs);
+  const u16 depth = StoreCount(kGroupFuncArgs);
   const u16 count = VarIndexParse(c, idx, &st);
   ArrayArgsEnd(depth, st);
   if (st) return st;

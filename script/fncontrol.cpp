@@ -50,7 +50,7 @@ constexpr char kUnderArray[] = "_#(";
 constexpr u16 kUnderMaxArgs = 3;
 
 // _$: the group read when none is named.
-constexpr i16 kUnderStrGroup = kVarFirstPushOnly;
+constexpr i16 kUnderStrGroup = kStoreFirstPushOnly;
 
 // ENVRON$: identity entries that are parameter texts, read by key.
 constexpr i16 kEnvKeyedLast = kIdCommandLine;
@@ -416,20 +416,20 @@ u16 FnUnderStr(const FuncCallInfo& call) {
   }
 
   const u16 group = static_cast<u16>(group_arg);
-  const bool stack = group >= kVarFirstPushOnly;
-  if (count == 3) st = stack ? VarPush(group, value) : VarSet(group, static_cast<u16>(entry), value);
+  const bool stack = group >= kStoreFirstPushOnly;
+  if (count == 3) st = stack ? StorePush(group, value) : StoreSet(group, static_cast<u16>(entry), value);
 
   StrSlice result{};
   bool have = false;
   if (st == 0 && entry >= 0) {
-    result = stack ? VarTop(group) : VarGet(group, static_cast<u16>(entry));
+    result = stack ? StoreTop(group) : StoreGet(group, static_cast<u16>(entry));
     have = true;
   }
   if (entry < 0) {
     if (!stack) {
       if (st == 0) st = kErrSyntax;
     } else {
-      for (i32 k = -i32{entry}; k > 0 && VarCount(group) > 0; --k) VarPop(group);
+      for (i32 k = -i32{entry}; k > 0 && StoreCount(group) > 0; --k) StorePop(group);
     }
   }
   if (st >= kFirstError) {
@@ -454,7 +454,7 @@ u16 FnEnviron(const FuncCallInfo& call) {
     WorkMark(mark);
     return st;
   }
-  const StrSlice entry = VarGet(kGroupIdentity, static_cast<u16>(n));
+  const StrSlice entry = StoreGet(kGroupIdentity, static_cast<u16>(n));
   if (n < 0 || n > kEnvKeyedLast) return StrError(WorkReturn(mark, entry));
   const u16 rc = StrKeyValuePush(entry, key);
   if (rc == kNotFound) return StrError(WorkReturn(mark, kStrEmpty));

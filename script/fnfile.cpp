@@ -222,7 +222,7 @@ u16 FnExec(const FuncCallInfo& call) {
   if (!exec) return ErrMsgAppend(kErrFeatureRemoved, StrC("EXEC$()"), false);
   st = exec(command, args, kExecModeFunction);
   if (st) return st;
-  return StrError(VarPopValue(kGroupFuncPop));
+  return StrError(StorePopValue(kGroupFuncPop));
 }
 
 u16 FnSqlChildEnter(FuncCallInfo* call) {

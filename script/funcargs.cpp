@@ -24,7 +24,7 @@ bool IsOmittedMark(StrSlice v) { return v.len == 1 && v.ptr[0] == kArgOmitted; }
 u16 ArgFetch(FuncArgTypes types, u16 n, bool* taken) {
   *taken = false;
   const u16 count = FuncArgTotal(types);
-  const u16 held = VarCount(kGroupFuncArgs);
+  const u16 held = StoreCount(kGroupFuncArgs);
   const u16 in_frame = held > g_frame_base ? static_cast<u16>(held - g_frame_base) : 0;
   if (n == 0 || n > count || in_frame == 0) return 0;
   // The top entry is argument in_frame of this call; the value and the type
@@ -109,7 +109,7 @@ u16 FuncArgsAll(FuncArgTypes types, i16* numbers, StrSlice* texts, u16 max) {
   for (u16 n = count; n >= 1; --n) {
     // An argument left empty is recorded as a number; a caller that keeps
     // only texts receives it as the empty text.
-    const bool omitted = IsOmittedMark(VarTop(kGroupFuncArgs));
+    const bool omitted = IsOmittedMark(StoreTop(kGroupFuncArgs));
     const u16 type = FuncArgType(types, n);
     u16 st = 0;
     if (texts && (type == 1 || (omitted && !numbers))) {
@@ -124,7 +124,7 @@ u16 FuncArgsAll(FuncArgTypes types, i16* numbers, StrSlice* texts, u16 max) {
   return 0;
 }
 
-StrSlice FuncArgPop() { return VarPopValue(kGroupFuncArgs); }
+StrSlice FuncArgPop() { return StorePopValue(kGroupFuncArgs); }
 
 u16 FuncArgTake() {
   const WorkMarkId mark = WorkMark(kMarkQuery);

@@ -86,7 +86,7 @@ u16 FuncExtSet(u16 number, FuncExtFn fn) {
 
 u16 FuncCall(ExprCursor cursor) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  const u16 base = VarCount(kGroupFuncArgs);
+  const u16 base = StoreCount(kGroupFuncArgs);
   const u16 number = cursor.func;
   const FuncEntry* entry = FuncEntryOf(number);
 
@@ -141,7 +141,7 @@ u16 FuncCall(ExprCursor cursor) {
       if (const u16 rc = WorkPush("", 0)) st = rc;
     }
   }
-  const u16 trimmed = VarStackTrim(kGroupFuncArgs, base);
+  const u16 trimmed = StoreTrim(kGroupFuncArgs, base);
   return st ? st : trimmed;
 }
 

@@ -421,7 +421,7 @@ StrSlice ExprExpandAccept(StrSlice text, StrSlice name, u16 k, u16 pos) {
 u16 FuncListFind(StrSlice name) {
   // An empty operand before '(' opens a sub-expression; no name is empty.
   if (!name.ptr || name.len == 0) return 0;
-  StrSlice list = VarGet(kGroupIdentity, kIdFuncNames);
+  StrSlice list = StoreGet(kGroupIdentity, kIdFuncNames);
   if (list.len == 0) {
     list = FuncListInit(StrC(kFuncNamesDefault));
     if (StrError(list)) {
@@ -445,10 +445,10 @@ StrSlice FuncListInit(StrSlice list) {
   for (u16 i = 0; i < copy.len; ++i) {
     if (p[i] == ',') p[i] = '\0';
   }
-  const u16 err = VarSet(kGroupIdentity, kIdFuncNames, copy);
+  const u16 err = StoreSet(kGroupIdentity, kIdFuncNames, copy);
   WorkMark(mark);
   if (err) return StrErrorSlice(err);
-  return VarGet(kGroupIdentity, kIdFuncNames);
+  return StoreGet(kGroupIdentity, kIdFuncNames);
 }
 
 u16 FuncListLookup(StrSlice list, StrSlice name) {

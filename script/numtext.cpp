@@ -58,7 +58,7 @@ u64 Pow10U64(u16 n) {
 // The month names and the long-date template of the language's date data
 // (identity entry 0, second NUL-separated item: two quoted ','-items).
 StrSlice DateDataItem(u16 k) {
-  const StrSlice data = ListItem(VarGet(kGroupIdentity, 0), '\0', 2);
+  const StrSlice data = ListItem(StoreGet(kGroupIdentity, 0), '\0', 2);
   return StrUnquote(ListItem(data, ',', k));
 }
 
@@ -198,7 +198,7 @@ u16 ReadDigits(const DigitBuf& b, i64* value) {
 // ---------------------------------------------------------------- dates
 
 bool DateDayFirst() {
-  const StrSlice code = VarGet(kGroupIdentity, kIdLanguage);
+  const StrSlice code = StoreGet(kGroupIdentity, kIdLanguage);
   return code.len > 0 && ListFind(StrC(kDayFirstLanguages), code, ',') != 0;
 }
 

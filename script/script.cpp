@@ -81,7 +81,7 @@ u16 ScriptRunFile(StrSlice name, u16 flags) {
   if (StrError(expanded)) expanded = name;
   u16 result = 0;
   bool ran = false;
-  const StrSlice found = PathSearch(VarGet(kGroupIdentity, kIdDefaultFolder), expanded);
+  const StrSlice found = PathSearch(StoreGet(kGroupIdentity, kIdDefaultFolder), expanded);
   if (found.ptr && found.len > 0) {
     const StrSlice text = ReadStatements(found);
     if (const u16 err = StrError(text)) {
@@ -204,7 +204,7 @@ u16 VarAssignText(StrSlice name, StrSlice value, u8 numeric) {
         } else if ((c.cls & kCallBuiltin) && !VarDeclare(array)) {
           st = kErrTypeMismatch;
         } else {
-          const u16 depth = VarCount(kGroupFuncArgs);
+          const u16 depth = StoreCount(kGroupFuncArgs);
           u16 idx[kArrayMaxDims] = {};
           const u16 n = VarIndexParse(c, idx, &st);
           st = ArrayArgsEnd(depth, st ? st : VarArraySetAt(array, v, n, idx));

@@ -114,7 +114,7 @@ bool IsSystemName(StrSlice name) { return name.ptr && name.len && name.ptr[0] ==
 // 1-based number of name among the built-in functions, 0 when none: as
 // written, then once more upper-cased.
 u16 FuncNumber(StrSlice name) {
-  const StrSlice stored = VarGet(kGroupIdentity, kFuncListEntry);
+  const StrSlice stored = StoreGet(kGroupIdentity, kFuncListEntry);
   const bool use_stored = stored.len > 0;
   const StrSlice list = use_stored ? stored : StrSlice{kFuncList, sizeof kFuncList - 1};
   const char sep = use_stored ? '\0' : ',';
@@ -204,7 +204,7 @@ VarRef VarLookup(StrSlice name) {
   const u16 list = ListOfKind(kind);
   VarRef r{VarTypeWord(kind, list), kNotFound};
   if (!name.ptr || name.len == 0) return r;
-  const u16 k = ListFind(VarGet(kGroupVarNames, list), name, ',');
+  const u16 k = ListFind(StoreGet(kGroupVarNames, list), name, ',');
   if (k) r.number = static_cast<u16>(k - 1);
   return r;
 }
@@ -217,10 +217,10 @@ VarRef VarCreate(StrSlice name, u32 type) {
   // and renumber every later variable.
   if (HasChar(name, ',') || HasChar(name, '\'') || HasChar(name, '"')) return r;
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  const StrSlice old = VarGet(kGroupVarNames, list);
+  const StrSlice old = StoreGet(kGroupVarNames, list);
   const u16 count = ListCount(old, ',');
   const StrSlice joined = StrJoin(old, StrSlice{",", 1}, name);
-  if (joined.ptr && count < kNotFound && VarSet(kGroupVarNames, list, joined) == 0) r.number = count;
+  if (joined.ptr && count < kNotFound && StoreSet(kGroupVarNames, list, joined) == 0) r.number = count;
   WorkMark(mark);
   return r;
 }
@@ -237,13 +237,13 @@ StrSlice VarDotConst(StrSlice name) {
   return k ? kDotValues[k - 1] : StrErrorSlice(kErrData);
 }
 
-StrSlice StrVarGet(u16 n) { return VarGet(kGroupStrVars, n); }
+StrSlice StrVarGet(u16 n) { return StoreGet(kGroupStrVars, n); }
 
 StrSlice StrVarSet(u16 n, StrSlice text) {
   // The store adds empty entries up to n, so a variable whose number lies
   // beyond the group's count is stored rather than lost.
-  if (const u16 rc = VarSet(kGroupStrVars, n, text)) return StrErrorSlice(rc);
-  return VarGet(kGroupStrVars, n);
+  if (const u16 rc = StoreSet(kGroupStrVars, n, text)) return StrErrorSlice(rc);
+  return StoreGet(kGroupStrVars, n);
 }
 
 u16 VarAssign(StrSlice name, StrSlice value) {
@@ -348,7 +348,7 @@ u16 ArrayCreate(u32 type, u16 number, u16 kind, u16 dims, const u16* bounds) {
   StrSlice init{};
   static const char kZeros[kNumSize] = {};
   if (kind == kVarText) {
-    init = VarPopValue(kGroupFuncArgs);
+    init = StorePopValue(kGroupFuncArgs);
     if (!init.ptr) {
       WorkMark(mark);
       return StrError(init);
@@ -485,9 +485,9 @@ bool VarDeclare(StrSlice name) {
 }
 
 i16 EvalPopInt() {
-  if (VarCount(kGroupFuncArgs) == 0) return -1;
+  if (StoreCount(kGroupFuncArgs) == 0) return -1;
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  const StrSlice v = VarPopValue(kGroupFuncArgs);
+  const StrSlice v = StorePopValue(kGroupFuncArgs);
   i16 r = -1;
   if (v.ptr) {
     r = 0;

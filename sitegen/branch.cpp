@@ -104,14 +104,14 @@ u16 SiteKwCurBranch(StrSlice args) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   u16 status = 0;
   // Copies: evaluating the arguments may change the variable store.
-  const StrSlice path = SiteKwValue(StrDup(VarGet(kGroupRun, kRunPagePath)), &status);
-  const StrSlice trail = SiteKwValue(StrDup(VarGet(kGroupRun, kRunTrail)), &status);
+  const StrSlice path = SiteKwValue(StrDup(StoreGet(kGroupRun, kRunPagePath)), &status);
+  const StrSlice trail = SiteKwValue(StrDup(StoreGet(kGroupRun, kRunTrail)), &status);
   // The page is written in its own folder (index) when the folder is the
   // page path itself; otherwise it lies in its parent's folder, one level
   // less deep than its path. Both come from the path, never from the
   // translated trail, whose names may hold anything.
   const u16 leaf =
-      StrEqual(SiteKwValue(StrTranslate(path, "\\", ","), &status), VarGet(kGroupRun, kRunPageFolder)) ? 0 : 1;
+      StrEqual(SiteKwValue(StrTranslate(path, "\\", ","), &status), StoreGet(kGroupRun, kRunPageFolder)) ? 0 : 1;
   const u16 n = PathComponentCount(path);
   if (n == 0 || status) {
     WorkMark(mark);

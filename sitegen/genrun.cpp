@@ -121,9 +121,9 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
     RefuseName(run, *folder, name_item);
     return false;
   }
-  VarSet(kGroupRun, kRunPagePath, PathJoin(*folder, name_item));
-  VarSet(kGroupRun, kRunPageName, name_item);
-  VarSet(kGroupRun, kRunNodeOptions, SiteNodeField(node.text, kNodeFieldOptions));
+  StoreSet(kGroupRun, kRunPagePath, PathJoin(*folder, name_item));
+  StoreSet(kGroupRun, kRunPageName, name_item);
+  StoreSet(kGroupRun, kRunNodeOptions, SiteNodeField(node.text, kNodeFieldOptions));
   SiteGenBuildTrail();
 
   StrSlice name = name_item;
@@ -132,7 +132,7 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
     DirCreatePath(PathJoin(run->root, *folder));
     name = StrC("index");
   }
-  VarSet(kGroupRun, kRunPageFolder, StrTranslate(*folder, "\\", ","));
+  StoreSet(kGroupRun, kRunPageFolder, StrTranslate(*folder, "\\", ","));
 
   const StrSlice suffix = SiteGenLangSuffix(run->suffix_index);
   const StrSlice file = folder->len
@@ -211,7 +211,7 @@ u16 SiteGenSetLanguage(StrSlice tree, u16 index) {
   const WorkMarkId m = WorkMark(kMarkQuery);
   SiteGenLangSet(index);
   const u16 current = SiteGenLangIndex();
-  VarSet(kGroupRun, kRunLangTexts, SiteGenLangSuffix(current));
+  StoreSet(kGroupRun, kRunLangTexts, SiteGenLangSuffix(current));
   u16 rc = 0;
   if (current == kSiteLangNone) {
     rc = tree.len ? kErrData : 0;
@@ -273,7 +273,7 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
     run.e = run.r = SiteTreeLoad(tree, kSiteTextWidth);
     tree_loaded = run.e == 0;
   }
-  if (run.e == 0) run.e = VarSet(kGroupIdentity, kIdRunMacros, MacroContextMacros(context));
+  if (run.e == 0) run.e = StoreSet(kGroupIdentity, kIdRunMacros, MacroContextMacros(context));
 
   if (run.e == 0) {
     const WorkMarkId m1 = WorkMark(kMarkQuery);

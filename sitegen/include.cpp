@@ -93,7 +93,7 @@ StrSlice PathParent(StrSlice path) {
   return StrSlice{path.ptr, slash == kNotFound ? u16{0} : slash};
 }
 
-StrSlice PagePath() { return VarGet(kGroupRun, kRunPagePath); }
+StrSlice PagePath() { return StoreGet(kGroupRun, kRunPagePath); }
 
 // The branch name for an evaluated argument value (empty for none).
 StrSlice BranchOf(StrSlice value) {

@@ -79,7 +79,7 @@ u16 SiteKwLangSel(StrSlice args) {
     const WorkMarkId item_mark = WorkMark(kMarkQuery);
     // A copy: the page path is read from the store, which the evaluations
     // above may have changed.
-    const StrSlice page = SiteKwValue(StrDup(VarGet(kGroupRun, kRunPagePath)), &status);
+    const StrSlice page = SiteKwValue(StrDup(StoreGet(kGroupRun, kRunPagePath)), &status);
     if (status == 0) status = WriteFlag(lang, rel, page, avoided, target);
     WorkMark(item_mark);
   }

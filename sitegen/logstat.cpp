@@ -78,7 +78,7 @@ u16 SiteKwLogStat(StrSlice args) {
   const u16 index = SiteGenLangIndex();
   u16 status = 0;
   const StrSlice lang = index ? SiteKwValue(StrCase(ListItem(StrC(kLangCodes), ',', index), kLower), &status) : kStrEmpty;
-  const StrSlice page = SiteKwValue(StrDup(VarGet(kGroupRun, kRunPagePath)), &status);
+  const StrSlice page = SiteKwValue(StrDup(StoreGet(kGroupRun, kRunPagePath)), &status);
   const StrSlice name = SiteKwValue(PathPart(page, kPartName), &status);
 
   // Item k is a pair's link, item k + 1 its condition.

@@ -100,7 +100,7 @@ StrSlice MergeTypeMap(u16 first, u16 count, StrSlice pattern, StrSlice entry) {
     u32 n = 0;
     u16 skip = 0;
     for (u16 k = 0; k < count; ++k) {
-      const StrSlice line = VarGet(kGroupLineQueue, static_cast<u16>(first + k));
+      const StrSlice line = StoreGet(kGroupLineQueue, static_cast<u16>(first + k));
       if (skip == 0 && StrFind(line, pattern, kPlain) != kNotFound) skip = kEntryLines;
       if (skip) {
         --skip;
@@ -246,7 +246,7 @@ u16 SiteGenWriteTypeMap(StrSlice root, StrSlice base, u16 index) {
     if (FileFindInfo(path, &info) != 0 || info.size == 0) {
       content = StrConcat(StrC(kTypeMapNew), entry);
     } else {
-      const u16 queued = VarCount(kGroupLineQueue);
+      const u16 queued = StoreCount(kGroupLineQueue);
       const u16 lines = LineListLoad(path, kAnyLine, kAnyLine);
       if (lines == kLineLoadFailed) {
         rc = kErrDiskIO;

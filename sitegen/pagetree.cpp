@@ -179,7 +179,7 @@ u16 SiteTreeAddNode(u16 link, StrSlice text, u8 as_child, u16 width) {
 
 u16 SiteTreeLoad(StrSlice path, u16 width) {
   const WorkMarkId start = WorkMark(kMarkQuery);
-  const u16 queued = VarCount(kGroupLineQueue);
+  const u16 queued = StoreCount(kGroupLineQueue);
   const u16 lines = LineListLoad(path, kTreeLayout, kTreeCode);
   u16 err = 0;
   u16 why = 0;
@@ -200,8 +200,8 @@ u16 SiteTreeLoad(StrSlice path, u16 width) {
       // The lines are read in place; the store does not change until they
       // are all taken.
       const u16 at = static_cast<u16>(queued + k);
-      if (at >= VarCount(kGroupLineQueue)) break;
-      const StrSlice line = VarGet(kGroupLineQueue, at);
+      if (at >= StoreCount(kGroupLineQueue)) break;
+      const StrSlice line = StoreGet(kGroupLineQueue, at);
       const u16 tabs = TabCount(StrTrimSet(line, kTrimRight, StrC(kTrailingBlanks)));
       i32 level = tabs;
       if (level > prev + 1) level = prev + 1;

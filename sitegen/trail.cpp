@@ -69,7 +69,7 @@ StrSlice TrailItem(StrSlice name) {
 u16 SiteGenBuildTrail() {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   // The path is copied aside: translating logs, and the store may move.
-  const StrSlice path = StrDup(VarGet(kGroupRun, kRunPagePath));
+  const StrSlice path = StrDup(StoreGet(kGroupRun, kRunPagePath));
   StrSlice trail = kStrEmpty;
   // A path is split plainly: a quote in a page name is no quote.
   for (u32 start = 0; !StrError(path) && start < path.len;) {
@@ -79,7 +79,7 @@ u16 SiteGenBuildTrail() {
     if (StrError(trail)) break;
     start = end + 1;
   }
-  const u16 rc = StrError(path) ? StrError(path) : VarSet(kGroupRun, kRunTrail, trail);
+  const u16 rc = StrError(path) ? StrError(path) : StoreSet(kGroupRun, kRunTrail, trail);
   WorkMark(mark);
   return rc;
 }

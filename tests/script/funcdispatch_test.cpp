@@ -138,7 +138,7 @@ TEST_F(DispatchTest, AnArgumentErrorEndsTheCall) {
   EXPECT_EQ(Eval("SORT$('b,a';'x'*2)"), kErrTypeMismatch);
   FuncExtSet(kFnExtFirst, ProbeOk);
   EXPECT_EQ(CallAs("X(1+'a')", kFnExtFirst), kErrTypeMismatch);
-  EXPECT_EQ(VarCount(kGroupFuncArgs), 0);
+  EXPECT_EQ(StoreCount(kGroupFuncArgs), 0);
 }
 
 TEST_F(DispatchTest, SortIsReachedFromScripts) {
@@ -155,7 +155,7 @@ TEST_F(DispatchTest, SortIsReachedFromScripts) {
   EXPECT_EQ(Text("SORT$('GET';h$)"), "ant");
   EXPECT_EQ(Text("SORT$('b,a')+SORT$('GET';h$)"), "a,bant");
   EXPECT_EQ(Eval("SORT$('KILL';h$)"), 1);
-  EXPECT_EQ(VarCount(kGroupFuncArgs), 0);
+  EXPECT_EQ(StoreCount(kGroupFuncArgs), 0);
 }
 
 TEST_F(DispatchTest, ArgumentsComeOffTheTopWithTheirOwnType) {
@@ -188,7 +188,7 @@ TEST_F(DispatchTest, TypedReadsTakeDefaultsAndCheckTypes) {
   EXPECT_EQ(CallAs("X(1,2)", kFnExtFirst), kErrTypeMismatch);
   EXPECT_EQ(CallAs("X('a')", kFnExtFirst), kErrTypeMismatch);
   EXPECT_EQ(CallAs("X(1,'a',3,4)", kFnExtFirst), kErrSyntax);
-  EXPECT_EQ(VarCount(kGroupFuncArgs), 0);
+  EXPECT_EQ(StoreCount(kGroupFuncArgs), 0);
 }
 
 TEST_F(DispatchTest, AllArgumentsByType) {
@@ -210,30 +210,30 @@ TEST_F(DispatchTest, AllArgumentsByType) {
   StrSlice texts[3] = {};
   EXPECT_EQ(FuncArgsAll(types, nullptr, texts, 3), 0);
   EXPECT_EQ(S(texts[0]) + S(texts[1]) + S(texts[2]), "ac");
-  VarStackTrim(kGroupFuncArgs, 0);
+  StoreTrim(kGroupFuncArgs, 0);
   const FuncArgTypes mixed = FuncArgsCollect(ExprFirstToken(StrC("X(1,'b')")), kFuncAllArgs, &out);
   i16 nums[2] = {};
   EXPECT_EQ(FuncArgsAll(mixed, nums, nullptr, 2), kErrSyntax);
-  VarStackTrim(kGroupFuncArgs, 0);
+  StoreTrim(kGroupFuncArgs, 0);
   WorkMark(m);
 }
 
 TEST_F(DispatchTest, NestedCallsLeaveTheArgumentGroupAsTheyFoundIt) {
   FuncExtSet(kFnExtFirst, ProbeNested);
-  ASSERT_EQ(VarPush(kGroupFuncArgs, StrC("outer")), 0);
+  ASSERT_EQ(StorePush(kGroupFuncArgs, StrC("outer")), 0);
   EXPECT_EQ(CallAs("X('mine')", kFnExtFirst), 0);
   EXPECT_EQ(g_seen, "1 mine");
-  EXPECT_EQ(VarCount(kGroupFuncArgs), 1);
+  EXPECT_EQ(StoreCount(kGroupFuncArgs), 1);
   // A handler that reads more than its call holds gets defaults, never
   // the enclosing call's arguments.
   FuncExtSet(kFnExtFirst + 1, ProbeTwice);
   EXPECT_EQ(CallAs("X('own')", kFnExtFirst + 1), 0);
   EXPECT_EQ(g_seen, "own ?");
-  EXPECT_EQ(S(VarTop(kGroupFuncArgs)), "outer");
+  EXPECT_EQ(S(StoreTop(kGroupFuncArgs)), "outer");
   EXPECT_EQ(Eval("SORT$(SORT$('c,b')+',a';SORT$('x')*0)"), kErrTypeMismatch);
   EXPECT_EQ(Text("SORT$(SORT$('c,b')+',a')"), "a,b,c");
-  EXPECT_EQ(VarCount(kGroupFuncArgs), 1);
-  VarStackTrim(kGroupFuncArgs, 0);
+  EXPECT_EQ(StoreCount(kGroupFuncArgs), 1);
+  StoreTrim(kGroupFuncArgs, 0);
 }
 
 TEST_F(DispatchTest, ExtensionNumbersOutsideTheSlotsAreErrors) {
@@ -250,14 +250,14 @@ TEST_F(DispatchTest, ExtensionNumbersOutsideTheSlotsAreErrors) {
 }
 
 TEST_F(DispatchTest, TakeAndSkip) {
-  ASSERT_EQ(VarPush(kGroupFuncArgs, StrMake("\x1B", 1)), 0);
-  ASSERT_EQ(VarPush(kGroupFuncArgs, StrC("x")), 0);
+  ASSERT_EQ(StorePush(kGroupFuncArgs, StrMake("\x1B", 1)), 0);
+  ASSERT_EQ(StorePush(kGroupFuncArgs, StrC("x")), 0);
   const WorkMarkId m = WorkMark(kMarkQuery);
   EXPECT_EQ(FuncArgTake(), 0);
   EXPECT_EQ(S(WorkTop()), "x");
   EXPECT_EQ(FuncArgTake(), 0);
   EXPECT_EQ(S(WorkTop()), "");
-  EXPECT_EQ(VarCount(kGroupFuncArgs), 0);
+  EXPECT_EQ(StoreCount(kGroupFuncArgs), 0);
   WorkMark(m);
 
   ExprCursor c = ExprCursorSet(ExprFirstToken(StrC("f(a+b*(1+2),c;d)")));

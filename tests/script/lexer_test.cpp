@@ -135,7 +135,7 @@ TEST_F(LexerTest, BuiltInNames) {
   EXPECT_EQ(FuncListFind(L("SQLCHILD")), kFuncCount);
   EXPECT_EQ(FuncListFind(L("FN$TRIMX")), 0);
   EXPECT_EQ(FuncListFind(L("")), 0);
-  const StrSlice stored = VarGet(kGroupIdentity, 8);
+  const StrSlice stored = StoreGet(kGroupIdentity, 8);
   ASSERT_GT(stored.len, 3);
   EXPECT_EQ(std::string(stored.ptr, 3), std::string("_#\0", 3));
 }

@@ -18,7 +18,7 @@ namespace {
 struct NumTextTest : ::testing::Test {
   void SetUp() override { ASSERT_EQ(SysVarInit(), 0); }
   void TearDown() override { NumSetClockHook(nullptr); }
-  void Language(const char* code) { ASSERT_EQ(VarSet(kGroupIdentity, kIdLanguage, L(code)), 0); }
+  void Language(const char* code) { ASSERT_EQ(StoreSet(kGroupIdentity, kIdLanguage, L(code)), 0); }
 };
 
 // 2026-12-07 10:20:30 UTC.
@@ -89,7 +89,7 @@ TEST_F(NumTextTest, MonthNamesAndTheLongTemplate) {
   const char data[] =
       "x\0'January,February,March,April,May,June,July,August,September,October,November,December',"
       "'[D] [M] [Y] ([D])'";
-  ASSERT_EQ(VarSet(kGroupIdentity, 0, StrMake(data, sizeof data - 1)), 0);
+  ASSERT_EQ(StoreSet(kGroupIdentity, 0, StrMake(data, sizeof data - 1)), 0);
   EXPECT_EQ(Format("20261207", kDateMonthYear), "Dec 2026");
   EXPECT_EQ(Format("20260507", kDateLong), "07 May 2026 (07)");
 }

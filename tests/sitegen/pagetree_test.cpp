@@ -78,7 +78,7 @@ TEST_F(PageTreeTest, LoadsLevelsLinksAndWalksInPreOrder) {
   ASSERT_EQ(SiteTreeLoad(Tree("t.txt", "home,frame.html\r\n\tproducts\n\t\twidget,2\r\tcontact,/cgi/contact;3\r\n"),
                          kSiteTextWidth), 0);
   EXPECT_EQ(WorkMark(kMarkQuery) - m0, 4);  // one scratch entry per node
-  EXPECT_EQ(VarCount(kGroupLineQueue), 0);
+  EXPECT_EQ(StoreCount(kGroupLineQueue), 0);
   EXPECT_EQ(Name(3), "contact,/cgi/contact;3");
   EXPECT_EQ(Node(3).text.len, 384);
   EXPECT_EQ(Node(3).parent, 0);
@@ -162,7 +162,7 @@ TEST_F(PageTreeTest, FailedLoadsLeaveNothingAndSayWhy) {
   EXPECT_TRUE(DetailHas("more nodes than the scratch stack holds"));
   EXPECT_EQ(SiteTreeCount(), 0);
   EXPECT_EQ(ValTabInfo(kTabNodes, kValTabCount), 0);
-  EXPECT_EQ(VarCount(kGroupLineQueue), 0);
+  EXPECT_EQ(StoreCount(kGroupLineQueue), 0);
   EXPECT_EQ(WorkMark(kMarkQuery), m0);
   // The failure does not keep a tree that fits from loading.
   EXPECT_EQ(SiteTreeLoad(Tree("small.txt", "a\n\tb\n"), kSiteTextWidth), 0);

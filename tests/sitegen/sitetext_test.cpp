@@ -50,7 +50,7 @@ struct SiteTextTest : ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
   // The language file as the run leaves it: key:value lines joined by ':'.
-  static void Language(const char* list) { ASSERT_EQ(VarPush(kGroupParamLists, L(list)), 0); }
+  static void Language(const char* list) { ASSERT_EQ(StorePush(kGroupParamLists, L(list)), 0); }
 };
 
 TEST_F(SiteTextTest, TranslateLooksUpAndLogsMissingNames) {
