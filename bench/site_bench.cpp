@@ -99,7 +99,7 @@ int main() {
   int nodes = Capacity(site / "tree.txt");
 
   MacroContext context{};
-  MacroContextInit(&context, StrSlice{"", 0}, StrSlice{kSiteKeywordList, sizeof kSiteKeywordList - 1}, SiteKwDispatch);
+  MacroContextInit(&context, kStrEmpty, Lit(kSiteKeywordList), SiteKwDispatch);
   u16 written = 0, avoids = 0;
   auto generate = [&](const fs::path& out, double* seconds) {
     fs::create_directories(out);

@@ -35,8 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vk::SiteGenBuildTrail();
 
   vk::MacroContext context{};
-  vk::MacroContextInit(&context, vk::StrSlice{"", 0}, vk::StrSlice{vk::kSiteKeywordList, sizeof vk::kSiteKeywordList - 1},
-                       vk::SiteKwDispatch);
+  vk::MacroContextInit(&context, vk::kStrEmpty, vk::Lit(vk::kSiteKeywordList), vk::SiteKwDispatch);
   const vk::WorkMarkId mark = vk::WorkMark(vk::kMarkQuery);
   vk::HtmlPageRender(vkfuzz::Sl(page), context);
   vk::WorkMark(mark);

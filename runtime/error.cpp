@@ -64,7 +64,7 @@ StrSlice ErrSlice(u16 kind, i16 where, u16 code, StrSlice s) {
 }
 
 u16 ErrMsgAppend(u16 code, StrSlice text, bool append) {
-  if (!text.ptr) text = StrSlice{"", 0};
+  text = StrOrEmpty(text);
   const WorkMarkId mark = WorkMark(kMarkQuery);
   // A store that cannot take the detail records its own failure; that must
   // not take the place of the error the caller is about to record.

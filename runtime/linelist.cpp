@@ -33,8 +33,6 @@ constexpr char kFileKindExts[] = "PPN,PAN,STP,DAT,DAT,PDC,PRX,KLA,PMT,PDF,TXT,PD
 constexpr u16 kOpenQuietRead = kOpenQuiet | kOpenNoUpdate | kOpenPlain;
 constexpr u16 kOpenRead = kOpenNoUpdate | kOpenPlain;
 
-StrSlice Empty() { return StrMake("", 0); }
-
 bool OpenFailed(i16 slot) { return static_cast<u16>(slot) >= kFirstError; }
 
 StrSlice Payload(u16 layout, StrSlice line) {
@@ -123,7 +121,7 @@ u16 LineQueueTrim(u16 count) {
 
 StrSlice LineListJoin(u16 n, StrSlice separator) {
   WorkMarkId m = WorkMark(kMarkQuery);
-  StrSlice acc = Empty();
+  StrSlice acc = kStrEmpty;
   if (n == 0 || n == kNotFound) return WorkReturn(m, acc);
   for (u16 i = 0; i < n; ++i) {
     acc = WorkReturn(m, StrJoin(acc, separator, StoreTop(kGroupLineQueue)));
@@ -173,7 +171,7 @@ u16 ParamListPop() { return StorePop(kGroupParamLists); }
 
 StrSlice FileKindName(StrSlice name, u16 kind) {
   WorkMarkId m = WorkMark(kMarkQuery);
-  StrSlice ext = Empty();
+  StrSlice ext = kStrEmpty;
   if (kind >= 1 && kind <= kFileKinds) ext = ListItem(Lit(kFileKindExts), ',', kind);
   return WorkReturn(m, StrJoin(name, Lit("."), ext));
 }

@@ -12,7 +12,6 @@
 namespace vk {
 namespace {
 
-constexpr StrSlice kEmpty{"", 0};
 // Bytes after which a key of a parameter text may start, and which end a
 // value (the NUL is tested apart, as a slice cannot carry it in a C text).
 constexpr StrSlice kValueEnds{": &/", 4};
@@ -127,7 +126,7 @@ StrSlice StrKeyIndexGet(StrSlice text, StrSlice key, u16 flags) {
     if (best[which] == kNotFound) best[which] = e->pos;
   }
   const u32 hit = best[0] != kNotFound ? best[0] : best[1];
-  if (hit == kNotFound) return kEmpty;
+  if (hit == kNotFound) return kStrEmpty;
   u16 offset = 0;
   u16 len = 0;
   KeyValueSpan(text, hit, key.len, false, &offset, &len);
@@ -333,7 +332,7 @@ StrSlice StrGetParamEx(StrSlice text, StrSlice key, u16 flags) {
   u16 offset = 0;
   u16 len = 0;
   StrKeyFind(text, key, flags, &offset, &len);
-  if (offset == kNotFound) return len == kNotFound ? kEmpty : StrErrorSlice(len);
+  if (offset == kNotFound) return len == kNotFound ? kStrEmpty : StrErrorSlice(len);
   return ParamValue(StrSlice{text.ptr + offset, len}, flags);
 }
 

@@ -319,9 +319,8 @@ u16 MemBufFree(u16 owner, MemBufB* buf) {
 }
 
 StrSlice MemBufPut(MemBufB* buf, const void* src, u16 n, u16 pos) {
-  static const char kEmpty[] = "";
   if (!buf) return StrErrorSlice(kErrData);
-  StrSlice empty{buf->data ? reinterpret_cast<const char*>(buf->data) : kEmpty, 0};
+  const StrSlice empty = buf->data ? StrSlice{reinterpret_cast<const char*>(buf->data), 0} : kStrEmpty;
   if (buf->error) return empty;
   u32 at = pos == kNotFound ? buf->len : pos;
   u32 end = at + n;

@@ -276,7 +276,7 @@ u16 PathComponentCount(StrSlice path) {
 }
 
 StrSlice PathComponent(StrSlice path, u16 k) {
-  if (k == 0) return StrSlice{"", 0};
+  if (k == 0) return kStrEmpty;
   const u32 start = k == 1 ? 0 : PathComponentEnd(path, static_cast<u16>(k - 1)) + 1;
   if (start > path.len) return StrSlice{path.ptr + path.len, 0};
   return StrMake(path.ptr + start, PathComponentEnd(path, k) - start);

@@ -15,13 +15,11 @@ constexpr char kBrackets[] = "[](){}<>";
 constexpr u32 kBracketCount = sizeof(kBrackets) - 1;
 constexpr char kYesWords[] = "YES,SI,Y,S,ON";
 constexpr char kYesSeparator = ',';
-constexpr char kEmptyText[] = "";
 // A quote-aware search walks this many bytes before it turns to memchr.
 constexpr u32 kShortWalk = 48;
 // Positions inside a text are below 65535, so this never names a real one.
 constexpr u32 kNone = kNotFound;
 
-StrSlice EmptyText() { return StrSlice{kEmptyText, 0}; }
 bool IsError(StrSlice s) { return s.ptr == nullptr; }
 char* Writable(StrSlice s) { return const_cast<char*>(s.ptr); }
 bool InSet(StrSlice set, char c) {
@@ -121,9 +119,9 @@ StrSlice StrChar(char c) {
 }
 
 const char* StrToC(StrSlice s) {
-  if (IsError(s)) return kEmptyText;
+  if (IsError(s)) return kStrEmpty.ptr;
   StrSlice out = WorkAllocText(u32{s.len} + 1);
-  if (IsError(out)) return kEmptyText;
+  if (IsError(out)) return kStrEmpty.ptr;
   char* d = Writable(out);
   CopyBytes(d, s.ptr, s.len);
   d[s.len] = '\0';
@@ -305,11 +303,11 @@ bool StrIsEnclosed(StrSlice text, char c) {
 
 StrSlice StrBetween(StrSlice text, char open, u16 plain) {
   u16 d = StrFindChar(text, open, plain);
-  if (d == kNotFound) return EmptyText();
+  if (d == kNotFound) return kStrEmpty;
   char close = StrPartner(open);
   u32 first = u32{d} + 1;
   u16 h = StrFindCharFrom(text, static_cast<u16>(first), close, plain);
-  if (h == kNotFound) return EmptyText();
+  if (h == kNotFound) return kStrEmpty;
   StrSlice inner{text.ptr + first, static_cast<u16>(h - first)};
   if (open == close) return inner;
   StrSlice open_s{&open, 1};
@@ -317,7 +315,7 @@ StrSlice StrBetween(StrSlice text, char open, u16 plain) {
   // Extend to the next closing character until the stretch is balanced.
   while (StrCount(inner, open_s, plain) != StrCount(inner, close_s, plain)) {
     h = StrFindCharFrom(text, static_cast<u16>(h + 1), close, plain);
-    if (h == kNotFound) return EmptyText();
+    if (h == kNotFound) return kStrEmpty;
     inner.len = static_cast<u16>(h - first);
   }
   return inner;

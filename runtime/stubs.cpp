@@ -10,8 +10,6 @@ namespace {
 // the caller, which may record the 148 it receives.
 u16 Absent(const char* name) { return ErrMsgAppend(kErrFeatureRemoved, StrC(name), false); }
 
-StrSlice EmptyText() { return StrSlice{"", 0}; }
-
 }  // namespace
 
 u16 BufferFldPutExp(u16, u16, StrSlice) { return Absent("BufferFldPutExp"); }
@@ -26,10 +24,10 @@ u16 DataFileMoveExt(u16, u16, StrSlice) { return Absent("DataFileMoveExt"); }
 u16 DataFileSelect(StrSlice, u16) { return Absent("DataFileSelect"); }
 u16 DataFileRelUpdate(u16, u8, i64, u16, StrSlice) { return Absent("DataFileRelUpdate"); }
 
-StrSlice BufferFldGet(u16, u16) { return EmptyText(); }
-StrSlice BufferFldGetOcc(u16, u16, u16) { return EmptyText(); }
-StrSlice BufferFldGetExp(u16, u16) { return EmptyText(); }
-StrSlice DataFileRecordText(u16, u16, StrSlice, u16) { return EmptyText(); }
+StrSlice BufferFldGet(u16, u16) { return kStrEmpty; }
+StrSlice BufferFldGetOcc(u16, u16, u16) { return kStrEmpty; }
+StrSlice BufferFldGetExp(u16, u16) { return kStrEmpty; }
+StrSlice DataFileRecordText(u16, u16, StrSlice, u16) { return kStrEmpty; }
 u16 DataFileStubChannel() { return kDataFileNoChannel; }
 const DataFileDesc* DataFileInfo(u16) { return nullptr; }
 StrSlice DataFileStubPass(StrSlice text, u16, u16) { return text; }

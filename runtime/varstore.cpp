@@ -42,9 +42,6 @@ void StampAll() {
 
 StoreState g_store;
 
-const char kEmpty[] = "";
-constexpr StrSlice kEmptyText{kEmpty, 0};
-
 // The store can be used only while its block is still the tracked block it
 // was created as: after MemShutdown it is gone and must not be touched.
 bool StoreLive() {
@@ -142,7 +139,7 @@ u16 StoreEntryIndex(u16 group, u16 idx, bool record) {
 }
 
 StrSlice StoreGet(u16 group, u16 idx) {
-  if (!StoreLive() || idx >= CountOf(group)) return kEmptyText;
+  if (!StoreLive() || idx >= CountOf(group)) return kStrEmpty;
   const u32 p = GroupStart(group) + idx;
   return StrSlice{reinterpret_cast<const char*>(g_store.heap + HeapOffset(p)), g_store.lengths[p]};
 }
@@ -194,13 +191,13 @@ u16 StorePush(u16 group, StrSlice text) { return StoreSet(group, LiveCount(group
 
 StrSlice StoreTop(u16 group) {
   const u16 count = LiveCount(group);
-  if (count == 0) return kEmptyText;
+  if (count == 0) return kStrEmpty;
   return StoreGet(group, IsQueue(group) ? 0 : static_cast<u16>(count - 1));
 }
 
 u16 StoreDelete(u16 group, u16 idx) {
   if (!StoreLive() || idx >= CountOf(group)) return kOk;
-  if (const u16 rc = StoreSet(group, idx, kEmptyText)) return rc;
+  if (const u16 rc = StoreSet(group, idx, kStrEmpty)) return rc;
   StoreState& s = g_store;
   const u32 p = GroupStart(group) + idx;
   std::memmove(s.lengths + p, s.lengths + p + 1, (s.entries_used - p - 1) * sizeof(u16));

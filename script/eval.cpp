@@ -433,8 +433,8 @@ ExprCursor ExprStrOp(StrSlice left, ExprCursor r, u16 op) {
 }
 
 i16 ExprStrCompare(StrSlice left, StrSlice right, u16 op) {
-  if (!left.ptr) left = StrSlice{"", 0};
-  if (!right.ptr) right = StrSlice{"", 0};
+  left = StrOrEmpty(left);
+  right = StrOrEmpty(right);
   const int plain = StrCompare(left, right);
   if (op != kOpEq || plain == 0 || SysVarTest(kSysAuxstat, kAuxNoWildcard)) return static_cast<i16>(plain);
   const void* star = right.len ? std::memchr(right.ptr, '*', right.len) : nullptr;

@@ -43,8 +43,6 @@ u16 ArgFetch(FuncArgTypes types, u16 n, bool* taken) {
   return type;
 }
 
-StrSlice OrEmpty(StrSlice s) { return s.ptr ? s : StrSlice{"", 0}; }
-
 }  // namespace
 
 u16 FuncArgFrameSet(u16 base) {
@@ -52,7 +50,6 @@ u16 FuncArgFrameSet(u16 base) {
   g_frame_base = base;
   return prev;
 }
-
 
 u16 FuncArgCount(FuncArgTypes types, u16 min, u16 max) {
   const u16 n = FuncArgTotal(types);
@@ -63,7 +60,7 @@ u16 FuncArgGet(FuncArgTypes types, u16 n, StrSlice def, u16 def_type) {
   bool taken = false;
   const u16 type = ArgFetch(types, n, &taken);
   if (type >= kFirstError || taken) return type;
-  def = OrEmpty(def);
+  def = StrOrEmpty(def);
   if (WorkPush(def.ptr, def.len)) return kErrOutOfMemory;
   return def_type & 1;
 }
@@ -96,7 +93,7 @@ u16 FuncArgStr(FuncArgTypes types, u16 n, StrSlice def, StrSlice* out) {
     return kErrTypeMismatch;
   }
   if (!taken) {
-    def = OrEmpty(def);
+    def = StrOrEmpty(def);
     if (WorkPush(def.ptr, def.len)) return kErrOutOfMemory;
   }
   *out = WorkTop();
@@ -113,7 +110,7 @@ u16 FuncArgsAll(FuncArgTypes types, i16* numbers, StrSlice* texts, u16 max) {
     const u16 type = FuncArgType(types, n);
     u16 st = 0;
     if (texts && (type == 1 || (omitted && !numbers))) {
-      st = FuncArgStr(types, n, StrSlice{"", 0}, &texts[n - 1]);
+      st = FuncArgStr(types, n, kStrEmpty, &texts[n - 1]);
     } else if (numbers && type == 0) {
       st = FuncArgNum(types, n, 0, &numbers[n - 1]);
     } else {

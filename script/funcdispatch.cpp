@@ -148,7 +148,7 @@ u16 FuncCall(ExprCursor cursor) {
 u16 FuncSortCall(const FuncCallInfo& call) {
   i16 numbers[kFuncMaxArgs] = {};
   StrSlice texts[kFuncMaxArgs];
-  for (StrSlice& t : texts) t = StrSlice{"", 0};
+  for (StrSlice& t : texts) t = kStrEmpty;
   const u16 st = FuncArgsAll(call.types, numbers, texts, kFuncMaxArgs);
   if (st) return st;
 

@@ -389,7 +389,7 @@ StrSlice ExprExpandAccept(StrSlice text, StrSlice name, u16 k, u16 pos) {
   if (ExprArgSpans(ExprCursorSet(c), spans, kMaxItems, &count)) return text;
   StrArg args[kMaxItems];
   for (u16 i = 0; i < kMaxItems; ++i) {
-    args[i] = StrArgText(i < count ? StrSlice{c.text + spans[i].offset, spans[i].len} : StrSlice{"", 0});
+    args[i] = StrArgText(i < count ? StrSlice{c.text + spans[i].offset, spans[i].len} : kStrEmpty);
   }
 
   const WorkMarkId mark = WorkMark(kMarkQuery);

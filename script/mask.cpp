@@ -314,7 +314,7 @@ StrSlice MaskText(StrSlice mask, StrSlice value, u16 kind) {
 StrSlice MaskForType(char type, u16 width, bool fixed) {
   const WorkMarkId m = WorkMark(kMarkQuery);
   const char* at = type ? std::strchr(kTypeLetters, type) : nullptr;
-  if (!at) return WorkReturn(m, StrSlice{"", 0});
+  if (!at) return WorkReturn(m, kStrEmpty);
   StrSlice out = WorkAllocSlice(width, static_cast<u8>(kTypeMaskChars[at - kTypeLetters]));
   if (IsError(out)) return WorkReturn(m, out);
   if (type >= '1' && type <= '9') {
@@ -350,7 +350,7 @@ StrSlice FieldFormat(char type, StrSlice value, u16 width) {
     case '9':
       break;
     default:  // 'V' and unknown types
-      return WorkReturn(m, Justify(StrSlice{"", 0}, width, false));
+      return WorkReturn(m, Justify(kStrEmpty, width, false));
   }
   const StrSlice t = StrTrim(value, kTrimBoth);
   if (t.len <= width) return WorkReturn(m, Justify(t, width, true));

@@ -114,10 +114,10 @@ u16 VarFileUpdate(StrSlice file, StrSlice names) {
   StrSlice path = AppExpandPaths(file);
   if (StrError(path)) path = file;
   // The list may live in the variable store, which evaluation changes.
-  const StrSlice list = StrDup(StrError(names) ? StrSlice{"", 0} : names);
+  const StrSlice list = StrDup(StrOrEmpty(names));
   if (u16 err = StrError(list)) return fail(err);
 
-  StrSlice old{"", 0};
+  StrSlice old = kStrEmpty;
   if (FileFindInfo(path) == 0) {
     old = ReadStatements(path);
     // An existing file that cannot be read must not be replaced.
@@ -125,7 +125,7 @@ u16 VarFileUpdate(StrSlice file, StrSlice names) {
   }
 
   const WorkMarkId build = WorkMark(kMarkQuery);
-  StrSlice acc{"", 0};
+  StrSlice acc = kStrEmpty;
   const u16 count = ListCount(list, ',');
   for (u16 k = 1; k <= count; ++k) {
     const StrSlice item = StrTrim(ListItem(list, ',', k), kTrimBoth);

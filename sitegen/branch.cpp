@@ -35,9 +35,6 @@ constexpr u16 kLinkNameMax = 384;
 // CURBRANCH argument items.
 enum : u16 { kArgSeparator = 1, kArgLinkCount = 2, kArgLinkParams = 3, kArgAbsolute = 4 };
 
-const StrSlice kEmpty{"", 0};
-
-
 // The arguments that only links use, evaluated once for the first link.
 struct LinkArgs {
   StrSlice separator;
@@ -85,7 +82,7 @@ u16 SitemapLine(i32 depth, StrSlice path, StrSlice link_name, StrSlice name) {
   StrSlice href = StrTranslate(path, "\\", "/");
   if (path.len) href = StrConcat(href, StrC("/"));
   href = StrConcat(href, LangFileName(StrFormatV(kLinkNameMax, "%s.html", link_name), SiteGenLangIndex()));
-  const StrSlice link = StrError(href) ? href : HtmlLink(href, SiteGenTranslate(name, 0), kEmpty);
+  const StrSlice link = StrError(href) ? href : HtmlLink(href, SiteGenTranslate(name, 0), kStrEmpty);
   const StrSlice line_break = TextToHtml(StrC("\r\n"), 0);
   u16 status = StrError(indent) ? StrError(indent) : StrError(link) ? StrError(link) : StrError(line_break);
   if (status == 0) {
@@ -161,7 +158,7 @@ u16 SiteKwSitemap(StrSlice args) {
 
   // With SUBLEVEL the listing starts below the page being written, found
   // by its name among the folder pages at depth level - 1.
-  StrSlice current = kEmpty;
+  StrSlice current = kStrEmpty;
   bool current_is_folder = false;
   if (const SiteNode* node = SiteCursorGet()->record) {
     current = SiteNodeField(node->text, kNodeFieldName);
@@ -169,7 +166,7 @@ u16 SiteKwSitemap(StrSlice args) {
   }
 
   const WorkMarkId walk = WorkMark(kMarkQuery);
-  StrSlice path = kEmpty;
+  StrSlice path = kStrEmpty;
   i32 depth = 0;
   for (SiteCursor c = SiteTreeAt(SiteTreeRoot()); status == 0 && c.index != kSiteNone && c.record;
        c = SiteTreeNext(c.index, 1)) {

@@ -44,8 +44,6 @@ constexpr u32 kIncludeListMax = u32{kFileSlots} * kFileNameMax;
 char g_include_list[kIncludeListMax];
 u16 g_include_len = 0;
 
-StrSlice Empty() { return StrSlice{"", 0}; }
-
 StrSlice IncludeList() { return StrSlice{g_include_list, g_include_len}; }
 
 // Appends a name to the list; 146 when it does not fit (nothing changes).
@@ -84,7 +82,7 @@ StrSlice ArgItem(StrSlice args, u16 k) { return StrTrimSet(ListItem(args, ',', k
 // evaluated.
 StrSlice ArgValue(StrSlice arg) {
   arg = StrTrimSet(arg, kTrimBoth, Lit(kBlanks));
-  return arg.len ? ExprEvalStr(arg) : Empty();
+  return arg.len ? ExprEvalStr(arg) : kStrEmpty;
 }
 
 // The path without its last component.
@@ -155,7 +153,7 @@ u16 TextWrite(StrSlice args) {
     if (const u16 err = StrError(ext)) return err;
   }
 
-  StrSlice file = Empty();
+  StrSlice file = kStrEmpty;
   bool found = false;
   const StrSlice name = SiteGenBranchLevel(ArgItem(args, kArgBranch));
   if (const u16 err = StrError(name)) return err;
