@@ -8,6 +8,7 @@
 #include "runtime/str.h"
 #include "runtime/stubs.h"
 #include "runtime/varstore.h"
+#include "script/arrays.h"
 #include "script/exprtables.h"
 #include "script/funcdispatch.h"
 #include "script/numtext.h"
@@ -76,6 +77,17 @@ StrSlice OperandText(const ExprCursor& c) {
   if (u32{c.start} + n > c.length) n = c.length > c.start ? c.length - c.start : 0;
   return StrSlice{c.text + c.start, static_cast<u16>(n)};
 }
+
+// The evaluator's own steps, defined beside the public ones they serve.
+u16 ExprConstOrNumber(StrSlice operand);
+u16 ExprBraceOperand(StrSlice operand);
+// The operator on left and the number on the scratch top; pushes the result.
+ExprCursor ExprNumOp(i64 left, ExprCursor right, u16 op);
+// The operator on left and the text on the scratch top.
+ExprCursor ExprStrOp(StrSlice left, ExprCursor right, u16 op);
+// -1, 0 or 1; equality with '*' patterns unless _AUXSTAT bit 128 is set.
+i16 ExprStrCompare(StrSlice left, StrSlice right, u16 op);
+u16 ExprAssign(ExprCursor target, ExprCursor value, bool release);
 
 }  // namespace
 
@@ -192,26 +204,6 @@ u16 FuncArgType(FuncArgTypes types, u16 n) {
   return word & 1;
 }
 
-u16 ArrayArgsEnd(u16 depth, u16 rc) {
-  StoreTrim(kGroupFuncArgs, depth);
-  return rc;
-}
-
-u16 VarIndexParse(ExprCursor call, u16* idx, u16* status) {
-  *status = 0;
-  const WorkMarkId mark = WorkMark(kMarkQuery);
-  ExprCursor after{};
-  const FuncArgTypes types = FuncArgsCollect(call, kArrayMaxDims, &after);
-  u16 count = 0;
-  if (after.status >= kFirstError) {
-    *status = after.status;
-  } else if (types.ptr) {
-    count = VarIndexTake(types, idx);
-  }
-  WorkMark(mark);
-  return count;
-}
-
 // ---------------------------------------------------------------- operands
 
 ExprCursor ExprOperand(ExprCursor c) {
@@ -256,33 +248,6 @@ ExprCursor ExprOperand(ExprCursor c) {
   return c;
 }
 
-u16 ExprConstOrNumber(StrSlice operand) {
-  if (operand.len > 1 && operand.ptr[0] == '.' && static_cast<u8>(operand.ptr[1]) > '@') {
-    const StrSlice name{operand.ptr + 1, static_cast<u16>(operand.len - 1)};
-    i16 value = 0;
-    if (ExprDotConstFind(name, &value)) return ValPushInt(value);
-    // An unknown dot name is read as the number after the dot: 0.
-    return ValPushDecimal(name);
-  }
-  return ValPushDecimal(operand);
-}
-
-u16 VarArrayGet(StrSlice name, ExprCursor call) {
-  const u16 depth = StoreCount(kGroupFuncArgs);
-  u16 idx[kArrayMaxDims] = {};
-  u16 st = 0;
-  const u16 count = VarIndexParse(call, idx, &st);
-  return ArrayArgsEnd(depth, st ? st : VarArrayGetAt(name, count, idx));
-}
-
-u16 VarArraySet(StrSlice name, StrSlice value, ExprCursor call) {
-  const u16 depth = StoreCount(kGroupFuncArgs);
-  u16 idx[kArrayMaxDims] = {};
-  u16 st = 0;
-  const u16 count = VarIndexParse(call, idx, &st);
-  return ArrayArgsEnd(depth, st ? st : VarArraySetAt(name, value, count, idx));
-}
-
 u16 ExprUserCall(StrSlice operand, ExprCursor c) {
   u16 idx[kArrayMaxDims] = {};
   u16 st = 0;
@@ -310,11 +275,26 @@ u16 ExprUserCall(StrSlice operand, ExprCursor c) {
   return st;
 }
 
+namespace {
+
+u16 ExprConstOrNumber(StrSlice operand) {
+  if (operand.len > 1 && operand.ptr[0] == '.' && static_cast<u8>(operand.ptr[1]) > '@') {
+    const StrSlice name{operand.ptr + 1, static_cast<u16>(operand.len - 1)};
+    i16 value = 0;
+    if (ExprDotConstFind(name, &value)) return ValPushInt(value);
+    // An unknown dot name is read as the number after the dot: 0.
+    return ValPushDecimal(name);
+  }
+  return ValPushDecimal(operand);
+}
+
 u16 ExprBraceOperand(StrSlice) {
   // The data-file layer is absent, so every field reference is empty: it
   // names no field and file 0, whose number is the value.
   return WorkPush("0", 1);
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------- operators
 
@@ -366,6 +346,8 @@ ExprCursor ExprBinaryOps(ExprCursor l, u16 floor) {
   DepthLeave();
   return l;
 }
+
+namespace {
 
 ExprCursor ExprNumOp(i64 left, ExprCursor r, u16 op) {
   const i128 a_raw = left;
@@ -458,7 +440,11 @@ i16 ExprStrCompare(StrSlice left, StrSlice right, u16 op) {
   return ContainsNoCase(left, pattern) ? 0 : 1;
 }
 
+}  // namespace
+
 // ---------------------------------------------------------------- assignment
+
+namespace {
 
 u16 ExprAssign(ExprCursor target, ExprCursor value, bool release) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
@@ -494,5 +480,7 @@ u16 ExprAssign(ExprCursor target, ExprCursor value, bool release) {
   if (release) KeepTop(mark);
   return st;
 }
+
+}  // namespace
 
 }  // namespace vk

@@ -10,6 +10,7 @@
 #include "runtime/scratch.h"
 #include "runtime/str.h"
 #include "runtime/varstore.h"
+#include "script/arrays.h"
 #include "script/eval.h"
 #include "script/lexer.h"
 #include "script/numtext.h"
