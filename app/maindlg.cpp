@@ -14,7 +14,6 @@
 #include "runtime/window.h"
 #include "sitegen/dispatch.h"
 #include "sitegen/genrun.h"
-#include "sitegen/sitetext.h"
 
 namespace vk {
 

@@ -57,7 +57,7 @@ int main() {
   u16 rc = VarAssignText(StrC("X$"), Sl(items), 1);
   t0 = std::chrono::steady_clock::now();
   const u16 type = ExprEval(StrC("SORT$(X$)"));
-  const StrSlice sorted = type == 1 ? WorkTop() : StrSlice{"", 0};
+  const StrSlice sorted = type == 1 ? WorkTop() : kStrEmpty;
   const double sort_s = Seconds(t0);
   std::printf("SORT$ of 2000 items: %.3f s (assign %u, type %u, %u bytes out, first %.6s)\n", sort_s, rc, type,
               sorted.ptr ? sorted.len : 0u, sorted.ptr ? sorted.ptr : "");

@@ -24,7 +24,6 @@
 #include "sitegen/dispatch.h"
 #include "sitegen/genrun.h"
 #include "sitegen/pagetree.h"
-#include "sitegen/sitetext.h"
 
 using namespace vk;
 using namespace vkbench;
@@ -100,7 +99,7 @@ int main() {
   int nodes = Capacity(site / "tree.txt");
 
   MacroContext context{};
-  MacroContextInit(&context, StrSlice{"", 0}, StrSlice{kSiteKeywordList, sizeof kSiteKeywordList - 1}, SiteKwDispatch);
+  MacroContextInit(&context, kStrEmpty, Lit(kSiteKeywordList), SiteKwDispatch);
   u16 written = 0, avoids = 0;
   auto generate = [&](const fs::path& out, double* seconds) {
     fs::create_directories(out);

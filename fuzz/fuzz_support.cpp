@@ -40,7 +40,7 @@ void Fresh() {
   vk::SiteGenLangSet(vk::kSiteLangNone);
   if (vk::SysVarInit() != 0) abort();
   vk::HtmlSinkSet(g_null);
-  vk::VarSet(vk::kGroupIdentity, vk::kIdCommandLine, vk::StrSlice{"prog", 4});
+  vk::StoreSet(vk::kGroupIdentity, vk::kIdCommandLine, vk::StrSlice{"prog", 4});
 }
 
 std::string Put(const char* name, const uint8_t* data, size_t size) {

@@ -26,7 +26,7 @@ inline vk::StrSlice Text(const uint8_t* data, size_t size) {
 // the rest after it is returned (the empty text without a NUL).
 inline vk::StrSlice SplitAtNul(vk::StrSlice* text) {
   const void* nul = std::memchr(text->ptr, 0, text->len);
-  if (!nul) return vk::StrSlice{"", 0};
+  if (!nul) return vk::kStrEmpty;
   const vk::u16 at = static_cast<vk::u16>(static_cast<const char*>(nul) - text->ptr);
   const vk::StrSlice rest{text->ptr + at + 1, static_cast<vk::u16>(text->len - at - 1)};
   text->len = at;

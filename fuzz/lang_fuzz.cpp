@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vkfuzz::Fresh();
   vkfuzz::Put("KL_LANG_EN.MSJ", data, size);
   const std::string texts = vkfuzz::Put("tree_en.txt", data, size);
-  vk::VarSet(vk::kGroupIdentity, vk::kIdLanguage, vk::StrSlice{"EN", 2});
+  vk::StoreSet(vk::kGroupIdentity, vk::kIdLanguage, vk::StrSlice{"EN", 2});
   const vk::WorkMarkId mark = vk::WorkMark(vk::kMarkQuery);
   static const char* const kRequests[] = {"0001", "0005", "0013", "0040", "0255", "0300", "1001", "0002 default"};
   for (const char* r : kRequests) {

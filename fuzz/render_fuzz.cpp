@@ -10,6 +10,7 @@
 #include "sitegen/dispatch.h"
 #include "sitegen/pagetree.h"
 #include "sitegen/sitetext.h"
+#include "sitegen/trail.h"
 
 namespace {
 const char kTree[] = "home\nproducts\n\twidget,TEMPLATE=sub.html\ncontact\n";
@@ -26,16 +27,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string page = vkfuzz::Put("page.html", data, size);
   if (vk::SiteTreeLoad(vkfuzz::Sl(tree), vk::kSiteTextWidth) != 0) return 0;
   vk::SiteGenLangSet(1);
-  vk::VarSet(vk::kGroupRun, vk::kRunLangTexts, vk::SiteGenLangSuffix(1));
+  vk::StoreSet(vk::kGroupRun, vk::kRunLangTexts, vk::SiteGenLangSuffix(1));
   vk::ParamListLoad(vkfuzz::Sl(texts), 0, 0);
   *vk::SiteCursorGet() = vk::SiteTreeAt(2);
-  vk::VarSet(vk::kGroupRun, vk::kRunPagePath, vk::StrSlice{"products\\widget", 15});
-  vk::VarSet(vk::kGroupRun, vk::kRunPageFolder, vk::StrSlice{"products", 8});
+  vk::StoreSet(vk::kGroupRun, vk::kRunPagePath, vk::StrSlice{"products\\widget", 15});
+  vk::StoreSet(vk::kGroupRun, vk::kRunPageFolder, vk::StrSlice{"products", 8});
   vk::SiteGenBuildTrail();
 
   vk::MacroContext context{};
-  vk::MacroContextInit(&context, vk::StrSlice{"", 0}, vk::StrSlice{vk::kSiteKeywordList, sizeof vk::kSiteKeywordList - 1},
-                       vk::SiteKwDispatch);
+  vk::MacroContextInit(&context, vk::kStrEmpty, vk::Lit(vk::kSiteKeywordList), vk::SiteKwDispatch);
   const vk::WorkMarkId mark = vk::WorkMark(vk::kMarkQuery);
   vk::HtmlPageRender(vkfuzz::Sl(page), context);
   vk::WorkMark(mark);

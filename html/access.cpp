@@ -85,7 +85,7 @@ bool StoredPassword(StrSlice text, StrSlice user, StrSlice* stored) {
 // trimmed and unquoted): file names keep their letter case.
 StrSlice UsersFileName() {
   const WorkMarkId m = WorkMark(kMarkQuery);
-  StrSlice v = StrGetParamEx(VarTop(kGroupParamLists), Lit(kUsersKey), kParamAsIs);
+  StrSlice v = StrGetParamEx(StoreTop(kGroupParamLists), Lit(kUsersKey), kParamAsIs);
   if (!StrError(v)) v = StrUnquote(StrTrimSet(v, kTrimBoth, Lit(" \t")));
   // A copy: the store may move its texts before the check is done.
   return WorkReturn(m, v);
@@ -180,7 +180,7 @@ u16 WebUserCheck(StrSlice users_file) {
       } else if (StrError(user)) {
         result = StrError(user);
       } else {
-        StrSlice stored{"", 0};
+        StrSlice stored = kStrEmpty;
         if (StoredPassword(text, user, &stored) && !StrError(stored) && StrEqual(stored, passw)) result = 0;
       }
     }
@@ -197,8 +197,8 @@ u16 WebFormWrite(StrSlice params, StrSlice fields) {
 u16 WebLoginFormWrite(StrSlice macros) {
   const WorkMarkId m = WorkMark(kMarkQuery);
   StrSlice user = CgiParam(Lit("user"));
-  if (StrError(user) || !SafeFormValue(user)) user = StrSlice{"", 0};
-  StrSlice fields = StrReplace(Lit(kLoginFields), Lit("[passw]"), StrSlice{"", 0}, kPlain);
+  if (StrError(user) || !SafeFormValue(user)) user = kStrEmpty;
+  StrSlice fields = StrReplace(Lit(kLoginFields), Lit("[passw]"), kStrEmpty, kPlain);
   fields = StrReplace(fields, Lit("[user]"), user, kPlain);
   u16 result = StrError(fields);
   if (!result) result = WebFormWrite(macros, fields);
@@ -218,7 +218,7 @@ u16 WebPageAccess(StrSlice page, StrSlice macros) {
     if (!StrError(fail) && fail.len && WebFailPageRender && !StrError(path) && FailPageShown(fail, path)) {
       // The fail page shows the page's macro values; all its fields are
       // ordinary fields.
-      WebFailPageRender(fail, MacroContextInit(nullptr, macros, StrSlice{"", 0}, nullptr));
+      WebFailPageRender(fail, MacroContextInit(nullptr, macros, kStrEmpty, nullptr));
     } else {
       WebLoginFormWrite(macros);
     }

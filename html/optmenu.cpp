@@ -89,14 +89,14 @@ void WebMenuWrite(StrSlice) {
 
 void WebMenuRows(StrSlice, StrSlice selection) {
   selection = StrOrEmpty(selection);
-  const u16 n = VarCount(kGroupOptionMenu);
+  const u16 n = StoreCount(kGroupOptionMenu);
   for (u16 r = 1; r < n; ++r) {
     const WorkMarkId mark = WorkMark(kMarkQuery);
     const u16 d = r <= selection.len ? StrValue(StrMid(selection, static_cast<i16>(r - 1), 1)) : 0;
     const StrSlice mask = RowMask(selection, r);
-    WebMenuRowWrite(mask, d, VarGet(kGroupOptionMenu, kMenuFolderEntry), VarGet(kGroupOptionMenu, r));
+    WebMenuRowWrite(mask, d, StoreGet(kGroupOptionMenu, kMenuFolderEntry), StoreGet(kGroupOptionMenu, r));
     // Read again: writing the row may have changed the store.
-    const StrSlice chosen = d ? Keep(ListItem(VarGet(kGroupOptionMenu, r), kItemSep, d)) : kStrEmpty;
+    const StrSlice chosen = d ? Keep(ListItem(StoreGet(kGroupOptionMenu, r), kItemSep, d)) : kStrEmpty;
     VarAssignText(StrC(kOptNameVar), chosen, 1);
     WorkMark(mark);
   }

@@ -38,11 +38,11 @@ void SetArgs(HtmlTagState* s, StrSlice args) {
 // The scanned line's top entry rewritten as its first keep bytes followed
 // by rest (which may point into the entry itself).
 u16 LineTopReplace(u16 keep, StrSlice rest) {
-  const u16 n = VarCount(kGroupTemplateLines);
-  const StrSlice top = VarTop(kGroupTemplateLines);
+  const u16 n = StoreCount(kGroupTemplateLines);
+  const StrSlice top = StoreTop(kGroupTemplateLines);
   const WorkMarkId m = WorkMark(kMarkQuery);
   u16 st = WorkPushConcat(StrSlice{top.ptr, keep}, rest);
-  if (st == 0) st = VarSet(kGroupTemplateLines, static_cast<u16>(n - 1), WorkTop());
+  if (st == 0) st = StoreSet(kGroupTemplateLines, static_cast<u16>(n - 1), WorkTop());
   WorkMark(m);
   return st;
 }
@@ -71,7 +71,7 @@ u16 HtmlPageLangFromName(StrSlice page) {
   if (dot == kNotFound || dot <= kPageSuffixLen) return 0;
   const u16 at = static_cast<u16>(dot - kPageSuffixLen);
   if (page.ptr[at] != '_') return 0;
-  return VarSet(kGroupRun, kEntryLangSuffix, StrSlice{page.ptr + at, kPageSuffixLen});
+  return StoreSet(kGroupRun, kEntryLangSuffix, StrSlice{page.ptr + at, kPageSuffixLen});
 }
 
 HtmlTagState HtmlPageOpen(StrSlice page) {
@@ -85,7 +85,7 @@ HtmlTagState HtmlPageOpen(StrSlice page) {
       // Every file slot is taken: templates nested this deep (each open
       // template holds a slot and one current line) cannot be opened, though
       // the file may well exist.
-      const u16 depth = static_cast<u16>(VarCount(kGroupTemplateLines) + 1);
+      const u16 depth = static_cast<u16>(StoreCount(kGroupTemplateLines) + 1);
       const StrSlice detail =
           StrFormatV(kDetailMax, "too many nested templates: %s would be template %u deep, beyond the %u files open at once",
                      path, depth, kFileSlots);
@@ -152,12 +152,12 @@ HtmlTagState HtmlTemplateNextTag(HtmlTagState state, StrSlice keywords, StrSlice
     if (pos == kTagReadNext) {
       const StrSlice line = FileReadLine(h, kFileHere, kReadLine);
       status = StrError(line);
-      if (status == 0) status = VarPush(kGroupTemplateLines, line);
+      if (status == 0) status = StorePush(kGroupTemplateLines, line);
       WorkMark(mark);
       if (status) break;
       pos = 0;
     }
-    const StrSlice top = VarTop(kGroupTemplateLines);
+    const StrSlice top = StoreTop(kGroupTemplateLines);
     const TplScan scan = TplExpandUntil(StrSlice{top.ptr + pos, static_cast<u16>(top.len - pos)}, flags, macros,
                                         KeywordStop, &keywords);
     if ((status = StrError(scan.text)) != 0) break;
@@ -167,7 +167,7 @@ HtmlTagState HtmlTemplateNextTag(HtmlTagState state, StrSlice keywords, StrSlice
       if ((status = scan.status) != 0) break;
       HtmlTextOut(scan.text);
       HtmlOut(StrC(compat ? "\n" : "\r\n"));
-      status = VarPop(kGroupTemplateLines);
+      status = StorePop(kGroupTemplateLines);
       pos = kTagReadNext;
       if (status == 0 && FileTell(h) >= FileLength(h)) {
         status = kTagEnd;
@@ -223,7 +223,7 @@ static u16 PageRender(StrSlice page, MacroContext context, bool fail_page) {
   if (status == 0 && page.len == 0) status = ErrMsgAppend(kErrFileNotFound, MsgText("0041"), false);
   if (status == 0 && !fail_page) status = WebPageAccess(page, macros);
 
-  const u16 lines_base = VarCount(kGroupTemplateLines);
+  const u16 lines_base = StoreCount(kGroupTemplateLines);
   if (status == 0) {
     state = HtmlPageOpen(page);
     status = HtmlTagStatus(state);
@@ -236,7 +236,7 @@ static u16 PageRender(StrSlice page, MacroContext context, bool fail_page) {
   }
   // An early end leaves neither the template open nor its lines stacked.
   TemplateClose(&state);
-  VarStackTrim(kGroupTemplateLines, lines_base);
+  StoreTrim(kGroupTemplateLines, lines_base);
 
   WorkMark(mark);
   return status >= kFirstError ? status : 0;

@@ -23,7 +23,7 @@ constexpr char kEchoLine[] = "<--[$]--><br>\n";
 u16 g_echo = kEchoUnread;
 bool g_echo_read = false;
 
-StrSlice Identity(u16 entry) { return VarGet(kGroupIdentity, entry); }
+StrSlice Identity(u16 entry) { return StoreGet(kGroupIdentity, entry); }
 
 }  // namespace
 
@@ -88,8 +88,8 @@ u8 HtmlEcho(StrSlice text) {
 
 MacroContext MacroContextInit(MacroContext* record, StrSlice macros, StrSlice keywords, HtmlTagHandler handler) {
   // An error slice stands for no text at all.
-  if (!macros.ptr) macros = StrSlice{"", 0};
-  if (!keywords.ptr) keywords = StrSlice{"", 0};
+  macros = StrOrEmpty(macros);
+  keywords = StrOrEmpty(keywords);
   const MacroContext c{macros.ptr, macros.len, keywords.ptr, keywords.len, handler};
   if (record) *record = c;
   return c;

@@ -41,8 +41,7 @@ constexpr u16 kMacroFrame = 2;  // the two '%' around a name
 
 void* g_instance = nullptr;
 
-StrSlice Empty() { return StrMake("", 0); }
-StrSlice Identity(u16 entry) { return VarGet(kGroupIdentity, entry); }
+StrSlice Identity(u16 entry) { return StoreGet(kGroupIdentity, entry); }
 
 // The first macro at or after from: the name between a '%' and the next one.
 bool FindMacro(StrSlice text, u16 from, u16* at, StrSlice* name) {
@@ -81,7 +80,7 @@ StrSlice IdentityValue(StrSlice name) {
   if (k) return Identity(kIdentityEntryOf[k]);
   k = ListFind(Lit(kDatabaseNames), name, ',');
   if (k) return DatabaseItem(k);
-  return Empty();
+  return kStrEmpty;
 }
 
 // Identity expansion of text from position pos on; each inserted value is
@@ -125,7 +124,7 @@ void* AppInstance() { return g_instance; }
 
 StrSlice AppCommandLineBuild(int argc, const char* const* argv) {
   WorkMarkId m = WorkMark(kMarkQuery);
-  StrSlice line = Empty();
+  StrSlice line = kStrEmpty;
   for (int i = 0; i < argc && !StrError(line); ++i) {
     StrSlice item;
     if (i == 0) {
@@ -133,7 +132,7 @@ StrSlice AppCommandLineBuild(int argc, const char* const* argv) {
       // Without /proc the program path as it was given is the best we have.
       if (!StrError(item) && item.len == 0 && argv[0]) item = OsPathFromUtf8(argv[0]);
     } else {
-      item = argv[i] ? OsTextFromUtf8(argv[i]) : Empty();
+      item = argv[i] ? OsTextFromUtf8(argv[i]) : kStrEmpty;
     }
     line = WorkReturn(m, AppendArgument(line, item, i == 0));
   }
@@ -143,7 +142,7 @@ StrSlice AppCommandLineBuild(int argc, const char* const* argv) {
 u16 AppCommandLineStore(StrSlice line) {
   WorkMarkId m = WorkMark(kMarkQuery);
   StrSlice reduced = StrReplace(line, Lit("\"  \""), Lit("\" \""), kPlain);
-  u16 code = VarSet(kGroupIdentity, kIdCommandLine, reduced);
+  u16 code = StoreSet(kGroupIdentity, kIdCommandLine, reduced);
   WorkMark(m);
   return code;
 }
@@ -166,7 +165,7 @@ StrSlice AppRunPath(u16 flags) {
   u16 field = (flags & kRunPathArgument) ? 2 : 1;
   StrSlice path = ListItem(Identity(kIdCommandLine), ' ', field);
   path = StrUnquote(StrTrim(path, kTrimBoth));
-  if ((flags & kRunPathArgument) && path.len && path.ptr[0] == '/') path = Empty();
+  if ((flags & kRunPathArgument) && path.len && path.ptr[0] == '/') path = kStrEmpty;
   if (flags & kRunPathFolder) path = PathPart(path, kPartParent);
   return WorkReturn(m, path);
 }
@@ -181,7 +180,7 @@ bool AppRunDriveHigh() {
 
 StrSlice AppPath(u16 k) {
   WorkMarkId m = WorkMark(kMarkQuery);
-  StrSlice r = Empty();
+  StrSlice r = kStrEmpty;
   switch (k) {
     case kAppPathRun:
       r = AppRunPath(kRunPathFolder);
@@ -253,14 +252,14 @@ StrSlice AppExpandPaths(StrSlice text) {
 
 StrSlice CmdLineParam(StrSlice name) {
   const WorkMarkId m = WorkMark(kMarkQuery);
-  StrSlice v = StrGetParam(VarGet(kGroupIdentity, kIdCommandLine), name);
+  StrSlice v = StrGetParam(StoreGet(kGroupIdentity, kIdCommandLine), name);
   if (v.ptr && v.len == 0 && name.ptr && name.len) {
     WorkMark(m);
     // Signed on purpose: bytes 0x80 and up count as below 'a'.
     const u16 mode = static_cast<signed char>(name.ptr[0]) >= 'a' ? kUpper : kLower;
     const StrSlice other = StrCase(name, mode);
     if (StrError(other)) return WorkReturn(m, other);
-    v = StrGetParam(VarGet(kGroupIdentity, kIdCommandLine), other);
+    v = StrGetParam(StoreGet(kGroupIdentity, kIdCommandLine), other);
   }
   return WorkReturn(m, v);
 }

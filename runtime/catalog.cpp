@@ -136,7 +136,7 @@ constexpr StrSlice kBlocks[kMsgCatalogBlocks] = {
 }  // namespace
 
 StrSlice MsgCatalogBlock(u16 block) {
-  if (block < 1 || block > kMsgCatalogBlocks) return StrSlice{"", 0};
+  if (block < 1 || block > kMsgCatalogBlocks) return kStrEmpty;
   return kBlocks[block - 1];
 }
 

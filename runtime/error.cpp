@@ -64,7 +64,7 @@ StrSlice ErrSlice(u16 kind, i16 where, u16 code, StrSlice s) {
 }
 
 u16 ErrMsgAppend(u16 code, StrSlice text, bool append) {
-  if (!text.ptr) text = StrSlice{"", 0};
+  text = StrOrEmpty(text);
   const WorkMarkId mark = WorkMark(kMarkQuery);
   // A store that cannot take the detail records its own failure; that must
   // not take the place of the error the caller is about to record.
@@ -75,14 +75,14 @@ u16 ErrMsgAppend(u16 code, StrSlice text, bool append) {
     const StrSlice current = CutBack(ErrDetail());
     detail = StrJoin(current, StrSlice{"\r\n", 2}, text);
   }
-  if (detail.ptr) VarSet(kGroupRun, kRunErrorDetail, detail);
+  if (detail.ptr) StoreSet(kGroupRun, kRunErrorDetail, detail);
 
   g_last = kept;
   WorkMark(mark);
   return code;
 }
 
-StrSlice ErrDetail() { return VarGet(kGroupRun, kRunErrorDetail); }
+StrSlice ErrDetail() { return StoreGet(kGroupRun, kRunErrorDetail); }
 
 StrSlice ErrCodeName(u16 code) {
   if (code < kFirstNamedCode || code > kLastNamedCode) return StrSlice{kUndefinedName, sizeof kUndefinedName - 1};

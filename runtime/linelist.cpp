@@ -33,8 +33,6 @@ constexpr char kFileKindExts[] = "PPN,PAN,STP,DAT,DAT,PDC,PRX,KLA,PMT,PDF,TXT,PD
 constexpr u16 kOpenQuietRead = kOpenQuiet | kOpenNoUpdate | kOpenPlain;
 constexpr u16 kOpenRead = kOpenNoUpdate | kOpenPlain;
 
-StrSlice Empty() { return StrMake("", 0); }
-
 bool OpenFailed(i16 slot) { return static_cast<u16>(slot) >= kFirstError; }
 
 StrSlice Payload(u16 layout, StrSlice line) {
@@ -47,8 +45,8 @@ StrSlice Payload(u16 layout, StrSlice line) {
 // Removes the entries of group above count `keep`, newest first (the newest
 // are at the end of stacks and queues alike).
 void TrimBack(u16 group, u16 keep) {
-  while (VarCount(group) > keep) {
-    if (VarDelete(group, static_cast<u16>(VarCount(group) - 1))) break;
+  while (StoreCount(group) > keep) {
+    if (StoreDelete(group, static_cast<u16>(StoreCount(group) - 1))) break;
   }
 }
 
@@ -74,13 +72,13 @@ u16 LineListLoadInto(StrSlice name, u16 layout, u16 code, u16 group) {
   WorkMarkId m = WorkMark(kMarkQuery);
   i16 slot = FileOpen(name, kOpenQuietRead);
   if (OpenFailed(slot) && PathPart(name, kPartParent).len == 0) {
-    StrSlice found = PathSearch(VarGet(kGroupIdentity, kIdDefaultFolder), name);
+    StrSlice found = PathSearch(StoreGet(kGroupIdentity, kIdDefaultFolder), name);
     if (!StrError(found) && found.len) slot = FileOpen(found, kOpenRead);
   }
   WorkMark(m);
   if (OpenFailed(slot)) return kLineLoadFailed;
 
-  u16 before = VarCount(group);
+  u16 before = StoreCount(group);
   u16 count = 0;
   bool failed = false;
   for (;;) {
@@ -93,7 +91,7 @@ u16 LineListLoadInto(StrSlice name, u16 layout, u16 code, u16 group) {
       break;
     }
     if (LineKeyValue(layout, line) == code) {
-      if (VarPush(group, Payload(layout, line))) {
+      if (StorePush(group, Payload(layout, line))) {
         failed = true;
         break;
       }
@@ -115,20 +113,20 @@ u16 LineListLoad(StrSlice name, u16 layout, u16 code) {
 }
 
 u16 LineQueueTrim(u16 count) {
-  while (VarCount(kGroupLineQueue) > count) {
-    if (const u16 rc = VarDelete(kGroupLineQueue, static_cast<u16>(VarCount(kGroupLineQueue) - 1))) return rc;
+  while (StoreCount(kGroupLineQueue) > count) {
+    if (const u16 rc = StoreDelete(kGroupLineQueue, static_cast<u16>(StoreCount(kGroupLineQueue) - 1))) return rc;
   }
   return 0;
 }
 
 StrSlice LineListJoin(u16 n, StrSlice separator) {
   WorkMarkId m = WorkMark(kMarkQuery);
-  StrSlice acc = Empty();
+  StrSlice acc = kStrEmpty;
   if (n == 0 || n == kNotFound) return WorkReturn(m, acc);
   for (u16 i = 0; i < n; ++i) {
-    acc = WorkReturn(m, StrJoin(acc, separator, VarTop(kGroupLineQueue)));
+    acc = WorkReturn(m, StrJoin(acc, separator, StoreTop(kGroupLineQueue)));
     if (StrError(acc)) return acc;
-    u16 r = VarPop(kGroupLineQueue);
+    u16 r = StorePop(kGroupLineQueue);
     if (r) return WorkReturn(m, StrErrorSlice(r));
   }
   return acc;
@@ -138,15 +136,15 @@ u16 ParamListLoadSep(StrSlice name, u16 layout, u16 code, StrSlice separator) {
   u16 n = LineListLoad(name, layout, code);
   if (n == kLineLoadFailed) return kLineLoadFailed;
   WorkMarkId m = WorkMark(kMarkQuery);
-  u16 queued = VarCount(kGroupLineQueue);
+  u16 queued = StoreCount(kGroupLineQueue);
   StrSlice list = LineListJoin(n, separator);
   if (StrError(list)) {
     // The join stopped part-way: drop the rest of the loaded lines too, so
     // that no consumer of the queue finds them later.
-    u16 taken = static_cast<u16>(queued - VarCount(kGroupLineQueue));
-    for (u16 i = taken; i < n && VarCount(kGroupLineQueue); ++i) VarPop(kGroupLineQueue);
+    u16 taken = static_cast<u16>(queued - StoreCount(kGroupLineQueue));
+    for (u16 i = taken; i < n && StoreCount(kGroupLineQueue); ++i) StorePop(kGroupLineQueue);
   }
-  u16 r = VarPush(kGroupParamLists, list);
+  u16 r = StorePush(kGroupParamLists, list);
   WorkMark(m);
   return r;
 }
@@ -160,8 +158,8 @@ StrSlice ParamListLookup(StrSlice key) {
   // The current list is indexed once and looked up through the index for
   // as long as the list group does not change.
   static u32 indexed_stamp = 0;
-  const StrSlice list = VarTop(kGroupParamLists);
-  const u32 stamp = VarGroupStamp(kGroupParamLists);
+  const StrSlice list = StoreTop(kGroupParamLists);
+  const u32 stamp = StoreGroupStamp(kGroupParamLists);
   if (stamp != indexed_stamp) {
     StrKeyIndexBuild(list);
     indexed_stamp = stamp;
@@ -169,11 +167,11 @@ StrSlice ParamListLookup(StrSlice key) {
   return WorkReturn(m, StrKeyIndexGet(list, key, kParamNormalize));
 }
 
-u16 ParamListPop() { return VarPop(kGroupParamLists); }
+u16 ParamListPop() { return StorePop(kGroupParamLists); }
 
 StrSlice FileKindName(StrSlice name, u16 kind) {
   WorkMarkId m = WorkMark(kMarkQuery);
-  StrSlice ext = Empty();
+  StrSlice ext = kStrEmpty;
   if (kind >= 1 && kind <= kFileKinds) ext = ListItem(Lit(kFileKindExts), ',', kind);
   return WorkReturn(m, StrJoin(name, Lit("."), ext));
 }

@@ -31,7 +31,7 @@ LineLayout LineLayoutGet(u16 layout);
 // The line's key: its key columns with blanks read as '0', as a number.
 u16 LineKeyValue(u16 layout, StrSlice line);
 
-// Appends (VarPush) the payload of every line of the file whose key equals
+// Appends (StorePush) the payload of every line of the file whose key equals
 // code, in file order. A file not found under its bare name is searched in
 // the default folders (identity entry 5). Returns the count appended, or
 // kLineLoadFailed when the name is empty, the file cannot be opened or

@@ -12,7 +12,6 @@
 namespace vk {
 namespace {
 
-constexpr StrSlice kEmpty{"", 0};
 // Bytes after which a key of a parameter text may start, and which end a
 // value (the NUL is tested apart, as a slice cannot carry it in a C text).
 constexpr StrSlice kValueEnds{": &/", 4};
@@ -40,7 +39,7 @@ bool IsKeyBoundary(char c, bool nul_mode) {
 
 // The value of a key found at hit: from after the key and its pair
 // separator to the value's end.
-void ValueSpan(StrSlice text, u32 hit, u16 key_len, bool nul_mode, u16* offset, u16* len) {
+void KeyValueSpan(StrSlice text, u32 hit, u16 key_len, bool nul_mode, u16* offset, u16* len) {
   const u32 v = hit + key_len + 1;
   u16 end = kNotFound;
   if (v < text.len) {
@@ -127,10 +126,10 @@ StrSlice StrKeyIndexGet(StrSlice text, StrSlice key, u16 flags) {
     if (best[which] == kNotFound) best[which] = e->pos;
   }
   const u32 hit = best[0] != kNotFound ? best[0] : best[1];
-  if (hit == kNotFound) return kEmpty;
+  if (hit == kNotFound) return kStrEmpty;
   u16 offset = 0;
   u16 len = 0;
-  ValueSpan(text, hit, key.len, false, &offset, &len);
+  KeyValueSpan(text, hit, key.len, false, &offset, &len);
   return ParamValue(StrSlice{text.ptr + offset, len}, flags);
 }
 
@@ -326,14 +325,14 @@ void StrKeyFind(StrSlice text, StrSlice key, u16 flags, u16* offset, u16* len) {
   }
   WorkMark(mark);
   if (hit == kNotFound) return;
-  ValueSpan(text, hit, key.len, nul_mode, offset, len);
+  KeyValueSpan(text, hit, key.len, nul_mode, offset, len);
 }
 
 StrSlice StrGetParamEx(StrSlice text, StrSlice key, u16 flags) {
   u16 offset = 0;
   u16 len = 0;
   StrKeyFind(text, key, flags, &offset, &len);
-  if (offset == kNotFound) return len == kNotFound ? kEmpty : StrErrorSlice(len);
+  if (offset == kNotFound) return len == kNotFound ? kStrEmpty : StrErrorSlice(len);
   return ParamValue(StrSlice{text.ptr + offset, len}, flags);
 }
 

@@ -46,7 +46,7 @@ u16 InUseAnswer(u16 owner) { return owner != 0 ? owner : u16{kErrMemoryLeaks}; }
 // The highest block in use other than the variable store and the library's
 // own blocks: its handle, kNotFound when there is none.
 u16 HighestForeignBlock() {
-  const u8* store = static_cast<const u8*>(VarStoreBlock());
+  const u8* store = static_cast<const u8*>(StoreBlock());
   for (u16 h = g_mem.table_size; h-- > 0;) {
     const u8* p = g_mem.table[h].block;
     if (p && p != store && !IsLibraryBlock(p)) return h;
@@ -67,7 +67,7 @@ void MemSetLimits(u16 scratch_kb, u16 /*unused*/, u16 entries) {
 u16 MemInit() {
   u16 err = MemTableInit();
   if (err) return err;
-  return VarStoreInit();
+  return StoreInit();
 }
 
 u16 MemTableInit() {
@@ -239,7 +239,7 @@ u16 MemShutdown() {
   if (h != kNotFound) {
     return InUseAnswer(g_mem.table[h].owner);
   }
-  u16 err = MemFree(kOwnerVarStore, VarStoreBlock());
+  u16 err = MemFree(kOwnerVarStore, StoreBlock());
   if (err) return err;
   err = WorkFree();
   if (err) return err;
@@ -319,9 +319,8 @@ u16 MemBufFree(u16 owner, MemBufB* buf) {
 }
 
 StrSlice MemBufPut(MemBufB* buf, const void* src, u16 n, u16 pos) {
-  static const char kEmpty[] = "";
   if (!buf) return StrErrorSlice(kErrData);
-  StrSlice empty{buf->data ? reinterpret_cast<const char*>(buf->data) : kEmpty, 0};
+  const StrSlice empty = buf->data ? StrSlice{reinterpret_cast<const char*>(buf->data), 0} : kStrEmpty;
   if (buf->error) return empty;
   u32 at = pos == kNotFound ? buf->len : pos;
   u32 end = at + n;

@@ -65,7 +65,7 @@ MemControl* MemControlGet();
 // Scratch KB (= marks) and handle-table entries; kKeepLimit keeps a value.
 // Ignored once the memory manager runs.
 void MemSetLimits(u16 scratch_kb, u16 unused, u16 entries);
-// Table, library block, scratch stack, then VarStoreInit. 124 when already
+// Table, library block, scratch stack, then StoreInit. 124 when already
 // running; a failure before the store leaves the manager not initialised.
 u16 MemInit();
 u16 MemTableInit();

@@ -20,19 +20,17 @@ namespace {
 
 MsgCatalog g_cat;
 
-constexpr StrSlice kEmpty{"", 0};
-
 // Removes up to n lines of the line queue from index start on; stops at the
 // first removal that fails.
 void DropQueued(u16 start, u16 n) {
   for (u16 i = 0; i < n; ++i) {
-    if (VarDelete(kGroupLineQueue, start) != 0) return;
+    if (StoreDelete(kGroupLineQueue, start) != 0) return;
   }
 }
 
 // Lines of the line queue from index start on.
 u16 QueuedFrom(u16 start) {
-  u16 count = VarCount(kGroupLineQueue);
+  u16 count = StoreCount(kGroupLineQueue);
   return count > start ? static_cast<u16>(count - start) : 0;
 }
 
@@ -69,9 +67,9 @@ u16 ParseQueued(u16 start, u16 n) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   // Room for the old store and every line: expanding backslash-n never
   // lengthens a line. Past 65535 bytes the store could not hold it anyway.
-  const StrSlice old = VarGet(kMsgTextGroup, kMsgTextEntry);
+  const StrSlice old = StoreGet(kMsgTextGroup, kMsgTextEntry);
   u32 need = old.len;
-  for (u16 i = 0; i < take; ++i) need += VarGet(kGroupLineQueue, static_cast<u16>(start + i)).len;
+  for (u16 i = 0; i < take; ++i) need += StoreGet(kGroupLineQueue, static_cast<u16>(start + i)).len;
   const u16 cap = static_cast<u16>(need > kMaxText ? kMaxText : need);
   if (cap == 0) {  // only empty lines: nothing to index
     DropQueued(start, take);
@@ -96,7 +94,7 @@ u16 ParseQueued(u16 start, u16 n) {
   u16 code = 0;
 
   for (u16 i = 0; i < take; ++i) {
-    const StrSlice line = VarGet(kGroupLineQueue, start);
+    const StrSlice line = StoreGet(kGroupLineQueue, start);
     if (code == 0 && used + line.len > cap) code = kErrStrOutBound;
     if (code == 0) {
       char* at = buf + used;
@@ -117,7 +115,7 @@ u16 ParseQueued(u16 start, u16 n) {
         }
       }
     }
-    const u16 removed = VarDelete(kGroupLineQueue, start);
+    const u16 removed = StoreDelete(kGroupLineQueue, start);
     if (removed != 0) {
       if (code == 0) code = removed;
       break;
@@ -125,7 +123,7 @@ u16 ParseQueued(u16 start, u16 n) {
   }
 
   if (code == 0 && numbered) {
-    code = VarSet(kMsgTextGroup, kMsgTextEntry, StrSlice{buf, static_cast<u16>(used)});
+    code = StoreSet(kMsgTextGroup, kMsgTextEntry, StrSlice{buf, static_cast<u16>(used)});
     if (code == 0) {
       std::memcpy(g_cat.ends, ends, sizeof ends);
       g_cat.count = count;
@@ -141,15 +139,15 @@ u16 ParseQueued(u16 start, u16 n) {
 // empty code; the empty text when the code cannot make a module name (too
 // long, or holding a folder separator).
 StrSlice ModuleName() {
-  StrSlice code = VarGet(kGroupIdentity, kIdLanguage);
+  StrSlice code = StoreGet(kGroupIdentity, kIdLanguage);
   if (code.len == 0) code = StrC(kMsgModuleAnyCode);
   const u32 prefix = std::strlen(kMsgModulePrefix);
   const u32 suffix = std::strlen(kMsgModuleSuffix);
   const u32 len = prefix + code.len + suffix;
-  if (len > kMsgModuleNameMax) return kEmpty;
-  if (std::memchr(code.ptr, '\\', code.len) || std::memchr(code.ptr, '/', code.len)) return kEmpty;
+  if (len > kMsgModuleNameMax) return kStrEmpty;
+  if (std::memchr(code.ptr, '\\', code.len) || std::memchr(code.ptr, '/', code.len)) return kStrEmpty;
   char* out = WorkAllocRaw(static_cast<u16>(len), kNoFill);
-  if (out == nullptr) return kEmpty;
+  if (out == nullptr) return kStrEmpty;
   std::memcpy(out, kMsgModulePrefix, prefix);
   std::memcpy(out + prefix, code.ptr, code.len);
   std::memcpy(out + prefix + code.len, kMsgModuleSuffix, suffix);
@@ -194,17 +192,17 @@ u16 LangModuleLoad(LangModuleSource source, void* user) {
 
   const WorkMarkId mark = WorkMark(kMarkQuery);
   // The module's lines are queued behind whatever the queue already holds.
-  const u16 before = VarCount(kGroupLineQueue);
+  const u16 before = StoreCount(kGroupLineQueue);
   bool found = false;
   const StrSlice name = ModuleName();
   if (name.len != 0) {
     // The default folder, or each folder of its comma list; with none, the
     // current directory. The copy outlives the loads that change the store.
-    const StrSlice entry = VarGet(kGroupIdentity, kIdDefaultFolder);
-    StrSlice folders = kEmpty;
+    const StrSlice entry = StoreGet(kGroupIdentity, kIdDefaultFolder);
+    StrSlice folders = kStrEmpty;
     if (WorkPush(entry.ptr, entry.len) == 0) folders = WorkTop();
     if (folders.len == 0) {
-      found = LoadFromFolder(kEmpty, name, before);
+      found = LoadFromFolder(kStrEmpty, name, before);
     } else {
       u16 from = 0;
       while (!found && from <= folders.len) {
@@ -232,22 +230,22 @@ StrSlice MsgModuleText(u16 number) {
       break;
     }
   }
-  if (range == nullptr || number < range->first) return WorkReturn(mark, kEmpty);
+  if (range == nullptr || number < range->first) return WorkReturn(mark, kStrEmpty);
   const u32 index = u32{range->base} + number - range->first;
-  if (index >= g_cat.count) return WorkReturn(mark, kEmpty);
+  if (index >= g_cat.count) return WorkReturn(mark, kStrEmpty);
 
   // Clipped to the store as it is, so that a store changed behind the
   // module's back gives a shorter text, never a read outside it.
-  const StrSlice store = VarGet(kMsgTextGroup, kMsgTextEntry);
+  const StrSlice store = StoreGet(kMsgTextGroup, kMsgTextEntry);
   u16 from = index == 0 ? 0 : g_cat.ends[index - 1];
   u16 to = g_cat.ends[index];
   if (to > store.len) to = store.len;
-  if (from >= to) return WorkReturn(mark, kEmpty);
+  if (from >= to) return WorkReturn(mark, kStrEmpty);
   return WorkReturn(mark, store.ptr + from, static_cast<u16>(to - from));
 }
 
 StrSlice MsgBuiltinText(StrSlice key) {
-  if (key.ptr == nullptr || key.len != kMsgNumberWidth) return kEmpty;
+  if (key.ptr == nullptr || key.len != kMsgNumberWidth) return kStrEmpty;
   u16 block = 1;
   if (StrCompare(key, StrC(kMsgBlock3First)) >= 0) {
     block = 3;
@@ -270,11 +268,11 @@ StrSlice MsgBuiltinText(StrSlice key) {
     }
     pos = end + 1;
   }
-  return kEmpty;
+  return kStrEmpty;
 }
 
 StrSlice MsgTextSlice(StrSlice request) {
-  if (request.ptr == nullptr) request = kEmpty;
+  if (request.ptr == nullptr) request = kStrEmpty;
   const WorkMarkId mark = WorkMark(kMarkQuery);
   if (g_cat.state == kMsgNotTried) {
     // Loading changes the variable store, where the request may lie.
@@ -283,24 +281,24 @@ StrSlice MsgTextSlice(StrSlice request) {
   }
 
   const u16 number = StrValue(StrSlice{request.ptr, request.len < kMsgNumberWidth ? request.len : kMsgNumberWidth});
-  StrSlice result = kEmpty;
+  StrSlice result = kStrEmpty;
   bool constant = false;
   if (number != 0 && g_cat.state == kMsgLoaded) {
     result = MsgModuleText(number);
-    if (StrError(result) != 0) result = kEmpty;
+    if (StrError(result) != 0) result = kStrEmpty;
   } else if (number != 0 && request.len > kMsgNumberWidth) {
     result = request.len > kMsgTextStart
                  ? StrSlice{request.ptr + kMsgTextStart, static_cast<u16>(request.len - kMsgTextStart)}
-                 : kEmpty;
+                 : kStrEmpty;
   } else {
     result = MsgBuiltinText(request);
     constant = true;
   }
   const StrSlice out = WorkReturn(mark, result);
-  if (StrError(out) != 0) return constant ? result : kEmpty;
+  if (StrError(out) != 0) return constant ? result : kStrEmpty;
   return out;
 }
 
-StrSlice MsgText(const char* request) { return MsgTextSlice(request ? StrC(request) : kEmpty); }
+StrSlice MsgText(const char* request) { return MsgTextSlice(request ? StrC(request) : kStrEmpty); }
 
 }  // namespace vk

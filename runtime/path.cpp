@@ -206,7 +206,7 @@ StrSlice PathResolve(StrSlice base, StrSlice relative) {
 }
 
 u16 LangIndex() {
-  StrSlice code = VarGet(kGroupIdentity, 4);
+  StrSlice code = StoreGet(kGroupIdentity, 4);
   for (u16 i = 0; code.ptr && i < kLangCount; ++i) {
     if (code.len == 2 && std::memcmp(code.ptr, kLangCodes[i], 2) == 0) return static_cast<u16>(i + 1);
   }
@@ -276,7 +276,7 @@ u16 PathComponentCount(StrSlice path) {
 }
 
 StrSlice PathComponent(StrSlice path, u16 k) {
-  if (k == 0) return StrSlice{"", 0};
+  if (k == 0) return kStrEmpty;
   const u32 start = k == 1 ? 0 : PathComponentEnd(path, static_cast<u16>(k - 1)) + 1;
   if (start > path.len) return StrSlice{path.ptr + path.len, 0};
   return StrMake(path.ptr + start, PathComponentEnd(path, k) - start);

@@ -1,8 +1,6 @@
 #include "runtime/stubs.h"
 
 #include "runtime/error.h"
-#include "runtime/list.h"
-#include "runtime/scratch.h"
 #include "runtime/str.h"
 
 namespace vk {
@@ -11,8 +9,6 @@ namespace {
 // The detail names the missing entry point; the recorded error is left to
 // the caller, which may record the 148 it receives.
 u16 Absent(const char* name) { return ErrMsgAppend(kErrFeatureRemoved, StrC(name), false); }
-
-StrSlice EmptyText() { return StrSlice{"", 0}; }
 
 }  // namespace
 
@@ -28,22 +24,13 @@ u16 DataFileMoveExt(u16, u16, StrSlice) { return Absent("DataFileMoveExt"); }
 u16 DataFileSelect(StrSlice, u16) { return Absent("DataFileSelect"); }
 u16 DataFileRelUpdate(u16, u8, i64, u16, StrSlice) { return Absent("DataFileRelUpdate"); }
 
-StrSlice DataFileStubText1(u16, u16) { return EmptyText(); }
-StrSlice DataFileStubText2(u16, u16, u16) { return EmptyText(); }
-StrSlice DataFileStubText3(u16, u16) { return EmptyText(); }
-StrSlice DataFileStubText4(u16, u16, StrSlice, u16) { return EmptyText(); }
+StrSlice BufferFldGet(u16, u16) { return kStrEmpty; }
+StrSlice BufferFldGetOcc(u16, u16, u16) { return kStrEmpty; }
+StrSlice BufferFldGetExp(u16, u16) { return kStrEmpty; }
+StrSlice DataFileRecordText(u16, u16, StrSlice, u16) { return kStrEmpty; }
 u16 DataFileStubChannel() { return kDataFileNoChannel; }
 const DataFileDesc* DataFileInfo(u16) { return nullptr; }
 StrSlice DataFileStubPass(StrSlice text, u16, u16) { return text; }
 u16 DataFileStubNone(u16) { return kNotFound; }
-
-u16 DataFileMoveWord(StrSlice word) {
-  static constexpr char kMoveWords[] = "NEW,TOP,PRV,RLD,NXT,BOT,FND,SVE,INS,DEL,LST,NLS,BLS,IMP,MDE,DDE,PRN,TSL";
-  const WorkMarkId mark = WorkMark(kMarkQuery);
-  const StrSlice upper = StrCase(StrTrim(word, kTrimBoth), kUpper);
-  const u16 number = StrError(upper) ? 0 : ListFind(StrC(kMoveWords), upper, ',');
-  WorkMark(mark);
-  return number;
-}
 
 }  // namespace vk

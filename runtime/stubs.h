@@ -31,12 +31,16 @@ u16 DataFileSelect(StrSlice name, u16 mode);
 u16 DataFileRelUpdate(u16 file, u8 related, i64 third, u16 flags, StrSlice rest);
 
 // Constant stubs.
-// The empty text (a valid pointer, length 0; no scratch entry).
-StrSlice DataFileStubText1(u16 file, u16 field);
-StrSlice DataFileStubText2(u16 file, u16 field, u16 occurrence);
-StrSlice DataFileStubText3(u16 file, u16 field);
-// The record text of a channel: empty.
-StrSlice DataFileStubText4(u16 file, u16 index, StrSlice key, u16 flags);
+// The four field and record readers give the empty text (a valid pointer,
+// length 0; no scratch entry).
+// A field of a channel's record buffer, as a built-in function reads it.
+StrSlice BufferFldGet(u16 file, u16 field);
+// One occurrence of a repeating field.
+StrSlice BufferFldGetOcc(u16 file, u16 field, u16 occurrence);
+// A field as an expression operand reads it (BufferFldPutExp writes it).
+StrSlice BufferFldGetExp(u16 file, u16 field);
+// The record text of a channel that an index finds for a key.
+StrSlice DataFileRecordText(u16 file, u16 index, StrSlice key, u16 flags);
 // kDataFileNoChannel.
 u16 DataFileStubChannel();
 // Null for every channel: callers skip their data-file branch.
@@ -45,10 +49,5 @@ const DataFileDesc* DataFileInfo(u16 channel);
 StrSlice DataFileStubPass(StrSlice text, u16 a, u16 b);
 // kNotFound.
 u16 DataFileStubNone(u16 value);
-// The 1-based number of a record-move word of the data-file layer ("NEW",
-// "TOP", "PRV", "RLD", "NXT", "BOT", ... "TSL"), in any letter case, blanks
-// around it ignored; 0 for any other word. Sorted lists move their cursor
-// by the same words.
-u16 DataFileMoveWord(StrSlice word);
 
 }  // namespace vk

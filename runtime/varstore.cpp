@@ -11,10 +11,10 @@ namespace vk {
 namespace {
 
 // Start-up settings and the bookkeeping kept beside the block.
-struct VarStoreState {
-  u16 set_groups = kVarGroups;
-  u16 set_entries = kVarEntries;
-  u16 set_block = static_cast<u16>(kVarBlockSize);
+struct StoreState {
+  u16 set_groups = kStoreGroups;
+  u16 set_entries = kStoreEntries;
+  u16 set_block = static_cast<u16>(kStoreBlockSize);
 
   u8* block = nullptr;
   u16 handle = kNotFound;  // slot of the block in the handle table
@@ -33,17 +33,14 @@ struct VarStoreState {
 // the group may have changed, so a reader can keep what it derived from a
 // group's texts for as long as the stamp stays the same.
 u32 g_clock = 0;
-u32 g_stamps[kVarGroups];
+u32 g_stamps[kStoreGroups];
 
 void StampAll() {
   ++g_clock;
   for (u32& st : g_stamps) st = g_clock;
 }
 
-VarStoreState g_store;
-
-const char kEmpty[] = "";
-constexpr StrSlice kEmptyText{kEmpty, 0};
+StoreState g_store;
 
 // The store can be used only while its block is still the tracked block it
 // was created as: after MemShutdown it is gone and must not be touched.
@@ -73,7 +70,7 @@ u32 HeapOffset(u32 p) {
   return off;
 }
 
-bool IsQueue(u16 group) { return group >= kVarFirstQueue; }
+bool IsQueue(u16 group) { return group >= kStoreFirstQueue; }
 
 bool InsideBlock(const char* p, u16 len) {
   const auto a = reinterpret_cast<std::uintptr_t>(p);
@@ -90,15 +87,15 @@ u16 SetFailed(WorkMarkId mark, u16 result) {
 
 }  // namespace
 
-void VarStoreSetLayout(u16 groups, u16 entries, u16 block_bytes) {
-  g_store.set_groups = groups < kVarGroups ? groups : kVarGroups;
+void StoreSetLayout(u16 groups, u16 entries, u16 block_bytes) {
+  g_store.set_groups = groups < kStoreGroups ? groups : kStoreGroups;
   g_store.set_entries = entries;
   g_store.set_block = block_bytes;
 }
 
-u16 VarStoreInit() {
+u16 StoreInit() {
   StampAll();
-  VarStoreState& s = g_store;
+  StoreState& s = g_store;
   s.usable = false;
   s.block = nullptr;
   s.handle = kNotFound;
@@ -129,9 +126,9 @@ u16 VarStoreInit() {
   return kOk;
 }
 
-void* VarStoreBlock() { return g_store.block; }
+void* StoreBlock() { return g_store.block; }
 
-u16 VarEntryIndex(u16 group, u16 idx, bool record) {
+u16 StoreEntryIndex(u16 group, u16 idx, bool record) {
   const bool inside = StoreLive() && group < g_store.groups;
   const u32 pos = inside ? GroupStart(group) + idx : 0;
   if (!inside || pos >= g_store.max_entries) {
@@ -141,17 +138,17 @@ u16 VarEntryIndex(u16 group, u16 idx, bool record) {
   return static_cast<u16>(pos);
 }
 
-StrSlice VarGet(u16 group, u16 idx) {
-  if (!StoreLive() || idx >= CountOf(group)) return kEmptyText;
+StrSlice StoreGet(u16 group, u16 idx) {
+  if (!StoreLive() || idx >= CountOf(group)) return kStrEmpty;
   const u32 p = GroupStart(group) + idx;
   return StrSlice{reinterpret_cast<const char*>(g_store.heap + HeapOffset(p)), g_store.lengths[p]};
 }
 
-u16 VarSet(u16 group, u16 idx, StrSlice text) {
-  if (group < kVarGroups) g_stamps[group] = ++g_clock;
+u16 StoreSet(u16 group, u16 idx, StrSlice text) {
+  if (group < kStoreGroups) g_stamps[group] = ++g_clock;
   if (const u16 code = StrError(text)) return ErrSet(kErrFirst, kWhereVarAssign, kErrLoadStr, code);
   if (!StoreLive()) return ErrSet(kErrFirst, kWhereVarAssign, kErrLoadStr, kErrStrOutBound);
-  VarStoreState& s = g_store;
+  StoreState& s = g_store;
   const WorkMarkId mark = WorkMark(kMarkQuery);
 
   // A text read from the store moves with it: work from a copy.
@@ -162,7 +159,7 @@ u16 VarSet(u16 group, u16 idx, StrSlice text) {
 
   const u16 count = CountOf(group);
   const i32 add = i32{idx} + 1 - count;
-  const u16 p = VarEntryIndex(group, idx, true);
+  const u16 p = StoreEntryIndex(group, idx, true);
   if (p == kNotFound) return SetFailed(mark, kErrStrOutBound);
   const u32 old = add > 0 ? 0 : s.lengths[p];
 
@@ -190,18 +187,18 @@ u16 VarSet(u16 group, u16 idx, StrSlice text) {
   return kOk;
 }
 
-u16 VarPush(u16 group, StrSlice text) { return VarSet(group, LiveCount(group), text); }
+u16 StorePush(u16 group, StrSlice text) { return StoreSet(group, LiveCount(group), text); }
 
-StrSlice VarTop(u16 group) {
+StrSlice StoreTop(u16 group) {
   const u16 count = LiveCount(group);
-  if (count == 0) return kEmptyText;
-  return VarGet(group, IsQueue(group) ? 0 : static_cast<u16>(count - 1));
+  if (count == 0) return kStrEmpty;
+  return StoreGet(group, IsQueue(group) ? 0 : static_cast<u16>(count - 1));
 }
 
-u16 VarDelete(u16 group, u16 idx) {
+u16 StoreDelete(u16 group, u16 idx) {
   if (!StoreLive() || idx >= CountOf(group)) return kOk;
-  if (const u16 rc = VarSet(group, idx, kEmptyText)) return rc;
-  VarStoreState& s = g_store;
+  if (const u16 rc = StoreSet(group, idx, kStrEmpty)) return rc;
+  StoreState& s = g_store;
   const u32 p = GroupStart(group) + idx;
   std::memmove(s.lengths + p, s.lengths + p + 1, (s.entries_used - p - 1) * sizeof(u16));
   s.entries_used = static_cast<u16>(s.entries_used - 1);
@@ -210,46 +207,46 @@ u16 VarDelete(u16 group, u16 idx) {
   return kOk;
 }
 
-u16 VarPop(u16 group) {
+u16 StorePop(u16 group) {
   const u16 count = LiveCount(group);
   if (count == 0) return kOk;
-  return VarDelete(group, IsQueue(group) ? 0 : static_cast<u16>(count - 1));
+  return StoreDelete(group, IsQueue(group) ? 0 : static_cast<u16>(count - 1));
 }
 
-StrSlice VarPopValue(u16 group) {
+StrSlice StorePopValue(u16 group) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  const StrSlice top = VarTop(group);
+  const StrSlice top = StoreTop(group);
   if (WorkPush(top.ptr, top.len) != 0) {
     WorkMark(mark);
     return StrErrorSlice(kErrOutOfMemory);
   }
   const StrSlice copy = WorkTop();
-  if (const u16 rc = VarPop(group)) {
+  if (const u16 rc = StorePop(group)) {
     WorkMark(mark);
     return StrErrorSlice(rc);
   }
   return copy;
 }
 
-u16 VarStackTrim(u16 group, u16 n) {
+u16 StoreTrim(u16 group, u16 n) {
   u16 rc = kOk;
   for (u16 count = LiveCount(group); count > n; count = LiveCount(group)) {
-    rc = VarPop(group);
+    rc = StorePop(group);
     if (rc != kOk || LiveCount(group) >= count) break;
   }
   return rc;
 }
 
-u16 VarCount(u16 group) {
+u16 StoreCount(u16 group) {
   if (!StoreLive()) return 0;
-  if (group == kVarPushOnlyCount) {
+  if (group == kStorePushOnlyCount) {
     u32 sum = 0;
-    for (u16 g = kVarFirstPushOnly; g < g_store.groups; ++g) sum += g_store.counts[g];
+    for (u16 g = kStoreFirstPushOnly; g < g_store.groups; ++g) sum += g_store.counts[g];
     return static_cast<u16>(sum);  // at most entries - 1
   }
   return CountOf(group);
 }
 
-u32 VarGroupStamp(u16 group) { return group < kVarGroups ? g_stamps[group] : 0; }
+u32 StoreGroupStamp(u16 group) { return group < kStoreGroups ? g_stamps[group] : 0; }
 
 }  // namespace vk

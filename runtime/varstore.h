@@ -5,6 +5,10 @@
 // queues (top = first entry); every group can also be used by index.
 // Texts read from the store stay valid only until the store next changes.
 //
+// Its functions take the prefix Store; Var names the interpreter's named
+// variables (script/variables.h), whose names and texts the store holds in
+// groups 12 and 13.
+//
 // Room is strict: at most entries - 1 (2047) entries and heap capacity - 1
 // (61360) text bytes are ever in use. Reading never fails: an absent entry,
 // a group out of range or an unusable store reads as the empty text.
@@ -13,12 +17,12 @@
 
 namespace vk {
 
-constexpr u16 kVarGroups = 39;
-constexpr u16 kVarEntries = 2048;
-constexpr u32 kVarBlockSize = 65535;
-constexpr u16 kVarFirstQueue = 37;
-constexpr u16 kVarPushOnlyCount = 39;  // VarCount: sum of groups 30-38
-constexpr u16 kVarFirstPushOnly = 30;
+constexpr u16 kStoreGroups = 39;
+constexpr u16 kStoreEntries = 2048;
+constexpr u32 kStoreBlockSize = 65535;
+constexpr u16 kStoreFirstQueue = 37;
+constexpr u16 kStorePushOnlyCount = 39;  // StoreCount: sum of groups 30-38
+constexpr u16 kStoreFirstPushOnly = 30;
 
 // Groups with a fixed use.
 enum : u16 {
@@ -46,42 +50,42 @@ enum : u16 {
   kRunLogName = 10,
 };
 
-// The layout the next VarStoreInit uses: number of groups (cut to 39),
+// The layout the next StoreInit uses: number of groups (cut to 39),
 // number of entry-length slots, block size in bytes. The defaults are 39,
 // 2048, 65535; only tests change them.
-void VarStoreSetLayout(u16 groups, u16 entries, u16 block_bytes);
+void StoreSetLayout(u16 groups, u16 entries, u16 block_bytes);
 
 // Creates the store block (called by MemInit) and empties the store.
 // Returns 0; 159 (recorded in module 1) when the layout leaves no text heap
 // inside the block: the block still exists, but the store stays unusable and
 // every set fails with 159; 145 when the block cannot be allocated.
-u16 VarStoreInit();
-// The store's block, null before VarStoreInit (freed by MemShutdown).
-void* VarStoreBlock();
+u16 StoreInit();
+// The store's block, null before StoreInit (freed by MemShutdown).
+void* StoreBlock();
 
-StrSlice VarGet(u16 group, u16 idx);
+StrSlice StoreGet(u16 group, u16 idx);
 // 0; 159 for no room or a group / position out of range; the text's own
 // code for an error slice; 145 when a text taken from the store itself
 // cannot be copied aside first. Nothing is stored on failure, and 156 is
 // recorded in module 2 (when nothing is recorded yet).
-u16 VarSet(u16 group, u16 idx, StrSlice text);
-u16 VarPush(u16 group, StrSlice text);
-StrSlice VarTop(u16 group);
+u16 StoreSet(u16 group, u16 idx, StrSlice text);
+u16 StorePush(u16 group, StrSlice text);
+StrSlice StoreTop(u16 group);
 // Removes the top entry; 0 also when the group is empty.
-u16 VarPop(u16 group);
+u16 StorePop(u16 group);
 // A scratch copy of the top entry, which is then popped. When the copy
 // cannot be made the entry stays and the result is the error slice 145.
-StrSlice VarPopValue(u16 group);
+StrSlice StorePopValue(u16 group);
 // Removes entry idx, later entries moving down one index. An index at or
 // beyond the group's count changes nothing and gives 0.
-u16 VarDelete(u16 group, u16 idx);
-u16 VarStackTrim(u16 group, u16 n);
-u16 VarCount(u16 group);
+u16 StoreDelete(u16 group, u16 idx);
+u16 StoreTrim(u16 group, u16 n);
+u16 StoreCount(u16 group);
 // The group's change stamp: it stays the same exactly as long as nothing has
 // set, added or removed a text of the group (or restarted the store).
-u32 VarGroupStamp(u16 group);
+u32 StoreGroupStamp(u16 group);
 // Position of (group, idx) in the shared length sequence; kNotFound when the
 // group or position is out of range (then, with record, 159 in module 14).
-u16 VarEntryIndex(u16 group, u16 idx, bool record);
+u16 StoreEntryIndex(u16 group, u16 idx, bool record);
 
 }  // namespace vk

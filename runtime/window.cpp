@@ -17,9 +17,6 @@ namespace vk {
 
 namespace {
 
-constexpr char kEmptyText[] = "";
-StrSlice Empty() { return StrSlice{kEmptyText, 0}; }
-
 // Letters the platform's text would show accented: folded to plain ones.
 constexpr char kAccented[] = "\xE1\xE9\xED\xF3\xFA\xF1\xD1";
 constexpr char kPlainLetters[] = "aeiounN";
@@ -101,7 +98,7 @@ constexpr u32 kFileDlgAlwaysFlags = kUiFileSizing | kUiFileExplorer | kUiFileHid
 // A formatted filter pair; a format the formatter refuses gives no pair.
 StrSlice FilterPair(StrSlice format, StrSlice pattern) {
   const StrSlice pair = StrFormatV(kFileDlgFormatRoom, format, pattern, pattern);
-  return pair.ptr ? pair : Empty();
+  return StrOrEmpty(pair);
 }
 
 // The ',' list of filter pairs as the dialog's wide list: every ',' a NUL,
@@ -262,9 +259,9 @@ StrSlice FileDlgByKind(u16 save, u16 flags) {
   const WorkMarkId m = WorkMark(kMarkQuery);
   const StrSlice cwd = DirCurrent();
 
-  StrSlice prefix = Empty();
+  StrSlice prefix = kStrEmpty;
   if (flags & kFileDlgAppPrefix) {
-    prefix = StrMid(ListItem(VarGet(kGroupIdentity, kIdAppNames), ':', 1), 0, kAppPrefixLen);
+    prefix = StrMid(ListItem(StoreGet(kGroupIdentity, kIdAppNames), ':', 1), 0, kAppPrefixLen);
   }
   const u16 kind = flags & kFileDlgKindMask;
   const FileDlgKindRow row = kind < kFileDlgKindRows ? kFileDlgKinds[kind] : FileDlgKindRow{nullptr, 0};
@@ -272,9 +269,9 @@ StrSlice FileDlgByKind(u16 save, u16 flags) {
 
   const StrSlice suggested = FileKindName(StrConcat(prefix, StrC("*")), ext_item);
   StrSlice filters = FilterPair(MsgText(kAllFilesKey), StrC(kAllFilesPattern));
-  StrSlice default_ext = Empty();
+  StrSlice default_ext = kStrEmpty;
   if (row.filter_key) {
-    const StrSlice ext = FileKindName(Empty(), ext_item);
+    const StrSlice ext = FileKindName(kStrEmpty, ext_item);
     const StrSlice pattern = StrConcat(StrC("*."), ext);
     const StrSlice kind_filter = FilterPair(MsgText(row.filter_key), pattern);
     const StrSlice joined = StrJoin(kind_filter, StrC(","), filters);
@@ -282,9 +279,9 @@ StrSlice FileDlgByKind(u16 save, u16 flags) {
     if (save) default_ext = ext;
   }
 
-  const StrSlice chosen = FileDlgRun(save, default_ext, suggested.ptr ? suggested : Empty(), 0, filters, Empty());
+  const StrSlice chosen = FileDlgRun(save, default_ext, StrOrEmpty(suggested), 0, filters, kStrEmpty);
   if ((flags & kFileDlgRestoreDir) && cwd.ptr && cwd.len) DirChange(cwd);
-  return WorkReturn(m, chosen.ptr ? chosen : Empty());
+  return WorkReturn(m, StrOrEmpty(chosen));
 }
 
 void FileDlgSetup(UiFileDialog* dialog, u16* file, u16 file_units, const u16* filter, const u16* title,
@@ -303,7 +300,7 @@ StrSlice FileDlgRun(u16 save, StrSlice default_ext, StrSlice initial, u16 dialog
                     StrSlice title) {
   const WorkMarkId m = WorkMark(kMarkQuery);
   auto* file = static_cast<u16*>(MemAlloc(kOwnerFileDialog, kFileDlgNameBytes));
-  if (!file) return WorkReturn(m, Empty());
+  if (!file) return WorkReturn(m, kStrEmpty);
   // A name longer than the buffer is refused by the block and leaves it empty.
   if (const u16* name = StrToWide(initial)) {
     const u16 bytes = WStrByteLen(name, 1);
@@ -311,14 +308,14 @@ StrSlice FileDlgRun(u16 save, StrSlice default_ext, StrSlice initial, u16 dialog
   }
   const u16* filter = FilterList(filters);
   const u16* wide_title = (title.ptr && title.len) ? StrToWide(title) : nullptr;
-  const u16* ext = StrToWide(default_ext.ptr ? default_ext : Empty());
+  const u16* ext = StrToWide(StrOrEmpty(default_ext));
   // An open dialog without flags of its caller only accepts a file that
   // exists: every caller opens a file in order to read it.
   if (!save && dialog_flags == 0) dialog_flags = kUiFileMustExist;
   UiFileDialog dialog;
   FileDlgSetup(&dialog, file, kFileDlgNameUnits, filter, wide_title, ext, dialog_flags);
 
-  StrSlice result = Empty();
+  StrSlice result = kStrEmpty;
   if (UiBackendGet()->file_dialog(save != 0, &dialog)) {
     file[kFileDlgNameUnits - 1] = 0;
     // A unit above 0xFF would lose its high byte and could name another
@@ -326,14 +323,14 @@ StrSlice FileDlgRun(u16 save, StrSlice default_ext, StrSlice initial, u16 dialog
     if (AllNarrow(file, kFileDlgNameUnits)) result = WStrToStr(file);
   }
   MemFree(kOwnerFileDialog, file);
-  return WorkReturn(m, result.ptr ? result : Empty());
+  return WorkReturn(m, StrOrEmpty(result));
 }
 
 // ---- Painting and character cells ------------------------------------------
 
 void WinPaintMessage(UiWindow window, StrSlice text) {
   const UiBackend* ui = UiBackendGet();
-  if (!text.ptr) text = Empty();
+  if (!text.ptr) text = kStrEmpty;
   const UiSize client = ui->client_size(window);
   const i32 lines = ListCount(text, '\r');
   const WinCell cell = WinCharCell();

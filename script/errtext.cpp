@@ -96,7 +96,7 @@ u16 ErrShowMessage(u16 code) {
     MsgBoxAsk(text, MsgText(kMsgWarningTitle), kMsgBoxWarning);
   }
   WorkMark(m);
-  return VarSet(kGroupRun, kRunErrorDetail, kStrEmpty);
+  return StoreSet(kGroupRun, kRunErrorDetail, kStrEmpty);
 }
 
 u16 MemRoomCheck(u8 flag) {

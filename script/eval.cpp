@@ -8,6 +8,7 @@
 #include "runtime/str.h"
 #include "runtime/stubs.h"
 #include "runtime/varstore.h"
+#include "script/arrays.h"
 #include "script/exprtables.h"
 #include "script/funcdispatch.h"
 #include "script/numtext.h"
@@ -77,6 +78,17 @@ StrSlice OperandText(const ExprCursor& c) {
   return StrSlice{c.text + c.start, static_cast<u16>(n)};
 }
 
+// The evaluator's own steps, defined beside the public ones they serve.
+u16 ExprConstOrNumber(StrSlice operand);
+u16 ExprBraceOperand(StrSlice operand);
+// The operator on left and the number on the scratch top; pushes the result.
+ExprCursor ExprNumOp(i64 left, ExprCursor right, u16 op);
+// The operator on left and the text on the scratch top.
+ExprCursor ExprStrOp(StrSlice left, ExprCursor right, u16 op);
+// -1, 0 or 1; equality with '*' patterns unless _AUXSTAT bit 128 is set.
+i16 ExprStrCompare(StrSlice left, StrSlice right, u16 op);
+u16 ExprAssign(ExprCursor target, ExprCursor value, bool release);
+
 }  // namespace
 
 // ---------------------------------------------------------------- entry points
@@ -123,7 +135,7 @@ u16 ExprEval(StrSlice text) {
 StrSlice ExprEvalStr(StrSlice text) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   const u16 r = ExprEval(text);
-  if (r == 0) return WorkReturn(mark, FixToText(ValueNumber(WorkTop())));
+  if (r == 0) return WorkReturn(mark, FixToText(ValNumber(WorkTop())));
   if (r == kResultText) return WorkReturn(mark, WorkTop());
   WorkMark(mark);
   return StrErrorSlice(r);
@@ -133,7 +145,7 @@ i16 ExprEvalInt(StrSlice text) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   i16 v = 0;
   if (ExprEval(text) == 0) {
-    v = static_cast<i16>(NumDivRoundWide(ValueNumber(WorkTop()), NumScaleFactor()));
+    v = static_cast<i16>(NumDivRoundWide(ValNumber(WorkTop()), NumScaleFactor()));
   }
   WorkMark(mark);
   return v;
@@ -145,7 +157,7 @@ u16 ExprEvalCond(StrSlice text) {
   const u16 r = ExprEval(text);
   u16 cond = 0;
   if (r == 0) {
-    cond = ValueNumber(WorkTop()) != 0 ? 1 : 0;
+    cond = ValNumber(WorkTop()) != 0 ? 1 : 0;
   } else if (r >= kFirstWarning) {
     cond = r;
   }
@@ -174,7 +186,7 @@ FuncArgTypes FuncArgsCollect(ExprCursor call, u16 max, ExprCursor* out) {
       static constexpr char kOmitted[] = {kArgOmitted};
       const StrSlice v = a.status == kErrEmptyExpr ? StrSlice{kOmitted, 1} : WorkTop();
       types[n++] = a.status == kErrEmptyExpr ? 0 : static_cast<u16>(a.cls & kClassTextBit);
-      a.status = VarPush(kGroupFuncArgs, v);
+      a.status = StorePush(kGroupFuncArgs, v);
     }
     WorkMark(mark);
   }
@@ -190,26 +202,6 @@ u16 FuncArgType(FuncArgTypes types, u16 n) {
   u16 word = 0;
   std::memcpy(&word, types.ptr + 2 * (n - 1), sizeof word);
   return word & 1;
-}
-
-u16 ArrayArgsEnd(u16 depth, u16 rc) {
-  VarStackTrim(kGroupFuncArgs, depth);
-  return rc;
-}
-
-u16 VarIndexParse(ExprCursor call, u16* idx, u16* status) {
-  *status = 0;
-  const WorkMarkId mark = WorkMark(kMarkQuery);
-  ExprCursor after{};
-  const FuncArgTypes types = FuncArgsCollect(call, kArrayMaxDims, &after);
-  u16 count = 0;
-  if (after.status >= kFirstError) {
-    *status = after.status;
-  } else if (types.ptr) {
-    count = VarIndexTake(types, idx);
-  }
-  WorkMark(mark);
-  return count;
 }
 
 // ---------------------------------------------------------------- operands
@@ -231,7 +223,7 @@ ExprCursor ExprOperand(ExprCursor c) {
     c.cls = r;
     st = r > kResultText ? r : 0;
   } else if (c.operand_len == 0) {
-    st = ValuePushRaw(0);
+    st = ValPushRaw(0);
     if (st == 0) st = kErrEmptyExpr;
   } else if (c.cls & kCallUser) {
     st = ExprUserCall(operand, c);
@@ -256,33 +248,6 @@ ExprCursor ExprOperand(ExprCursor c) {
   return c;
 }
 
-u16 ExprConstOrNumber(StrSlice operand) {
-  if (operand.len > 1 && operand.ptr[0] == '.' && static_cast<u8>(operand.ptr[1]) > '@') {
-    const StrSlice name{operand.ptr + 1, static_cast<u16>(operand.len - 1)};
-    i16 value = 0;
-    if (ExprDotConstFind(name, &value)) return ValuePushInt(value);
-    // An unknown dot name is read as the number after the dot: 0.
-    return ValuePushDecimal(name);
-  }
-  return ValuePushDecimal(operand);
-}
-
-u16 VarArrayGet(StrSlice name, ExprCursor call) {
-  const u16 depth = VarCount(kGroupFuncArgs);
-  u16 idx[kArrayMaxDims] = {};
-  u16 st = 0;
-  const u16 count = VarIndexParse(call, idx, &st);
-  return ArrayArgsEnd(depth, st ? st : VarArrayGetAt(name, count, idx));
-}
-
-u16 VarArraySet(StrSlice name, StrSlice value, ExprCursor call) {
-  const u16 depth = VarCount(kGroupFuncArgs);
-  u16 idx[kArrayMaxDims] = {};
-  u16 st = 0;
-  const u16 count = VarIndexParse(call, idx, &st);
-  return ArrayArgsEnd(depth, st ? st : VarArraySetAt(name, value, count, idx));
-}
-
 u16 ExprUserCall(StrSlice operand, ExprCursor c) {
   u16 idx[kArrayMaxDims] = {};
   u16 st = 0;
@@ -294,14 +259,14 @@ u16 ExprUserCall(StrSlice operand, ExprCursor c) {
   // error: it must not pass an older value off as its result.
   const auto hook = reinterpret_cast<ExprCallHook>(LibHookGet(kHookUserCall));
   if (!hook) return kErrSyntax;
-  const u16 depth = VarCount(kGroupFuncArgs);
+  const u16 depth = StoreCount(kGroupFuncArgs);
   const u16 count = VarIndexParse(c, idx, &st);
   ArrayArgsEnd(depth, st);
   if (st) return st;
   const WorkMarkId mark = WorkMark(kMarkQuery);
   const StrSlice r = hook(operand, count, idx);
   st = StrError(r);
-  if (st == 0) st = ValuePushTyped(VarTypeOf(operand), r);
+  if (st == 0) st = ValPushTyped(VarTypeOf(operand), r);
   if (st == 0) {
     WorkReturn(mark, WorkTop());
   } else {
@@ -310,11 +275,26 @@ u16 ExprUserCall(StrSlice operand, ExprCursor c) {
   return st;
 }
 
+namespace {
+
+u16 ExprConstOrNumber(StrSlice operand) {
+  if (operand.len > 1 && operand.ptr[0] == '.' && static_cast<u8>(operand.ptr[1]) > '@') {
+    const StrSlice name{operand.ptr + 1, static_cast<u16>(operand.len - 1)};
+    i16 value = 0;
+    if (ExprDotConstFind(name, &value)) return ValPushInt(value);
+    // An unknown dot name is read as the number after the dot: 0.
+    return ValPushDecimal(name);
+  }
+  return ValPushDecimal(operand);
+}
+
 u16 ExprBraceOperand(StrSlice) {
   // The data-file layer is absent, so every field reference is empty: it
   // names no field and file 0, whose number is the value.
   return WorkPush("0", 1);
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------- operators
 
@@ -348,13 +328,13 @@ ExprCursor ExprBinaryOps(ExprCursor l, u16 floor) {
       if (l.op == kOpAssign) {
         r.status = ExprAssign(l, r, true);
       } else if (!left_text && !right_text) {
-        r = ExprNumOp(ValueNumber(left), r, l.op);
+        r = ExprNumOp(ValNumber(left), r, l.op);
       } else if (left_text && right_text) {
         r = ExprStrOp(left, r, l.op);
       } else if (!left_text && (l.cls & kClassFieldText) == kClassField) {
         // A numeric field on the left reads the text on the right as a number.
-        r.status = ValuePushDecimal(WorkTop());
-        if (r.status == 0) r = ExprNumOp(ValueNumber(left), r, l.op);
+        r.status = ValPushDecimal(WorkTop());
+        if (r.status == 0) r = ExprNumOp(ValNumber(left), r, l.op);
       } else {
         r.status = kErrTypeMismatch;
       }
@@ -367,9 +347,11 @@ ExprCursor ExprBinaryOps(ExprCursor l, u16 floor) {
   return l;
 }
 
+namespace {
+
 ExprCursor ExprNumOp(i64 left, ExprCursor r, u16 op) {
   const i128 a_raw = left;
-  const i128 b_raw = ValueNumber(WorkTop());
+  const i128 b_raw = ValNumber(WorkTop());
   const i128 s = NumScaleFactor();
   const i128 a = a_raw / s;  // integer parts, truncated toward zero
   const i128 b = b_raw / s;
@@ -413,7 +395,7 @@ ExprCursor ExprNumOp(i64 left, ExprCursor r, u16 op) {
   }
   r.cls &= static_cast<u16>(~kClassTextBit);
   // A result beyond 64 bits is refused, never wrapped.
-  r.status = Fits(v) ? ValuePushRaw(static_cast<i64>(v)) : u16{kErrStringTooLong};
+  r.status = Fits(v) ? ValPushRaw(static_cast<i64>(v)) : u16{kErrStringTooLong};
   return r;
 }
 
@@ -424,7 +406,7 @@ ExprCursor ExprStrOp(StrSlice left, ExprCursor r, u16 op) {
     r.cls |= kClassTextBit;
   } else if (IsComparison(op)) {
     const bool holds = CompareHolds(op, ExprStrCompare(left, right, op));
-    r.status = ValuePushRaw(holds ? NumScaleFactor() : 0);
+    r.status = ValPushRaw(holds ? NumScaleFactor() : 0);
     r.cls &= static_cast<u16>(~kClassTextBit);
   } else {
     r.status = kErrSyntax;
@@ -433,8 +415,8 @@ ExprCursor ExprStrOp(StrSlice left, ExprCursor r, u16 op) {
 }
 
 i16 ExprStrCompare(StrSlice left, StrSlice right, u16 op) {
-  if (!left.ptr) left = StrSlice{"", 0};
-  if (!right.ptr) right = StrSlice{"", 0};
+  left = StrOrEmpty(left);
+  right = StrOrEmpty(right);
   const int plain = StrCompare(left, right);
   if (op != kOpEq || plain == 0 || SysVarTest(kSysAuxstat, kAuxNoWildcard)) return static_cast<i16>(plain);
   const void* star = right.len ? std::memchr(right.ptr, '*', right.len) : nullptr;
@@ -458,7 +440,11 @@ i16 ExprStrCompare(StrSlice left, StrSlice right, u16 op) {
   return ContainsNoCase(left, pattern) ? 0 : 1;
 }
 
+}  // namespace
+
 // ---------------------------------------------------------------- assignment
+
+namespace {
 
 u16 ExprAssign(ExprCursor target, ExprCursor value, bool release) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
@@ -481,7 +467,7 @@ u16 ExprAssign(ExprCursor target, ExprCursor value, bool release) {
     } else if (((target.cls & kCallUser) || declared) && name.len > 0) {
       st = VarArraySet(StrSlice{name.ptr, static_cast<u16>(name.len + 1)}, v, target);
     } else if (target.cls & kClassField) {
-      const StrSlice text = (value.cls & kClassTextBit) ? v : FixToText(ValueNumber(v));
+      const StrSlice text = (value.cls & kClassTextBit) ? v : FixToText(ValNumber(v));
       st = BufferFldPutExp(0, 0, text);
     } else if (!(target.cls & kClassVarBit)) {
       st = kErrSyntax;
@@ -494,5 +480,7 @@ u16 ExprAssign(ExprCursor target, ExprCursor value, bool release) {
   if (release) KeepTop(mark);
   return st;
 }
+
+}  // namespace
 
 }  // namespace vk

@@ -53,38 +53,21 @@ u16 ExprExec(StrSlice text);
 // when an error stopped the collection after at least one argument; *out
 // gets the cursor after the last argument (its status holds any error).
 FuncArgTypes FuncArgsCollect(ExprCursor call, u16 max, ExprCursor* out);
-// The index list of an array element the cursor has just read: up to 4
-// indices into idx, their count returned; *status gets an evaluation error
-// of 128 or more (then the count is 0).
-// The array contract on group 35: the index list's arguments are collected
-// there; the trailing numbers are taken off as indices, and a text argument
-// with everything before it stays on the group, because a text array that
-// does not exist yet is created from it (ArrayCreate takes its first
-// element off the group). So the caller notes the group's depth before the
-// parse and trims the group back to it after the element was read or
-// stored (ArrayArgsEnd), never between the two.
-u16 VarIndexParse(ExprCursor call, u16* idx, u16* status);
-// Group 35 back to the depth noted before an index parse; passes rc on.
-u16 ArrayArgsEnd(u16 depth, u16 rc);
-// The element of the named array (name with its '(') whose index list the
-// cursor has just read: pushed (VarArrayGet) or stored and pushed
-// (VarArraySet); an error in the index list is the result.
-u16 VarArrayGet(StrSlice name, ExprCursor call);
-u16 VarArraySet(StrSlice name, StrSlice value, ExprCursor call);
-
-// Inner operations.
+// The steps of an evaluation, for built-ins that read the rest of their
+// argument text themselves. Each takes the cursor after what was read so
+// far and returns it after its own part, its status set; a value it gives
+// is left as one new scratch entry.
+// The next operand: its value pushed (an assignment target is not read).
 ExprCursor ExprOperand(ExprCursor cursor);
+// The operators that follow the operand whose value is the scratch top, as
+// long as their precedence is at least floor, applied in precedence order;
+// the result replaces that value.
 ExprCursor ExprBinaryOps(ExprCursor cursor, u16 floor);
-// The operator on left and the number on the scratch top; pushes the result.
-ExprCursor ExprNumOp(i64 left, ExprCursor right, u16 op);
-// The operator on left and the text on the scratch top.
-ExprCursor ExprStrOp(StrSlice left, ExprCursor right, u16 op);
-// -1, 0 or 1; equality with '*' patterns unless _AUXSTAT bit 128 is set.
-i16 ExprStrCompare(StrSlice left, StrSlice right, u16 op);
-u16 ExprAssign(ExprCursor target, ExprCursor value, bool release);
-u16 ExprConstOrNumber(StrSlice operand);
+// A call of a name that is no built-in, its argument list just read: an
+// array element (the name with its '(' names the array), or, for a name
+// beginning with '_', the application's function (hook 2, ExprCallHook);
+// without one that is 147. The value pushed, or the status.
 u16 ExprUserCall(StrSlice operand, ExprCursor cursor);
-u16 ExprBraceOperand(StrSlice operand);
 
 // The embedding application's function for name(...) calls of names that
 // begin with '_' (hook 2): the name without '(' and its indices; a value

@@ -50,7 +50,7 @@ constexpr char kUnderArray[] = "_#(";
 constexpr u16 kUnderMaxArgs = 3;
 
 // _$: the group read when none is named.
-constexpr i16 kUnderStrGroup = kVarFirstPushOnly;
+constexpr i16 kUnderStrGroup = kStoreFirstPushOnly;
 
 // ENVRON$: identity entries that are parameter texts, read by key.
 constexpr i16 kEnvKeyedLast = kIdCommandLine;
@@ -121,7 +121,7 @@ u16 AcumAdd(StrSlice expr, u64* total) {
   if (r == kResultText || v.len != kNumBytes) {
     st = TextToFixCheck(v, &add);
   } else {
-    add = ValueNumber(v);
+    add = ValNumber(v);
   }
   // The total wraps like the machine addition it stands for.
   if (st == 0) *total += static_cast<u64>(add);
@@ -226,7 +226,7 @@ u16 FnChk(const FuncCallInfo& call) {
   } else {
     c = ExprSkipToEnd(c);
     if (c.pos >= c.length) {
-      st = want_text ? WorkPush("", 0) : ValuePushRaw(0);
+      st = want_text ? WorkPush("", 0) : ValPushRaw(0);
     } else {
       while (c.pos < c.length) {
         c = EvalItem(c);
@@ -252,7 +252,7 @@ u16 FnAcum(const FuncCallInfo& call) {
   u64 total = 0;
   const u16 st = item[kAcumEnd].len ? AcumCount(item, &total) : AcumWhile(item, &total);
   if (st >= kFirstError) return st;
-  const u16 pushed = ValuePushRaw(static_cast<i64>(total));
+  const u16 pushed = ValPushRaw(static_cast<i64>(total));
   return pushed ? pushed : st;
 }
 
@@ -320,7 +320,7 @@ u16 FnFields(const FuncCallInfo& call) {
       if (IsText(c)) {
         st = kErrTypeMismatch;
       } else {
-        occurrence = static_cast<i16>(FixDivPow10(ValueNumber(WorkTop()), NumPrecis()));
+        occurrence = static_cast<i16>(FixDivPow10(ValNumber(WorkTop()), NumPrecis()));
         st = 0;
       }
     } else if (st == kErrEmptyExpr) {
@@ -354,7 +354,7 @@ u16 FnFields(const FuncCallInfo& call) {
   // The call gives a text: a numeric value is given as its text rather than
   // as the 8 bytes of the number.
   if (st == 0 && !(cls & kClassTextBit) && WorkMark(kMarkQuery) > mark) {
-    const StrSlice text = FixToText(ValueNumber(WorkTop()));
+    const StrSlice text = FixToText(ValNumber(WorkTop()));
     if (const u16 err = StrError(WorkReturn(mark, text))) return err;
   }
   return st;
@@ -371,24 +371,24 @@ u16 FnUnderNum(const FuncCallInfo& call) {
   if (FuncArgType(call.types, 1) == 1) {
     const u16 k = ListFind(Lit(kUnderKeywords), texts[0], ',');
     if (k == kUnderCls) {
-      if (VarLookup(array).number == kNotFound) return ValuePushRaw(0);
+      if (VarLookup(array).number == kNotFound) return ValPushRaw(0);
       // Argument 3 is the first element cleared, argument 2 the one that
       // ends the clearing (0: the array's end).
       const u16 end = numbers[1] == 0 ? kNotFound : static_cast<u16>(numbers[1]);
       const u16 st = VarArrayFill(array, StrSlice{kZeroNumber, kNumBytes}, static_cast<u16>(numbers[2]), end);
-      return st ? st : ValuePushRaw(0);
+      return st ? st : ValPushRaw(0);
     }
     if (k == kUnderDim) {
       index = 0;
     } else {
       const u16 pos = ListFind(StrVarGet(kUnderNameVar), texts[0], ',');
       // A name that is not in the table reads as 0, whatever the offset.
-      if (pos == 0) return ValuePushRaw(0);
+      if (pos == 0) return ValPushRaw(0);
       index = pos - 1;
     }
   }
   index += numbers[1];
-  if (index == -1) return ValuePushRaw(0);
+  if (index == -1) return ValPushRaw(0);
 
   // A read before any assignment creates the array with its own bound, so
   // that the first index read cannot become the array's size.
@@ -416,20 +416,20 @@ u16 FnUnderStr(const FuncCallInfo& call) {
   }
 
   const u16 group = static_cast<u16>(group_arg);
-  const bool stack = group >= kVarFirstPushOnly;
-  if (count == 3) st = stack ? VarPush(group, value) : VarSet(group, static_cast<u16>(entry), value);
+  const bool stack = group >= kStoreFirstPushOnly;
+  if (count == 3) st = stack ? StorePush(group, value) : StoreSet(group, static_cast<u16>(entry), value);
 
   StrSlice result{};
   bool have = false;
   if (st == 0 && entry >= 0) {
-    result = stack ? VarTop(group) : VarGet(group, static_cast<u16>(entry));
+    result = stack ? StoreTop(group) : StoreGet(group, static_cast<u16>(entry));
     have = true;
   }
   if (entry < 0) {
     if (!stack) {
       if (st == 0) st = kErrSyntax;
     } else {
-      for (i32 k = -i32{entry}; k > 0 && VarCount(group) > 0; --k) VarPop(group);
+      for (i32 k = -i32{entry}; k > 0 && StoreCount(group) > 0; --k) StorePop(group);
     }
   }
   if (st >= kFirstError) {
@@ -454,7 +454,7 @@ u16 FnEnviron(const FuncCallInfo& call) {
     WorkMark(mark);
     return st;
   }
-  const StrSlice entry = VarGet(kGroupIdentity, static_cast<u16>(n));
+  const StrSlice entry = StoreGet(kGroupIdentity, static_cast<u16>(n));
   if (n < 0 || n > kEnvKeyedLast) return StrError(WorkReturn(mark, entry));
   const u16 rc = StrKeyValuePush(entry, key);
   if (rc == kNotFound) return StrError(WorkReturn(mark, kStrEmpty));

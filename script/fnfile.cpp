@@ -4,6 +4,7 @@
 #include "runtime/error.h"
 #include "runtime/file.h"
 #include "runtime/list.h"
+#include "runtime/moveword.h"
 #include "runtime/path.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
@@ -61,7 +62,7 @@ StrSlice Expanded(StrSlice name) {
 }
 
 // The whole number held by a number value, rounded as FuncArgNum rounds.
-i64 WholeOf(StrSlice value) { return FixDivPow10(ValueNumber(value), NumPrecis()); }
+i64 WholeOf(StrSlice value) { return FixDivPow10(ValNumber(value), NumPrecis()); }
 
 // A file number value as a slot of the open-file table (negative numbers
 // land outside the table).
@@ -81,7 +82,7 @@ u16 ArgWhole(FuncArgTypes types, u16 n, i64* out) {
 
 // A status below limit becomes the call's number; any other is the call's
 // status.
-u16 StatusResult(u16 status, u16 limit) { return status < limit ? ValuePushLong(status) : status; }
+u16 StatusResult(u16 status, u16 limit) { return status < limit ? ValPushLong(status) : status; }
 
 // The write status of text written to a named file at position.
 u16 WriteNamed(StrSlice target, i16 position, StrSlice text) {
@@ -129,7 +130,7 @@ u16 FnFileLen(const FuncCallInfo& call) {
   if (u16 st = FuncArgCount(call.types, 1, 1)) return st;
   StrSlice name{};
   if (u16 st = FuncArgStr(call.types, 1, kStrEmpty, &name)) return st;
-  return ValuePushLong(FileSize(Expanded(name)));
+  return ValPushLong(FileSize(Expanded(name)));
 }
 
 u16 FnRead(const FuncCallInfo& call) {
@@ -175,7 +176,7 @@ u16 FnWrite(const FuncCallInfo& call) {
   const StrSlice target = WorkTop();
   const u16 status = type == 1 ? WriteNamed(target, position, text) : WriteSlot(SlotOf(target), position, text);
   // The status is the value: WRITE itself never fails.
-  return ValuePushLong(status);
+  return ValPushLong(status);
 }
 
 u16 FnFileSel(const FuncCallInfo& call) {
@@ -221,15 +222,27 @@ u16 FnExec(const FuncCallInfo& call) {
   if (!exec) return ErrMsgAppend(kErrFeatureRemoved, StrC("EXEC$()"), false);
   st = exec(command, args, kExecModeFunction);
   if (st) return st;
-  return StrError(VarPopValue(kGroupFuncPop));
+  return StrError(StorePopValue(kGroupFuncPop));
 }
 
-u16 FnSqlChild(const FuncCallInfo& call) {
+u16 FnSqlChildEnter(FuncCallInfo* call) {
+  call->saved = FuncSqlSaved{SysVarGet(kSysSqlstk), SysVarGet(kSysCurrow), SysVarGet(kSysIer)};
+  const u16 level = static_cast<u16>(call->saved.sqlstk + 1);
+  if (level >= kSqlChildLevels) return kErrStrOutBound;
+  SysVarSet(kSysCurrow, 0);
+  SysVarSet(kSysSqlstk, level);
+  return 0;
+}
+
+void FnSqlChildLeave(const FuncCallInfo& call) {
   SysVarSet(kSysSqlstk, call.saved.sqlstk);
   SysVarSet(kSysCurrow, call.saved.currow);
   SysVarSet(kSysIer, call.saved.ier);
-  return ValuePushInt(0);
 }
+
+// The arguments were evaluated one level deeper; the level comes back in
+// the leave step.
+u16 FnSqlChild(const FuncCallInfo&) { return ValPushInt(0); }
 
 u16 FnFileFind(const FuncCallInfo& call) {
   if (u16 st = FuncArgCount(call.types, 1, 4)) return st;
@@ -316,7 +329,7 @@ u16 FnIer(const FuncCallInfo& call) {
   if (u16 st = FuncArgCount(call.types, 0, 1)) return st;
   i16 file = 0;
   if (u16 st = FuncArgNum(call.types, 1, SysVarGet(kSysCurfil), &file)) return st;
-  return ValuePushInt(0);
+  return ValPushInt(0);
 }
 
 }  // namespace vk

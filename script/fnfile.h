@@ -40,6 +40,16 @@ u16 FnWrite(const FuncCallInfo& call);  // WRITE
 u16 FnFileSel(const FuncCallInfo& call);  // FILESEL
 u16 FnExec(const FuncCallInfo& call);  // EXEC$
 u16 FnSqlChild(const FuncCallInfo& call);  // SQLCHILD
+
+// SQLCHILD calls that may be active at once, plus one.
+constexpr u16 kSqlChildLevels = 8;
+// SQLCHILD evaluates its arguments one nesting level deeper (_SQLSTK), with
+// the current row (_CURROW) reset; the level is bounded so that nesting
+// cannot run away (159 at kSqlChildLevels). Leaving puts _SQLSTK, _CURROW
+// and _IER back as they were.
+u16 FnSqlChildEnter(FuncCallInfo* call);
+void FnSqlChildLeave(const FuncCallInfo& call);
+
 u16 FnFileFind(const FuncCallInfo& call);  // FILEFIND
 u16 FnFileRel(const FuncCallInfo& call);  // FILEREL
 u16 FnFileLocate(const FuncCallInfo& call);  // FILELOCATE

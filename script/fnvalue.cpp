@@ -48,13 +48,13 @@ constexpr u16 kTypeText = 1;
 // A constant text as a slice, without its terminating NUL.
 // The number on the scratch top as a 16-bit integer, rounded half away from
 // zero and kept to its low 16 bits, as argument reads give it.
-i16 TopInt16() { return static_cast<i16>(FixDivPow10(ValueNumber(WorkTop()), NumPrecis())); }
+i16 TopInt16() { return static_cast<i16>(FixDivPow10(ValNumber(WorkTop()), NumPrecis())); }
 
 // The argument taken by FuncArgGet (on the scratch top) as a text: a number
 // turned into its text with _PRECIS decimals. *out stays a scratch entry.
 u16 TopAsText(u16 type, StrSlice* out) {
   if (type == kTypeNumber) {
-    const StrSlice t = FixToText(ValueNumber(WorkTop()));
+    const StrSlice t = FixToText(ValNumber(WorkTop()));
     if (!t.ptr) return StrError(t);
     *out = t;
   } else {
@@ -93,7 +93,7 @@ u16 EndTop(WorkMarkId mark, u16 st) {
 // Ends a handler with an integer result as the number value.
 u16 EndNumber(WorkMarkId mark, i64 value) {
   WorkMark(mark);
-  return ValuePushLong(value);
+  return ValPushLong(value);
 }
 
 // 1-based position of text in the keyword list, 0 when it is none.
@@ -259,7 +259,7 @@ u16 FnParmNum(const FuncCallInfo& call) {
   const u16 k = ListFind(list, key, ',');
   // An absent key selects item 0, the empty text, which reads as 0.
   const StrSlice item = k ? ListItem(values, ',', k) : kStrEmpty;
-  return EndTop(mark, ValuePushDecimal(item));
+  return EndTop(mark, ValPushDecimal(item));
 }
 
 // ---------------------------------------------------------------- FN#SLEN
@@ -328,7 +328,7 @@ u16 FnValNum(const FuncCallInfo& call) {
   if (letter.ptr[0] == kValNumber) {
     const StrSlice clean = NumTextClean(text);
     if (!clean.ptr) return EndTop(mark, StrError(clean));
-    return EndTop(mark, ValuePushDecimal(clean));
+    return EndTop(mark, ValPushDecimal(clean));
   }
   const u16 i = StrFindChar(Lit(kValLetters), letter.ptr[0], kPlain);
   if (i == kNotFound) return EndTop(mark, kErrSyntax);

@@ -24,7 +24,7 @@ bool IsOmittedMark(StrSlice v) { return v.len == 1 && v.ptr[0] == kArgOmitted; }
 u16 ArgFetch(FuncArgTypes types, u16 n, bool* taken) {
   *taken = false;
   const u16 count = FuncArgTotal(types);
-  const u16 held = VarCount(kGroupFuncArgs);
+  const u16 held = StoreCount(kGroupFuncArgs);
   const u16 in_frame = held > g_frame_base ? static_cast<u16>(held - g_frame_base) : 0;
   if (n == 0 || n > count || in_frame == 0) return 0;
   // The top entry is argument in_frame of this call; the value and the type
@@ -43,8 +43,6 @@ u16 ArgFetch(FuncArgTypes types, u16 n, bool* taken) {
   return type;
 }
 
-StrSlice OrEmpty(StrSlice s) { return s.ptr ? s : StrSlice{"", 0}; }
-
 }  // namespace
 
 u16 FuncArgFrameSet(u16 base) {
@@ -52,7 +50,6 @@ u16 FuncArgFrameSet(u16 base) {
   g_frame_base = base;
   return prev;
 }
-
 
 u16 FuncArgCount(FuncArgTypes types, u16 min, u16 max) {
   const u16 n = FuncArgTotal(types);
@@ -63,7 +60,7 @@ u16 FuncArgGet(FuncArgTypes types, u16 n, StrSlice def, u16 def_type) {
   bool taken = false;
   const u16 type = ArgFetch(types, n, &taken);
   if (type >= kFirstError || taken) return type;
-  def = OrEmpty(def);
+  def = StrOrEmpty(def);
   if (WorkPush(def.ptr, def.len)) return kErrOutOfMemory;
   return def_type & 1;
 }
@@ -78,7 +75,7 @@ u16 FuncArgNum(FuncArgTypes types, u16 n, i16 def, i16* out) {
     *out = def;
   } else if (type == 0) {
     // Kept to the low 16 bits: a default of -1 and 65535 read alike.
-    *out = static_cast<i16>(FixDivPow10(ValueNumber(WorkTop()), NumPrecis()));
+    *out = static_cast<i16>(FixDivPow10(ValNumber(WorkTop()), NumPrecis()));
   } else {
     st = kErrTypeMismatch;
   }
@@ -96,7 +93,7 @@ u16 FuncArgStr(FuncArgTypes types, u16 n, StrSlice def, StrSlice* out) {
     return kErrTypeMismatch;
   }
   if (!taken) {
-    def = OrEmpty(def);
+    def = StrOrEmpty(def);
     if (WorkPush(def.ptr, def.len)) return kErrOutOfMemory;
   }
   *out = WorkTop();
@@ -109,11 +106,11 @@ u16 FuncArgsAll(FuncArgTypes types, i16* numbers, StrSlice* texts, u16 max) {
   for (u16 n = count; n >= 1; --n) {
     // An argument left empty is recorded as a number; a caller that keeps
     // only texts receives it as the empty text.
-    const bool omitted = IsOmittedMark(VarTop(kGroupFuncArgs));
+    const bool omitted = IsOmittedMark(StoreTop(kGroupFuncArgs));
     const u16 type = FuncArgType(types, n);
     u16 st = 0;
     if (texts && (type == 1 || (omitted && !numbers))) {
-      st = FuncArgStr(types, n, StrSlice{"", 0}, &texts[n - 1]);
+      st = FuncArgStr(types, n, kStrEmpty, &texts[n - 1]);
     } else if (numbers && type == 0) {
       st = FuncArgNum(types, n, 0, &numbers[n - 1]);
     } else {
@@ -124,7 +121,7 @@ u16 FuncArgsAll(FuncArgTypes types, i16* numbers, StrSlice* texts, u16 max) {
   return 0;
 }
 
-StrSlice FuncArgPop() { return VarPopValue(kGroupFuncArgs); }
+StrSlice FuncArgPop() { return StorePopValue(kGroupFuncArgs); }
 
 u16 FuncArgTake() {
   const WorkMarkId mark = WorkMark(kMarkQuery);

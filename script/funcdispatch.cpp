@@ -11,7 +11,6 @@
 #include "script/fnvalue.h"
 #include "script/funcargs.h"
 #include "script/sortlist.h"
-#include "script/valtable.h"
 
 namespace vk {
 
@@ -55,7 +54,7 @@ constexpr FuncEntry kFuncTable[kFnCount + 1] = {
     {"TIME$", kAll, 0, FnTime},
     {"IER", kAll, 0, FnIer},
     {"EXP$", 1, 0, FnExp},
-    {"SQLCHILD", kAll, 0, FnSqlChild},
+    {"SQLCHILD", kAll, 0, FnSqlChild, FnSqlChildEnter, FnSqlChildLeave},
 };
 
 FuncExtFn g_ext[kFuncExtSlots] = {};
@@ -87,7 +86,7 @@ u16 FuncExtSet(u16 number, FuncExtFn fn) {
 
 u16 FuncCall(ExprCursor cursor) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  const u16 base = VarCount(kGroupFuncArgs);
+  const u16 base = StoreCount(kGroupFuncArgs);
   const u16 number = cursor.func;
   const FuncEntry* entry = FuncEntryOf(number);
 
@@ -95,20 +94,12 @@ u16 FuncCall(ExprCursor cursor) {
   call.number = number;
   call.flag = entry ? entry->flag : 0;
   u16 st = 0;
-
-  // SQLCHILD evaluates its arguments one level deeper, with the current row
-  // reset; the level is bounded so that nesting cannot run away.
-  bool sql_raised = false;
-  if (number == kFnSqlChild) {
-    call.saved = FuncSqlSaved{SysVarGet(kSysSqlstk), SysVarGet(kSysCurrow), SysVarGet(kSysIer)};
-    const u16 level = static_cast<u16>(call.saved.sqlstk + 1);
-    if (level >= kSqlChildLevels) {
-      st = kErrStrOutBound;
-    } else {
-      SysVarSet(kSysCurrow, 0);
-      SysVarSet(kSysSqlstk, level);
-      sql_raised = true;
-    }
+  // A built-in that evaluates its arguments in a state of its own sets it
+  // up first; it is put back below whatever the outcome.
+  bool entered = false;
+  if (entry && entry->enter) {
+    st = entry->enter(&call);
+    entered = st == 0;
   }
 
   WorkMarkId result_mark = mark;
@@ -138,12 +129,7 @@ u16 FuncCall(ExprCursor cursor) {
     }
   }
 
-  // The level and the values it hid come back whatever the outcome.
-  if (sql_raised) {
-    SysVarSet(kSysSqlstk, call.saved.sqlstk);
-    SysVarSet(kSysCurrow, call.saved.currow);
-    SysVarSet(kSysIer, call.saved.ier);
-  }
+  if (entered && entry->leave) entry->leave(call);
 
   if (WorkMark(kMarkQuery) > result_mark) {
     WorkReturn(mark, WorkTop());
@@ -155,14 +141,14 @@ u16 FuncCall(ExprCursor cursor) {
       if (const u16 rc = WorkPush("", 0)) st = rc;
     }
   }
-  const u16 trimmed = VarStackTrim(kGroupFuncArgs, base);
+  const u16 trimmed = StoreTrim(kGroupFuncArgs, base);
   return st ? st : trimmed;
 }
 
 u16 FuncSortCall(const FuncCallInfo& call) {
   i16 numbers[kFuncMaxArgs] = {};
   StrSlice texts[kFuncMaxArgs];
-  for (StrSlice& t : texts) t = StrSlice{"", 0};
+  for (StrSlice& t : texts) t = kStrEmpty;
   const u16 st = FuncArgsAll(call.types, numbers, texts, kFuncMaxArgs);
   if (st) return st;
 

@@ -4,10 +4,12 @@
 //
 // Each function number has an entry in a fixed table: its name, how many of
 // its arguments are evaluated before the handler runs (the handler reads
-// the rest of the argument text itself), and its handler. A number whose
-// handler is not built answers 148 with the function's name in the error
-// detail. Numbers 34-49 are slots for functions of the embedding
-// application; any other number is an error (147).
+// the rest of the argument text itself), its handler, and for a built-in
+// whose arguments are evaluated in a state of their own (SQLCHILD) the steps
+// that set that state up and put it back. A number whose handler is not
+// built answers 148 with the function's name in the error detail. Numbers
+// 34-49 are slots for functions of the embedding application; any other
+// number is an error (147).
 //
 // Whatever happens, a call leaves at most one new scratch entry (none on an
 // error the handler left no value for) and group 35 as it found it.
@@ -58,8 +60,6 @@ enum : u16 {
   kFnExtLast = 49,
 };
 constexpr u16 kFuncExtSlots = kFnExtLast - kFnExtFirst + 1;
-// SQLCHILD calls that may be active at once, plus one.
-constexpr u16 kSqlChildLevels = 8;
 
 // _SQLSTK, _CURROW and _IER as they were before a SQLCHILD call.
 struct FuncSqlSaved {
@@ -74,17 +74,25 @@ struct FuncCallInfo {
   ExprCursor after;    // the cursor after the last evaluated argument
   u16 number;          // the function number
   u16 flag;            // CHK#: 0, CHK$: 1
-  FuncSqlSaved saved;  // SQLCHILD only
+  FuncSqlSaved saved;  // SQLCHILD only: what its enter step kept
 };
 
 // A handler leaves its result as the scratch top and returns the status.
 using FuncHandler = u16 (*)(const FuncCallInfo& call);
+// A built-in whose arguments are evaluated in a state of its own sets that
+// state up before the first argument is evaluated (enter) and puts the old
+// one back after the handler, whatever the outcome (leave). A status from
+// enter refuses the call: nothing is evaluated and leave is not called.
+using FuncEnter = u16 (*)(FuncCallInfo* call);
+using FuncLeave = void (*)(const FuncCallInfo& call);
 
 struct FuncEntry {
   const char* name;
   u16 limit;  // arguments evaluated before the handler (kFuncAllArgs: all)
   u16 flag;
-  FuncHandler handler;  // null: not built
+  FuncHandler handler;      // null: not built
+  FuncEnter enter = nullptr;  // null: the caller's state
+  FuncLeave leave = nullptr;
 };
 
 // An application function of an extension slot.

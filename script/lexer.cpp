@@ -389,7 +389,7 @@ StrSlice ExprExpandAccept(StrSlice text, StrSlice name, u16 k, u16 pos) {
   if (ExprArgSpans(ExprCursorSet(c), spans, kMaxItems, &count)) return text;
   StrArg args[kMaxItems];
   for (u16 i = 0; i < kMaxItems; ++i) {
-    args[i] = StrArgText(i < count ? StrSlice{c.text + spans[i].offset, spans[i].len} : StrSlice{"", 0});
+    args[i] = StrArgText(i < count ? StrSlice{c.text + spans[i].offset, spans[i].len} : kStrEmpty);
   }
 
   const WorkMarkId mark = WorkMark(kMarkQuery);
@@ -421,7 +421,7 @@ StrSlice ExprExpandAccept(StrSlice text, StrSlice name, u16 k, u16 pos) {
 u16 FuncListFind(StrSlice name) {
   // An empty operand before '(' opens a sub-expression; no name is empty.
   if (!name.ptr || name.len == 0) return 0;
-  StrSlice list = VarGet(kGroupIdentity, kIdFuncNames);
+  StrSlice list = StoreGet(kGroupIdentity, kIdFuncNames);
   if (list.len == 0) {
     list = FuncListInit(StrC(kFuncNamesDefault));
     if (StrError(list)) {
@@ -445,10 +445,10 @@ StrSlice FuncListInit(StrSlice list) {
   for (u16 i = 0; i < copy.len; ++i) {
     if (p[i] == ',') p[i] = '\0';
   }
-  const u16 err = VarSet(kGroupIdentity, kIdFuncNames, copy);
+  const u16 err = StoreSet(kGroupIdentity, kIdFuncNames, copy);
   WorkMark(mark);
   if (err) return StrErrorSlice(err);
-  return VarGet(kGroupIdentity, kIdFuncNames);
+  return StoreGet(kGroupIdentity, kIdFuncNames);
 }
 
 u16 FuncListLookup(StrSlice list, StrSlice name) {
@@ -485,45 +485,45 @@ i64 NumScaleFactor() {
   return s;
 }
 
-bool ValueScale(i64 value, i64* out) {
+bool ValScale(i64 value, i64* out) {
   const i128 v = static_cast<i128>(value) * NumScaleFactor();
   if (v > INT64_MAX || v < INT64_MIN) return false;
   *out = static_cast<i64>(v);
   return true;
 }
 
-i64 ValueNumber(StrSlice value) {
+i64 ValNumber(StrSlice value) {
   i64 v = 0;
   if (value.ptr && value.len == sizeof v) std::memcpy(&v, value.ptr, sizeof v);
   return v;
 }
 
-u16 ValuePushRaw(i64 raw) { return PushNumber(raw); }
+u16 ValPushRaw(i64 raw) { return PushNumber(raw); }
 
-u16 ValuePushInt(i16 value) { return ValuePushLong(value); }
+u16 ValPushInt(i16 value) { return ValPushLong(value); }
 
-u16 ValuePushLong(i64 value) {
+u16 ValPushLong(i64 value) {
   i64 scaled = 0;
-  if (!ValueScale(value, &scaled)) return kErrStringTooLong;
+  if (!ValScale(value, &scaled)) return kErrStringTooLong;
   return PushNumber(scaled);
 }
 
-u16 ValuePushDecimal(StrSlice text) {
+u16 ValPushDecimal(StrSlice text) {
   i64 v = 0;
   if (u16 err = TextToFixCheck(text, &v)) return err;
   return PushNumber(v);
 }
 
-u16 ValuePushIntText(StrSlice text) { return ValuePushLong(static_cast<i16>(StrValue(text))); }
+u16 ValPushIntText(StrSlice text) { return ValPushLong(static_cast<i16>(StrValue(text))); }
 
-u16 ValuePushTyped(u16 kind, StrSlice text) {
+u16 ValPushTyped(u16 kind, StrSlice text) {
   switch (kind) {
     case kVarInt:
-      return ValuePushIntText(text);
+      return ValPushIntText(text);
     case kVarText:
       return WorkPush(text.ptr, text.len);
     case kVarNum:
-      return ValuePushDecimal(text);
+      return ValPushDecimal(text);
     default:
       return kErrSyntax;
   }

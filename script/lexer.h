@@ -103,20 +103,20 @@ u16 FuncListLookup(StrSlice nul_list, StrSlice name);
 
 // Value pushers: one new entry each; 0, 145 on a full stack, 146 for a
 // number that does not fit 64 bits once scaled.
-u16 ValuePushRaw(i64 raw);
-u16 ValuePushInt(i16 value);
-u16 ValuePushLong(i64 value);
-u16 ValuePushDecimal(StrSlice text);
-u16 ValuePushIntText(StrSlice text);
-// Variable kind 2 as ValuePushIntText, 3 the text itself, 6 as
-// ValuePushDecimal; any other kind pushes nothing and gives 147.
-u16 ValuePushTyped(u16 kind, StrSlice text);
+u16 ValPushRaw(i64 raw);
+u16 ValPushInt(i16 value);
+u16 ValPushLong(i64 value);
+u16 ValPushDecimal(StrSlice text);
+u16 ValPushIntText(StrSlice text);
+// Variable kind 2 as ValPushIntText, 3 the text itself, 6 as
+// ValPushDecimal; any other kind pushes nothing and gives 147.
+u16 ValPushTyped(u16 kind, StrSlice text);
 
 // The 8-byte number held by a value entry (0 for an entry that is not one).
-i64 ValueNumber(StrSlice value);
+i64 ValNumber(StrSlice value);
 // The scale factor 10^_PRECIS (exact: _PRECIS is taken as 0 to 18).
 i64 NumScaleFactor();
 // value x 10^_PRECIS in *out: false when that does not fit 64 bits.
-bool ValueScale(i64 value, i64* out);
+bool ValScale(i64 value, i64* out);
 
 }  // namespace vk

@@ -45,7 +45,7 @@ StrSlice Justify(StrSlice value, u16 width, bool right) {
 }
 
 // Where the number text stands against the digit area.
-struct ValueShape {
+struct NumberShape {
   i32 dot;       // position of the first '.', -1 without one
   u32 w;         // decimals
   u32 n;         // positions before the point ('-' included), plus one for
@@ -53,8 +53,8 @@ struct ValueShape {
   bool no_int;   // nothing, or only '-', before the point
 };
 
-ValueShape Measure(const char* v, u32 len) {
-  ValueShape s{-1, 0, len, len == 0};
+NumberShape Measure(const char* v, u32 len) {
+  NumberShape s{-1, 0, len, len == 0};
   for (u32 k = 0; k < len; ++k) {
     if (v[k] == '.') {
       s.dot = static_cast<i32>(k);
@@ -177,7 +177,7 @@ StrSlice MaskNumberFit(StrSlice mask, StrSlice value, bool fixed, bool* overflow
   u32 vlen = v.len;
 
   AreaShape area = MeasureArea(a, alen);
-  ValueShape shape = Measure(vb, vlen);
+  NumberShape shape = Measure(vb, vlen);
   // Giving way can take decimals that the value then has to lose by
   // rounding, and rounding can carry into a new integer digit (9.96 to 10):
   // both are repeated until the value stands still. Each round lowers the
@@ -314,7 +314,7 @@ StrSlice MaskText(StrSlice mask, StrSlice value, u16 kind) {
 StrSlice MaskForType(char type, u16 width, bool fixed) {
   const WorkMarkId m = WorkMark(kMarkQuery);
   const char* at = type ? std::strchr(kTypeLetters, type) : nullptr;
-  if (!at) return WorkReturn(m, StrSlice{"", 0});
+  if (!at) return WorkReturn(m, kStrEmpty);
   StrSlice out = WorkAllocSlice(width, static_cast<u8>(kTypeMaskChars[at - kTypeLetters]));
   if (IsError(out)) return WorkReturn(m, out);
   if (type >= '1' && type <= '9') {
@@ -350,7 +350,7 @@ StrSlice FieldFormat(char type, StrSlice value, u16 width) {
     case '9':
       break;
     default:  // 'V' and unknown types
-      return WorkReturn(m, Justify(StrSlice{"", 0}, width, false));
+      return WorkReturn(m, Justify(kStrEmpty, width, false));
   }
   const StrSlice t = StrTrim(value, kTrimBoth);
   if (t.len <= width) return WorkReturn(m, Justify(t, width, true));

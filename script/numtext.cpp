@@ -38,7 +38,6 @@ constexpr u16 kMaxPow10U64 = 19;
 
 using u128 = unsigned __int128;
 
-StrSlice Empty() { return StrSlice{"", 0}; }
 bool IsError(StrSlice s) { return s.ptr == nullptr; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -58,7 +57,7 @@ u64 Pow10U64(u16 n) {
 // The month names and the long-date template of the language's date data
 // (identity entry 0, second NUL-separated item: two quoted ','-items).
 StrSlice DateDataItem(u16 k) {
-  const StrSlice data = ListItem(VarGet(kGroupIdentity, 0), '\0', 2);
+  const StrSlice data = ListItem(StoreGet(kGroupIdentity, 0), '\0', 2);
   return StrUnquote(ListItem(data, ',', k));
 }
 
@@ -198,7 +197,7 @@ u16 ReadDigits(const DigitBuf& b, i64* value) {
 // ---------------------------------------------------------------- dates
 
 bool DateDayFirst() {
-  const StrSlice code = VarGet(kGroupIdentity, kIdLanguage);
+  const StrSlice code = StoreGet(kGroupIdentity, kIdLanguage);
   return code.len > 0 && ListFind(StrC(kDayFirstLanguages), code, ',') != 0;
 }
 
@@ -214,14 +213,14 @@ StrSlice DateJoin(StrSlice year, StrSlice month, StrSlice day) {
 
 StrSlice DateOrToday(StrSlice text) {
   const WorkMarkId m = WorkMark(kMarkQuery);
-  const StrSlice t = IsError(text) ? Empty() : text;
+  const StrSlice t = StrOrEmpty(text);
   if (t.len > 0 || SysVarTest(kSysAuxstat, kAuxEmptyDate)) return WorkReturn(m, t);
   return WorkReturn(m, DateToText(DateToday()));
 }
 
 StrSlice DateParse(StrSlice text) {
   const WorkMarkId m = WorkMark(kMarkQuery);
-  StrSlice t = IsError(text) ? Empty() : text;
+  StrSlice t = StrOrEmpty(text);
   const u16 pos = StrFindAny(t, StrC(kDateSeparators), kQuoteAware);
   char sep = '-';
   if (pos == kNotFound) {
@@ -244,13 +243,13 @@ StrSlice DateParse(StrSlice text) {
   const i32 b = StrValue(item2);
   i32 year = StrValue(item3);
   if (item3.len == 2) year = DateYearWindow(year);
-  if (a == 0 || b == 0 || item3.len == 0) return WorkReturn(m, Empty());
+  if (a == 0 || b == 0 || item3.len == 0) return WorkReturn(m, kStrEmpty);
   const bool day_first = DateDayFirst();
   const i32 day = day_first ? a : b;
   const i32 month = day_first ? b : a;
   // A day or month too large for its two digits would spill into the next
   // field of the date number and name another date; it is invalid instead.
-  if (day > kMaxDay || month > kMaxMonth || year < 0) return WorkReturn(m, Empty());
+  if (day > kMaxDay || month > kMaxMonth || year < 0) return WorkReturn(m, kStrEmpty);
   return WorkReturn(m, DateToText(static_cast<DateNumber>(DateCompose(day, month, year))));
 }
 
@@ -263,7 +262,7 @@ StrSlice DateFormat(StrSlice text, u16 type) {
   if (s.len == 0) {
     if (type == kDateShort) return WorkReturn(m, Blanks(kBlankShortDate));
     if (type == kDateFull) return WorkReturn(m, Blanks(kBlankFullDate));
-    return WorkReturn(m, Empty());
+    return WorkReturn(m, kStrEmpty);
   }
   const StrSlice y = StrMid(s, 0, 4);
   const StrSlice mo = StrMid(s, 4, 2);
@@ -287,7 +286,7 @@ StrSlice DateFormat(StrSlice text, u16 type) {
       return WorkReturn(m, ExpandDateTemplate(tpl, d, name, y));
     }
     default:
-      return WorkReturn(m, Empty());
+      return WorkReturn(m, kStrEmpty);
   }
 }
 
@@ -401,7 +400,7 @@ i64 FixMulPow10(i64 value, u16 n) {
 
 i64 IntToFix(i16 value) { return FixMulPow10(value, NumPrecis()); }
 
-i64 ValueToFix(StrSlice text) { return IntToFix(static_cast<i16>(StrValue(text))); }
+i64 ValToFix(StrSlice text) { return IntToFix(static_cast<i16>(StrValue(text))); }
 
 i64 Int64ToFix(i64 value) {
   const WorkMarkId m = WorkMark(kMarkQuery);

@@ -106,7 +106,7 @@ i64 FixMulPow10(i64 value, u16 n);
 // value x 10^_PRECIS.
 i64 IntToFix(i16 value);
 // IntToFix of the text's 16-bit integer value (StrValue).
-i64 ValueToFix(StrSlice text);
+i64 ValToFix(StrSlice text);
 // The 64-bit integer at _PRECIS decimals (through its decimal text); 0, with
 // 146 recorded, when it does not fit.
 i64 Int64ToFix(i64 value);

@@ -59,10 +59,10 @@ bool PutAtEnd(u16 slot, StrSlice text) {
 
 StrSlice LogFilePath() {
   const WorkMarkId m = WorkMark(kMarkQuery);
-  const StrSlice stored = VarGet(kGroupRun, kRunLogName);
+  const StrSlice stored = StoreGet(kGroupRun, kRunLogName);
   if (stored.len > 0) return WorkReturn(m, stored);
 
-  const StrSlice names = VarGet(kGroupIdentity, kIdAppNames);
+  const StrSlice names = StoreGet(kGroupIdentity, kIdAppNames);
   const StrSlice prefix = StrMid(ListItem(names, ':', 1), 0, kLogPrefixLen);
   const StrSlice name = StrFormatV(kLogNameMax, kDefaultLogFormat, prefix);
   return WorkReturn(m, PathJoin(StrSlice{"", 0}, name));
@@ -70,11 +70,11 @@ StrSlice LogFilePath() {
 
 u16 LogSetFile(StrSlice name) {
   if (!name.ptr || name.len == 0) return 0;
-  const u16 r = VarSet(kGroupRun, kRunLogName, name);
+  const u16 r = StoreSet(kGroupRun, kRunLogName, name);
   if (r != 0) return r;
   // The name as stored: the caller's slice may have pointed into the store,
   // which the store just rewrote.
-  FileDelete(VarGet(kGroupRun, kRunLogName));
+  FileDelete(StoreGet(kGroupRun, kRunLogName));
   return 0;
 }
 

@@ -10,6 +10,7 @@
 #include "runtime/scratch.h"
 #include "runtime/str.h"
 #include "runtime/varstore.h"
+#include "script/arrays.h"
 #include "script/eval.h"
 #include "script/lexer.h"
 #include "script/numtext.h"
@@ -81,7 +82,7 @@ u16 ScriptRunFile(StrSlice name, u16 flags) {
   if (StrError(expanded)) expanded = name;
   u16 result = 0;
   bool ran = false;
-  const StrSlice found = PathSearch(VarGet(kGroupIdentity, kIdDefaultFolder), expanded);
+  const StrSlice found = PathSearch(StoreGet(kGroupIdentity, kIdDefaultFolder), expanded);
   if (found.ptr && found.len > 0) {
     const StrSlice text = ReadStatements(found);
     if (const u16 err = StrError(text)) {
@@ -114,10 +115,10 @@ u16 VarFileUpdate(StrSlice file, StrSlice names) {
   StrSlice path = AppExpandPaths(file);
   if (StrError(path)) path = file;
   // The list may live in the variable store, which evaluation changes.
-  const StrSlice list = StrDup(StrError(names) ? StrSlice{"", 0} : names);
+  const StrSlice list = StrDup(StrOrEmpty(names));
   if (u16 err = StrError(list)) return fail(err);
 
-  StrSlice old{"", 0};
+  StrSlice old = kStrEmpty;
   if (FileFindInfo(path) == 0) {
     old = ReadStatements(path);
     // An existing file that cannot be read must not be replaced.
@@ -125,7 +126,7 @@ u16 VarFileUpdate(StrSlice file, StrSlice names) {
   }
 
   const WorkMarkId build = WorkMark(kMarkQuery);
-  StrSlice acc{"", 0};
+  StrSlice acc = kStrEmpty;
   const u16 count = ListCount(list, ',');
   for (u16 k = 1; k <= count; ++k) {
     const StrSlice item = StrTrim(ListItem(list, ',', k), kTrimBoth);
@@ -184,7 +185,7 @@ u16 VarAssignText(StrSlice name, StrSlice value, u8 numeric) {
   StrSlice v = value;
   u16 st = 0;
   if (numeric == 0) {
-    st = ValuePushRaw(TextToFix(NumTextClean(value)));
+    st = ValPushRaw(TextToFix(NumTextClean(value)));
     v = WorkTop();
   }
   if (st == 0) {
@@ -204,7 +205,7 @@ u16 VarAssignText(StrSlice name, StrSlice value, u8 numeric) {
         } else if ((c.cls & kCallBuiltin) && !VarDeclare(array)) {
           st = kErrTypeMismatch;
         } else {
-          const u16 depth = VarCount(kGroupFuncArgs);
+          const u16 depth = StoreCount(kGroupFuncArgs);
           u16 idx[kArrayMaxDims] = {};
           const u16 n = VarIndexParse(c, idx, &st);
           st = ArrayArgsEnd(depth, st ? st : VarArraySetAt(array, v, n, idx));

@@ -5,9 +5,9 @@
 #include "runtime/error.h"
 #include "runtime/list.h"
 #include "runtime/memory.h"
+#include "runtime/moveword.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
-#include "runtime/stubs.h"
 #include "script/valtable.h"
 
 namespace vk {
@@ -83,17 +83,12 @@ u16 MoveCodeOf(StrSlice word) {
   return k >= 1 && k <= sizeof(kMoveCodes) ? kMoveCodes[k - 1] : kNoMove;
 }
 
-enum : u16 { kCmdSort = 0, kCmdNew = 1, kCmdAdd = 2, kCmdMove = 3, kCmdGet = 4, kCmdKill = 5 };
 constexpr const char* kCommands = "NEW,ADD,MOVE,GET,KILL";
 
-// Argument counts by command, the command itself included.
-struct ArgRange {
-  u16 min;
-  u16 max;
-};
-constexpr ArgRange kArgRanges[] = {{1, 2}, {2, 4}, {3, 3}, {3, 3}, {2, 2}, {2, 2}};
-
 bool IsText(const SortArgs& a, u16 n) { return a.types[n - 1] == 1; }
+
+// The handle's bytes as the text a script holds.
+StrSlice HandleText(const SortList* rec) { return StrMake(reinterpret_cast<const char*>(rec), kSortHandleLen); }
 
 }  // namespace
 
@@ -296,108 +291,106 @@ StrSlice SortListSortText(StrSlice text, u8 flags) {
   return WorkReturn(m, out);
 }
 
+namespace {
+
+// The SORT$ commands. Each takes the arguments and, for a command on a
+// list, its handle in *rec; it sets *out to its result (the empty text
+// unless it has one) and returns the status.
+
+// A text to sort, with the sort flags as argument 2.
+u16 CmdSortText(const SortArgs& a, SortList*, StrSlice* out) {
+  u8 flags = 0;
+  if (a.count == 2) {
+    if (IsText(a, 2)) return kErrSyntax;
+    flags = static_cast<u8>(a.numbers[1]);
+  }
+  const StrSlice sorted = SortListSortText(a.texts[0], flags);
+  if (StrError(sorted)) return StrError(sorted);
+  *out = sorted;
+  return 0;
+}
+
+// NEW: width, key length and flags, all numbers.
+u16 CmdNew(const SortArgs& a, SortList* rec, StrSlice* out) {
+  for (u16 n = 2; n <= a.count; ++n) {
+    if (IsText(a, n)) return kErrSyntax;
+  }
+  const u16 width = static_cast<u16>(a.numbers[1]);
+  const u16 key = a.count >= 3 ? static_cast<u16>(a.numbers[2]) : 0;
+  const u8 flags = a.count >= 4 ? static_cast<u8>(a.numbers[3]) : 0;
+  *rec = SortListNew(width, key, flags);
+  if (rec->error) return rec->error;
+  *out = HandleText(rec);
+  return 0;
+}
+
+// ADD: the item; the handle comes back with the insert's status.
+u16 CmdAdd(const SortArgs& a, SortList* rec, StrSlice* out) {
+  if (!IsText(a, 3)) return kErrSyntax;
+  const SortList before = *rec;
+  const u16 st = SortListInsert(a.texts[2], rec);
+  if (st == kErrSyntax) return st;
+  // A refused item leaves the handle as it was (a memory failure keeps its
+  // error code in it).
+  if (st != 0 && st != kErrOutOfMemory) *rec = before;
+  *out = HandleText(rec);
+  return st;
+}
+
+// MOVE: a direction word or a move code; the move's status goes to _IER.
+u16 CmdMove(const SortArgs& a, SortList* rec, StrSlice* out) {
+  const u16 code = IsText(a, 3) ? MoveCodeOf(a.texts[2]) : static_cast<u16>(a.numbers[2] & 0xFF);
+  const u16 mv = SortListMove(code, rec);
+  if (mv == kErrSyntax) return mv;
+  SysVarSet(kSysIer, mv);
+  *out = HandleText(rec);
+  return 0;
+}
+
+// GET: the item at the cursor.
+u16 CmdGet(const SortArgs&, SortList* rec, StrSlice* out) {
+  const StrSlice item = SortListGet(kSortMoveNone, rec);
+  if (StrError(item)) return StrError(item);
+  *out = item;
+  return 0;
+}
+
+// KILL: the status of freeing the list.
+u16 CmdKill(const SortArgs&, SortList* rec, StrSlice*) { return SortListFree(rec); }
+
+struct SortCommand {
+  u16 min;       // argument counts, the command itself included
+  u16 max;
+  bool on_list;  // argument 2 is a list's handle
+  u16 (*run)(const SortArgs& a, SortList* rec, StrSlice* out);
+};
+
+// Indexed by the command's position in kCommands; 0 is a text to sort.
+constexpr SortCommand kSortCommands[] = {
+    {1, 2, false, CmdSortText}, {2, 4, false, CmdNew}, {3, 3, true, CmdAdd},
+    {3, 3, true, CmdMove},      {2, 2, true, CmdGet},  {2, 2, true, CmdKill},
+};
+
+u16 SortCommandRun(const SortArgs& a, SortList* rec, StrSlice* out) {
+  if (a.count == 0 || a.count > kSortMaxArgs || !IsText(a, 1)) return kErrSyntax;
+  const SortCommand& c = kSortCommands[ListFind(StrC(kCommands), a.texts[0], ',')];
+  if (a.count < c.min || a.count > c.max) return kErrSyntax;
+  if (c.on_list) {
+    // The handle is copied, since its text need not be aligned.
+    if (!IsText(a, 2) || a.texts[1].len != kSortHandleLen || !a.texts[1].ptr) return kErrSyntax;
+    std::memcpy(rec, a.texts[1].ptr, kSortHandleLen);
+  }
+  return c.run(a, rec, out);
+}
+
+}  // namespace
+
 u16 FnSort(const SortArgs& a) {
-  WorkMarkId m = WorkMark(kMarkQuery);
-  const StrSlice empty = StrMake("", 0);
-  if (a.count == 0 || a.count > kSortMaxArgs) {
-    WorkReturn(m, empty);
-    return kErrSyntax;
-  }
-  const u16 cmd = IsText(a, 1) ? ListFind(StrC(kCommands), a.texts[0], ',') : u16{kCmdSort};
-  if (!IsText(a, 1) || a.count < kArgRanges[cmd].min || a.count > kArgRanges[cmd].max) {
-    WorkReturn(m, empty);
-    return kErrSyntax;
-  }
-
-  if (cmd == kCmdSort) {
-    u8 flags = 0;
-    if (a.count == 2) {
-      if (IsText(a, 2)) {
-        WorkReturn(m, empty);
-        return kErrSyntax;
-      }
-      flags = static_cast<u8>(a.numbers[1]);
-    }
-    StrSlice r = SortListSortText(a.texts[0], flags);
-    if (!r.ptr) {
-      WorkReturn(m, empty);
-      return StrError(r);
-    }
-    return 0;
-  }
-
-  if (cmd == kCmdNew) {
-    for (u16 n = 2; n <= a.count; ++n) {
-      if (IsText(a, n)) {
-        WorkReturn(m, empty);
-        return kErrSyntax;
-      }
-    }
-    const u16 width = static_cast<u16>(a.numbers[1]);
-    const u16 key = a.count >= 3 ? static_cast<u16>(a.numbers[2]) : 0;
-    const u8 flags = a.count >= 4 ? static_cast<u8>(a.numbers[3]) : 0;
-    SortList rec = SortListNew(width, key, flags);
-    if (rec.error) {
-      WorkReturn(m, empty);
-      return rec.error;
-    }
-    WorkReturn(m, reinterpret_cast<const char*>(&rec), kSortHandleLen);
-    return 0;
-  }
-
-  // The other commands work on a handle; it is copied, since its text need
-  // not be aligned.
+  const WorkMarkId m = WorkMark(kMarkQuery);
   SortList rec{};
-  if (!IsText(a, 2) || a.texts[1].len != kSortHandleLen || !a.texts[1].ptr) {
-    WorkReturn(m, empty);
-    return kErrSyntax;
-  }
-  std::memcpy(&rec, a.texts[1].ptr, kSortHandleLen);
-
-  u16 st = 0;
-  switch (cmd) {
-    case kCmdAdd: {
-      if (!IsText(a, 3)) {
-        st = kErrSyntax;
-        break;
-      }
-      const SortList before = rec;
-      st = SortListInsert(a.texts[2], &rec);
-      if (st == kErrSyntax) break;
-      // A refused item leaves the handle as it was (a memory failure keeps
-      // its error code in it).
-      if (st != 0 && st != kErrOutOfMemory) rec = before;
-      WorkReturn(m, reinterpret_cast<const char*>(&rec), kSortHandleLen);
-      return st;
-    }
-    case kCmdMove: {
-      const u16 code = IsText(a, 3) ? MoveCodeOf(a.texts[2]) : static_cast<u16>(a.numbers[2] & 0xFF);
-      const u16 mv = SortListMove(code, &rec);
-      if (mv == kErrSyntax) {
-        st = mv;
-        break;
-      }
-      SysVarSet(kSysIer, mv);
-      WorkReturn(m, reinterpret_cast<const char*>(&rec), kSortHandleLen);
-      return 0;
-    }
-    case kCmdGet: {
-      StrSlice item = SortListGet(kSortMoveNone, &rec);
-      if (!item.ptr) {
-        st = StrError(item);
-        break;
-      }
-      WorkReturn(m, item);
-      return 0;
-    }
-    case kCmdKill:
-      st = SortListFree(&rec);
-      break;
-    default:
-      st = kErrSyntax;
-      break;
-  }
-  WorkReturn(m, empty);
+  StrSlice out = kStrEmpty;
+  const u16 st = SortCommandRun(a, &rec, &out);
+  WorkReturn(m, out);
   return st;
 }
 

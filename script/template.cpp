@@ -42,7 +42,7 @@ StrSlice EvalValue(StrSlice field, u16 flags) {
     WorkMark(m);
     return StrErrorSlice(r);
   }
-  StrSlice v = FixToText(ValueNumber(WorkTop()));
+  StrSlice v = FixToText(ValNumber(WorkTop()));
   if (IsEmptyText(v) && !(flags & kTplEmptyNum)) v = Lit("0");
   return WorkReturn(m, v);
 }

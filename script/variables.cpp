@@ -15,8 +15,6 @@ namespace vk {
 
 namespace {
 
-const char kEmpty[] = "";
-constexpr StrSlice kEmptyText{kEmpty, 0};
 
 // The system variables in creation order, each with its default after '='
 // (0 when none); their numbers are their positions.
@@ -30,7 +28,7 @@ constexpr char kSysTextList[] = "_ACUM$,_ACUMX$,_LTEXT$";
 
 // Dot constants: names (without the '.') and their values.
 constexpr char kDotNames[] = "lf$,tab$,pchr$,null$";
-const StrSlice kDotValues[] = {{"\r\n", 2}, {"\t", 1}, {"\\", 1}, {kEmpty, 0}};
+const StrSlice kDotValues[] = {{"\r\n", 2}, {"\t", 1}, {"\\", 1}, kStrEmpty};
 
 // The built-in function names, as the lexer's list stores them when no
 // stored list (group 0 entry 8, NUL-separated) exists yet.
@@ -99,7 +97,7 @@ u16 PushNum(i64 v) {
 u16 PushTyped(u16 kind, StrSlice text) {
   switch (kind) {
     case kVarInt: return PushNum(ScaleUp(static_cast<i16>(StrValue(text)), ScaleFactor()));
-    case kVarText: return WorkPush(text.ptr ? text.ptr : kEmpty, text.len);
+    case kVarText: return WorkPush(text.ptr ? text.ptr : kStrEmpty.ptr, text.len);
     case kVarNum: return PushNum(TextToFix(text));
     default: return kErrSyntax;
   }
@@ -114,7 +112,7 @@ bool IsSystemName(StrSlice name) { return name.ptr && name.len && name.ptr[0] ==
 // 1-based number of name among the built-in functions, 0 when none: as
 // written, then once more upper-cased.
 u16 FuncNumber(StrSlice name) {
-  const StrSlice stored = VarGet(kGroupIdentity, kFuncListEntry);
+  const StrSlice stored = StoreGet(kGroupIdentity, kFuncListEntry);
   const bool use_stored = stored.len > 0;
   const StrSlice list = use_stored ? stored : StrSlice{kFuncList, sizeof kFuncList - 1};
   const char sep = use_stored ? '\0' : ',';
@@ -169,7 +167,7 @@ u16 SysVarInit(void*) {
     const StrSlice item = g <= n_ints ? ListItem(ints, ',', g) : ListItem(texts, ',', static_cast<u16>(g - n_ints));
     const u16 eq = StrFindChar(item, '=', kPlain);
     const StrSlice name = eq == kNotFound ? item : StrMid(item, 0, eq);
-    const StrSlice def = eq == kNotFound ? kEmptyText : StrMid(item, static_cast<i16>(eq + 1), kNotFound);
+    const StrSlice def = eq == kNotFound ? kStrEmpty : StrMid(item, static_cast<i16>(eq + 1), kNotFound);
     rc = PushTyped(VarTypeOf(name), def);
     if (rc == 0) rc = VarAssign(name, WorkTop());
     WorkMark(mark);
@@ -204,7 +202,7 @@ VarRef VarLookup(StrSlice name) {
   const u16 list = ListOfKind(kind);
   VarRef r{VarTypeWord(kind, list), kNotFound};
   if (!name.ptr || name.len == 0) return r;
-  const u16 k = ListFind(VarGet(kGroupVarNames, list), name, ',');
+  const u16 k = ListFind(StoreGet(kGroupVarNames, list), name, ',');
   if (k) r.number = static_cast<u16>(k - 1);
   return r;
 }
@@ -217,10 +215,10 @@ VarRef VarCreate(StrSlice name, u32 type) {
   // and renumber every later variable.
   if (HasChar(name, ',') || HasChar(name, '\'') || HasChar(name, '"')) return r;
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  const StrSlice old = VarGet(kGroupVarNames, list);
+  const StrSlice old = StoreGet(kGroupVarNames, list);
   const u16 count = ListCount(old, ',');
   const StrSlice joined = StrJoin(old, StrSlice{",", 1}, name);
-  if (joined.ptr && count < kNotFound && VarSet(kGroupVarNames, list, joined) == 0) r.number = count;
+  if (joined.ptr && count < kNotFound && StoreSet(kGroupVarNames, list, joined) == 0) r.number = count;
   WorkMark(mark);
   return r;
 }
@@ -237,13 +235,13 @@ StrSlice VarDotConst(StrSlice name) {
   return k ? kDotValues[k - 1] : StrErrorSlice(kErrData);
 }
 
-StrSlice StrVarGet(u16 n) { return VarGet(kGroupStrVars, n); }
+StrSlice StrVarGet(u16 n) { return StoreGet(kGroupStrVars, n); }
 
 StrSlice StrVarSet(u16 n, StrSlice text) {
   // The store adds empty entries up to n, so a variable whose number lies
   // beyond the group's count is stored rather than lost.
-  if (const u16 rc = VarSet(kGroupStrVars, n, text)) return StrErrorSlice(rc);
-  return VarGet(kGroupStrVars, n);
+  if (const u16 rc = StoreSet(kGroupStrVars, n, text)) return StrErrorSlice(rc);
+  return StoreGet(kGroupStrVars, n);
 }
 
 u16 VarAssign(StrSlice name, StrSlice value) {
@@ -317,7 +315,7 @@ u16 VarValuePush(StrSlice name) {
       return PushNum(r.number == kNotFound ? 0 : NumVarGet(r.number));
     case kVarText: {
       StrSlice v = VarDotConst(name);
-      if (!v.ptr) v = r.number == kNotFound ? kEmptyText : StrVarGet(r.number);
+      if (!v.ptr) v = r.number == kNotFound ? kStrEmpty : StrVarGet(r.number);
       return WorkPush(v.ptr, v.len);
     }
     default:
@@ -352,7 +350,7 @@ u16 ArrayCreate(u32 type, u16 number, u16 kind, u16 dims, const u16* bounds) {
   StrSlice init{};
   static const char kZeros[kNumSize] = {};
   if (kind == kVarText) {
-    init = VarPopValue(kGroupFuncArgs);
+    init = StorePopValue(kGroupFuncArgs);
     if (!init.ptr) {
       WorkMark(mark);
       return StrError(init);
@@ -489,9 +487,9 @@ bool VarDeclare(StrSlice name) {
 }
 
 i16 EvalPopInt() {
-  if (VarCount(kGroupFuncArgs) == 0) return -1;
+  if (StoreCount(kGroupFuncArgs) == 0) return -1;
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  const StrSlice v = VarPopValue(kGroupFuncArgs);
+  const StrSlice v = StorePopValue(kGroupFuncArgs);
   i16 r = -1;
   if (v.ptr) {
     r = 0;
@@ -513,7 +511,7 @@ u16 FileNumCurrent(u16 n) {
   return static_cast<u16>(SysVarGet(kSysCurfil));
 }
 
-StrSlice EmptyStrConst(u16, u16, u16) { return kEmptyText; }
+StrSlice EmptyStrConst(u16, u16, u16) { return kStrEmpty; }
 
 void Int3Clear(u32* record) {
   if (record) std::memset(record, 0, 3 * sizeof(u32));

@@ -14,8 +14,10 @@
 #include "script/template.h"
 #include "script/valtable.h"
 #include "sitegen/menufrag.h"
+#include "sitegen/dispatch.h"
 #include "sitegen/pagetree.h"
 #include "sitegen/sitetext.h"
+#include "sitegen/texthtml.h"
 
 namespace vk {
 
@@ -23,7 +25,8 @@ namespace {
 
 constexpr char kDefaultSeparator[] = " | ";
 constexpr char kUpLevel[] = "../";
-constexpr char kIndexPage[] = "index.html";
+// A folder's index page (the language suffix goes before its extension).
+constexpr char kIndexFile[] = "index.html";
 constexpr char kIndexName[] = "index";
 constexpr char kBranchIds[] = "BRANCHIDS$";
 constexpr char kBranchTargets[] = "BRANCHTARS$";
@@ -31,9 +34,6 @@ constexpr u16 kLinkNameMax = 384;
 
 // CURBRANCH argument items.
 enum : u16 { kArgSeparator = 1, kArgLinkCount = 2, kArgLinkParams = 3, kArgAbsolute = 4 };
-
-const StrSlice kEmpty{"", 0};
-
 
 // The arguments that only links use, evaluated once for the first link.
 struct LinkArgs {
@@ -68,7 +68,7 @@ StrSlice BranchLink(const LinkArgs& a, StrSlice path, u16 i, u16 n, u16 leaf, St
     return HtmlLink(TplExpand(ListItem(a.targets, ',', d), 0), text, a.params);
   }
   const StrSlice base = a.absolute ? SiteGenUpPath(path, i) : StrRepeat(StrC(kUpLevel), static_cast<u16>(n - i - leaf));
-  const StrSlice index = LangFileName(StrC(kIndexPage), SiteGenLangIndex());
+  const StrSlice index = LangFileName(StrC(kIndexFile), SiteGenLangIndex());
   return HtmlLink(StrConcat(base, index), text, a.params);
 }
 
@@ -82,7 +82,7 @@ u16 SitemapLine(i32 depth, StrSlice path, StrSlice link_name, StrSlice name) {
   StrSlice href = StrTranslate(path, "\\", "/");
   if (path.len) href = StrConcat(href, StrC("/"));
   href = StrConcat(href, LangFileName(StrFormatV(kLinkNameMax, "%s.html", link_name), SiteGenLangIndex()));
-  const StrSlice link = StrError(href) ? href : HtmlLink(href, SiteGenTranslate(name, 0), kEmpty);
+  const StrSlice link = StrError(href) ? href : HtmlLink(href, SiteGenTranslate(name, 0), kStrEmpty);
   const StrSlice line_break = TextToHtml(StrC("\r\n"), 0);
   u16 status = StrError(indent) ? StrError(indent) : StrError(link) ? StrError(link) : StrError(line_break);
   if (status == 0) {
@@ -101,14 +101,14 @@ u16 SiteKwCurBranch(StrSlice args) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   u16 status = 0;
   // Copies: evaluating the arguments may change the variable store.
-  const StrSlice path = SiteKwValue(StrDup(VarGet(kGroupRun, kRunPagePath)), &status);
-  const StrSlice trail = SiteKwValue(StrDup(VarGet(kGroupRun, kRunTrail)), &status);
+  const StrSlice path = SiteKwValue(StrDup(StoreGet(kGroupRun, kRunPagePath)), &status);
+  const StrSlice trail = SiteKwValue(StrDup(StoreGet(kGroupRun, kRunTrail)), &status);
   // The page is written in its own folder (index) when the folder is the
   // page path itself; otherwise it lies in its parent's folder, one level
   // less deep than its path. Both come from the path, never from the
   // translated trail, whose names may hold anything.
   const u16 leaf =
-      StrEqual(SiteKwValue(StrTranslate(path, "\\", ","), &status), VarGet(kGroupRun, kRunPageFolder)) ? 0 : 1;
+      StrEqual(SiteKwValue(StrTranslate(path, "\\", ","), &status), StoreGet(kGroupRun, kRunPageFolder)) ? 0 : 1;
   const u16 n = PathComponentCount(path);
   if (n == 0 || status) {
     WorkMark(mark);
@@ -158,7 +158,7 @@ u16 SiteKwSitemap(StrSlice args) {
 
   // With SUBLEVEL the listing starts below the page being written, found
   // by its name among the folder pages at depth level - 1.
-  StrSlice current = kEmpty;
+  StrSlice current = kStrEmpty;
   bool current_is_folder = false;
   if (const SiteNode* node = SiteCursorGet()->record) {
     current = SiteNodeField(node->text, kNodeFieldName);
@@ -166,7 +166,7 @@ u16 SiteKwSitemap(StrSlice args) {
   }
 
   const WorkMarkId walk = WorkMark(kMarkQuery);
-  StrSlice path = kEmpty;
+  StrSlice path = kStrEmpty;
   i32 depth = 0;
   for (SiteCursor c = SiteTreeAt(SiteTreeRoot()); status == 0 && c.index != kSiteNone && c.record;
        c = SiteTreeNext(c.index, 1)) {

@@ -1,9 +1,12 @@
 #include "sitegen/dispatch.h"
 
 #include "html/optmenu.h"
+#include "html/output.h"
+#include "runtime/error.h"
 #include "sitegen/branch.h"
 #include "sitegen/include.h"
 #include "sitegen/langsel.h"
+#include "sitegen/logstat.h"
 #include "sitegen/sitetext.h"
 
 namespace vk {
@@ -58,5 +61,14 @@ HtmlTagState SiteKwDispatch(HtmlTagState state, StrSlice macros) {
   }
   return state;
 }
+
+StrSlice SiteKwValue(StrSlice s, u16* status) {
+  const u16 err = StrError(s);
+  if (err == 0) return s;
+  if (err == kErrOutOfMemory && *status == 0) *status = err;
+  return kStrEmpty;
+}
+
+void SiteKwOut(StrSlice s, u16* status) { HtmlOut(SiteKwValue(s, status)); }
 
 }  // namespace vk

@@ -25,6 +25,7 @@
 #include "sitegen/menufrag.h"
 #include "sitegen/pagetree.h"
 #include "sitegen/sitetext.h"
+#include "sitegen/trail.h"
 
 namespace vk {
 
@@ -45,7 +46,6 @@ constexpr u32 kTimeWindowMinutes[kTimeWindowCount] = {0, 2, 10, 30, 60, 120, 360
 constexpr u32 kRuleAll = kOverwriteExisting;
 constexpr u32 kRuleWindow = kOverwriteAgeTest | kOverwriteOnGreater | kOverwriteExisting;
 
-const StrSlice kEmpty{"", 0};
 
 // A path as the user reads it in the log and in messages: '/' separators.
 StrSlice Shown(StrSlice path) { return StrTranslate(path, "\\", "/"); }
@@ -194,9 +194,9 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
     RefuseName(run, *folder, name_item);
     return false;
   }
-  VarSet(kGroupRun, kRunPagePath, PathJoin(*folder, name_item));
-  VarSet(kGroupRun, kRunPageName, name_item);
-  VarSet(kGroupRun, kRunNodeOptions, SiteNodeField(node.text, kNodeFieldOptions));
+  StoreSet(kGroupRun, kRunPagePath, PathJoin(*folder, name_item));
+  StoreSet(kGroupRun, kRunPageName, name_item);
+  StoreSet(kGroupRun, kRunNodeOptions, SiteNodeField(node.text, kNodeFieldOptions));
   SiteGenBuildTrail();
 
   StrSlice name = name_item;
@@ -207,7 +207,7 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
     if (run->sweep) (void)OsTempSweep(made);  // a folder that cannot be read has none
     name = StrC("index");
   }
-  VarSet(kGroupRun, kRunPageFolder, StrTranslate(*folder, "\\", ","));
+  StoreSet(kGroupRun, kRunPageFolder, StrTranslate(*folder, "\\", ","));
 
   const StrSlice suffix = SiteGenLangSuffix(run->suffix_index);
   const StrSlice file = folder->len
@@ -230,7 +230,7 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
   const u8 page_mode = static_cast<u8>(StrValue(SiteNodeOption(kOptPageMode)));
   SysVarFlags(kSysAuxstat, kAuxPageMode, page_mode != 0);
   LogPath("Creating File:%s", file);
-  StrSlice tpl = (run->flags & kRunFrameOnly) ? kEmpty : SiteNodeOption(kOptTemplate);
+  StrSlice tpl = (run->flags & kRunFrameOnly) ? kStrEmpty : SiteNodeOption(kOptTemplate);
   if (tpl.len == 0) tpl = run->frame;
   // The page is made here and written by a writer thread; a page with the
   // same name made earlier in the run is finished first.
@@ -270,9 +270,9 @@ void RunLanguage(RunState* run, StrSlice tree, u16 index, u32 total, WorkMarkId 
     run->stop_code = SiteGenWriteTypeMap(run->root, base, index);
   }
 
-  StrSlice folder = kEmpty;
+  StrSlice folder = kStrEmpty;
   while (run->stop_code == 0 && cursor->index != kSiteNone) {
-    run->stop_code = ProgressUpdate(total, kProgressStep, kEmpty);
+    run->stop_code = ProgressUpdate(total, kProgressStep, kStrEmpty);
     if (run->stop_code) break;
     folder = WorkReturn(mark, folder);
     for (i32 d = cursor->depth_change; d < 0; ++d) folder = PathPart(folder, kPartFolder);
@@ -294,7 +294,7 @@ u16 SiteGenSetLanguage(StrSlice tree, u16 index) {
   const WorkMarkId m = WorkMark(kMarkQuery);
   SiteGenLangSet(index);
   const u16 current = SiteGenLangIndex();
-  VarSet(kGroupRun, kRunLangTexts, SiteGenLangSuffix(current));
+  StoreSet(kGroupRun, kRunLangTexts, SiteGenLangSuffix(current));
   u16 rc = 0;
   if (current == kSiteLangNone) {
     rc = tree.len ? kErrData : 0;
@@ -328,7 +328,7 @@ OverwriteRule SiteGenOverwriteRule(bool overwrite, bool deletion, i16 window, u1
 }
 
 StrSlice SiteGenTimeWindowItem(u16 k) {
-  if (k < 1 || k > kTimeWindowCount) return kEmpty;
+  if (k < 1 || k > kTimeWindowCount) return kStrEmpty;
   return ListItem(StrSlice{kTimeWindowLabels, sizeof kTimeWindowLabels - 1}, ',', k);
 }
 
@@ -380,7 +380,7 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
     run.stop_code = run.shown_code = SiteTreeLoad(tree, kSiteTextWidth);
     tree_loaded = run.stop_code == 0;
   }
-  if (run.stop_code == 0) run.stop_code = VarSet(kGroupIdentity, kIdRunMacros, MacroContextMacros(context));
+  if (run.stop_code == 0) run.stop_code = StoreSet(kGroupIdentity, kIdRunMacros, MacroContextMacros(context));
 
   if (run.stop_code == 0) {
     const WorkMarkId m1 = WorkMark(kMarkQuery);

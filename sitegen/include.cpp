@@ -15,6 +15,7 @@
 #include "script/template.h"
 #include "sitegen/dispatch.h"
 #include "sitegen/sitetext.h"
+#include "sitegen/texthtml.h"
 
 namespace vk {
 
@@ -42,8 +43,6 @@ enum : u16 { kArgExt = 2, kArgFallback = 3, kArgOptions = 4 };  // TEXT
 constexpr u32 kIncludeListMax = u32{kFileSlots} * kFileNameMax;
 char g_include_list[kIncludeListMax];
 u16 g_include_len = 0;
-
-StrSlice Empty() { return StrSlice{"", 0}; }
 
 StrSlice IncludeList() { return StrSlice{g_include_list, g_include_len}; }
 
@@ -83,7 +82,7 @@ StrSlice ArgItem(StrSlice args, u16 k) { return StrTrimSet(ListItem(args, ',', k
 // evaluated.
 StrSlice ArgValue(StrSlice arg) {
   arg = StrTrimSet(arg, kTrimBoth, Lit(kBlanks));
-  return arg.len ? ExprEvalStr(arg) : Empty();
+  return arg.len ? ExprEvalStr(arg) : kStrEmpty;
 }
 
 // The path without its last component.
@@ -92,7 +91,7 @@ StrSlice PathParent(StrSlice path) {
   return StrSlice{path.ptr, slash == kNotFound ? u16{0} : slash};
 }
 
-StrSlice PagePath() { return VarGet(kGroupRun, kRunPagePath); }
+StrSlice PagePath() { return StoreGet(kGroupRun, kRunPagePath); }
 
 // The branch name for an evaluated argument value (empty for none).
 StrSlice BranchOf(StrSlice value) {
@@ -154,7 +153,7 @@ u16 TextWrite(StrSlice args) {
     if (const u16 err = StrError(ext)) return err;
   }
 
-  StrSlice file = Empty();
+  StrSlice file = kStrEmpty;
   bool found = false;
   const StrSlice name = SiteGenBranchLevel(ArgItem(args, kArgBranch));
   if (const u16 err = StrError(name)) return err;

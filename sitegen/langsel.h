@@ -1,14 +1,11 @@
-// The language selector (LANG_SEL: a flag image per listed language, linked
-// to the current page in that language) and the login state (LOGSTAT: a
-// login link or the logout form, chosen by conditions on the page path).
+// The language selector (LANG_SEL): a flag image per listed language, linked
+// to the current page in that language.
 //
-// Both read the page path (variable group 9 entry 0), the current language
-// and the shared cursor's node and write small snippets through HtmlOut.
-// A snippet that would pass 384 bytes is not written and the page goes on;
-// only a scratch stack that runs out ends the page (the result 145).
-// Links and fail pages written by the site's author are not formats: each
-// "%s" in them becomes the language code, every other byte stays as it is.
-// The scratch stack is left as it was found.
+// It reads the page path (variable group 9 entry 0), the current language
+// and the shared cursor's node and writes one snippet per flag through
+// HtmlOut. A snippet that would pass 384 bytes is not written and the page
+// goes on; only a scratch stack that runs out ends the page (the result
+// 145). The scratch stack is left as it was found.
 #pragma once
 #include "runtime/slice.h"
 
@@ -21,12 +18,5 @@ namespace vk {
 // (_AUXSTAT kAuxRunFlag) a text item sets the link target of the items after
 // it; a target ending in '=' gets the language code appended.
 u16 SiteKwLangSel(StrSlice args);
-// LOGSTAT(link, condition, ...): the first pair whose condition lists the
-// page path ('*' standing for the page's name; a condition of "*" alone
-// matches every page) writes a login link to link (with "&lang=xx" unless
-// the link holds "%s"), or, when link is empty or "(failpage)", the logout
-// form with that fail page (default "/") and the language's confirm text.
-// Always 0.
-u16 SiteKwLogStat(StrSlice args);
 
 }  // namespace vk

@@ -13,6 +13,7 @@
 #include "runtime/str.h"
 #include "runtime/varstore.h"
 #include "script/eval.h"
+#include "sitegen/dispatch.h"
 #include "sitegen/pagetree.h"
 #include "sitegen/sitetext.h"
 
@@ -40,7 +41,8 @@ constexpr char kPageItem[] = "%s<li><a href=\"/%s%s%s%s\">%s</a>";
 constexpr char kItemEnd[] = "</li>\r\n";
 constexpr char kListOpen[] = "\r\n%s\t<ul>\r\n";
 constexpr char kListClose[] = "%s\t</ul>\r\n%s</li>\r\n";
-constexpr char kIndexPage[] = "/index";
+// What a folder page's menu path takes on: its folder's index page.
+constexpr char kIndexInFolder[] = "/index";
 constexpr char kPageExt[] = ".html";
 
 // Room of every formatted text beyond what its variable parts need.
@@ -99,7 +101,7 @@ StrSlice MergeTypeMap(u16 first, u16 count, StrSlice pattern, StrSlice entry) {
     u32 n = 0;
     u16 skip = 0;
     for (u16 k = 0; k < count; ++k) {
-      const StrSlice line = VarGet(kGroupLineQueue, static_cast<u16>(first + k));
+      const StrSlice line = StoreGet(kGroupLineQueue, static_cast<u16>(first + k));
       if (skip == 0 && StrFind(line, pattern, kPlain) != kNotFound) skip = kEntryLines;
       if (skip) {
         --skip;
@@ -218,7 +220,7 @@ u16 SiteGenWriteMenuItem(u16 handle, StrSlice name, StrSlice menu_path, const ch
     const bool parent = cursor->record && cursor->record->first_child != kSiteNone;
     const StrSlice path = StrTranslate(PathJoin(menu_path, name), "\\", "/");
     item = StrError(path) ? path
-                          : StrFormatV(RoomFor(u32{path.len} + text_len), kPageItem, indent, path, parent ? kIndexPage : "",
+                          : StrFormatV(RoomFor(u32{path.len} + text_len), kPageItem, indent, path, parent ? kIndexInFolder : "",
                                        SiteGenLangSuffix(SiteGenLangIndex()), kPageExt, text);
   }
   if (StrError(text)) item = text;
@@ -256,7 +258,7 @@ u16 SiteGenWriteTypeMap(StrSlice root, StrSlice base, u16 index) {
     if (FileFindInfo(path, &info) != 0 || info.size == 0) {
       content = StrConcat(StrC(kTypeMapNew), entry);
     } else {
-      const u16 queued = VarCount(kGroupLineQueue);
+      const u16 queued = StoreCount(kGroupLineQueue);
       const u16 lines = LineListLoad(path, kAnyLine, kAnyLine);
       if (lines == kLineLoadFailed) {
         rc = kErrDiskIO;

@@ -179,7 +179,7 @@ u16 SiteTreeAddNode(u16 link, StrSlice text, u8 as_child, u16 width) {
 
 u16 SiteTreeLoad(StrSlice path, u16 width) {
   const WorkMarkId start = WorkMark(kMarkQuery);
-  const u16 queued = VarCount(kGroupLineQueue);
+  const u16 queued = StoreCount(kGroupLineQueue);
   const u16 lines = LineListLoad(path, kTreeLayout, kTreeCode);
   u16 err = 0;
   u16 why = 0;
@@ -200,8 +200,8 @@ u16 SiteTreeLoad(StrSlice path, u16 width) {
       // The lines are read in place; the store does not change until they
       // are all taken.
       const u16 at = static_cast<u16>(queued + k);
-      if (at >= VarCount(kGroupLineQueue)) break;
-      const StrSlice line = VarGet(kGroupLineQueue, at);
+      if (at >= StoreCount(kGroupLineQueue)) break;
+      const StrSlice line = StoreGet(kGroupLineQueue, at);
       const u16 tabs = TabCount(StrTrimSet(line, kTrimRight, StrC(kTrailingBlanks)));
       i32 level = tabs;
       if (level > prev + 1) level = prev + 1;
@@ -273,5 +273,26 @@ SiteCursor SiteTreeNext(u16 index, u8 descend) {
 }
 
 StrSlice SiteNodeField(StrSlice text, u16 k) { return StrTrimSet(ListItem(text, ',', k), kTrimBoth, StrC(" \t")); }
+
+StrSlice SiteNodeOption(u8 kind) {
+  const SiteCursor* cursor = SiteCursorGet();
+  if (!cursor || !cursor->record) return kStrEmpty;
+  const StrSlice options = StrTrim(ListItem(cursor->record->text, ',', 2), kTrimBoth);
+  StrSlice result = kStrEmpty;
+  const u16 count = ListCount(options, ';');
+  for (u16 k = 1; k <= count; ++k) {
+    const StrSlice e = StrUnquote(ListItem(options, ';', k));
+    // An empty entry (as after a trailing ';') names nothing.
+    if (e.len == 0) continue;
+    u8 cls = kOptTemplate;
+    if (StrFindChar(e, '/', kPlain) != kNotFound) {
+      cls = kOptLink;
+    } else if (e.len == 1 && StrValue(e) > 0) {
+      cls = kOptPageMode;
+    }
+    if (cls == kind) result = e;
+  }
+  return result;
+}
 
 }  // namespace vk

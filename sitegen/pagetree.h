@@ -37,6 +37,14 @@ enum : u16 { kNodeFieldName = 1, kNodeFieldOptions = 2 };
 // Field k of a node text, blanks and tabs trimmed (a slice into the text).
 StrSlice SiteNodeField(StrSlice text, u16 k);
 
+// SiteNodeOption kinds.
+enum : u8 { kOptTemplate = 1, kOptLink = 2, kOptPageMode = 3 };
+// The option of that kind among the ';' entries of the current node's
+// option item (item 2 of its text): a link holds '/', a page mode is one
+// character of value 1 or more, anything else is a template. The last entry
+// of the kind wins; the empty text when there is none. Nothing is allocated.
+StrSlice SiteNodeOption(u8 kind);
+
 // The room a tree leaves on the scratch stack for rendering a page: every
 // node text is a scratch entry, and a page whose keywords and fields find no
 // room left could not be written. A node that would eat into this room is

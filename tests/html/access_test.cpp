@@ -28,7 +28,7 @@ struct AccessTest : HtmlCaptureTest {
     ASSERT_NE(mkdtemp(templ), nullptr);
     dir = templ;
     std::filesystem::create_directory(dir + "/sec");
-    ASSERT_EQ(VarSet(kGroupIdentity, kIdDefaultFolder, L(Lib(dir).c_str())), 0);
+    ASSERT_EQ(StoreSet(kGroupIdentity, kIdDefaultFolder, L(Lib(dir).c_str())), 0);
     unsetenv("REMOTE_USER");
     CmdLine("prog");
   }
@@ -46,7 +46,7 @@ struct AccessTest : HtmlCaptureTest {
   void Put(const std::string& name, const std::string& bytes) const {
     std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
   }
-  static void CmdLine(const char* line) { ASSERT_EQ(VarSet(kGroupIdentity, kIdCommandLine, L(line)), 0); }
+  static void CmdLine(const char* line) { ASSERT_EQ(StoreSet(kGroupIdentity, kIdCommandLine, L(line)), 0); }
   static void Safe(i64 bits) { SysVarSet(kSysSafe, bits); }
   void Protect() {
     Put("sec/.htsafety", "title=x\r\nusers='users.txt'\r\n");
@@ -81,13 +81,13 @@ TEST_F(AccessTest, MissingProtectionFile) {
   EXPECT_EQ(Page(), kErrFileNotFound);
   EXPECT_EQ(S(ErrDetail()), Lib(dir) + "\\sec\\.htsafety");
   EXPECT_TRUE(IsLoginForm(Taken()));
-  EXPECT_EQ(VarCount(kGroupParamLists), 0);
+  EXPECT_EQ(StoreCount(kGroupParamLists), 0);
 }
 
 TEST_F(AccessTest, UserCheckedAgainstTheUsersFile) {
   Safe(kSafeAccessFile);
   Protect();
-  const u16 lists = VarCount(kGroupParamLists);
+  const u16 lists = StoreCount(kGroupParamLists);
   const struct {
     const char* line;
     u16 result;
@@ -108,7 +108,7 @@ TEST_F(AccessTest, UserCheckedAgainstTheUsersFile) {
     EXPECT_EQ(Page(), c.result) << c.line;
     const std::string out = Taken();
     EXPECT_EQ(IsLoginForm(out), c.result != 0) << c.line;
-    EXPECT_EQ(VarCount(kGroupParamLists), lists) << c.line;  // the protection file is popped
+    EXPECT_EQ(StoreCount(kGroupParamLists), lists) << c.line;  // the protection file is popped
   }
 }
 

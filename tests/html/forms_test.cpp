@@ -34,7 +34,7 @@ struct FormsTest : HtmlCaptureTest {
     HtmlCaptureTest::SetUp();
     setenv("SCRIPT_NAME", "/cgi/login", 1);
   }
-  void CommandLine(const char* text) { ASSERT_EQ(VarSet(kGroupIdentity, 1, L(text)), 0); }
+  void CommandLine(const char* text) { ASSERT_EQ(StoreSet(kGroupIdentity, 1, L(text)), 0); }
   // The rows that the form table of style writes for fields.
   std::string Rows(const char* style, const char* fields) {
     const WorkMarkId mark = WorkMark(kMarkQuery);

@@ -42,10 +42,10 @@ struct OptMenuTest : ::testing::Test {
     if (sink) std::fclose(sink);
   }
   std::string Taken() { return SinkTakeSince(sink, &taken); }
-  static void CmdLine(const char* line) { ASSERT_EQ(VarSet(kGroupIdentity, kIdCommandLine, L(line)), 0); }
+  static void CmdLine(const char* line) { ASSERT_EQ(StoreSet(kGroupIdentity, kIdCommandLine, L(line)), 0); }
   // Group 5: the image folder, then one entry per row.
   static void Menu(std::initializer_list<const char*> entries) {
-    for (const char* e : entries) ASSERT_EQ(VarPush(kGroupOptionMenu, L(e)), 0);
+    for (const char* e : entries) ASSERT_EQ(StorePush(kGroupOptionMenu, L(e)), 0);
   }
   static void SetText(const char* name, const char* value) { ASSERT_EQ(VarAssignText(L(name), L(value), 1), 0); }
   static std::string Text(const char* name) {

@@ -37,7 +37,7 @@ struct RenderTest : InterpTest {
     sink = std::tmpfile();
     ASSERT_NE(sink, nullptr);
     HtmlSinkSet(sink);
-    ASSERT_EQ(VarSet(kGroupIdentity, kIdCommandLine, L("prog")), 0);
+    ASSERT_EQ(StoreSet(kGroupIdentity, kIdCommandLine, L("prog")), 0);
   }
   void TearDown() override {
     HtmlSinkSet(nullptr);
@@ -112,9 +112,9 @@ TEST_F(RenderTest, InsertedValueRescannedOnlyOutsideCompat) {
 }
 
 TEST_F(RenderTest, SelfReproducingValueEndsWithAnError) {
-  const u16 lines = VarCount(kGroupTemplateLines);
+  const u16 lines = StoreCount(kGroupTemplateLines);
   EXPECT_EQ(Render(Tpl("a.html", "x[X]y\n"), "X='[X]'"), kErrLoop);
-  EXPECT_EQ(VarCount(kGroupTemplateLines), lines);
+  EXPECT_EQ(StoreCount(kGroupTemplateLines), lines);
 }
 
 TEST_F(RenderTest, KeywordFieldsReachTheHandler) {
@@ -157,13 +157,13 @@ TEST_F(RenderTest, PageNames) {
   EXPECT_EQ(Render(missing), kErrFileNotFound);
   EXPECT_NE(S(ErrDetail()).find("filename:" + missing + " htmlpage:"), std::string::npos);
 
-  ASSERT_EQ(VarSet(kGroupRun, 2, L("_en")), 0);
+  ASSERT_EQ(StoreSet(kGroupRun, 2, L("_en")), 0);
   Tpl("home_fr.html", "x\n");
   EXPECT_EQ(Render(Lib(dir + "/home_fr.html")), 0);
-  EXPECT_EQ(S(VarGet(kGroupRun, 2)), "_fr");
+  EXPECT_EQ(S(StoreGet(kGroupRun, 2)), "_fr");
   Tpl("home.html", "x\n");
   EXPECT_EQ(Render(Lib(dir + "/home.html")), 0);
-  EXPECT_EQ(S(VarGet(kGroupRun, 2)), "_fr");
+  EXPECT_EQ(S(StoreGet(kGroupRun, 2)), "_fr");
 }
 
 TEST_F(RenderTest, LastLineAndEmptyTemplate) {
@@ -191,10 +191,10 @@ HtmlTagState Nest(HtmlTagState s, StrSlice) {
 
 TEST_F(RenderTest, NestedRenderKeepsTheOuterLine) {
   g_inner = Tpl("inner.html", "in[Z]\n");
-  const u16 lines = VarCount(kGroupTemplateLines);
+  const u16 lines = StoreCount(kGroupTemplateLines);
   EXPECT_EQ(Render(Tpl("outer.html", "a[INC]b[X]c\nd\n"), "X=1", "INC", Nest), 0);
   EXPECT_EQ(Taken(), "ain7\r\nb1c\r\nd\r\n");
-  EXPECT_EQ(VarCount(kGroupTemplateLines), lines);
+  EXPECT_EQ(StoreCount(kGroupTemplateLines), lines);
 }
 
 // A handler that renders the next template of a chain from inside the
@@ -214,7 +214,7 @@ TEST_F(RenderTest, TooManyNestedTemplatesSaySo) {
   for (int k = 0; k < 100; ++k) Tpl("t" + std::to_string(k) + ".html", "[NEXT]\n");
   g_chain_dir = Lib(dir);
   g_next = 0;
-  const u16 lines = VarCount(kGroupTemplateLines);
+  const u16 lines = StoreCount(kGroupTemplateLines);
   EXPECT_EQ(Render(Tpl("t0.html", "[NEXT]\n"), "", "NEXT", Chain), kErrDataOutBound);
   const std::string detail = S(ErrDetail());
   EXPECT_NE(detail.find("too many nested templates"), std::string::npos) << detail;
@@ -222,7 +222,7 @@ TEST_F(RenderTest, TooManyNestedTemplatesSaySo) {
                         " deep"),
             std::string::npos)
       << detail;
-  EXPECT_EQ(VarCount(kGroupTemplateLines), lines);
+  EXPECT_EQ(StoreCount(kGroupTemplateLines), lines);
 }
 
 // A handler that ends the page with an error.
@@ -233,9 +233,9 @@ HtmlTagState Fail(HtmlTagState s, StrSlice) {
 
 TEST_F(RenderTest, EarlyEndsReleaseFileSlotsAndLines) {
   const std::string t = Tpl("f.html", "x[STOP]y\nz\n");
-  const u16 lines = VarCount(kGroupTemplateLines);
+  const u16 lines = StoreCount(kGroupTemplateLines);
   for (int i = 0; i < 60; ++i) ASSERT_EQ(Render(t, "", "STOP", Fail), 200) << i;
-  EXPECT_EQ(VarCount(kGroupTemplateLines), lines);
+  EXPECT_EQ(StoreCount(kGroupTemplateLines), lines);
   // Slots are still free: a whole page renders after them.
   EXPECT_EQ(Render(Tpl("ok.html", "fine\n")), 0);
   EXPECT_NE(Taken().find("fine\r\n"), std::string::npos);

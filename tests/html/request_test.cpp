@@ -13,8 +13,8 @@ using namespace vk;
 namespace {
 
 struct RequestTest : HtmlCaptureTest {
-  static void CmdLine(const char* line) { ASSERT_EQ(VarSet(kGroupIdentity, kIdCommandLine, L(line)), 0); }
-  static void Id(u16 entry, const char* text) { ASSERT_EQ(VarSet(kGroupIdentity, entry, L(text)), 0); }
+  static void CmdLine(const char* line) { ASSERT_EQ(StoreSet(kGroupIdentity, kIdCommandLine, L(line)), 0); }
+  static void Id(u16 entry, const char* text) { ASSERT_EQ(StoreSet(kGroupIdentity, entry, L(text)), 0); }
   static std::string Param(const char* name) { return S(CmdLineParam(L(name))); }
   static std::string Cgi(const char* name) { return S(CgiParam(L(name))); }
 };

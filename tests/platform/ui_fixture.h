@@ -43,7 +43,7 @@ struct ModuleLines {
 inline vk::u16 QueueModuleLines(void* user, vk::u16, vk::u16) {
   auto* m = static_cast<ModuleLines*>(user);
   for (const std::string& line : m->lines) {
-    vk::VarPush(vk::kGroupLineQueue, vk::StrSlice{line.data(), static_cast<vk::u16>(line.size())});
+    vk::StorePush(vk::kGroupLineQueue, vk::StrSlice{line.data(), static_cast<vk::u16>(line.size())});
   }
   return static_cast<vk::u16>(m->lines.size());
 }
@@ -51,7 +51,7 @@ inline vk::u16 QueueModuleLines(void* user, vk::u16, vk::u16) {
 // Loads the lines as the language module (before any message is asked).
 // The default folder points at a folder without module files.
 inline void LoadModule(std::vector<std::string> lines) {
-  ASSERT_EQ(vk::VarSet(vk::kGroupIdentity, vk::kIdDefaultFolder, L("\\nonexistent-folder")), 0);
+  ASSERT_EQ(vk::StoreSet(vk::kGroupIdentity, vk::kIdDefaultFolder, L("\\nonexistent-folder")), 0);
   ModuleLines m{std::move(lines)};
   ASSERT_EQ(vk::LangModuleLoad(QueueModuleLines, &m), 0);
   ASSERT_EQ(vk::MsgCatalogGet()->state, vk::kMsgLoaded);

@@ -341,7 +341,7 @@ TEST_F(FileDlgTest, KindFiltersFoldAccentsAndOtherKindsHaveNone) {
 }
 
 TEST_F(FileDlgTest, PrefixFromTheApplicationsShortName) {
-  ASSERT_EQ(VarSet(kGroupIdentity, kIdAppNames, L("VKraft:Other")), 0);
+  ASSERT_EQ(StoreSet(kGroupIdentity, kIdAppNames, L("VKraft:Other")), 0);
   FileDlgByKind(0, 2 | kFileDlgAppPrefix);
   EXPECT_EQ(T(ui().last_dialog.name), "VK*.PAN");
   FileDlgByKind(0, 2);

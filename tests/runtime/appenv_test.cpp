@@ -14,7 +14,7 @@ struct AppEnvTest : TempFolderTest {
     TempFolderTest::SetUp();
     for (const char* n : {"TEMP", "Temp", "temp"}) unsetenv(n);
   }
-  static void Id(u16 entry, const char* text) { ASSERT_EQ(VarSet(kGroupIdentity, entry, L(text)), 0); }
+  static void Id(u16 entry, const char* text) { ASSERT_EQ(StoreSet(kGroupIdentity, entry, L(text)), 0); }
   static std::string Expand(const char* t) { return S(AppExpandPaths(L(t))); }
   static std::string Ident(const char* t) { return S(AppIdentityMacros(L(t))); }
 };
@@ -97,16 +97,16 @@ TEST_F(AppEnvTest, StartupStoresTheCommandLineRebuiltFromArguments) {
   // The empty argument between two quoted ones gives quote-blank-blank-quote.
   const char* argv[] = {"ignored", "with blank", "\"a\"", "", "\"b\"", "caf\xC3\xA9"};
   EXPECT_EQ(AppStartup(nullptr, 6, argv, [](void*) -> u16 { return 176; }), 176);
-  EXPECT_EQ(VarCount(kGroupIdentity), 0);
+  EXPECT_EQ(StoreCount(kGroupIdentity), 0);
 
   static int instance;
   ASSERT_EQ(AppStartup(&instance, 6, argv, [](void* i) -> u16 { return i == &instance ? 0 : 7; }), 0);
   EXPECT_EQ(AppInstance(), &instance);
-  EXPECT_EQ(S(VarGet(kGroupIdentity, kIdCommandLine)), prog + " \"with blank\" \"a\" \"b\" caf\xE9");
+  EXPECT_EQ(S(StoreGet(kGroupIdentity, kIdCommandLine)), prog + " \"with blank\" \"a\" \"b\" caf\xE9");
   EXPECT_EQ(S(AppRunPath(0)), prog);
 
   ASSERT_EQ(AppCommandLineStore(L("p \"x\"  \"y\"  \"z\"   \"r\"")), 0);
-  EXPECT_EQ(S(VarGet(kGroupIdentity, kIdCommandLine)), "p \"x\" \"y\" \"z\"   \"r\"");
+  EXPECT_EQ(S(StoreGet(kGroupIdentity, kIdCommandLine)), "p \"x\" \"y\" \"z\"   \"r\"");
 }
 
 TEST_F(AppEnvTest, RunPath) {

@@ -94,7 +94,7 @@ TEST_F(ErrorTest, LongDetailIsCutBackToItsOldestLinesBeforeAppending) {
 // A store too small for the detail fails quietly and leaves the error
 // record free for the error the caller reports next.
 TEST(ErrorStoreTest, FullStoreNeitherFailsNorRecords) {
-  VarStoreSetLayout(kVarGroups, kVarEntries, 2 * (kVarGroups + kVarEntries) + 64);
+  StoreSetLayout(kStoreGroups, kStoreEntries, 2 * (kStoreGroups + kStoreEntries) + 64);
   ASSERT_EQ(MemInit(), 0);
   const std::string big(200, 'b');
   EXPECT_EQ(ErrMsgAppend(kErrFileNotFound, L(big.c_str()), false), kErrFileNotFound);

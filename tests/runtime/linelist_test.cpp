@@ -19,7 +19,7 @@ using Lines = std::vector<std::string>;
 struct LineListTest : TempFolderTest {
   static Lines Group(u16 g) {
     Lines out;
-    for (u16 i = 0; i < VarCount(g); ++i) out.push_back(S(VarGet(g, i)));
+    for (u16 i = 0; i < StoreCount(g); ++i) out.push_back(S(StoreGet(g, i)));
     return out;
   }
 };
@@ -47,7 +47,7 @@ TEST_F(LineListTest, NothingLoadedIsReportedAndRecordsNothing) {
   EXPECT_EQ(LineListLoad(L(""), 0, 0), kLineLoadFailed);
   EXPECT_EQ(LineListLoad(L("absent.txt"), 0, 0), kLineLoadFailed);
   EXPECT_EQ(LineListLoad(L("keys"), 3, 2), kLineLoadFailed);
-  EXPECT_EQ(VarCount(kGroupLineQueue), 0);
+  EXPECT_EQ(StoreCount(kGroupLineQueue), 0);
   EXPECT_EQ(ErrGet(), 0u);
 }
 
@@ -56,18 +56,18 @@ TEST_F(LineListTest, BareNameIsSearchedInTheDefaultFolders) {
   made.push_back("two");
   Write("two/only.txt", "from two\n");
   const std::string base = Lib(dir);
-  ASSERT_EQ(VarSet(kGroupIdentity, kIdDefaultFolder, L((base + "\\one," + base + "\\two").c_str())), 0);
+  ASSERT_EQ(StoreSet(kGroupIdentity, kIdDefaultFolder, L((base + "\\one," + base + "\\two").c_str())), 0);
   EXPECT_EQ(LineListLoad(L("only.txt"), 0, 0), 1);
   EXPECT_EQ(Group(kGroupLineQueue), (Lines{"from two"}));
   EXPECT_EQ(LineListLoad(L("x\\only.txt"), 0, 0), kLineLoadFailed);  // has a folder
 }
 
 TEST_F(LineListTest, FailedLoadLeavesTheGroupAsItWas) {
-  ASSERT_EQ(VarPush(kGroupLineQueue, L("kept")), 0);
-  ASSERT_EQ(VarPush(22, L("below")), 0);
+  ASSERT_EQ(StorePush(kGroupLineQueue, L("kept")), 0);
+  ASSERT_EQ(StorePush(22, L("below")), 0);
   // Fill the store so that only five of the file's twenty lines still fit.
   std::string filler(61360 - 9 - 5 * 100, 'f');
-  ASSERT_EQ(VarSet(10, 0, L(filler.c_str())), 0);
+  ASSERT_EQ(StoreSet(10, 0, L(filler.c_str())), 0);
   std::string body;
   for (int i = 0; i < 20; ++i) body += std::string(100, static_cast<char>('a' + i)) + "\n";
   Write("big", body);
@@ -76,14 +76,14 @@ TEST_F(LineListTest, FailedLoadLeavesTheGroupAsItWas) {
   EXPECT_EQ(ParamListLoad(L("big"), 0, 0), kLineLoadFailed);
   EXPECT_EQ(Group(kGroupLineQueue), (Lines{"kept"}));
   EXPECT_EQ(Group(22), (Lines{"below"}));
-  EXPECT_EQ(VarCount(kGroupParamLists), 0);
+  EXPECT_EQ(StoreCount(kGroupParamLists), 0);
 }
 
 TEST_F(LineListTest, ParameterListsPushedLookedUpAndPopped) {
   Write("users", "USER=ann\nROLE:admin\nNAME='Ann Lee'\n");
   ASSERT_EQ(ParamListLoad(L("users"), 0, 0), 0);
-  EXPECT_EQ(S(VarTop(kGroupParamLists)), "USER=ann:ROLE:admin:NAME='Ann Lee'");
-  EXPECT_EQ(VarCount(kGroupLineQueue), 0);
+  EXPECT_EQ(S(StoreTop(kGroupParamLists)), "USER=ann:ROLE:admin:NAME='Ann Lee'");
+  EXPECT_EQ(StoreCount(kGroupLineQueue), 0);
   EXPECT_EQ(S(ParamListLookup(L("ROLE"))), "ADMIN");
   EXPECT_EQ(S(ParamListLookup(L("USER"))), "ANN");
   EXPECT_EQ(S(ParamListLookup(L("NAME"))), "Ann Lee");
@@ -92,7 +92,7 @@ TEST_F(LineListTest, ParameterListsPushedLookedUpAndPopped) {
   // A second list hides the first until it is popped.
   Write("page_es.txt", "index=Inicio\nmap=Mapa\n");
   ASSERT_EQ(ParamListLoadSep(L("page_es.txt"), 0, 0, L("&")), 0);
-  EXPECT_EQ(S(VarTop(kGroupParamLists)), "index=Inicio&map=Mapa");
+  EXPECT_EQ(S(StoreTop(kGroupParamLists)), "index=Inicio&map=Mapa");
   EXPECT_EQ(S(ParamListLookup(L("USER"))), "");
   EXPECT_EQ(ParamListPop(), 0);
   EXPECT_EQ(S(ParamListLookup(L("USER"))), "ANN");

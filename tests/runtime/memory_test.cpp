@@ -26,7 +26,7 @@ TEST_F(RuntimeTest, StartFixesTheFirstSlots) {
   EXPECT_EQ(c.work.area_handle, 1);
   EXPECT_EQ(c.work.marks_handle, 2);
   EXPECT_EQ(c.table[3].owner, kOwnerVarStore);
-  EXPECT_EQ(c.table[3].block, VarStoreBlock());
+  EXPECT_EQ(c.table[3].block, StoreBlock());
   EXPECT_EQ(MemInit(), kWarnUndefined);  // already running: nothing changes
   EXPECT_EQ(InUse(), kFirstFreeSlot);
   MemSetLimits(16, kKeepLimit, 8);  // too late to matter

@@ -35,14 +35,14 @@ struct MessageTest : RuntimeTest {
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir = tmpl;
     // Modules are looked for here only, never in the current directory.
-    ASSERT_EQ(VarSet(kGroupIdentity, kIdDefaultFolder, L(dir.c_str())), 0);
+    ASSERT_EQ(StoreSet(kGroupIdentity, kIdDefaultFolder, L(dir.c_str())), 0);
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
 
   void Write(const std::string& name, const std::string& bytes) {
     std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
   }
-  void Language(const char* code) { ASSERT_EQ(VarSet(kGroupIdentity, kIdLanguage, L(code)), 0); }
+  void Language(const char* code) { ASSERT_EQ(StoreSet(kGroupIdentity, kIdLanguage, L(code)), 0); }
 };
 
 // ---- Without a module ------------------------------------------------------
@@ -171,18 +171,18 @@ TEST_F(MessageTest, ModuleOf256LinesOrMoreIsNotUsed) {
   EXPECT_EQ(Msg("0013"), "Alerta de Mensaje Fatal");
   EXPECT_EQ(Msg("0005 Def"), "Def");
   EXPECT_EQ(MsgCatalogGet()->state, kMsgNoModule);
-  EXPECT_EQ(VarCount(kGroupLineQueue), 0);
+  EXPECT_EQ(StoreCount(kGroupLineQueue), 0);
 }
 
 TEST_F(MessageTest, ModuleKeepsOtherQueuedLinesAndTheRunSuffix) {
   Language("ES");
   Write("KL_LANG_ES.MSJ", "0001 Uno\n0002 Dos\n");
-  ASSERT_EQ(VarPush(kGroupLineQueue, L("keep")), 0);
+  ASSERT_EQ(StorePush(kGroupLineQueue, L("keep")), 0);
   EXPECT_EQ(Msg("0002"), "Dos");
-  ASSERT_EQ(VarCount(kGroupLineQueue), 1);
-  EXPECT_EQ(S(VarTop(kGroupLineQueue)), "keep");
+  ASSERT_EQ(StoreCount(kGroupLineQueue), 1);
+  EXPECT_EQ(S(StoreTop(kGroupLineQueue)), "keep");
   // A run stores its language suffix in group 9 entry 2.
-  ASSERT_EQ(VarSet(kGroupRun, kRunLangTexts, L("_es")), 0);
+  ASSERT_EQ(StoreSet(kGroupRun, kRunLangTexts, L("_es")), 0);
   EXPECT_EQ(Msg("0001"), "Uno");
   EXPECT_EQ(Msg("0002"), "Dos");
 }
@@ -190,18 +190,18 @@ TEST_F(MessageTest, ModuleKeepsOtherQueuedLinesAndTheRunSuffix) {
 TEST_F(MessageTest, EmptyModuleRemovesNothing) {
   Language("ES");
   Write("KL_LANG_ES.MSJ", "");
-  ASSERT_EQ(VarPush(kGroupLineQueue, L("a")), 0);
-  ASSERT_EQ(VarPush(kGroupLineQueue, L("b")), 0);
+  ASSERT_EQ(StorePush(kGroupLineQueue, L("a")), 0);
+  ASSERT_EQ(StorePush(kGroupLineQueue, L("b")), 0);
   EXPECT_EQ(Msg("0013"), "Alerta de Mensaje Fatal");
   EXPECT_EQ(MsgCatalogGet()->state, kMsgNoModule);
-  EXPECT_EQ(VarCount(kGroupLineQueue), 2);
-  EXPECT_EQ(S(VarTop(kGroupLineQueue)), "a");
+  EXPECT_EQ(StoreCount(kGroupLineQueue), 2);
+  EXPECT_EQ(S(StoreTop(kGroupLineQueue)), "a");
 }
 
 TEST_F(MessageTest, EmptyCodeTakesTheFirstModuleAndFoldersAreAList) {
   const std::string empty_dir = dir + "/none";
   std::filesystem::create_directory(empty_dir);
-  ASSERT_EQ(VarSet(kGroupIdentity, kIdDefaultFolder, L((empty_dir + "," + dir).c_str())), 0);
+  ASSERT_EQ(StoreSet(kGroupIdentity, kIdDefaultFolder, L((empty_dir + "," + dir).c_str())), 0);
   Write("KL_LANG_ES.MSJ", "0001 es\n");
   Write("KL_LANG_DE.MSJ", "0001 de\n");
   EXPECT_EQ(Msg("0001"), "de");
@@ -209,32 +209,32 @@ TEST_F(MessageTest, EmptyCodeTakesTheFirstModuleAndFoldersAreAList) {
 
 u16 QueueTwoLines(void* user, u16, u16) {
   ++*static_cast<int*>(user);
-  VarPush(kGroupLineQueue, L("0010 Diez"));
-  VarPush(kGroupLineQueue, L("0011 Once"));
+  StorePush(kGroupLineQueue, L("0010 Diez"));
+  StorePush(kGroupLineQueue, L("0011 Once"));
   return 2;
 }
 
 TEST_F(MessageTest, SourceSuppliesLinesWhenNoFileIsFound) {
   Language("ES");
-  ASSERT_EQ(VarPush(kGroupLineQueue, L("keep")), 0);
+  ASSERT_EQ(StorePush(kGroupLineQueue, L("keep")), 0);
   int calls = 0;
   EXPECT_EQ(LangModuleLoad(QueueTwoLines, &calls), 0);
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(Msg("0011"), "Once");
   EXPECT_EQ(Msg("0010"), "Diez");
-  ASSERT_EQ(VarCount(kGroupLineQueue), 1);
-  EXPECT_EQ(S(VarTop(kGroupLineQueue)), "keep");
+  ASSERT_EQ(StoreCount(kGroupLineQueue), 1);
+  EXPECT_EQ(S(StoreTop(kGroupLineQueue)), "keep");
   // No second load.
   EXPECT_EQ(LangModuleLoad(QueueTwoLines, &calls), 0);
   EXPECT_EQ(calls, 1);
 }
 
 TEST_F(MessageTest, ParseIndexesAtMost256Texts) {
-  ASSERT_EQ(VarPush(kGroupLineQueue, L("0001 a")), 0);
-  ASSERT_EQ(VarPush(kGroupLineQueue, L("0255 b")), 0);
-  ASSERT_EQ(VarPush(kGroupLineQueue, L("0300 c")), 0);
+  ASSERT_EQ(StorePush(kGroupLineQueue, L("0001 a")), 0);
+  ASSERT_EQ(StorePush(kGroupLineQueue, L("0255 b")), 0);
+  ASSERT_EQ(StorePush(kGroupLineQueue, L("0300 c")), 0);
   ASSERT_EQ(MsgModuleParse(3), 0);
-  EXPECT_EQ(VarCount(kGroupLineQueue), 0);
+  EXPECT_EQ(StoreCount(kGroupLineQueue), 0);
   EXPECT_EQ(MsgCatalogGet()->count, kMsgMaxTexts);
   EXPECT_EQ(S(MsgModuleText(255)), "b");
   EXPECT_EQ(S(MsgModuleText(256)), "");

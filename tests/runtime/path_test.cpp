@@ -100,10 +100,10 @@ TEST_F(PathTest, LanguageFileNames) {
   // The current language comes from the identity's language code.
   EXPECT_EQ(LangIndex(), 0);
   EXPECT_EQ(S(LangFileName(L("p.html"), kLangCurrent)), "p.html");
-  ASSERT_EQ(VarSet(kGroupIdentity, 4, L("DE")), 0);
+  ASSERT_EQ(StoreSet(kGroupIdentity, 4, L("DE")), 0);
   EXPECT_EQ(LangIndex(), 4);
   EXPECT_EQ(S(LangFileName(L("p.tar.gz"), kLangCurrent)), "p_de.tar.gz");
-  ASSERT_EQ(VarSet(kGroupIdentity, 4, L("de")), 0);
+  ASSERT_EQ(StoreSet(kGroupIdentity, 4, L("de")), 0);
   EXPECT_EQ(LangIndex(), 0);
 }
 

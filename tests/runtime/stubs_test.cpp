@@ -49,8 +49,8 @@ TEST_F(RuntimeTest, ConstantStubsAnswerEmpty) {
   for (u16 ch = 0; ch <= 255; ++ch) EXPECT_EQ(DataFileInfo(ch), nullptr) << ch;
   EXPECT_EQ(DataFileStubChannel(), 255);
   EXPECT_EQ(DataFileStubNone(7), 0xFFFF);
-  const StrSlice texts[] = {DataFileStubText1(1, 2), DataFileStubText2(1, 2, 3), DataFileStubText3(1, 2),
-                            DataFileStubText4(1, 2, L("k"), 0)};
+  const StrSlice texts[] = {BufferFldGet(1, 2), BufferFldGetOcc(1, 2, 3), BufferFldGetExp(1, 2),
+                            DataFileRecordText(1, 2, L("k"), 0)};
   for (StrSlice t : texts) {
     EXPECT_NE(t.ptr, nullptr);
     EXPECT_EQ(t.len, 0);

@@ -90,7 +90,7 @@ TEST_F(ErrTextTest, ErrorsNameTheRecordedModuleAndDetail) {
 }
 
 TEST_F(ErrTextTest, ShowingPicksTheBoxAndClearsTheDetail) {
-  ASSERT_EQ(VarSet(kGroupRun, kRunLogName, L("Run.log")), 0);
+  ASSERT_EQ(StoreSet(kGroupRun, kRunLogName, L("Run.log")), 0);
   Record164();
   EXPECT_EQ(ErrShowMessage(kErrFileNotFound), 0);
   EXPECT_EQ(g_box.type, kUiMbOk | kUiMbIconError);
@@ -98,7 +98,7 @@ TEST_F(ErrTextTest, ShowingPicksTheBoxAndClearsTheDetail) {
   EXPECT_EQ(g_box.text, "Error Fichero no encontrado(Streams): C:\\x.txt");
   EXPECT_EQ(S(ErrDetail()), "");
   EXPECT_EQ(ErrGet(), kErrFileNotFound + (u32{kWhereFileStream} << 16));
-  EXPECT_EQ(S(VarGet(kGroupRun, kRunLogName)), "Run.log");
+  EXPECT_EQ(S(StoreGet(kGroupRun, kRunLogName)), "Run.log");
 
   EXPECT_EQ(ErrShowMessage(57), 0);
   EXPECT_EQ(g_box.type, kUiMbOk | kUiMbIconWarning);

@@ -202,16 +202,16 @@ TEST_F(EvalTest, ArgumentsAreCollectedIntoTheArgumentGroup) {
   EXPECT_EQ(t[3], 0);
   EXPECT_EQ(t[4], 1);
   EXPECT_EQ(out.status, 0);
-  ASSERT_EQ(VarCount(kGroupFuncArgs), 5);
-  EXPECT_EQ(ValueNumber(VarGet(kGroupFuncArgs, 0)), 100);
-  EXPECT_EQ(S(VarGet(kGroupFuncArgs, 1)), "ab");
-  EXPECT_EQ(S(VarGet(kGroupFuncArgs, 2)), "\x1B");
-  EXPECT_EQ(ValueNumber(VarGet(kGroupFuncArgs, 3)), 500);
-  EXPECT_EQ(S(VarGet(kGroupFuncArgs, 4)), "v");
-  VarStackTrim(kGroupFuncArgs, 0);
+  ASSERT_EQ(StoreCount(kGroupFuncArgs), 5);
+  EXPECT_EQ(ValNumber(StoreGet(kGroupFuncArgs, 0)), 100);
+  EXPECT_EQ(S(StoreGet(kGroupFuncArgs, 1)), "ab");
+  EXPECT_EQ(S(StoreGet(kGroupFuncArgs, 2)), "\x1B");
+  EXPECT_EQ(ValNumber(StoreGet(kGroupFuncArgs, 3)), 500);
+  EXPECT_EQ(S(StoreGet(kGroupFuncArgs, 4)), "v");
+  StoreTrim(kGroupFuncArgs, 0);
 
   EXPECT_EQ(FuncArgsCollect(call, 2, &out).len, 4);
-  VarStackTrim(kGroupFuncArgs, 0);
+  StoreTrim(kGroupFuncArgs, 0);
   WorkMark(mark);
 }
 
@@ -220,52 +220,25 @@ TEST_F(EvalTest, ArgumentCollectionLimitsAndErrors) {
   ExprCursor out{};
   EXPECT_EQ(FuncArgsCollect(ExprFirstToken(L("f()")), kFuncAllArgs, &out).len, 0);
   EXPECT_EQ(FuncArgsCollect(ExprFirstToken(L("f(1,)")), kFuncAllArgs, &out).len, 2);
-  VarStackTrim(kGroupFuncArgs, 0);
+  StoreTrim(kGroupFuncArgs, 0);
 
   std::string many = "f(";
   for (int i = 0; i < 20; ++i) many += std::to_string(i) + ",";
   many += "0)";
   EXPECT_EQ(FuncArgsCollect(ExprFirstToken(Sl(many)), kFuncAllArgs, &out).len, 2 * kFuncMaxArgs);
-  VarStackTrim(kGroupFuncArgs, 0);
+  StoreTrim(kGroupFuncArgs, 0);
 
   // An error after the first argument is an error slice; in the first, an
   // empty list with the error in the cursor.
   EXPECT_EQ(StrError(FuncArgsCollect(ExprFirstToken(L("f(1,'a'+1)")), kFuncAllArgs, &out)), kErrTypeMismatch);
-  EXPECT_EQ(VarCount(kGroupFuncArgs), 1);
-  VarStackTrim(kGroupFuncArgs, 0);
+  EXPECT_EQ(StoreCount(kGroupFuncArgs), 1);
+  StoreTrim(kGroupFuncArgs, 0);
   const FuncArgTypes first = FuncArgsCollect(ExprFirstToken(L("f('a'+1,2)")), kFuncAllArgs, &out);
   EXPECT_NE(first.ptr, nullptr);
   EXPECT_EQ(first.len, 0);
   EXPECT_EQ(out.status, kErrTypeMismatch);
-  EXPECT_EQ(VarCount(kGroupFuncArgs), 0);
+  EXPECT_EQ(StoreCount(kGroupFuncArgs), 0);
   WorkMark(mark);
-}
-
-}  // namespace
-
-namespace {
-
-// Reading a text array that does not exist creates it from the text in its
-// index list, whose trailing numbers are the bounds; the text must still be
-// on the argument group when the array is made, and the enclosing call's
-// arguments must stay its own.
-TEST_F(EvalTest, TextArraysAreCreatedFromTheirIndexList) {
-  const u16 args = VarCount(kGroupFuncArgs);
-  const struct {
-    const char* expr;
-    const char* text;
-  } steps[] = {
-      {"TX$(\"hello\",3)", "hello"},  // element size 5, every element "hello"
-      {"TX$(0,1)=\"ab\"", "ab"},
-      {"TX$(0,1)", "abllo"},
-      {"TX$(0,3)", "hello"},
-      {"FN$CHNG(\"abcabc\",\"a\",TY$(\"zz\",1))", "zzbczzbc"},
-      {"FN$CHNG(\"abcabc\",\"a\",TY$(\"no\",1))", "zzbczzbc"},  // exists now: the text is no element
-  };
-  for (const auto& s : steps) {
-    EXPECT_EQ(Text(s.expr), s.text) << s.expr;
-    EXPECT_EQ(VarCount(kGroupFuncArgs), args) << s.expr;
-  }
 }
 
 }  // namespace

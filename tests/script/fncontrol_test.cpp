@@ -32,7 +32,7 @@ TEST_F(FnControlTest, ChkEvaluatesOnlyTheChosenItem) {
   EXPECT_EQ(Num("CHK#(0;C=5;D=7;E=9)"), 900);
   EXPECT_EQ(Text("CHK$(0;_$(31;0;'x');'e')"), "e");
   EXPECT_EQ(Num("A*1000+B*100+C*10+D+E"), (5000 + 0 + 0 + 7 + 9) * 100);
-  EXPECT_EQ(VarCount(31), 0);
+  EXPECT_EQ(StoreCount(31), 0);
 }
 
 TEST_F(FnControlTest, ChkTypesAndFailures) {
@@ -166,26 +166,26 @@ TEST_F(FnControlTest, UnderStrOnStackGroups) {
   EXPECT_EQ(Text("_$(31;0;'v')"), "v");
   EXPECT_EQ(Text("_$(31;0;'w')"), "w");
   EXPECT_EQ(Text("_$(31)"), "w");
-  EXPECT_EQ(VarCount(31), 2);
+  EXPECT_EQ(StoreCount(31), 2);
   EXPECT_EQ(Eval("_$(31;-3)"), kResultText);  // pops both, then stops quietly
-  EXPECT_EQ(VarCount(31), 0);
+  EXPECT_EQ(StoreCount(31), 0);
   EXPECT_EQ(Text("_$(31)"), "");
   EXPECT_EQ(Eval("_$(40;0;'x')"), kErrStrOutBound);
 }
 
 TEST_F(FnControlTest, UnderStrOnEntryGroups) {
   EXPECT_EQ(Text("_$(5;3;'x')"), "x");
-  EXPECT_EQ(VarCount(5), 4);
+  EXPECT_EQ(StoreCount(5), 4);
   EXPECT_EQ(Text("_$(5;3)"), "x");
   EXPECT_EQ(Text("_$(5;1)"), "");
   EXPECT_EQ(Eval("_$(5;-1)"), kErrSyntax);
-  EXPECT_EQ(VarCount(5), 4);
+  EXPECT_EQ(StoreCount(5), 4);
   EXPECT_EQ(Eval("_$(1;2;3;4)"), kErrSyntax);
 }
 
 TEST_F(FnControlTest, EnvironReadsIdentity) {
   ASSERT_EQ(AppCommandLineStore(StrC("prog lang=es title:'A b'")), 0);
-  ASSERT_EQ(VarSet(kGroupIdentity, kIdDescription, StrC("Site builder")), 0);
+  ASSERT_EQ(StoreSet(kGroupIdentity, kIdDescription, StrC("Site builder")), 0);
   EXPECT_EQ(Text("ENVRON$('lang')"), "es");
   EXPECT_EQ(Text("ENVRON$('title')"), "A b");
   EXPECT_EQ(Text("ENVRON$('none')"), "");

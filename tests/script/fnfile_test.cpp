@@ -210,7 +210,7 @@ u16 g_exec_status = 0;
 
 u16 TestExecutor(StrSlice command, StrSlice args, u16 mode) {
   g_exec_seen = S(command) + "|" + S(args) + "|" + std::to_string(mode);
-  if (g_exec_status == 0) VarPush(kGroupFuncPop, StrC("answer"));
+  if (g_exec_status == 0) StorePush(kGroupFuncPop, StrC("answer"));
   return g_exec_status;
 }
 
@@ -241,7 +241,7 @@ TEST_F(FnFileTest, ExecOfACommandNeedsTheApplicationsExecutor) {
   ASSERT_TRUE(LibHookSet(kHookExec, reinterpret_cast<LibHookFn>(TestExecutor)));
   EXPECT_EQ(Text("EXEC$('cmd';'a b')"), "answer");
   EXPECT_EQ(g_exec_seen, "cmd|a b|2");
-  EXPECT_EQ(VarCount(kGroupFuncPop), 0);
+  EXPECT_EQ(StoreCount(kGroupFuncPop), 0);
   g_exec_status = kErrChildExec;
   EXPECT_EQ(Eval("EXEC$('cmd')"), kErrChildExec);
   EXPECT_EQ(g_exec_seen, "cmd||2");
@@ -250,12 +250,18 @@ TEST_F(FnFileTest, ExecOfACommandNeedsTheApplicationsExecutor) {
 
 // ---- SQLCHILD -----------------------------------------------------------------
 
-TEST_F(FnFileTest, SqlChildNestsSevenLevelsDeep) {
+TEST_F(FnFileTest, SqlChildNestsSevenLevelsDeepAndRestores) {
   SysVarSet(kSysCurrow, 3);
   SysVarSet(kSysIer, 9);
+  // The arguments see the current row reset.
   EXPECT_EQ(Int("r=5;SQLCHILD(r=_CURROW;'text';2)"), 0);
   EXPECT_EQ(Int("r"), 0);
   EXPECT_EQ(Int("SQLCHILD()"), 0);
+  // Failing arguments restore as well.
+  EXPECT_EQ(Eval("SQLCHILD('a'*1)"), kErrTypeMismatch);
+  EXPECT_EQ(SysVarGet(kSysSqlstk), 0);
+  EXPECT_EQ(SysVarGet(kSysCurrow), 3);
+  EXPECT_EQ(SysVarGet(kSysIer), 9);
 
   auto nested = [](int depth) {
     std::string e = "r=_SQLSTK";

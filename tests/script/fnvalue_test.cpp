@@ -29,7 +29,7 @@ struct FnValueTest : InterpTest {
   }
   void TearDown() override {
     NumSetClockHook(nullptr);
-    EXPECT_EQ(VarCount(kGroupFuncArgs), 0);  // every call leaves its arguments behind it
+    EXPECT_EQ(StoreCount(kGroupFuncArgs), 0);  // every call leaves its arguments behind it
   }
   // The number of a script, in whole units (the scale taken off).
   static double Value(const std::string& expr) {

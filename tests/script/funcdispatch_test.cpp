@@ -63,9 +63,9 @@ u16 ProbeTop(FuncArgTypes types) {
     const u16 type = FuncArgGet(types, 1, StrC("?"), 1);
     if (type >= kFirstError) return type;
     const StrSlice v = WorkTop();
-    g_seen += (type ? std::string(v.ptr, v.len) : S(FixToText(ValueNumber(v)))) + ":" + std::to_string(type) + " ";
+    g_seen += (type ? std::string(v.ptr, v.len) : S(FixToText(ValNumber(v)))) + ":" + std::to_string(type) + " ";
   }
-  return ValuePushInt(static_cast<i16>(FuncArgTotal(types)));
+  return ValPushInt(static_cast<i16>(FuncArgTotal(types)));
 }
 
 // Runs a nested script while its own arguments are on the group.
@@ -83,7 +83,7 @@ u16 ProbeAll(FuncArgTypes types) {
   g_status = FuncArgsAll(types, nums, texts, 3);
   g_seen.clear();
   for (int i = 0; i < 3; ++i) g_seen += std::to_string(nums[i]) + "/" + S(texts[i]) + " ";
-  return ValuePushInt(0);
+  return ValPushInt(0);
 }
 
 // Reads its one argument twice.
@@ -97,7 +97,7 @@ u16 ProbeTwice(FuncArgTypes types) {
   return 0;
 }
 
-u16 ProbeOk(FuncArgTypes) { return ValuePushInt(42); }
+u16 ProbeOk(FuncArgTypes) { return ValPushInt(42); }
 
 }  // namespace
 
@@ -138,7 +138,7 @@ TEST_F(DispatchTest, AnArgumentErrorEndsTheCall) {
   EXPECT_EQ(Eval("SORT$('b,a';'x'*2)"), kErrTypeMismatch);
   FuncExtSet(kFnExtFirst, ProbeOk);
   EXPECT_EQ(CallAs("X(1+'a')", kFnExtFirst), kErrTypeMismatch);
-  EXPECT_EQ(VarCount(kGroupFuncArgs), 0);
+  EXPECT_EQ(StoreCount(kGroupFuncArgs), 0);
 }
 
 TEST_F(DispatchTest, SortIsReachedFromScripts) {
@@ -155,7 +155,7 @@ TEST_F(DispatchTest, SortIsReachedFromScripts) {
   EXPECT_EQ(Text("SORT$('GET';h$)"), "ant");
   EXPECT_EQ(Text("SORT$('b,a')+SORT$('GET';h$)"), "a,bant");
   EXPECT_EQ(Eval("SORT$('KILL';h$)"), 1);
-  EXPECT_EQ(VarCount(kGroupFuncArgs), 0);
+  EXPECT_EQ(StoreCount(kGroupFuncArgs), 0);
 }
 
 TEST_F(DispatchTest, ArgumentsComeOffTheTopWithTheirOwnType) {
@@ -188,7 +188,7 @@ TEST_F(DispatchTest, TypedReadsTakeDefaultsAndCheckTypes) {
   EXPECT_EQ(CallAs("X(1,2)", kFnExtFirst), kErrTypeMismatch);
   EXPECT_EQ(CallAs("X('a')", kFnExtFirst), kErrTypeMismatch);
   EXPECT_EQ(CallAs("X(1,'a',3,4)", kFnExtFirst), kErrSyntax);
-  EXPECT_EQ(VarCount(kGroupFuncArgs), 0);
+  EXPECT_EQ(StoreCount(kGroupFuncArgs), 0);
 }
 
 TEST_F(DispatchTest, AllArgumentsByType) {
@@ -210,37 +210,37 @@ TEST_F(DispatchTest, AllArgumentsByType) {
   StrSlice texts[3] = {};
   EXPECT_EQ(FuncArgsAll(types, nullptr, texts, 3), 0);
   EXPECT_EQ(S(texts[0]) + S(texts[1]) + S(texts[2]), "ac");
-  VarStackTrim(kGroupFuncArgs, 0);
+  StoreTrim(kGroupFuncArgs, 0);
   const FuncArgTypes mixed = FuncArgsCollect(ExprFirstToken(StrC("X(1,'b')")), kFuncAllArgs, &out);
   i16 nums[2] = {};
   EXPECT_EQ(FuncArgsAll(mixed, nums, nullptr, 2), kErrSyntax);
-  VarStackTrim(kGroupFuncArgs, 0);
+  StoreTrim(kGroupFuncArgs, 0);
   WorkMark(m);
 }
 
 TEST_F(DispatchTest, NestedCallsLeaveTheArgumentGroupAsTheyFoundIt) {
   FuncExtSet(kFnExtFirst, ProbeNested);
-  ASSERT_EQ(VarPush(kGroupFuncArgs, StrC("outer")), 0);
+  ASSERT_EQ(StorePush(kGroupFuncArgs, StrC("outer")), 0);
   EXPECT_EQ(CallAs("X('mine')", kFnExtFirst), 0);
   EXPECT_EQ(g_seen, "1 mine");
-  EXPECT_EQ(VarCount(kGroupFuncArgs), 1);
+  EXPECT_EQ(StoreCount(kGroupFuncArgs), 1);
   // A handler that reads more than its call holds gets defaults, never
   // the enclosing call's arguments.
   FuncExtSet(kFnExtFirst + 1, ProbeTwice);
   EXPECT_EQ(CallAs("X('own')", kFnExtFirst + 1), 0);
   EXPECT_EQ(g_seen, "own ?");
-  EXPECT_EQ(S(VarTop(kGroupFuncArgs)), "outer");
+  EXPECT_EQ(S(StoreTop(kGroupFuncArgs)), "outer");
   EXPECT_EQ(Eval("SORT$(SORT$('c,b')+',a';SORT$('x')*0)"), kErrTypeMismatch);
   EXPECT_EQ(Text("SORT$(SORT$('c,b')+',a')"), "a,b,c");
-  EXPECT_EQ(VarCount(kGroupFuncArgs), 1);
-  VarStackTrim(kGroupFuncArgs, 0);
+  EXPECT_EQ(StoreCount(kGroupFuncArgs), 1);
+  StoreTrim(kGroupFuncArgs, 0);
 }
 
 TEST_F(DispatchTest, ExtensionNumbersOutsideTheSlotsAreErrors) {
   FuncExtSet(kFnExtFirst, ProbeOk);
   std::string r;
   EXPECT_EQ(CallAs("X()", kFnExtFirst, &r), 0);
-  EXPECT_EQ(ValueNumber(StrMake(r.data(), static_cast<u32>(r.size()))), Num("42"));
+  EXPECT_EQ(ValNumber(StrMake(r.data(), static_cast<u32>(r.size()))), Num("42"));
   // Not the extension called last.
   EXPECT_EQ(CallAs("X()", kFnExtLast + 1), kErrSyntax);
   EXPECT_EQ(CallAs("X()", 0), kErrSyntax);
@@ -249,40 +249,15 @@ TEST_F(DispatchTest, ExtensionNumbersOutsideTheSlotsAreErrors) {
   EXPECT_EQ(FuncCallExt(kFnExtFirst - 1, StrC("")), kErrSyntax);
 }
 
-TEST_F(DispatchTest, SqlChildLevelsAreBoundedAndRestored) {
-  SysVarSet(kSysCurrow, 3);
-  SysVarSet(kSysIer, 9);
-  // The arguments see the current row reset; afterwards everything is back.
-  EXPECT_EQ(Eval("r=5;SQLCHILD(r=_CURROW)"), 0);
-  EXPECT_EQ(Num("r"), 0);
-  EXPECT_EQ(SysVarGet(kSysSqlstk), 0);
-  EXPECT_EQ(SysVarGet(kSysCurrow), 3);
-  EXPECT_EQ(SysVarGet(kSysIer), 9);
-  // Failing arguments restore as well.
-  EXPECT_EQ(Eval("SQLCHILD('a'*1)"), kErrTypeMismatch);
-  EXPECT_EQ(SysVarGet(kSysSqlstk), 0);
-  EXPECT_EQ(SysVarGet(kSysCurrow), 3);
-
-  // Seven levels are allowed, the eighth evaluates nothing.
-  SysVarSet(kSysSqlstk, 6);
-  EXPECT_EQ(Eval("r=1;SQLCHILD(r=2)"), 0);
-  EXPECT_EQ(Num("r"), 200);
-  SysVarSet(kSysSqlstk, 7);
-  EXPECT_EQ(Eval("r=1;SQLCHILD(r=2)"), kErrStrOutBound);
-  EXPECT_EQ(Num("r"), 100);
-  EXPECT_EQ(SysVarGet(kSysSqlstk), 7);
-  EXPECT_EQ(SysVarGet(kSysCurrow), 3);
-}
-
 TEST_F(DispatchTest, TakeAndSkip) {
-  ASSERT_EQ(VarPush(kGroupFuncArgs, StrMake("\x1B", 1)), 0);
-  ASSERT_EQ(VarPush(kGroupFuncArgs, StrC("x")), 0);
+  ASSERT_EQ(StorePush(kGroupFuncArgs, StrMake("\x1B", 1)), 0);
+  ASSERT_EQ(StorePush(kGroupFuncArgs, StrC("x")), 0);
   const WorkMarkId m = WorkMark(kMarkQuery);
   EXPECT_EQ(FuncArgTake(), 0);
   EXPECT_EQ(S(WorkTop()), "x");
   EXPECT_EQ(FuncArgTake(), 0);
   EXPECT_EQ(S(WorkTop()), "");
-  EXPECT_EQ(VarCount(kGroupFuncArgs), 0);
+  EXPECT_EQ(StoreCount(kGroupFuncArgs), 0);
   WorkMark(m);
 
   ExprCursor c = ExprCursorSet(ExprFirstToken(StrC("f(a+b*(1+2),c;d)")));

@@ -23,7 +23,7 @@ struct InterpTest : ::testing::Test {
     const vk::WorkMarkId mark = vk::WorkMark(vk::kMarkQuery);
     const vk::u16 rc = vk::ExprEval(vk::StrSlice{expr.data(), static_cast<vk::u16>(expr.size())});
     const vk::StrSlice top = vk::WorkTop();
-    if (raw) *raw = vk::ValueNumber(top);
+    if (raw) *raw = vk::ValNumber(top);
     if (text) *text = std::string(top.ptr, top.len);
     vk::WorkMark(mark);
     return rc;

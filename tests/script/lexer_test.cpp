@@ -135,7 +135,7 @@ TEST_F(LexerTest, BuiltInNames) {
   EXPECT_EQ(FuncListFind(L("SQLCHILD")), kFuncCount);
   EXPECT_EQ(FuncListFind(L("FN$TRIMX")), 0);
   EXPECT_EQ(FuncListFind(L("")), 0);
-  const StrSlice stored = VarGet(kGroupIdentity, 8);
+  const StrSlice stored = StoreGet(kGroupIdentity, 8);
   ASSERT_GT(stored.len, 3);
   EXPECT_EQ(std::string(stored.ptr, 3), std::string("_#\0", 3));
 }
@@ -190,21 +190,21 @@ TEST_F(LexerTest, ResultTypeWithoutEvaluation) {
   EXPECT_EQ(ExprResultType(L("n")), 0);
 }
 
-TEST_F(LexerTest, ValuePushers) {
+TEST_F(LexerTest, ValPushers) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  EXPECT_EQ(ValuePushInt(-3), 0);
-  EXPECT_EQ(ValueNumber(WorkTop()), -300);
-  EXPECT_EQ(ValuePushTyped(2, L("12")), 0);
-  EXPECT_EQ(ValueNumber(WorkTop()), 1200);
-  EXPECT_EQ(ValuePushTyped(2, L("si")), 0);
-  EXPECT_EQ(ValueNumber(WorkTop()), 100);
-  EXPECT_EQ(ValuePushTyped(6, L("-1.235")), 0);
-  EXPECT_EQ(ValueNumber(WorkTop()), -124);
-  EXPECT_EQ(ValuePushTyped(3, L("ab")), 0);
+  EXPECT_EQ(ValPushInt(-3), 0);
+  EXPECT_EQ(ValNumber(WorkTop()), -300);
+  EXPECT_EQ(ValPushTyped(2, L("12")), 0);
+  EXPECT_EQ(ValNumber(WorkTop()), 1200);
+  EXPECT_EQ(ValPushTyped(2, L("si")), 0);
+  EXPECT_EQ(ValNumber(WorkTop()), 100);
+  EXPECT_EQ(ValPushTyped(6, L("-1.235")), 0);
+  EXPECT_EQ(ValNumber(WorkTop()), -124);
+  EXPECT_EQ(ValPushTyped(3, L("ab")), 0);
   EXPECT_EQ(S(WorkTop()), "ab");
   const WorkMarkId here = WorkMark(kMarkQuery);
-  EXPECT_EQ(ValuePushTyped(16, L("x")), kErrSyntax);
-  EXPECT_EQ(ValuePushLong(INT64_MAX), kErrStringTooLong);
+  EXPECT_EQ(ValPushTyped(16, L("x")), kErrSyntax);
+  EXPECT_EQ(ValPushLong(INT64_MAX), kErrStringTooLong);
   EXPECT_EQ(WorkMark(kMarkQuery), here);
   WorkMark(mark);
 }

@@ -18,7 +18,7 @@ namespace {
 struct NumTextTest : ::testing::Test {
   void SetUp() override { ASSERT_EQ(SysVarInit(), 0); }
   void TearDown() override { NumSetClockHook(nullptr); }
-  void Language(const char* code) { ASSERT_EQ(VarSet(kGroupIdentity, kIdLanguage, L(code)), 0); }
+  void Language(const char* code) { ASSERT_EQ(StoreSet(kGroupIdentity, kIdLanguage, L(code)), 0); }
 };
 
 // 2026-12-07 10:20:30 UTC.
@@ -89,7 +89,7 @@ TEST_F(NumTextTest, MonthNamesAndTheLongTemplate) {
   const char data[] =
       "x\0'January,February,March,April,May,June,July,August,September,October,November,December',"
       "'[D] [M] [Y] ([D])'";
-  ASSERT_EQ(VarSet(kGroupIdentity, 0, StrMake(data, sizeof data - 1)), 0);
+  ASSERT_EQ(StoreSet(kGroupIdentity, 0, StrMake(data, sizeof data - 1)), 0);
   EXPECT_EQ(Format("20261207", kDateMonthYear), "Dec 2026");
   EXPECT_EQ(Format("20260507", kDateLong), "07 May 2026 (07)");
 }
@@ -189,7 +189,7 @@ TEST_F(NumTextTest, NumberEntriesAndScaling) {
   EXPECT_EQ(FixDivPow10(INT64_MIN, 19), -1);
   EXPECT_EQ(FixDivPow10(5, 20), 0);
   EXPECT_EQ(IntToFix(-32768), -3276800);
-  EXPECT_EQ(ValueToFix(L("12")), 1200);
+  EXPECT_EQ(ValToFix(L("12")), 1200);
   SysVarSet(kSysPrecis, 40);  // cut to 18 decimals
   EXPECT_EQ(NumPrecis(), kNumMaxPrecis);
   EXPECT_EQ(IntToFix(9), 9000000000000000000);

@@ -45,7 +45,7 @@ struct LogTest : ::testing::Test {
 
 TEST_F(LogTest, NamingTheLogStartsItFresh) {
   EXPECT_EQ(S(LogFilePath()), "log.txt");
-  ASSERT_EQ(VarSet(kGroupIdentity, kIdAppNames, L("ABCDEF:Description")), 0);
+  ASSERT_EQ(StoreSet(kGroupIdentity, kIdAppNames, L("ABCDEF:Description")), 0);
   EXPECT_EQ(S(LogFilePath()), "ABlog.txt");
 
   std::ofstream("Run.log") << "old run\r\n";
@@ -58,7 +58,7 @@ TEST_F(LogTest, NamingTheLogStartsItFresh) {
   EXPECT_EQ(S(LogFilePath()), "Run.log");
   EXPECT_EQ(Get("Run.log"), "first\r\n");
   // A name read from the store is still the one deleted.
-  ASSERT_EQ(LogSetFile(VarGet(kGroupRun, kRunLogName)), 0);
+  ASSERT_EQ(LogSetFile(StoreGet(kGroupRun, kRunLogName)), 0);
   EXPECT_FALSE(std::filesystem::exists("Run.log"));
 }
 
@@ -87,7 +87,7 @@ TEST_F(LogTest, EntriesAreFramedAndAppended) {
   EXPECT_EQ(LogWriteEntry(L("x\r\n"), L("Run.log")), 0);
   EXPECT_EQ(Get("Run.log"), head + "Something failed" + tail + head + "x\r\n" + tail);
 
-  ASSERT_EQ(VarSet(kGroupIdentity, kIdLanguage, L("ES")), 0);  // day first
+  ASSERT_EQ(StoreSet(kGroupIdentity, kIdLanguage, L("ES")), 0);  // day first
   EXPECT_EQ(LogWriteEntry(L(""), L("b.log")), 0);
   EXPECT_EQ(Get("b.log").substr(31, 17), " Date:07-12-2026 ");
 

@@ -36,7 +36,7 @@ TEST_F(ScriptTest, FindsTheFileThroughTheFolderList) {
   ASSERT_EQ(mkdir("lib", 0700), 0);
   Write("lib/vars.txt", "found=7\n");
   const std::string folders = Lib("none") + "," + Lib("lib");
-  ASSERT_EQ(VarSet(kGroupIdentity, kIdDefaultFolder, Sl(folders)), 0);
+  ASSERT_EQ(StoreSet(kGroupIdentity, kIdDefaultFolder, Sl(folders)), 0);
   EXPECT_EQ(ScriptRunFile(L("vars.txt"), kScriptReportMissing), 0);
   EXPECT_EQ(Num("found"), 700);
 }

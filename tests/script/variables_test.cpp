@@ -58,7 +58,7 @@ u16 Assign(const char* name, StrSlice value) {
 }
 
 // Pushes an argument onto the argument group, as the argument collector does.
-void PushArg(StrSlice v) { ASSERT_EQ(VarPush(kGroupFuncArgs, v), 0); }
+void PushArg(StrSlice v) { ASSERT_EQ(StorePush(kGroupFuncArgs, v), 0); }
 
 }  // namespace
 
@@ -97,7 +97,7 @@ TEST_F(VarTest, SystemVariablesHaveTheirDefaultsAndNumbers) {
     EXPECT_EQ(VarLookup(L(texts[n])).number, n);
     EXPECT_EQ(Read(texts[n]), "");
   }
-  EXPECT_EQ(VarCount(kGroupStrVars), kStrSysVarCount);
+  EXPECT_EQ(StoreCount(kGroupStrVars), kStrSysVarCount);
   // Numbers go on in creation order.
   ASSERT_EQ(Assign("A", Num(100)), 0);
   EXPECT_EQ(VarLookup(L("A")).number, 44);
@@ -129,13 +129,13 @@ TEST_F(VarTest, EachKindStoresItsValueAndIntegersRound) {
 }
 
 TEST_F(VarTest, UnassignedNamesAndDotConstants) {
-  const std::string names_before = S(VarGet(kGroupVarNames, kListTexts));
+  const std::string names_before = S(StoreGet(kGroupVarNames, kListTexts));
   EXPECT_EQ(Read("X$"), "");
   EXPECT_EQ(ReadNum("N"), 0);
   EXPECT_EQ(VarLookup(L("X$")).number, kNotFound);
   EXPECT_EQ(VarLookup(L("N")).number, kNotFound);
-  EXPECT_EQ(S(VarGet(kGroupVarNames, kListTexts)), names_before);
-  EXPECT_EQ(VarCount(kGroupStrVars), kStrSysVarCount);
+  EXPECT_EQ(S(StoreGet(kGroupVarNames, kListTexts)), names_before);
+  EXPECT_EQ(StoreCount(kGroupStrVars), kStrSysVarCount);
 
   EXPECT_EQ(Read(".tab$"), "\t");
   EXPECT_EQ(Read(".lf$"), "\r\n");
@@ -191,24 +191,24 @@ TEST_F(VarTest, TextVariableBeyondTheGroupIsStored) {
   // Numbers and entries drift apart when an entry is removed behind the
   // variables' back; the text must still be stored under its number.
   ASSERT_EQ(Assign("P$", L("p")), 0);
-  ASSERT_EQ(VarDelete(kGroupStrVars, 3), 0);
+  ASSERT_EQ(StoreDelete(kGroupStrVars, 3), 0);
   ASSERT_EQ(Assign("Q$", L("q")), 0);  // number 4, group holds 3 entries
   EXPECT_EQ(VarLookup(L("Q$")).number, 4);
   EXPECT_EQ(Read("Q$"), "q");
   EXPECT_EQ(S(StrVarSet(9, L("nine"))), "nine");
-  EXPECT_EQ(VarCount(kGroupStrVars), 10);
+  EXPECT_EQ(StoreCount(kGroupStrVars), 10);
   EXPECT_EQ(S(StrVarGet(7)), "");
 }
 
 TEST(VarStoreFull, TextThatDoesNotFitFailsWith159) {
-  VarStoreSetLayout(kVarGroups, 256, 4096);  // about 3500 bytes of texts
+  StoreSetLayout(kStoreGroups, 256, 4096);  // about 3500 bytes of texts
   ASSERT_EQ(SysVarInit(), 0);
   ASSERT_EQ(Assign("S$", L("keep")), 0);
   const std::string big(3400, 'x');
   EXPECT_EQ(Assign("S$", StrSlice{big.data(), static_cast<u16>(big.size())}), kErrStrOutBound);
   EXPECT_TRUE(Read("S$") == "keep");
   EXPECT_EQ(StrError(StrVarSet(5, StrSlice{big.data(), static_cast<u16>(big.size())})), kErrStrOutBound);
-  EXPECT_EQ(VarCount(kGroupStrVars), 4);
+  EXPECT_EQ(StoreCount(kGroupStrVars), 4);
 }
 
 TEST_F(VarTest, ArraysOfUpToFourDimensionsWithTheirBounds) {
@@ -275,7 +275,7 @@ TEST_F(VarTest, TextArrayElementsKeepTheirWidth) {
   PushArg(L("hello"));  // the first element, taken off the argument group
   const u16 b[] = {0, 2};
   ASSERT_EQ(VarArrayDeclare(L("L$("), 2, b), 0);
-  EXPECT_EQ(VarCount(kGroupFuncArgs), 0);
+  EXPECT_EQ(StoreCount(kGroupFuncArgs), 0);
   const u16 e1[] = {0, 1}, e2[] = {0, 2};
   ASSERT_EQ(VarArraySetAt(L("L$("), L("ab"), 2, e1), 0);
   ASSERT_EQ(VarArraySetAt(L("L$("), L("toolongtext"), 2, e2), 0);
@@ -320,8 +320,8 @@ TEST_F(VarTest, IndexArgumentsComeOffTheArgumentGroup) {
   EXPECT_EQ(idx[0], 0);
   EXPECT_EQ(idx[1], 0);
   EXPECT_EQ(idx[2], 9);
-  EXPECT_EQ(VarCount(kGroupFuncArgs), 2);
-  ASSERT_EQ(VarPop(kGroupFuncArgs), 0);
+  EXPECT_EQ(StoreCount(kGroupFuncArgs), 2);
+  ASSERT_EQ(StorePop(kGroupFuncArgs), 0);
   EXPECT_EQ(EvalPopInt(), 7);
   EXPECT_EQ(EvalPopInt(), -1);  // the group is empty
 }

@@ -119,9 +119,9 @@ TEST_F(BranchTest, CommaInATranslatedNameShiftsNoLink) {
   // links and the leaf test to the path and folder: the folder page
   // products\tools stays one level below products.
   Page(1, "products\\tools", "products,tools");
-  ASSERT_EQ(VarSet(kGroupRun, kRunTrail, L("A,B,C")), 0);
+  ASSERT_EQ(StoreSet(kGroupRun, kRunTrail, L("A,B,C")), 0);
   EXPECT_EQ(Render("[CURBRANCH()]\n"), "<a  href=\"../index_fr.html\">A</a> | B\n");
-  ASSERT_EQ(VarSet(kGroupRun, kRunTrail, L("A")), 0);
+  ASSERT_EQ(StoreSet(kGroupRun, kRunTrail, L("A")), 0);
   EXPECT_EQ(Render("[CURBRANCH()]\n"), "<a  href=\"../index_fr.html\">A</a> | \n");
 }
 

@@ -316,7 +316,7 @@ TEST_F(GenRunTest, LanguagesAndVariableScripts) {
   EXPECT_EQ(SiteGenSetLanguage(L("tree.txt"), 0), kErrData);
   EXPECT_EQ(SiteGenSetLanguage(L(""), 0), 0);
   EXPECT_EQ(SiteGenSetLanguage(L("tree.txt"), 4), 0xFFFF);  // no German file: not loaded
-  EXPECT_EQ(S(VarGet(kGroupRun, kRunLangTexts)), "_de");
+  EXPECT_EQ(S(StoreGet(kGroupRun, kRunLangTexts)), "_de");
   EXPECT_EQ(SiteGenLangIndex(), 4);
   EXPECT_EQ(SiteGenLoadVars(L("missing.txt")), 0);
 }

@@ -40,7 +40,7 @@ struct IncludeTest : InterpTest {
     sink = std::tmpfile();
     ASSERT_NE(sink, nullptr);
     HtmlSinkSet(sink);
-    ASSERT_EQ(VarSet(kGroupIdentity, kIdCommandLine, L("prog")), 0);
+    ASSERT_EQ(StoreSet(kGroupIdentity, kIdCommandLine, L("prog")), 0);
     SysVarSet(kSysSystemCompat, kCompatLf);
   }
   void TearDown() override {
@@ -53,10 +53,10 @@ struct IncludeTest : InterpTest {
   static void File(const char* name, const std::string& bytes) { std::ofstream(name, std::ios::binary) << bytes; }
   static void Remove(const char* name) { std::filesystem::remove(name); }
   // The page being written and the language of the pass.
-  static void Page(const char* path) { ASSERT_EQ(VarSet(kGroupRun, kRunPagePath, L(path)), 0); }
+  static void Page(const char* path) { ASSERT_EQ(StoreSet(kGroupRun, kRunPagePath, L(path)), 0); }
   static void Lang(u16 index) {
     SiteGenLangSet(index);
-    ASSERT_EQ(VarSet(kGroupRun, kRunLangTexts, SiteGenLangSuffix(index)), 0);
+    ASSERT_EQ(StoreSet(kGroupRun, kRunLangTexts, SiteGenLangSuffix(index)), 0);
   }
   // Renders a frame page with these bytes as the generator does.
   static u16 Render(const std::string& tpl, const char* macros = "") {
@@ -173,14 +173,14 @@ TEST_F(IncludeTest, EmptyOrFailingSubTemplatesLeakNothing) {
 
   EXPECT_EQ(Render("a[INCLUDE('empty')]b\n"), 0);
   EXPECT_EQ(Written(), "ab\n");
-  EXPECT_EQ(VarCount(kGroupTemplateLines), 0);
+  EXPECT_EQ(StoreCount(kGroupTemplateLines), 0);
 
   // The sub-template's error ends the page; its text stops at the field.
   const u16 rc = Render("a[INCLUDE('fails')]b\nc\n");
   EXPECT_GE(rc, kFirstError);
   EXPECT_NE(rc, kErrDiskIO);
   EXPECT_EQ(Written(), "a");
-  EXPECT_EQ(VarCount(kGroupTemplateLines), 0);
+  EXPECT_EQ(StoreCount(kGroupTemplateLines), 0);
   EXPECT_EQ(NextSlot(), slot);
 
   // More failing and empty includes than there are file slots.
@@ -189,7 +189,7 @@ TEST_F(IncludeTest, EmptyOrFailingSubTemplatesLeakNothing) {
     ASSERT_GE(Render("[INCLUDE('fails')]\n"), kFirstError);
   }
   EXPECT_EQ(NextSlot(), slot);
-  EXPECT_EQ(VarCount(kGroupTemplateLines), 0);
+  EXPECT_EQ(StoreCount(kGroupTemplateLines), 0);
 
   // An argument that cannot be evaluated ends the page too.
   Written();
@@ -261,7 +261,7 @@ TEST_F(IncludeTest, TextErrorsEndThePageWritingNothing) {
   EXPECT_GE(Render("a[TEXT(,1+)]b\n"), kFirstError);
   EXPECT_GE(Render("a[TEXT('nosuch',,1+)]b\n"), kFirstError);
   EXPECT_EQ(Written(), "aa");
-  EXPECT_EQ(VarCount(kGroupTemplateLines), 0);
+  EXPECT_EQ(StoreCount(kGroupTemplateLines), 0);
 }
 
 }  // namespace

@@ -59,9 +59,9 @@ struct MenuFragTest : ::testing::Test {
   // Language i as the run makes it current, with its texts when given.
   static void Language(u16 i, const char* texts) {
     SiteGenLangSet(i);
-    ASSERT_EQ(VarSet(kGroupRun, kRunLangTexts, SiteGenLangSuffix(i)), 0);
+    ASSERT_EQ(StoreSet(kGroupRun, kRunLangTexts, SiteGenLangSuffix(i)), 0);
     if (texts) {
-      ASSERT_EQ(VarPush(kGroupParamLists, L(texts)), 0);
+      ASSERT_EQ(StorePush(kGroupParamLists, L(texts)), 0);
     }
   }
   static void Assign(const std::string& statement) { ASSERT_LE(ExprEval(L(statement.c_str())), kResultText); }
@@ -179,7 +179,7 @@ struct TypeMapTest : MenuFragTest {
 };
 
 TEST_F(TypeMapTest, EachLanguageKeepsOneEntryAtItsLatestPlace) {
-  ASSERT_EQ(VarPush(kGroupLineQueue, L("queued before")), 0);
+  ASSERT_EQ(StorePush(kGroupLineQueue, L("queued before")), 0);
   const WorkMarkId mark = WorkMark(kMarkQuery);
   EXPECT_EQ(Map("index", 1), 0);
   EXPECT_EQ(Map("index", 2), 0);
@@ -190,8 +190,8 @@ TEST_F(TypeMapTest, EachLanguageKeepsOneEntryAtItsLatestPlace) {
   EXPECT_EQ(Read("index.html.var"), "URI: index\n\n" + Entry("index", "es") + Entry("home", "en"));
   EXPECT_EQ(WorkMark(kMarkQuery), mark);
   // Other lines of the queue stay; nothing but the map is left in the folder.
-  EXPECT_EQ(VarCount(kGroupLineQueue), 1);
-  EXPECT_EQ(S(VarGet(kGroupLineQueue, 0)), "queued before");
+  EXPECT_EQ(StoreCount(kGroupLineQueue), 1);
+  EXPECT_EQ(S(StoreGet(kGroupLineQueue, 0)), "queued before");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 1);
 }
 

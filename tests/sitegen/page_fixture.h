@@ -27,6 +27,7 @@
 #include "sitegen/dispatch.h"
 #include "sitegen/pagetree.h"
 #include "sitegen/sitetext.h"
+#include "sitegen/trail.h"
 
 struct SitePageTest : ::testing::Test {
   char dir[24] = "/tmp/vkpageXXXXXX";
@@ -42,7 +43,7 @@ struct SitePageTest : ::testing::Test {
     sink = std::tmpfile();
     ASSERT_NE(sink, nullptr);
     vk::HtmlSinkSet(sink);
-    ASSERT_EQ(vk::VarSet(vk::kGroupIdentity, vk::kIdCommandLine, L("prog")), 0);
+    ASSERT_EQ(vk::StoreSet(vk::kGroupIdentity, vk::kIdCommandLine, L("prog")), 0);
     vk::SysVarFlags(vk::kSysSystemCompat, vk::kCompatLf, 1);
   }
   void TearDown() override {
@@ -74,7 +75,7 @@ struct SitePageTest : ::testing::Test {
   // Makes language index current with these key=value lines as its texts.
   void Language(vk::u16 index, const std::string& texts = "") {
     vk::SiteGenLangSet(index);
-    ASSERT_EQ(vk::VarSet(vk::kGroupRun, vk::kRunLangTexts, vk::SiteGenLangSuffix(index)), 0);
+    ASSERT_EQ(vk::StoreSet(vk::kGroupRun, vk::kRunLangTexts, vk::SiteGenLangSuffix(index)), 0);
     if (!texts.empty()) {
       const std::string file = File("texts.txt", texts);
       ASSERT_EQ(vk::ParamListLoad(Sl(file), 0, 0), 0);
@@ -86,8 +87,8 @@ struct SitePageTest : ::testing::Test {
   static void Page(vk::u16 node, const char* path, const char* folder) {
     *vk::SiteCursorGet() = vk::SiteTreeAt(node);
     ASSERT_NE(vk::SiteCursorGet()->record, nullptr);
-    ASSERT_EQ(vk::VarSet(vk::kGroupRun, vk::kRunPagePath, L(path)), 0);
-    ASSERT_EQ(vk::VarSet(vk::kGroupRun, vk::kRunPageFolder, L(folder)), 0);
+    ASSERT_EQ(vk::StoreSet(vk::kGroupRun, vk::kRunPagePath, L(path)), 0);
+    ASSERT_EQ(vk::StoreSet(vk::kGroupRun, vk::kRunPageFolder, L(folder)), 0);
     ASSERT_EQ(vk::SiteGenBuildTrail(), 0);
   }
   static void PageMode(bool on) { vk::SysVarFlags(vk::kSysAuxstat, vk::kAuxRunFlag, on ? 1 : 0); }

@@ -63,6 +63,12 @@ struct PageTreeTest : RuntimeTest, TreeFixture {
     RuntimeTest::SetUp();
     ASSERT_EQ(ValTabInit(), 0);
   }
+  // Makes the node with this text the current node.
+  static void CurrentNode(const char* text) {
+    const u16 i = SiteTreeAddNode(kSiteNone, L(text), 0, kSiteTextWidth);
+    ASSERT_NE(i, kSiteNone);
+    *SiteCursorGet() = SiteTreeAt(i);
+  }
 };
 
 }  // namespace
@@ -72,7 +78,7 @@ TEST_F(PageTreeTest, LoadsLevelsLinksAndWalksInPreOrder) {
   ASSERT_EQ(SiteTreeLoad(Tree("t.txt", "home,frame.html\r\n\tproducts\n\t\twidget,2\r\tcontact,/cgi/contact;3\r\n"),
                          kSiteTextWidth), 0);
   EXPECT_EQ(WorkMark(kMarkQuery) - m0, 4);  // one scratch entry per node
-  EXPECT_EQ(VarCount(kGroupLineQueue), 0);
+  EXPECT_EQ(StoreCount(kGroupLineQueue), 0);
   EXPECT_EQ(Name(3), "contact,/cgi/contact;3");
   EXPECT_EQ(Node(3).text.len, 384);
   EXPECT_EQ(Node(3).parent, 0);
@@ -156,10 +162,28 @@ TEST_F(PageTreeTest, FailedLoadsLeaveNothingAndSayWhy) {
   EXPECT_TRUE(DetailHas("more nodes than the scratch stack holds"));
   EXPECT_EQ(SiteTreeCount(), 0);
   EXPECT_EQ(ValTabInfo(kTabNodes, kValTabCount), 0);
-  EXPECT_EQ(VarCount(kGroupLineQueue), 0);
+  EXPECT_EQ(StoreCount(kGroupLineQueue), 0);
   EXPECT_EQ(WorkMark(kMarkQuery), m0);
   // The failure does not keep a tree that fits from loading.
   EXPECT_EQ(SiteTreeLoad(Tree("small.txt", "a\n\tb\n"), kSiteTextWidth), 0);
+}
+
+TEST_F(PageTreeTest, NodeOptionsByKind) {
+  EXPECT_EQ(S(SiteNodeOption(kOptTemplate)), "");  // no current node
+
+  CurrentNode("news, news.html;3;/ext/link ,more");
+  EXPECT_EQ(S(SiteNodeOption(kOptTemplate)), "news.html");
+  EXPECT_EQ(S(SiteNodeOption(kOptLink)), "/ext/link");
+  EXPECT_EQ(S(SiteNodeOption(kOptPageMode)), "3");
+
+  CurrentNode("news,'a.htm';b.htm;Y;0;");
+  EXPECT_EQ(S(SiteNodeOption(kOptTemplate)), "0");  // "0" is no page mode
+  EXPECT_EQ(S(SiteNodeOption(kOptPageMode)), "Y");
+  EXPECT_EQ(S(SiteNodeOption(kOptLink)), "");
+
+  // An empty entry names nothing and does not hide the one before it.
+  CurrentNode("news,b.htm;");
+  EXPECT_EQ(S(SiteNodeOption(kOptTemplate)), "b.htm");
 }
 
 // A scratch stack large enough that the node table is the limit.
