@@ -36,7 +36,14 @@ struct Queue {
   u32 taken = 0;
   u32 started = 0;
   u32 writers = 0;
+  u32 idle = 0;  // writers waiting for a job
 };
+
+// The producer wakes a writer once this many jobs wait to be started (or
+// when it has to wait for one); a writer that takes a job while more wait
+// wakes the next. Waking a thread is a system call, which the producer then
+// makes once a batch instead of once a file.
+constexpr u32 kWakeBatch = 8;
 
 // Made on first use and never destroyed: writers sleep on it until the
 // process ends.
@@ -47,14 +54,15 @@ Job& At(Queue* q, u32 ticket) { return q->ring[ticket % kWriteQueueDepth]; }
 void Writer(Queue* q) {
   std::unique_lock<std::mutex> lock(q->m);
   for (;;) {
+    ++q->idle;
     q->work.wait(lock, [q] { return q->started < q->put; });
+    --q->idle;
     Job& job = At(q, ++q->started);
+    if (q->started < q->put && q->idle > 0) q->work.notify_one();
     lock.unlock();
     const u16 rc = OsFileReplace(StrMake(job.path.data(), static_cast<u32>(job.path.size())), job.data, job.len);
     const int err = rc ? OsLastError() : 0;
-    OsMemFree(job.data);
     lock.lock();
-    job.data = nullptr;
     job.rc = rc;
     job.err = err;
     job.finished = true;
@@ -87,7 +95,10 @@ u32 WriteQueuePut(StrSlice path, char* data, u32 len) {
   }
   Queue* q = Get();
   std::unique_lock<std::mutex> lock(q->m);
-  q->finished.wait(lock, [q, path] { return !Unfinished(q, path); });
+  if (Unfinished(q, path)) {
+    q->work.notify_all();  // it may wait in a batch not full yet
+    q->finished.wait(lock, [q, path] { return !Unfinished(q, path); });
+  }
   // A writer more while the jobs outnumber them, up to one a core beside
   // the producer's.
   const u32 cores = std::thread::hardware_concurrency();
@@ -103,7 +114,7 @@ u32 WriteQueuePut(StrSlice path, char* data, u32 len) {
   job.finished = false;
   job.rc = 0;
   job.err = 0;
-  q->work.notify_one();
+  if (q->put - q->started >= kWakeBatch && q->idle > 0) q->work.notify_one();
   return q->put;
 }
 
@@ -114,9 +125,15 @@ bool WriteQueueTake(WriteDone* done, bool wait) {
   Job& job = At(q, q->taken + 1);
   if (!job.finished) {
     if (!wait) return false;
+    if (q->started < q->put) q->work.notify_all();  // a batch not full yet
     q->finished.wait(lock, [&job] { return job.finished; });
   }
   *done = WriteDone{++q->taken, job.rc, job.err};
+  // Released here, on the producer's thread, where it was allocated: a
+  // block freed by another thread would make the allocator take a lock
+  // that the producer wants for its next page.
+  OsMemFree(job.data);
+  job.data = nullptr;
   return true;
 }
 

@@ -24,7 +24,8 @@ struct WriteDone {
   int err;     // the system's error number when it failed
 };
 
-// Takes data (allocated with malloc; the queue releases it with OsMemFree).
+// Takes data (allocated with malloc; the queue releases it with OsMemFree,
+// at once or when its outcome is taken).
 // 0 when the file held the data already (done), else the job's ticket
 // (1, 2, ...). The caller makes room first: WriteQueueCount() below
 // kWriteQueueDepth.
