@@ -394,8 +394,10 @@ ExprCursor ExprNumOp(i64 left, ExprCursor r, u16 op) {
       return r;
   }
   r.cls &= static_cast<u16>(~kClassTextBit);
-  // A result beyond 64 bits is refused, never wrapped.
-  r.status = Fits(v) ? ValPushRaw(static_cast<i64>(v)) : u16{kErrStringTooLong};
+  // A result beyond 64 bits is refused, never wrapped. Its code is the one
+  // scripts have always met for it; the detail says what happened.
+  r.status = Fits(v) ? ValPushRaw(static_cast<i64>(v))
+                     : ErrMsgAppend(kErrStringTooLong, StrC("number overflow: the result does not fit in 64 bits"), false);
   return r;
 }
 
