@@ -48,7 +48,7 @@ TEST_F(ErrorTest, EveryCodeFrom122To185HasItsOwnName) {
     EXPECT_NE(name, previous) << code;
     previous = name;
   }
-  for (u16 code : {0, 1, 121, 186, 0xFFFF}) EXPECT_EQ(S(ErrCodeName(code)), "Indefinido") << code;
+  for (u16 code : {u16{0}, u16{1}, u16{121}, u16{186}, u16{0xFFFF}}) EXPECT_EQ(S(ErrCodeName(code)), "Indefinido") << code;
 }
 
 TEST_F(ErrorTest, DetailIsSetAndAppendedLineByLine) {

@@ -212,7 +212,7 @@ TEST_F(FileTest, CreatingOnOpenNeverHarmsWhatIsThere) {
 TEST_F(FileTest, FortySlotsThreeOfThemStandard) {
   std::vector<std::string> names;
   for (int i = 0; i < 38; ++i) names.push_back(Lib("s" + std::to_string(i)));
-  for (int i = 0; i < 37; ++i) ASSERT_EQ(FileOpen(Sl(names[i]), kOpenWrite), i + 3);
+  for (size_t i = 0; i < 37; ++i) ASSERT_EQ(FileOpen(Sl(names[i]), kOpenWrite), i + 3);
   EXPECT_EQ(FileOpen(Sl(names[37]), kOpenWrite | kOpenQuiet), kErrDataOutBound);
   EXPECT_EQ(FileOpen(L("CON"), kOpenQuiet), kErrDataOutBound);  // the slot is checked first
   EXPECT_EQ(FileOpen(Sl(names[37]), kOpenWrite), -1);

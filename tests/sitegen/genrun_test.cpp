@@ -185,7 +185,7 @@ TEST_F(GenRunTest, MissingTemplateSpoilsOnePageAndNamesIt) {
 // Paths in the final message are named whole, however deep the page lies.
 TEST_F(GenRunTest, TheFailedPageIsNamedWhole) {
   std::string tree, path = "out";
-  for (int depth = 0; depth < 6; ++depth) {
+  for (size_t depth = 0; depth < 6; ++depth) {
     const std::string name(180, static_cast<char>('a' + depth));
     tree += std::string(depth, '\t') + name + (depth == 5 ? ", nosuch.html" : "") + "\n";
     path += "/" + (depth == 5 ? name + "_en.html" : name);
@@ -353,7 +353,7 @@ struct AppScratchRunTest : GenRunTest {
   }
   // A tree of n nodes whose first is the one named page "home"; the others
   // are unnamed, so a run writes a single page whose site map has n lines.
-  static void BigTree(int n) { Put("tree.txt", "home\n" + std::string(n - 1, '\n')); }
+  static void BigTree(int n) { Put("tree.txt", "home\n" + std::string(static_cast<size_t>(n - 1), '\n')); }
   static int Lines(const std::string& text, const std::string& what) {
     int count = 0;
     for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++count;
