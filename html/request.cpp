@@ -64,6 +64,11 @@ StrSlice CgiDocPath(StrSlice name) { return PathJoin(Identity(kIdDefaultFolder),
 
 u16 HtmlEchoFlag() { return g_echo_read ? g_echo : kEchoUnread; }
 
+void HtmlEchoReset() {
+  g_echo = kEchoUnread;
+  g_echo_read = false;
+}
+
 u8 HtmlEcho(StrSlice text) {
   if (!g_echo_read) {
     g_echo = CgiParamFlag(Lit("echo"));

@@ -1,6 +1,7 @@
 // A fixture for HTML writer tests: starts the memory manager and the value
 // tables (for _AUXSTAT) and installs a temporary file as the output sink;
-// Taken() gives the bytes written since the last call.
+// Taken() gives the bytes written since the last call. The end undoes it
+// all.
 #pragma once
 #include <cstdio>
 #include <string>
@@ -16,14 +17,15 @@ struct HtmlCaptureTest : RuntimeTest {
 
   void SetUp() override {
     RuntimeTest::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_EQ(vk::ValTabInit(), 0);
-    sink = std::tmpfile();
+    sink = SinkStart();
     ASSERT_NE(sink, nullptr);
-    vk::HtmlSinkSet(sink);
   }
   void TearDown() override {
-    vk::HtmlSinkSet(nullptr);
-    if (sink) std::fclose(sink);
+    SinkEnd(&sink);
+    vk::ValTabFreeAll();
+    RuntimeTest::TearDown();
   }
   std::string Taken() { return SinkTakeSince(sink, &taken); }
 };

@@ -9,8 +9,8 @@
 #include "runtime/appenv.h"
 #include "runtime/scratch.h"
 #include "runtime/varstore.h"
-#include "runtime_fixture.h"
 #include "script/eval.h"
+#include "script/interp_fixture.h"
 #include "script/script.h"
 #include "script/variables.h"
 #include "sink_capture.h"
@@ -25,21 +25,21 @@ const std::string kRowEnd = "</td></tr>\n\r\n";
 
 // The interpreter started (the menu reads and writes its variables), a
 // temporary file as the output sink, and a script name for the links.
-struct OptMenuTest : ::testing::Test {
+struct OptMenuTest : LibTest {
   std::FILE* sink = nullptr;
   long taken = 0;
 
   void SetUp() override {
-    ASSERT_EQ(SysVarInit(), 0);
-    sink = std::tmpfile();
+    LibTest::SetUp();
+    if (HasFatalFailure()) return;
+    sink = SinkStart();
     ASSERT_NE(sink, nullptr);
-    HtmlSinkSet(sink);
     setenv("SCRIPT_NAME", "/cgi/m", 1);
     CmdLine("prog");
   }
   void TearDown() override {
-    HtmlSinkSet(nullptr);
-    if (sink) std::fclose(sink);
+    SinkEnd(&sink);
+    LibTest::TearDown();
   }
   std::string Taken() { return SinkTakeSince(sink, &taken); }
   static void CmdLine(const char* line) { ASSERT_EQ(VarSet(kGroupIdentity, kIdCommandLine, L(line)), 0); }

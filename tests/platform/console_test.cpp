@@ -17,9 +17,14 @@ namespace {
 struct ConsoleTest : RuntimeTest {
   void SetUp() override {
     RuntimeTest::SetUp();
+    if (HasFatalFailure()) return;
     ConsoleUiInstall();
   }
-  void TearDown() override { ConsoleUiRelease(); }
+  void TearDown() override {
+    RuntimeTest::TearDown();
+    ConsoleUiRelease();
+    UiSetBackend(nullptr);
+  }
 };
 
 TEST_F(ConsoleTest, TheProgressBarIsDrawnOnStandardError) {

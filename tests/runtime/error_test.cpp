@@ -91,9 +91,11 @@ TEST_F(ErrorTest, LongDetailIsCutBackToItsOldestLinesBeforeAppending) {
   EXPECT_EQ(S(ErrDetail()), "only");
 }
 
+using ErrorStoreTest = MemManualStartTest;
+
 // A store too small for the detail fails quietly and leaves the error
 // record free for the error the caller reports next.
-TEST(ErrorStoreTest, FullStoreNeitherFailsNorRecords) {
+TEST_F(ErrorStoreTest, FullStoreNeitherFailsNorRecords) {
   VarStoreSetLayout(kVarGroups, kVarEntries, 2 * (kVarGroups + kVarEntries) + 64);
   ASSERT_EQ(MemInit(), 0);
   const std::string big(200, 'b');

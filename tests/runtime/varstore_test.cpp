@@ -128,7 +128,9 @@ TEST_F(VarStoreTest, OutOfRangeAndErrorTexts) {
   EXPECT_EQ(VarCount(2), 0);
 }
 
-TEST(VarStoreLayout, UnusableLayoutRefusesEverySet) {
+using VarStoreLayout = MemManualStartTest;
+
+TEST_F(VarStoreLayout, UnusableLayoutRefusesEverySet) {
   VarStoreSetLayout(kVarGroups, 40000, 65535);
   EXPECT_EQ(MemInit(), kErrStrOutBound);
   EXPECT_EQ(ErrGet(), kErrStrOutBound + (u32{kWhereMemStart} << 16));
@@ -139,7 +141,7 @@ TEST(VarStoreLayout, UnusableLayoutRefusesEverySet) {
   EXPECT_EQ(MemShutdown(), 0);
 }
 
-TEST(VarStoreLayout, StoreIsNotReadAfterShutdown) {
+TEST_F(VarStoreLayout, StoreIsNotReadAfterShutdown) {
   ASSERT_EQ(MemInit(), 0);
   ASSERT_EQ(VarPush(1, L("x")), 0);
   ASSERT_EQ(MemShutdown(), 0);

@@ -1,6 +1,6 @@
-// A fixture that starts the library as the application does (memory, value
-// tables, system variables), with helpers that evaluate an expression and
-// read back its value.
+// Fixtures that start the library as the application does (memory, value
+// tables, system variables) and shut it down again (see runtime_fixture.h),
+// and one with helpers that evaluate an expression and read back its value.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -14,9 +14,22 @@
 #include "script/valtable.h"
 #include "script/variables.h"
 
-struct InterpTest : ::testing::Test {
-  void SetUp() override { ASSERT_EQ(vk::SysVarInit(), 0); }
+// A test that starts the library itself (after choosing its limits or
+// store layout): the fixture only shuts it down.
+struct LibManualStartTest : ::testing::Test {
+  void TearDown() override {
+    LibProcessReset();
+    // A refused shut-down shows as the next set-up's failure.
+    (void)vk::VarShutdown();
+    LibLimitsReset();
+  }
+};
 
+struct LibTest : LibManualStartTest {
+  void SetUp() override { ASSERT_TRUE(LibStarted(vk::SysVarInit())); }
+};
+
+struct InterpTest : LibTest {
   // The result code of the expression and, in *raw, its number (raw,
   // scaled); the scratch stack is left as it was.
   static vk::u16 Eval(const std::string& expr, vk::i64* raw = nullptr, std::string* text = nullptr) {
@@ -41,5 +54,3 @@ struct InterpTest : ::testing::Test {
     return text;
   }
 };
-
-inline vk::StrSlice Sl(const std::string& s) { return vk::StrSlice{s.data(), static_cast<vk::u16>(s.size())}; }

@@ -13,7 +13,12 @@ namespace {
 struct ValTabTest : RuntimeTest {
   void SetUp() override {
     RuntimeTest::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_EQ(ValTabInit(), 0);
+  }
+  void TearDown() override {
+    ValTabFreeAll();
+    RuntimeTest::TearDown();
   }
 };
 

@@ -30,6 +30,7 @@ std::string Logout(const std::string& fail_page, const std::string& lang, const 
 struct LangSelTest : SitePageTest {
   void SetUp() override {
     SitePageTest::SetUp();
+    if (HasFatalFailure()) return;
     Tree(kTree);
   }
 };

@@ -1,21 +1,15 @@
 #include "sitegen/sitetext.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "html/output.h"
+#include "page_fixture.h"
 #include "runtime/list.h"
 #include "runtime/scratch.h"
 #include "runtime/varstore.h"
-#include "runtime_fixture.h"
-#include "sink_capture.h"
 #include "script/variables.h"
+#include "sink_capture.h"
 #include "sitegen/pagetree.h"
 
 using namespace vk;
@@ -24,32 +18,23 @@ namespace {
 
 // The library started as the application does, in a temporary folder (where
 // the run log "log.txt" lands), with a temporary file as the HTML sink.
-struct SiteTextTest : ::testing::Test {
-  char dir[24] = "/tmp/vkstxXXXXXX";
-  std::filesystem::path old_cwd = std::filesystem::current_path();
+struct SiteTextTest : SiteLibTest {
   std::FILE* sink = nullptr;
 
   void SetUp() override {
-    ASSERT_EQ(SysVarInit(), 0);
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::filesystem::current_path(dir);
-    sink = std::tmpfile();
+    SiteLibTest::SetUp();
+    if (HasFatalFailure()) return;
+    sink = SinkStart();
     ASSERT_NE(sink, nullptr);
-    HtmlSinkSet(sink);
   }
   void TearDown() override {
-    HtmlSinkSet(nullptr);
-    std::fclose(sink);
-    std::filesystem::current_path(old_cwd);
-    std::filesystem::remove_all(dir);
+    SinkEnd(&sink);
+    SiteLibTest::TearDown();
   }
   long taken = 0;
   // The bytes written to the sink since the last call.
   std::string Written() { return SinkTakeSince(sink, &taken); }
-  static std::string Log() {
-    std::ifstream in("log.txt", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  static std::string Log() { return Read("log.txt"); }
   // The language file as the run leaves it: key:value lines joined by ':'.
   static void Language(const char* list) { ASSERT_EQ(VarPush(kGroupParamLists, L(list)), 0); }
   // Makes the node with this text the current node.
