@@ -65,15 +65,19 @@ inline void LibProcessReset() {
   (void)vk::ErrSet(vk::kErrForce, vk::kWhereNone, vk::kOk, 0);
 }
 
+// The end of a test: what it left in the process, then the library through
+// shutdown (MemShutdown, or VarShutdown once the value tables run). A
+// refused shut-down shows as the next set-up's failure.
+inline void LibEnd(vk::u16 (*shutdown)()) {
+  LibProcessReset();
+  (void)shutdown();
+  LibLimitsReset();
+}
+
 // A test that starts the memory manager itself (after choosing its limits
 // or store layout): the fixture only shuts it down.
 struct MemManualStartTest : ::testing::Test {
-  void TearDown() override {
-    LibProcessReset();
-    // A refused shut-down shows as the next set-up's failure.
-    (void)vk::MemShutdown();
-    LibLimitsReset();
-  }
+  void TearDown() override { LibEnd(vk::MemShutdown); }
 };
 
 struct RuntimeTest : MemManualStartTest {

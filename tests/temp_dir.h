@@ -2,7 +2,9 @@
 // (the current directory during the test), removed with all it holds
 // afterwards. Base is the fixture that starts the library (or
 // ::testing::Test): it is set up inside the folder and torn down there too,
-// before the folder goes.
+// before the folder goes. With enter false the folder is made but the test
+// stays in the directory it was run from (to see something move into the
+// folder, say).
 #pragma once
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -16,7 +18,7 @@
 #include <sstream>
 #include <string>
 
-template <class Base>
+template <class Base, bool enter = true>
 struct InTempDir : Base {
   std::string dir;      // the folder, as the system writes it ('/')
   std::string old_cwd;  // the current directory before the test
@@ -27,7 +29,9 @@ struct InTempDir : Base {
     char templ[] = "/tmp/vk_test_XXXXXX";
     ASSERT_NE(mkdtemp(templ), nullptr) << std::strerror(errno);
     dir = templ;
-    ASSERT_EQ(chdir(templ), 0) << std::strerror(errno);
+    if (enter) {
+      ASSERT_EQ(chdir(templ), 0) << std::strerror(errno);
+    }
     old_cwd = cwd;
     Base::SetUp();
   }

@@ -25,23 +25,13 @@ const std::string kRowEnd = "</td></tr>\n\r\n";
 
 // The interpreter started (the menu reads and writes its variables), a
 // temporary file as the output sink, and a script name for the links.
-struct OptMenuTest : LibTest {
-  std::FILE* sink = nullptr;
-  long taken = 0;
-
+struct OptMenuTest : WithSink<LibTest> {
   void SetUp() override {
-    LibTest::SetUp();
+    WithSink::SetUp();
     if (HasFatalFailure()) return;
-    sink = SinkStart();
-    ASSERT_NE(sink, nullptr);
     setenv("SCRIPT_NAME", "/cgi/m", 1);
     CmdLine("prog");
   }
-  void TearDown() override {
-    SinkEnd(&sink);
-    LibTest::TearDown();
-  }
-  std::string Taken() { return SinkTakeSince(sink, &taken); }
   static void CmdLine(const char* line) { ASSERT_EQ(VarSet(kGroupIdentity, kIdCommandLine, L(line)), 0); }
   // Group 5: the image folder, then one entry per row.
   static void Menu(std::initializer_list<const char*> entries) {

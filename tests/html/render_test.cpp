@@ -21,22 +21,12 @@ namespace {
 
 // The interpreter started as the application starts it, a temporary
 // folder for templates and pages, and a capture file as the sink.
-struct RenderTest : InTempDir<InterpTest> {
-  std::FILE* sink = nullptr;
-  long taken = 0;
-
+struct RenderTest : WithSink<InTempDir<InterpTest>> {
   void SetUp() override {
-    InTempDir::SetUp();
+    WithSink::SetUp();
     if (HasFatalFailure()) return;
-    sink = SinkStart();
-    ASSERT_NE(sink, nullptr);
     ASSERT_EQ(VarSet(kGroupIdentity, kIdCommandLine, L("prog")), 0);
   }
-  void TearDown() override {
-    SinkEnd(&sink);
-    InTempDir::TearDown();
-  }
-  std::string Taken() { return SinkTakeSince(sink, &taken); }
 
   // A template file with these bytes; returns its name as the library
   // writes it ('\' separators).

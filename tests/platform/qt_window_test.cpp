@@ -53,13 +53,7 @@ TEST_F(QtUiTest, MessageBoxShowsFoldedTextsAndAnswersTheButtonPressed) {
 
 // A dialog may move the current directory into the temporary folder: the
 // test starts in the directory it was run from, so that the move shows.
-struct QtFileDlgTest : InTempDir<QtUiTest> {
-  void SetUp() override {
-    InTempDir::SetUp();
-    if (HasFatalFailure()) return;
-    ASSERT_EQ(chdir(old_cwd.c_str()), 0);
-  }
-};
+using QtFileDlgTest = InTempDir<QtUiTest, false>;
 
 TEST_F(QtFileDlgTest, SaveDialogFiltersAndChoiceInLibraryForm) {
   QStringList filters;

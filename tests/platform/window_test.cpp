@@ -276,13 +276,7 @@ TEST_F(FakeUiTest, WithoutABackendEverythingFailsSoftly) {
 
 // A dialog may move the current directory into the temporary folder: the
 // test starts in the directory it was run from, so that the move shows.
-struct FileDlgTest : InTempDir<FakeUiTest> {
-  void SetUp() override {
-    InTempDir::SetUp();
-    if (HasFatalFailure()) return;
-    ASSERT_EQ(chdir(old_cwd.c_str()), 0);
-  }
-};
+using FileDlgTest = InTempDir<FakeUiTest, false>;
 
 TEST_F(FileDlgTest, BrowseDialogHasOnlyTheAllFilesFilter) {
   EXPECT_EQ(S(FileDlgByKind(0, 0)), "");  // cancelled

@@ -1,6 +1,7 @@
 // Fixtures that start the library as the application does (memory, value
-// tables, system variables) and shut it down again (see runtime_fixture.h),
-// and one with helpers that evaluate an expression and read back its value.
+// tables, system variables), or its memory and value tables only, and shut
+// it down again (see runtime_fixture.h); and one with helpers that evaluate
+// an expression and read back its value.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -17,16 +18,22 @@
 // A test that starts the library itself (after choosing its limits or
 // store layout): the fixture only shuts it down.
 struct LibManualStartTest : ::testing::Test {
-  void TearDown() override {
-    LibProcessReset();
-    // A refused shut-down shows as the next set-up's failure.
-    (void)vk::VarShutdown();
-    LibLimitsReset();
-  }
+  void TearDown() override { LibEnd(vk::VarShutdown); }
 };
 
 struct LibTest : LibManualStartTest {
   void SetUp() override { ASSERT_TRUE(LibStarted(vk::SysVarInit())); }
+};
+
+// The memory manager and the value tables only, without the system
+// variables.
+struct ValTabLibTest : RuntimeTest {
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_EQ(vk::ValTabInit(), 0);
+  }
+  void TearDown() override { LibEnd(vk::VarShutdown); }
 };
 
 struct InterpTest : LibTest {

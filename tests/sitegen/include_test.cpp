@@ -24,21 +24,12 @@ namespace {
 // The library started as the application starts it, the current folder a
 // temporary one (as the frame page's folder is during a run), a capture
 // file as the sink and LF line ends as in a run.
-struct IncludeTest : SiteLibTest {
-  std::FILE* sink = nullptr;
-  long taken = 0;
-
+struct IncludeTest : WithSink<SiteLibTest> {
   void SetUp() override {
-    SiteLibTest::SetUp();
+    WithSink::SetUp();
     if (HasFatalFailure()) return;
-    sink = SinkStart();
-    ASSERT_NE(sink, nullptr);
     ASSERT_EQ(VarSet(kGroupIdentity, kIdCommandLine, L("prog")), 0);
     SysVarSet(kSysSystemCompat, kCompatLf);
-  }
-  void TearDown() override {
-    SinkEnd(&sink);
-    SiteLibTest::TearDown();
   }
 
   static void Remove(const char* name) { std::filesystem::remove(name); }
@@ -55,7 +46,6 @@ struct IncludeTest : SiteLibTest {
     MacroContextInit(&c, L(macros), L(kSiteKeywordList), SiteKwDispatch);
     return HtmlPageRender(L("frame.html"), c);
   }
-  std::string Written() { return SinkTakeSince(sink, &taken); }
 
   static std::string Branch(const char* arg) {
     const WorkMarkId mark = WorkMark(kMarkQuery);
@@ -122,37 +112,37 @@ TEST_F(IncludeTest, IncludeRendersTheNearestSubTemplateWithThePageValues) {
   Write("footer.sub.html", "F\n");
   const std::string tpl = "a[INCLUDE()]b\n[INCLUDE('BRANCHLEVEL=1')]\n[INCLUDE('footer')]\n";
   EXPECT_EQ(Render(tpl, "X=1"), 0);
-  EXPECT_EQ(Written(), "aT1 _fr\nb\nP1\n\nF\n\n");
+  EXPECT_EQ(Taken(), "aT1 _fr\nb\nP1\n\nF\n\n");
 
   // Missing sub-templates write nothing and leave the page going.
   Remove("products.sub.html");
   Remove("footer.sub.html");
   EXPECT_EQ(Render(tpl, "X=1"), 0);
-  EXPECT_EQ(Written(), "aT1 _fr\nb\n\n\n");
+  EXPECT_EQ(Taken(), "aT1 _fr\nb\n\n\n");
 }
 
 TEST_F(IncludeTest, SelfIncludeFallsBackToIndexOnce) {
   Page("products\\tools\\hammer");
   Write("products_tools.sub.html", "<[INCLUDE()]>\n");
   EXPECT_EQ(Render("[INCLUDE()]\n"), 0);
-  EXPECT_EQ(Written(), "<>\n\n");
+  EXPECT_EQ(Taken(), "<>\n\n");
 
   // The index sub-template including itself again stops there, even when
   // a further index sub-template exists.
   Write("products_tools_index.sub.html", "i[INCLUDE()]\n");
   Write("products_tools_index_index.sub.html", "!\n");
   EXPECT_EQ(Render("[INCLUDE()]\n"), 0);
-  EXPECT_EQ(Written(), "<i\n>\n\n");
+  EXPECT_EQ(Taken(), "<i\n>\n\n");
   // The list of enclosing includes is empty again for the next page.
   EXPECT_EQ(Render("[INCLUDE()]\n"), 0);
-  EXPECT_EQ(Written(), "<i\n>\n\n");
+  EXPECT_EQ(Taken(), "<i\n>\n\n");
 
   // Two sub-templates including each other: each name gets one extra level.
   Page("a");
   Write("a.sub.html", "A[INCLUDE('b')]\n");
   Write("b.sub.html", "B[INCLUDE('a')]\n");
   EXPECT_EQ(Render("[INCLUDE()]\n"), 0);
-  EXPECT_EQ(Written(), "AB\n\n\n");
+  EXPECT_EQ(Taken(), "AB\n\n\n");
 }
 
 TEST_F(IncludeTest, EmptyOrFailingSubTemplatesLeakNothing) {
@@ -162,14 +152,14 @@ TEST_F(IncludeTest, EmptyOrFailingSubTemplatesLeakNothing) {
   const i16 slot = NextSlot();
 
   EXPECT_EQ(Render("a[INCLUDE('empty')]b\n"), 0);
-  EXPECT_EQ(Written(), "ab\n");
+  EXPECT_EQ(Taken(), "ab\n");
   EXPECT_EQ(VarCount(kGroupTemplateLines), 0);
 
   // The sub-template's error ends the page; its text stops at the field.
   const u16 rc = Render("a[INCLUDE('fails')]b\nc\n");
   EXPECT_GE(rc, kFirstError);
   EXPECT_NE(rc, kErrDiskIO);
-  EXPECT_EQ(Written(), "a");
+  EXPECT_EQ(Taken(), "a");
   EXPECT_EQ(VarCount(kGroupTemplateLines), 0);
   EXPECT_EQ(NextSlot(), slot);
 
@@ -182,10 +172,10 @@ TEST_F(IncludeTest, EmptyOrFailingSubTemplatesLeakNothing) {
   EXPECT_EQ(VarCount(kGroupTemplateLines), 0);
 
   // An argument that cannot be evaluated ends the page too.
-  Written();
+  Taken();
   EXPECT_GE(Render("a[INCLUDE(1+)]b\n"), kFirstError);
   EXPECT_GE(Render("a[INCLUDE('empty',1+)]b\n"), kFirstError);
-  EXPECT_EQ(Written(), "aa");
+  EXPECT_EQ(Taken(), "aa");
 }
 
 TEST_F(IncludeTest, OwnKeywordListsActByPosition) {
@@ -193,12 +183,12 @@ TEST_F(IncludeTest, OwnKeywordListsActByPosition) {
   Lang(3);
   Write("kw.sub.html", "[Z(x)]|[LANG_ID]\n");
   EXPECT_EQ(Render("[INCLUDE('kw','A,B,C,D,E,Z')][LANG_ID]\n", "LANG_ID='plain'"), 0);
-  EXPECT_EQ(Written(), "_fr|plain\n_fr\n");
+  EXPECT_EQ(Taken(), "_fr|plain\n_fr\n");
 
   // A prefix of the list leaves the later keywords as ordinary fields.
   Write("kw.sub.html", "[LANG('x')]|[LANG_ID]\n");
   EXPECT_EQ(Render("[INCLUDE('kw','MENU,LANG')]\n", "LANG_ID='plain'"), 0);
-  EXPECT_EQ(Written(), "x|plain\n\n");
+  EXPECT_EQ(Taken(), "x|plain\n\n");
 }
 
 TEST_F(IncludeTest, TextPicksTheLanguageVariantAndTheFallback) {
@@ -209,48 +199,48 @@ TEST_F(IncludeTest, TextPicksTheLanguageVariantAndTheFallback) {
   Write("news.txt", "plain");
   Write("common_es.txt", "com\xFAn");
   EXPECT_EQ(Render("[TEXT()]|[TEXT(,'htm')]|[TEXT(,,'common')]\n"), 0);
-  EXPECT_EQ(Written(), "Hola<br>|<b>x</b>|Hola<br>\n");
+  EXPECT_EQ(Taken(), "Hola<br>|<b>x</b>|Hola<br>\n");
 
   Remove("news_es.txt");
   EXPECT_EQ(Render("[TEXT(,,'common')]|[TEXT()]|[TEXT(,'doc','common')]\n"), 0);
-  EXPECT_EQ(Written(), "com&uacute;n||\n");
+  EXPECT_EQ(Taken(), "com&uacute;n||\n");
 
   // Inside a sub-template, for an ancestor's branch.
   Page("news\\today");
   Write("news_today.sub.html", "<[TEXT('BRANCHLEVEL=1','htm')]>\n");
   EXPECT_EQ(Render("[INCLUDE()]\n"), 0);
-  EXPECT_EQ(Written(), "<<b>x</b>>\n\n");
+  EXPECT_EQ(Taken(), "<<b>x</b>>\n\n");
 
   // Without a language the plain name; a .tab file is a table.
   Page("news");
   Lang(0);
   Write("news.tab", "a\tb\r\nc");
   EXPECT_EQ(Render("[TEXT()]|[TEXT(,'tab')]\n"), 0);
-  EXPECT_EQ(Written(), "plain|a</td><td>b</td></tr>\r\n<tr><td align=\"right\" valign=\"top\">c\n");
+  EXPECT_EQ(Taken(), "plain|a</td><td>b</td></tr>\r\n<tr><td align=\"right\" valign=\"top\">c\n");
 }
 
 TEST_F(IncludeTest, TextFieldsAreExpressionsAndTheTextBecomesHtml) {
   Page("news");
   Write("news.txt", "[1+2] \\{x\\} [X]|[\"q\"]  two\tend\r\n\xE9");
   EXPECT_EQ(Render("[TEXT()]\n", "X='macro'"), 0);
-  EXPECT_EQ(Written(), "3 [x] 0|q&nbsp;&nbsp;two&nbsp;&nbsp;&nbsp;&nbsp;end<br>&eacute;\n");
+  EXPECT_EQ(Taken(), "3 [x] 0|q&nbsp;&nbsp;two&nbsp;&nbsp;&nbsp;&nbsp;end<br>&eacute;\n");
   EXPECT_EQ(Render("[TEXT(,,,UCASE)]\n", "X='macro'"), 0);
-  EXPECT_EQ(Written(), "3 [X] 0|Q&nbsp;&nbsp;TWO&nbsp;&nbsp;&nbsp;&nbsp;END<br>&Eacute;\n");
+  EXPECT_EQ(Taken(), "3 [X] 0|Q&nbsp;&nbsp;TWO&nbsp;&nbsp;&nbsp;&nbsp;END<br>&Eacute;\n");
 
   Write("empty.txt", "");
   EXPECT_EQ(Render("a[TEXT('empty')]b\n"), 0);
-  EXPECT_EQ(Written(), "ab\n");
+  EXPECT_EQ(Taken(), "ab\n");
 }
 
 TEST_F(IncludeTest, TextErrorsEndThePageWritingNothing) {
   Page("news");
   Write("news.txt", "good [1+] text");
   EXPECT_GE(Render("a[TEXT()]b\n"), kFirstError);
-  EXPECT_EQ(Written(), "a");
+  EXPECT_EQ(Taken(), "a");
   Write("news.txt", "good");
   EXPECT_GE(Render("a[TEXT(,1+)]b\n"), kFirstError);
   EXPECT_GE(Render("a[TEXT('nosuch',,1+)]b\n"), kFirstError);
-  EXPECT_EQ(Written(), "aa");
+  EXPECT_EQ(Taken(), "aa");
   EXPECT_EQ(VarCount(kGroupTemplateLines), 0);
 }
 

@@ -46,22 +46,14 @@ struct SiteLibTest : InTempDir<LibTest> {
 // leaves in variable group 9, the current node and language, and a small
 // template rendered with the generator's keyword list and handler into a
 // capture file. Lines end in LF, as during a run.
-struct SitePageTest : SiteLibTest {
-  std::FILE* sink = nullptr;
-  long taken = 0;
+struct SitePageTest : WithSink<SiteLibTest> {
   std::string keep;
 
   void SetUp() override {
-    SiteLibTest::SetUp();
+    WithSink::SetUp();
     if (HasFatalFailure()) return;
-    sink = SinkStart();
-    ASSERT_NE(sink, nullptr);
     ASSERT_EQ(vk::VarSet(vk::kGroupIdentity, vk::kIdCommandLine, L("prog")), 0);
     vk::SysVarFlags(vk::kSysSystemCompat, vk::kCompatLf, 1);
-  }
-  void TearDown() override {
-    SinkEnd(&sink);
-    SiteLibTest::TearDown();
   }
 
   // A file in the temporary folder with these bytes; its path in library
@@ -113,6 +105,6 @@ struct SitePageTest : SiteLibTest {
     const vk::WorkMarkId mark = vk::WorkMark(vk::kMarkQuery);
     EXPECT_EQ(vk::HtmlPageRender(Sl(file), context), 0);
     EXPECT_EQ(vk::WorkMark(vk::kMarkQuery), mark);
-    return SinkTakeSince(sink, &taken);
+    return Taken();
   }
 };

@@ -8,6 +8,7 @@
 #include "runtime/str.h"
 #include "runtime/varstore.h"
 #include "runtime_fixture.h"
+#include "script/interp_fixture.h"
 #include "script/valtable.h"
 #include "temp_dir.h"
 
@@ -36,17 +37,11 @@ std::string Name(u16 i) {
 
 // The memory manager and the value tables started in a temporary folder,
 // where Tree() writes tree files. The end frees the tree and the tables.
-struct PageTreeTest : InTempDir<RuntimeTest> {
+struct PageTreeTest : InTempDir<ValTabLibTest> {
   std::string keep;
 
-  void SetUp() override {
-    InTempDir::SetUp();
-    if (HasFatalFailure()) return;
-    ASSERT_EQ(ValTabInit(), 0);
-  }
   void TearDown() override {
     SiteTreeFree();
-    ValTabFreeAll();
     InTempDir::TearDown();
   }
   // Writes the file and gives its path in library form ('\').

@@ -18,22 +18,7 @@ namespace {
 
 // The library started as the application does, in a temporary folder (where
 // the run log "log.txt" lands), with a temporary file as the HTML sink.
-struct SiteTextTest : SiteLibTest {
-  std::FILE* sink = nullptr;
-
-  void SetUp() override {
-    SiteLibTest::SetUp();
-    if (HasFatalFailure()) return;
-    sink = SinkStart();
-    ASSERT_NE(sink, nullptr);
-  }
-  void TearDown() override {
-    SinkEnd(&sink);
-    SiteLibTest::TearDown();
-  }
-  long taken = 0;
-  // The bytes written to the sink since the last call.
-  std::string Written() { return SinkTakeSince(sink, &taken); }
+struct SiteTextTest : WithSink<SiteLibTest> {
   static std::string Log() { return Read("log.txt"); }
   // The language file as the run leaves it: key:value lines joined by ':'.
   static void Language(const char* list) { ASSERT_EQ(VarPush(kGroupParamLists, L(list)), 0); }
@@ -105,25 +90,25 @@ TEST_F(SiteTextTest, LangAndLangIdKeywords) {
   SiteKwLang(L("'Canci\xF3n'"));
   SiteKwLang(L("'my_text'"));
   EXPECT_EQ(WorkMark(kMarkQuery), mark);
-  EXPECT_EQ(Written(), "WILLKOMMENCanci&oacute;nmy text");
+  EXPECT_EQ(Taken(), "WILLKOMMENCanci&oacute;nmy text");
   EXPECT_EQ(Log(), "\r\n--- Fail LangCode Canci\xF3n\r\n\r\n--- Fail LangCode my_text\r\n");
 
   // A failing expression writes nothing and logs an empty name.
   SiteKwLang(L("1+'a'"));
-  EXPECT_EQ(Written(), "");
+  EXPECT_EQ(Taken(), "");
   const std::string tail = "\r\n--- Fail LangCode \r\n";
   const std::string log = Log();
   EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
 
   SiteGenLangSet(4);
   SiteKwLangId();
-  EXPECT_EQ(Written(), "_de");
+  EXPECT_EQ(Taken(), "_de");
   SiteGenLangSet(0);
   SiteKwLangId();
   SiteGenLangSet(6);  // no such language: none
   SiteKwLangId();
   EXPECT_EQ(SiteGenLangIndex(), 0);
-  EXPECT_EQ(Written(), "");
+  EXPECT_EQ(Taken(), "");
 }
 
 TEST_F(SiteTextTest, TrailKeepsOneItemPerComponent) {
