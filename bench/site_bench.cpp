@@ -49,7 +49,7 @@ std::string TreeText(int n) {
   std::string t;
   for (int i = 0; i < n; ++i) {
     const int k = i % 16;
-    const int depth = k == 0 ? 0 : (k % 4 == 1 ? 1 : 2);
+    const size_t depth = k == 0 ? 0 : (k % 4 == 1 ? 1 : 2);
     t += std::string(depth, '\t') + "p" + std::to_string(i) + "\n";
   }
   return t;
@@ -158,7 +158,7 @@ int main() {
   std::printf("nodes %d, languages %u, pages written %u\n", nodes, kLanguages, written);
   std::printf("run %.3f s: %.0f pages/s\n", run_s, written / run_s);
   std::printf("floor %.3f s: %.0f pages/s; ratio %.2f\n", floor_s, written / floor_s, run_s / floor_s);
-  std::printf("peak memory %.1f MB\n", ru.ru_maxrss / 1024.0);
+  std::printf("peak memory %.1f MB\n", static_cast<double>(ru.ru_maxrss) / 1024.0);
   fs::current_path("/");
   fs::remove_all(dir);
   return 0;

@@ -1,7 +1,7 @@
 # The application: vk_app holds the main dialog's logic, the options and
 # the run without a window (no Qt); vk_app_qt the Qt windows; the program
-# `vellumcraft` is app/main.cpp over them. Without Qt the program runs
-# without a window only.
+# `vellumcraft` is app/main.cpp over them, installed into bin/. Built with
+# VK_WITH_QT=OFF the program runs without a window only.
 
 if(NOT TARGET vk_sitegen OR NOT TARGET vk_platform)
   return()
@@ -36,9 +36,15 @@ else()
   target_link_libraries(vellumcraft PRIVATE vk_app)
 endif()
 
+include(GNUInstallDirs)
+install(TARGETS vellumcraft RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
 # One program per test file; qt_*_test.cpp files drive the Qt windows and
 # are built only with Qt. The tests know the program and the bundled
 # example site.
+if(NOT BUILD_TESTING)
+  return()
+endif()
 file(GLOB vk_app_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/app/*_test.cpp)
 file(GLOB vk_app_test_helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/app/*_support.cpp)
 foreach(test IN LISTS vk_app_tests)

@@ -1,10 +1,10 @@
 # Fuzz targets, one per fuzz/<target>_fuzz.cpp. With VK_FUZZ (clang) each is
-# a libFuzzer program vk_fuzz_<target>; in the normal build each is a replay
-# program that runs the target once over every file of its seed corpus
-# fuzz/corpus/<target>/, one test per file. Reproducers still failing are
-# kept in fuzz/open/ and are not replayed.
+# a libFuzzer program vk_fuzz_<target>; in the normal build (with
+# BUILD_TESTING) each is a replay program that runs the target once over
+# every file of its seed corpus fuzz/corpus/<target>/, one test per file.
+# Reproducers still failing are kept in fuzz/open/ and are not replayed.
 
-if(NOT TARGET vk_sitegen)
+if(NOT TARGET vk_sitegen OR NOT (VK_FUZZ OR BUILD_TESTING))
   return()
 endif()
 

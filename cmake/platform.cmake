@@ -8,10 +8,19 @@ add_library(vk_platform STATIC
 target_include_directories(vk_platform PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(vk_platform PUBLIC vk_runtime)
 
+# The window needs Qt 6 Widgets: asking for it without Qt stops here rather
+# than giving a program that has no window. Qt 6 Test is needed only by the
+# tests that drive the Qt windows.
 if(VK_WITH_QT)
-  find_package(Qt6 COMPONENTS Widgets Test)
+  find_package(Qt6 COMPONENTS Widgets OPTIONAL_COMPONENTS Test)
+  if(NOT Qt6Widgets_FOUND)
+    message(FATAL_ERROR
+      "VK_WITH_QT is ON (the default), which builds the program's window, but Qt 6 Widgets was not found. "
+      "Install it (Debian: qt6-base-dev) or point CMAKE_PREFIX_PATH at a Qt 6 installation; "
+      "or configure with -DVK_WITH_QT=OFF to build the program without a window.")
+  endif()
 endif()
-if(VK_WITH_QT AND Qt6Widgets_FOUND)
+if(VK_WITH_QT)
   add_library(vk_platform_qt STATIC ${CMAKE_CURRENT_SOURCE_DIR}/platform/qt_backend.cpp)
   target_include_directories(vk_platform_qt PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(vk_platform_qt PUBLIC vk_platform vk_runtime Qt6::Widgets)
@@ -19,6 +28,9 @@ endif()
 
 # One program per test file. Files named qt_*_test.cpp drive the Qt backend
 # and are built only when Qt is found.
+if(NOT BUILD_TESTING)
+  return()
+endif()
 file(GLOB vk_platform_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/platform/*_test.cpp)
 foreach(test IN LISTS vk_platform_tests)
   get_filename_component(base ${test} NAME_WE)

@@ -71,6 +71,11 @@ StrSlice CgiScriptNameAttr() {
 
 u16 HtmlEchoFlag() { return g_echo_read ? g_echo : kEchoUnread; }
 
+void HtmlEchoReset() {
+  g_echo = kEchoUnread;
+  g_echo_read = false;
+}
+
 u8 HtmlEcho(StrSlice text) {
   if (!g_echo_read) {
     g_echo = CgiParamFlag(Lit("echo"));

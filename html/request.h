@@ -52,6 +52,9 @@ StrSlice CgiScriptNameAttr();
 // The process-wide echo flag: kEchoUnread until the first HtmlEcho, then
 // the value of the "echo" parameter, which is never read again.
 u16 HtmlEchoFlag();
+// Forgets the echo flag, so that the next HtmlEcho reads the parameter
+// again: for a library restarted within one process.
+void HtmlEchoReset();
 // When the echo flag is exactly 1, writes "<--" text "--><br>" LF through
 // the output sink. Returns the flag's low byte; callers take any non-zero
 // result as echo mode.

@@ -172,7 +172,7 @@ u16 StoreSet(u16 group, u16 idx, StrSlice text) {
     const u32 group_end = GroupStart(group) + count;
     std::memmove(s.lengths + group_end + add, s.lengths + group_end,
                  (s.entries_used - group_end) * sizeof(u16));
-    for (i32 i = 0; i < add; ++i) s.lengths[group_end + i] = 0;
+    for (u32 i = 0; i < static_cast<u32>(add); ++i) s.lengths[group_end + i] = 0;
     s.entries_used = static_cast<u16>(s.entries_used + add);
     s.counts[group] = static_cast<u16>(idx + 1);
   }

@@ -142,6 +142,8 @@ bool AllNarrow(const u16* text, u32 max) {
 
 const WinStack* WinStackGet() { return &g_stack; }
 
+void WinStackReset() { g_stack = WinStack{kWinStackUnused, {}, {}}; }
+
 u16 WinStackFind(UiWindow window) {
   StackInitOnce();
   for (u16 i = 0; i < kWinStackMax; ++i) {

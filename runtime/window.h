@@ -30,6 +30,9 @@ struct WinStack {
   WinStackEntry entries[kWinStackMax];
 };
 const WinStack* WinStackGet();
+// Forgets every window on the stack and its use, as at process start: for
+// a library restarted within one process.
+void WinStackReset();
 
 // Index 0-31 of the window's entry, kWinStackMax when absent; kUiNoWindow
 // finds the first free entry.

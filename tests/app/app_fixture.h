@@ -3,63 +3,40 @@
 // the bundled example site, and small file helpers.
 #pragma once
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utime.h>
 
-#include <climits>
+#include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/application.h"
 #include "app/maindlg.h"
+#include "script/interp_fixture.h"
+#include "sitegen/page_fixture.h"
+#include "temp_dir.h"
 
 namespace fs = std::filesystem;
 
-// The library started with the program's limits, in a temporary folder.
-struct AppTest : ::testing::Test {
-  std::string dir;
-  char old_cwd[PATH_MAX] = "/";
-
+// The library started with the program's limits, and shut down again.
+struct AppLibTest : LibManualStartTest {
   void SetUp() override {
-    char tmpl[] = "/tmp/vk_app_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
-    ASSERT_NE(getcwd(old_cwd, sizeof old_cwd), nullptr);
-    ASSERT_EQ(chdir(dir.c_str()), 0);
     const char* argv[] = {"vellumcraft", nullptr};
-    ASSERT_EQ(vk::AppLibraryStart(1, argv), 0);
+    ASSERT_TRUE(LibStarted(vk::AppLibraryStart(1, argv)));
   }
-  void TearDown() override {
-    EXPECT_EQ(chdir(old_cwd), 0);
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
+};
 
+// The library started with the program's limits, in a temporary folder.
+struct AppTest : InTempDir<AppLibTest> {
+  void TearDown() override {
+    SiteStateReset();
+    InTempDir::TearDown();
+  }
   // The example site copied to dir/site; returns that folder.
   std::string CopyExample() {
     const std::string site = dir + "/site";
     fs::copy(VK_EXAMPLES_DIR "/bilingual", site, fs::copy_options::recursive);
     return site;
-  }
-  static std::string Read(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
-  static void Write(const std::string& path, const std::string& bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f << bytes;
-  }
-  static bool Exists(const std::string& path) { return fs::exists(path); }
-  static std::string Cwd() {
-    char buf[PATH_MAX];
-    return getcwd(buf, sizeof buf) ? buf : "";
   }
   // Sets a file's stamps minutes into the past.
   static void Age(const std::string& path, int minutes) {

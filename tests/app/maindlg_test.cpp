@@ -61,10 +61,15 @@ struct MainDlgTest : AppTest {
 
   void SetUp() override {
     AppTest::SetUp();
+    if (HasFatalFailure()) return;
     FakeUiInstall();
     const DlgView v = {&view, Exchange, Reset, Add, Selection, Select, Busy};
     DlgConstruct(&dlg, &v);
     DlgConstruct(&view.controls, nullptr);
+  }
+  void TearDown() override {
+    AppTest::TearDown();
+    UiSetBackend(nullptr);
   }
   FakeUi& ui() { return *FakeUiGet(); }
   CVellumcraftDlg& c() { return view.controls; }

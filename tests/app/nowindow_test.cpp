@@ -20,17 +20,11 @@ struct ProgramRun {
   std::string err;
 };
 
-struct NoWindowTest : ::testing::Test {
-  std::string dir;
+struct NoWindowTest : InTempDir<::testing::Test> {
   void SetUp() override {
-    char tmpl[] = "/tmp/vk_nowin_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+    InTempDir::SetUp();
+    if (HasFatalFailure()) return;
     fs::copy(VK_EXAMPLES_DIR "/bilingual", dir + "/site", fs::copy_options::recursive);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
   }
   // The program in folder with the arguments (already quoted for the
   // shell), without a display.
@@ -45,7 +39,7 @@ struct NoWindowTest : ::testing::Test {
     for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
     const int st = pclose(p);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    r.err = AppTest::Read(err);
+    r.err = Read(err);
     return r;
   }
 };
@@ -103,7 +97,7 @@ TEST_F(NoWindowTest, PathOptionsAndFailures) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "Written: 10\nAvoids: 0\n");
   EXPECT_TRUE(fs::exists(dir + "/site/index.html"));
-  EXPECT_EQ(AppTest::Read(dir + "/config.txt"),
+  EXPECT_EQ(Read(dir + "/config.txt"),
             "site/source/templates/frame.html\r\nsite/source/tree/tree.txt\r\nsite/source/macros.txt\r\n");
 
   // A missing tree file: the run reports it, status 1.
@@ -188,12 +182,12 @@ TEST_F(NoWindowTest, MacroValueFileOverTheLimitRefusesTheRun) {
   for (const std::string& page : ExamplePages()) EXPECT_FALSE(fs::exists(site + "/" + page)) << page;
 }
 
-TEST(AppStartFailure, NoDialogNoShutdownAndOneLineOnStandardError) {
+using AppStartFailure = InTempDir<LibManualStartTest>;
+
+TEST_F(AppStartFailure, NoDialogNoShutdownAndOneLineOnStandardError) {
   // The library already runs, so its start is refused.
   ASSERT_EQ(MemInit(), 0);
-  char tmpl[] = "/tmp/vk_start_XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  const std::string out_name = std::string(tmpl) + "/out", err_name = std::string(tmpl) + "/err";
+  const std::string out_name = dir + "/out", err_name = dir + "/err";
   std::fflush(stdout);
   std::fflush(stderr);
   const int saved_out = dup(1), saved_err = dup(2);
@@ -211,13 +205,11 @@ TEST(AppStartFailure, NoDialogNoShutdownAndOneLineOnStandardError) {
   close(out);
   close(err);
   EXPECT_NE(status, 0);
-  EXPECT_EQ(AppTest::Read(out_name), "");
-  const std::string text = AppTest::Read(err_name);
+  EXPECT_EQ(Read(out_name), "");
+  const std::string text = Read(err_name);
   ASSERT_FALSE(text.empty());
   EXPECT_EQ(text.find('\n'), text.size() - 1) << text;
   EXPECT_TRUE(MemIsInit());
-  std::error_code ec;
-  fs::remove_all(tmpl, ec);
 }
 
 }  // namespace

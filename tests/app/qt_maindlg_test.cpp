@@ -1,6 +1,7 @@
 // The main dialog's Qt window, offscreen: the controls worked as a user
 // works them, boxes and file dialogs answered by timers.
 #include <sys/wait.h>
+#include <stdlib.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -39,15 +40,18 @@ struct QtMainDlgTest : AppTest {
 
   void SetUp() override {
     AppTest::SetUp();
+    if (HasFatalFailure()) return;
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);  // when the program runs by itself
     app = std::make_unique<QApplication>(argc, argv);
     UiQtInstall();
     DlgConstruct(&dlg, nullptr);
   }
   void TearDown() override {
     window.reset();
+    AppTest::TearDown();
     UiQtShutdown();
     app.reset();
-    AppTest::TearDown();
+    UiSetBackend(nullptr);
   }
   void Open() {
     window.reset(QtMainDlgCreate(&dlg));

@@ -3,7 +3,6 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "html/render.h"
@@ -12,6 +11,7 @@
 #include "runtime/error.h"
 #include "runtime/varstore.h"
 #include "script/valtable.h"
+#include "temp_dir.h"
 
 using namespace vk;
 
@@ -19,38 +19,20 @@ namespace {
 
 // A document folder of its own (identity entry 5) with a protected
 // sub-folder "sec"; the users file lies in the document folder.
-struct AccessTest : HtmlCaptureTest {
-  std::string dir;
-
+struct AccessTest : InTempDir<HtmlCaptureTest> {
   void SetUp() override {
-    HtmlCaptureTest::SetUp();
-    char templ[] = "/tmp/vkaccessXXXXXX";
-    ASSERT_NE(mkdtemp(templ), nullptr);
-    dir = templ;
+    InTempDir::SetUp();
+    if (HasFatalFailure()) return;
     std::filesystem::create_directory(dir + "/sec");
-    ASSERT_EQ(StoreSet(kGroupIdentity, kIdDefaultFolder, L(Lib(dir).c_str())), 0);
+    ASSERT_EQ(StoreSet(kGroupIdentity, kIdDefaultFolder, L(Lib().c_str())), 0);
     unsetenv("REMOTE_USER");
     CmdLine("prog");
-  }
-  void TearDown() override {
-    HtmlCaptureTest::TearDown();
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }
-  static std::string Lib(std::string p) {
-    for (char& c : p) {
-      if (c == '/') c = '\\';
-    }
-    return p;
-  }
-  void Put(const std::string& name, const std::string& bytes) const {
-    std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
   }
   static void CmdLine(const char* line) { ASSERT_EQ(StoreSet(kGroupIdentity, kIdCommandLine, L(line)), 0); }
   static void Safe(i64 bits) { SysVarSet(kSysSafe, bits); }
   void Protect() {
-    Put("sec/.htsafety", "title=x\r\nusers='users.txt'\r\n");
-    Put("users.txt", "ANN:SECRET\r\nBOB='MiXed'\nQ:\"a b:c\"\n");
+    Write("sec/.htsafety", "title=x\r\nusers='users.txt'\r\n");
+    Write("users.txt", "ANN:SECRET\r\nBOB='MiXed'\nQ:\"a b:c\"\n");
   }
   static u16 Page() { return WebPageAccess(L("sec\\page.html"), L("PAGETITLE='Login'")); }
   static bool IsLoginForm(const std::string& out) {
@@ -79,7 +61,7 @@ TEST_F(AccessTest, MissingProtectionFile) {
   Safe(kSafeAccessFile);
   CmdLine("prog user=ann passw=secret");
   EXPECT_EQ(Page(), kErrFileNotFound);
-  EXPECT_EQ(S(ErrDetail()), Lib(dir) + "\\sec\\.htsafety");
+  EXPECT_EQ(S(ErrDetail()), Lib() + "\\sec\\.htsafety");
   EXPECT_TRUE(IsLoginForm(Taken()));
   EXPECT_EQ(StoreCount(kGroupParamLists), 0);
 }
@@ -134,7 +116,7 @@ TEST_F(AccessTest, TheNameCheckedIsTheOneTaken) {
 
 TEST_F(AccessTest, MissingUsersFileRefusesWithoutRecordingAnError) {
   Safe(kSafeAccessFile);
-  Put("sec/.htsafety", "users=nosuch.txt\n");
+  Write("sec/.htsafety", "users=nosuch.txt\n");
   CmdLine("prog user=ann passw=secret");
   EXPECT_EQ(Page(), kErrPermission);
   EXPECT_EQ(ErrGet() & 0xFFFF, 0u);
@@ -177,6 +159,7 @@ u16 FakeRender(StrSlice page, MacroContext c) {
 TEST_F(AccessTest, FailPageStandsInForTheRefusedPage) {
   Safe(kSafeAccessFile);
   Protect();
+  const WebPageRenderFn renderer = WebFailPageRender;
   WebFailPageRender = FakeRender;
   CmdLine("prog user=ann passw=wrong failpage='err/denied.html'");
   EXPECT_EQ(Page(), kErrPermission);
@@ -189,7 +172,7 @@ TEST_F(AccessTest, FailPageStandsInForTheRefusedPage) {
   CmdLine("prog user=ann passw=wrong");
   EXPECT_EQ(Page(), kErrPermission);
   EXPECT_TRUE(IsLoginForm(Taken()));
-  WebFailPageRender = nullptr;
+  WebFailPageRender = renderer;
 }
 
 // A site rendered through the page renderer: the document folder admits
@@ -199,21 +182,22 @@ TEST_F(AccessTest, FailPageStandsInForTheRefusedPage) {
 struct SiteTest : AccessTest {
   void SetUp() override {
     AccessTest::SetUp();
+    if (HasFatalFailure()) return;
     for (const char* d : {"sec/sub", "pub", "open", "eve"}) std::filesystem::create_directories(dir + "/" + d);
-    Put(".htsafety", "users=root.txt\n");
-    Put("root.txt", "GUEST:guest\n");
-    Put("sec/.htsafety", "users='sec.txt'\n");
-    Put("sec/sub/.htsafety", "users='sec.txt'\n");
-    Put("sec.txt", "ADMIN:'Adm1n'\nOPS:letmein\n");
-    Put("eve/.htsafety", "users='eve.txt'\n");
-    Put("eve.txt", "EVE:ADMIN\r\nADMIN:'Adm1n'\r\nT&X:tx\r\n");
-    Put("page.html", "@root\n");
-    Put("denied.html", "@denied\n");
-    Put("sec/page.html", "@sec\n");
-    Put("sec/other.html", "@other\n");
-    Put("sec/sub/page.html", "@sub\n");
-    Put("eve/page.html", "@eve\n");
-    Put("open/denied.html", "@open\n");
+    Write(".htsafety", "users=root.txt\n");
+    Write("root.txt", "GUEST:guest\n");
+    Write("sec/.htsafety", "users='sec.txt'\n");
+    Write("sec/sub/.htsafety", "users='sec.txt'\n");
+    Write("sec.txt", "ADMIN:'Adm1n'\nOPS:letmein\n");
+    Write("eve/.htsafety", "users='eve.txt'\n");
+    Write("eve.txt", "EVE:ADMIN\r\nADMIN:'Adm1n'\r\nT&X:tx\r\n");
+    Write("page.html", "@root\n");
+    Write("denied.html", "@denied\n");
+    Write("sec/page.html", "@sec\n");
+    Write("sec/other.html", "@other\n");
+    Write("sec/sub/page.html", "@sub\n");
+    Write("eve/page.html", "@eve\n");
+    Write("open/denied.html", "@open\n");
   }
   static u16 Render(const char* page) {
     return HtmlPageRender(L(page), MacroContextInit(nullptr, L("PAGETITLE='Login'"), L(""), nullptr));
@@ -301,7 +285,7 @@ TEST_F(SiteTest, UsersFileLineEnds) {
   Safe(kSafeAccessFile);
   for (const char* eol : {"\n", "\r", "\r\n"}) {
     for (const bool last_eol : {false, true}) {
-      Put("sec.txt", std::string("ADMIN:'Adm1n'") + eol + "Q:'a b:c&d'" + (last_eol ? eol : ""));
+      Write("sec.txt", std::string("ADMIN:'Adm1n'") + eol + "Q:'a b:c&d'" + (last_eol ? eol : ""));
       const struct {
         const char* line;
         u16 result;

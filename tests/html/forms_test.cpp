@@ -32,6 +32,7 @@ const std::string kSubmitRow =
 struct FormsTest : HtmlCaptureTest {
   void SetUp() override {
     HtmlCaptureTest::SetUp();
+    if (HasFatalFailure()) return;
     setenv("SCRIPT_NAME", "/cgi/login", 1);
   }
   void CommandLine(const char* text) { ASSERT_EQ(StoreSet(kGroupIdentity, 1, L(text)), 0); }

@@ -1,29 +1,8 @@
-// A fixture for HTML writer tests: starts the memory manager and the value
-// tables (for _AUXSTAT) and installs a temporary file as the output sink;
-// Taken() gives the bytes written since the last call.
+// A fixture for HTML writer tests: the memory manager and the value tables
+// (for _AUXSTAT) started, and a temporary file as the output sink; Taken()
+// gives the bytes written since the last call. The end undoes it all.
 #pragma once
-#include <cstdio>
-#include <string>
-
-#include "html/output.h"
-#include "runtime_fixture.h"
+#include "script/interp_fixture.h"
 #include "sink_capture.h"
-#include "script/valtable.h"
 
-struct HtmlCaptureTest : RuntimeTest {
-  std::FILE* sink = nullptr;
-  long taken = 0;
-
-  void SetUp() override {
-    RuntimeTest::SetUp();
-    ASSERT_EQ(vk::ValTabInit(), 0);
-    sink = std::tmpfile();
-    ASSERT_NE(sink, nullptr);
-    vk::HtmlSinkSet(sink);
-  }
-  void TearDown() override {
-    vk::HtmlSinkSet(nullptr);
-    if (sink) std::fclose(sink);
-  }
-  std::string Taken() { return SinkTakeSince(sink, &taken); }
-};
+using HtmlCaptureTest = WithSink<ValTabLibTest>;

@@ -9,8 +9,8 @@
 #include "runtime/appenv.h"
 #include "runtime/scratch.h"
 #include "runtime/varstore.h"
-#include "runtime_fixture.h"
 #include "script/eval.h"
+#include "script/interp_fixture.h"
 #include "script/script.h"
 #include "script/variables.h"
 #include "sink_capture.h"
@@ -25,23 +25,13 @@ const std::string kRowEnd = "</td></tr>\n\r\n";
 
 // The interpreter started (the menu reads and writes its variables), a
 // temporary file as the output sink, and a script name for the links.
-struct OptMenuTest : ::testing::Test {
-  std::FILE* sink = nullptr;
-  long taken = 0;
-
+struct OptMenuTest : WithSink<LibTest> {
   void SetUp() override {
-    ASSERT_EQ(SysVarInit(), 0);
-    sink = std::tmpfile();
-    ASSERT_NE(sink, nullptr);
-    HtmlSinkSet(sink);
+    WithSink::SetUp();
+    if (HasFatalFailure()) return;
     setenv("SCRIPT_NAME", "/cgi/m", 1);
     CmdLine("prog");
   }
-  void TearDown() override {
-    HtmlSinkSet(nullptr);
-    if (sink) std::fclose(sink);
-  }
-  std::string Taken() { return SinkTakeSince(sink, &taken); }
   static void CmdLine(const char* line) { ASSERT_EQ(StoreSet(kGroupIdentity, kIdCommandLine, L(line)), 0); }
   // Group 5: the image folder, then one entry per row.
   static void Menu(std::initializer_list<const char*> entries) {

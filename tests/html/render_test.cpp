@@ -1,11 +1,7 @@
 #include "html/render.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "html/output.h"
@@ -17,6 +13,7 @@
 #include "script/interp_fixture.h"
 #include "script/valtable.h"
 #include "sink_capture.h"
+#include "temp_dir.h"
 
 using namespace vk;
 
@@ -24,45 +21,18 @@ namespace {
 
 // The interpreter started as the application starts it, a temporary
 // folder for templates and pages, and a capture file as the sink.
-struct RenderTest : InterpTest {
-  std::string dir;
-  std::FILE* sink = nullptr;
-  long taken = 0;
-
+struct RenderTest : WithSink<InTempDir<InterpTest>> {
   void SetUp() override {
-    InterpTest::SetUp();
-    char templ[] = "/tmp/vkrenderXXXXXX";
-    ASSERT_NE(mkdtemp(templ), nullptr);
-    dir = templ;
-    sink = std::tmpfile();
-    ASSERT_NE(sink, nullptr);
-    HtmlSinkSet(sink);
+    WithSink::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_EQ(StoreSet(kGroupIdentity, kIdCommandLine, L("prog")), 0);
   }
-  void TearDown() override {
-    HtmlSinkSet(nullptr);
-    if (sink) std::fclose(sink);
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }
-  std::string Taken() { return SinkTakeSince(sink, &taken); }
 
   // A template file with these bytes; returns its name as the library
   // writes it ('\' separators).
   std::string Tpl(const std::string& name, const std::string& bytes) {
-    std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
-    return Lib(dir + "/" + name);
-  }
-  static std::string Lib(std::string p) {
-    for (char& c : p)
-      if (c == '/') c = '\\';
-    return p;
-  }
-  std::string Read(const std::string& name) {
-    std::ifstream in(dir + "/" + name, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    Write(name, bytes);
+    return Lib(name);
   }
   static void Compat(bool on) { SysVarSet(kSysSystemCompat, on ? kCompatLf : 0); }
 
@@ -153,16 +123,16 @@ TEST_F(RenderTest, PageNames) {
   EXPECT_EQ(Render("(PAGE$)"), kErrFileNotFound);
   EXPECT_EQ(Render(""), kErrFileNotFound);
 
-  const std::string missing = Lib(dir + "/none.html");
+  const std::string missing = Lib("none.html");
   EXPECT_EQ(Render(missing), kErrFileNotFound);
   EXPECT_NE(S(ErrDetail()).find("filename:" + missing + " htmlpage:"), std::string::npos);
 
   ASSERT_EQ(StoreSet(kGroupRun, 2, L("_en")), 0);
   Tpl("home_fr.html", "x\n");
-  EXPECT_EQ(Render(Lib(dir + "/home_fr.html")), 0);
+  EXPECT_EQ(Render(Lib("home_fr.html")), 0);
   EXPECT_EQ(S(StoreGet(kGroupRun, 2)), "_fr");
   Tpl("home.html", "x\n");
-  EXPECT_EQ(Render(Lib(dir + "/home.html")), 0);
+  EXPECT_EQ(Render(Lib("home.html")), 0);
   EXPECT_EQ(S(StoreGet(kGroupRun, 2)), "_fr");
 }
 
@@ -212,7 +182,7 @@ HtmlTagState Chain(HtmlTagState s, StrSlice) {
 TEST_F(RenderTest, TooManyNestedTemplatesSaySo) {
   // 100 templates, each naming the next: they exist, but cannot all be open.
   for (int k = 0; k < 100; ++k) Tpl("t" + std::to_string(k) + ".html", "[NEXT]\n");
-  g_chain_dir = Lib(dir);
+  g_chain_dir = Lib();
   g_next = 0;
   const u16 lines = StoreCount(kGroupTemplateLines);
   EXPECT_EQ(Render(Tpl("t0.html", "[NEXT]\n"), "", "NEXT", Chain), kErrDataOutBound);
@@ -244,10 +214,10 @@ TEST_F(RenderTest, EarlyEndsReleaseFileSlotsAndLines) {
 TEST_F(RenderTest, PageToFileReplacesOnlyWhatItRendered) {
   MacroContext c{};
   MacroContextInit(&c, L("X=1"), L(""), nullptr);
-  const std::string out = Lib(dir + "/page.html");
+  const std::string out = Lib("page.html");
   std::ofstream(dir + "/page.html", std::ios::binary) << "old page";
 
-  EXPECT_EQ(HtmlPageToFile(Sl(Lib(dir + "/none.html")), c, Sl(out)), kErrFileNotFound);
+  EXPECT_EQ(HtmlPageToFile(Sl(Lib("none.html")), c, Sl(out)), kErrFileNotFound);
   EXPECT_EQ(Read("page.html"), "old page");
 
   Compat(true);
@@ -256,7 +226,7 @@ TEST_F(RenderTest, PageToFileReplacesOnlyWhatItRendered) {
   EXPECT_FALSE(std::filesystem::exists(dir + "/page.html~part"));
   EXPECT_EQ(HtmlSink(), nullptr);  // the null sink afterwards
 
-  EXPECT_EQ(HtmlPageToFile(Sl(Lib(dir + "/t.html")), c, Sl(Lib(dir + "/no/such/page.html"))), 0xFFFF);
+  EXPECT_EQ(HtmlPageToFile(Sl(Lib("t.html")), c, Sl(Lib("no/such/page.html"))), 0xFFFF);
 }
 
 // A page reaches its file only from a whole render: a render that ends
@@ -283,7 +253,7 @@ TEST_F(RenderTest, PageToFileWritesOnlyWholeRenders) {
       MacroContextInit(&c, L(""), L("STOP"), Fail);
       std::filesystem::remove(dir + "/page.html");
       if (existed) std::ofstream(dir + "/page.html", std::ios::binary) << old;
-      const u16 rc = HtmlPageToFile(Sl(Tpl("t.html", k.tpl)), c, Sl(Lib(dir + "/page.html")));
+      const u16 rc = HtmlPageToFile(Sl(Tpl("t.html", k.tpl)), c, Sl(Lib("page.html")));
       EXPECT_EQ(rc != 0, k.fails) << k.what << " rc " << rc;
       if (k.fails) {
         EXPECT_EQ(std::filesystem::exists(dir + "/page.html"), existed) << k.what;
@@ -325,7 +295,7 @@ TEST_F(RenderTest, FieldsThatChangeTheStoreKeepTheirLine) {
       "[NA(4)]:[NA(4)=9]+[NA(4)]=[NA(4)+NA(4)][U$='u']\n"
       "s=[SORT$('d,b,c,a')];[W$=SORT$('z,y')+X$]\n";
   Compat(true);
-  const std::string out = Lib(dir + "/page.html");
+  const std::string out = Lib("page.html");
   EXPECT_EQ(HtmlPageToFile(Sl(Tpl("frame.html", frame)), c, Sl(out)), 0);
   EXPECT_EQ(Read("page.html"),
             "xx3yy\n"

@@ -23,9 +23,14 @@ namespace {
 struct ConsoleTest : RuntimeTest {
   void SetUp() override {
     RuntimeTest::SetUp();
+    if (HasFatalFailure()) return;
     ConsoleUiInstall();
   }
-  void TearDown() override { ConsoleUiRelease(); }
+  void TearDown() override {
+    RuntimeTest::TearDown();
+    ConsoleUiRelease();
+    UiSetBackend(nullptr);
+  }
 };
 
 // Runs steps and returns what reached standard error, which is a terminal

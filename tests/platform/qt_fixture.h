@@ -1,6 +1,9 @@
 // A fixture for the Qt backend: the runtime started, a QApplication on the
-// offscreen platform (set by the test's environment), the backend installed.
+// offscreen platform (set by the test's environment, or here when the test
+// program runs by itself), the backend installed.
 #pragma once
+#include <stdlib.h>
+
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
@@ -18,12 +21,16 @@ struct QtUiTest : RuntimeTest {
 
   void SetUp() override {
     RuntimeTest::SetUp();
+    if (HasFatalFailure()) return;
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
     app = std::make_unique<QApplication>(argc, argv);
     vk::UiQtInstall();
   }
   void TearDown() override {
+    RuntimeTest::TearDown();
     vk::UiQtShutdown();
     app.reset();
+    vk::UiSetBackend(nullptr);
   }
 };
 

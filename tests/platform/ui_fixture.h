@@ -30,7 +30,12 @@ inline std::vector<std::string> FilterItems(const vk::FakeText& t) {
 struct FakeUiTest : RuntimeTest {
   void SetUp() override {
     RuntimeTest::SetUp();
+    if (HasFatalFailure()) return;
     vk::FakeUiInstall();
+  }
+  void TearDown() override {
+    RuntimeTest::TearDown();
+    vk::UiSetBackend(nullptr);
   }
   vk::FakeUi& ui() { return *vk::FakeUiGet(); }
 };

@@ -1,6 +1,5 @@
 // The window stack, window creation and the pump, message boxes, file
 // dialogs, painting and wide text, against the fake backend.
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <climits>
@@ -11,6 +10,7 @@
 #include "runtime/appenv.h"
 #include "runtime/scratch.h"
 #include "runtime/window.h"
+#include "temp_dir.h"
 #include "ui_fixture.h"
 
 using namespace vk;
@@ -274,23 +274,9 @@ TEST_F(FakeUiTest, WithoutABackendEverythingFailsSoftly) {
 
 // ---- File dialogs ------------------------------------------------------------------
 
-struct FileDlgTest : FakeUiTest {
-  char dir[32] = "/tmp/vk_dlg_XXXXXX";
-  char old_cwd[PATH_MAX] = "/";
-  void SetUp() override {
-    FakeUiTest::SetUp();
-    ASSERT_NE(getcwd(old_cwd, sizeof old_cwd), nullptr);
-    ASSERT_NE(mkdtemp(dir), nullptr);
-  }
-  void TearDown() override {
-    EXPECT_EQ(chdir(old_cwd), 0);
-    rmdir(dir);
-  }
-  std::string Cwd() {
-    char buf[PATH_MAX];
-    return getcwd(buf, sizeof buf) ? buf : "";
-  }
-};
+// A dialog may move the current directory into the temporary folder: the
+// test starts in the directory it was run from, so that the move shows.
+using FileDlgTest = InTempDir<FakeUiTest, false>;
 
 TEST_F(FileDlgTest, BrowseDialogHasOnlyTheAllFilesFilter) {
   EXPECT_EQ(S(FileDlgByKind(0, 0)), "");  // cancelled
@@ -349,10 +335,7 @@ TEST_F(FileDlgTest, PrefixFromTheApplicationsShortName) {
 }
 
 TEST_F(FileDlgTest, CurrentDirectoryIsRestoredOnlyWithTheFlag) {
-  ASSERT_EQ(chdir(old_cwd), 0);
-  std::string lib_dir = dir;
-  for (char& c : lib_dir) c = c == '/' ? '\\' : c;
-  std::strcpy(ui().file_chdir, lib_dir.c_str());
+  std::strcpy(ui().file_chdir, Lib().c_str());
 
   FileDlgByKind(0, 2 | kFileDlgRestoreDir);
   EXPECT_EQ(Cwd(), old_cwd);

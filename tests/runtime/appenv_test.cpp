@@ -3,15 +3,16 @@
 #include <string>
 
 #include "runtime/varstore.h"
-#include "temp_folder.h"
+#include "runtime_fixture.h"
+#include "temp_dir.h"
 
 using namespace vk;
 
 namespace {
 
-struct AppEnvTest : TempFolderTest {
+struct AppEnvTest : InTempDir<RuntimeTest> {
   void SetUp() override {
-    TempFolderTest::SetUp();
+    InTempDir::SetUp();
     for (const char* n : {"TEMP", "Temp", "temp"}) unsetenv(n);
   }
   static void Id(u16 entry, const char* text) { ASSERT_EQ(StoreSet(kGroupIdentity, entry, L(text)), 0); }
@@ -41,7 +42,7 @@ TEST_F(AppEnvTest, EnvironmentAndUnknownMacros) {
 
 TEST_F(AppEnvTest, ApplicationFolders) {
   char buf[PATH_MAX];
-  const std::string cwd = Lib(getcwd(buf, sizeof buf));
+  const std::string cwd = ToLib(getcwd(buf, sizeof buf));
   EXPECT_EQ(Expand("%APPPATH_DOCS%\\a"), cwd + "\\a");
   EXPECT_EQ(Expand("%APPPATH_DATA%"), cwd.substr(0, cwd.rfind('\\')) + "\\data");
   EXPECT_EQ(Expand("%APPPATH_HELP%"), "Help");
@@ -93,7 +94,7 @@ TEST_F(AppEnvTest, StartupStoresTheCommandLineRebuiltFromArguments) {
   char exe[PATH_MAX];
   ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
   ASSERT_GT(n, 0);
-  const std::string prog = Lib(std::string(exe, static_cast<size_t>(n)));
+  const std::string prog = ToLib(std::string(exe, static_cast<size_t>(n)));
   // The empty argument between two quoted ones gives quote-blank-blank-quote.
   const char* argv[] = {"ignored", "with blank", "\"a\"", "", "\"b\"", "caf\xC3\xA9"};
   EXPECT_EQ(AppStartup(nullptr, 6, argv, [](void*) -> u16 { return 176; }), 176);

@@ -10,7 +10,10 @@ using namespace vk;
 namespace {
 
 struct DateTest : RuntimeTest {
-  void TearDown() override { NumSetClockHook(nullptr); }
+  void TearDown() override {
+    NumSetClockHook(nullptr);
+    RuntimeTest::TearDown();
+  }
 };
 
 // 2026-12-07 10:20:30 UTC.

@@ -48,7 +48,7 @@ TEST_F(ErrorTest, EveryCodeFrom122To185HasItsOwnName) {
     EXPECT_NE(name, previous) << code;
     previous = name;
   }
-  for (u16 code : {0, 1, 121, 186, 0xFFFF}) EXPECT_EQ(S(ErrCodeName(code)), "Indefinido") << code;
+  for (u16 code : {u16{0}, u16{1}, u16{121}, u16{186}, u16{0xFFFF}}) EXPECT_EQ(S(ErrCodeName(code)), "Indefinido") << code;
 }
 
 TEST_F(ErrorTest, DetailIsSetAndAppendedLineByLine) {
@@ -91,9 +91,11 @@ TEST_F(ErrorTest, LongDetailIsCutBackToItsOldestLinesBeforeAppending) {
   EXPECT_EQ(S(ErrDetail()), "only");
 }
 
+using ErrorStoreTest = MemManualStartTest;
+
 // A store too small for the detail fails quietly and leaves the error
 // record free for the error the caller reports next.
-TEST(ErrorStoreTest, FullStoreNeitherFailsNorRecords) {
+TEST_F(ErrorStoreTest, FullStoreNeitherFailsNorRecords) {
   StoreSetLayout(kStoreGroups, kStoreEntries, 2 * (kStoreGroups + kStoreEntries) + 64);
   ASSERT_EQ(MemInit(), 0);
   const std::string big(200, 'b');

@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "files_fixture.h"
 #include "runtime/error.h"
 #include "runtime/number.h"
 #include "runtime/scratch.h"
+#include "runtime_fixture.h"
+#include "temp_dir.h"
 
 using namespace vk;
 
@@ -34,9 +35,9 @@ std::vector<std::string> ReadLines(u16 slot, u16* end_code) {
   return lines;
 }
 
-struct FileTest : FilesTest {
+struct FileTest : InTempDir<RuntimeTest> {
   std::vector<std::string> Lines(const std::string& content, u16* end_code) {
-    Put("lines.txt", content);
+    Write("lines.txt", content);
     std::string name = Lib("lines.txt");
     i16 slot = FileOpen(Sl(name), kOpenNoUpdate);
     EXPECT_GE(slot, 3);
@@ -77,7 +78,7 @@ TEST_F(FileTest, LineEndAcrossTheReadPieceIsOneEnd) {
 
 TEST_F(FileTest, LineLongerThanTheFreeRoomIsAnErrorAndConsumesNothing) {
   std::string line(3000, 'L');
-  Put("long.txt", line + "\r\nnext\r\n");
+  Write("long.txt", line + "\r\nnext\r\n");
   std::string name = Lib("long.txt");
   i16 slot = FileOpen(Sl(name), kOpenNoUpdate);
   ASSERT_GE(slot, 3);
@@ -95,7 +96,7 @@ TEST_F(FileTest, LineLongerThanTheFreeRoomIsAnErrorAndConsumesNothing) {
 }
 
 TEST_F(FileTest, RecordsAndPositions) {
-  Put("rec.bin", "abcdefg");
+  Write("rec.bin", "abcdefg");
   std::string name = Lib("rec.bin");
   u16 slot = static_cast<u16>(FileOpen(Sl(name), kOpenNoUpdate));
   EXPECT_EQ(FileLength(slot), 7u);
@@ -111,7 +112,7 @@ TEST_F(FileTest, RecordsAndPositions) {
   FileClose(slot);
 
   // A line exactly as long as the buffer still fits, whatever its end.
-  Put("fit.txt", "abc\r\ndef\rghi");
+  Write("fit.txt", "abc\r\ndef\rghi");
   std::string fit = Lib("fit.txt");
   slot = static_cast<u16>(FileOpen(Sl(fit), kOpenNoUpdate));
   EXPECT_EQ(FileReadRecord(slot, kFileHere, kReadLine, small, 3), 3);
@@ -126,7 +127,7 @@ TEST_F(FileTest, RecordsAndPositions) {
 }
 
 TEST_F(FileTest, ConsoleInputIsReadByteByByte) {
-  Put("in.txt", "a\r\nb\rc\n\nd");
+  Write("in.txt", "a\r\nb\rc\n\nd");
   std::FILE* in = std::fopen(Sys("in.txt").c_str(), "rb");
   ASSERT_NE(in, nullptr);
   FileSetStandard(kSlotStdin, in);
@@ -139,26 +140,26 @@ TEST_F(FileTest, ConsoleInputIsReadByteByByte) {
 
 TEST_F(FileTest, OpenModesFollowTheFlags) {
   std::string name = Lib("m.txt");
-  Put("m.txt", "12345");
+  Write("m.txt", "12345");
   // Update (no flags) neither truncates nor moves the end.
   u16 slot = static_cast<u16>(FileOpen(Sl(name), 0));
   EXPECT_EQ(FileWriteAt(slot, 0, L("ab")), 0);
   FileClose(slot);
-  EXPECT_EQ(Get("m.txt"), "ab345");
+  EXPECT_EQ(Read("m.txt"), "ab345");
   // Append writes at the end whatever the position asked.
   slot = static_cast<u16>(FileOpen(Sl(name), kOpenAppend | kOpenNoUpdate));
   EXPECT_EQ(FileWriteAt(slot, 0, L("Z")), 0);
   FileClose(slot);
-  EXPECT_EQ(Get("m.txt"), "ab345Z");
+  EXPECT_EQ(Read("m.txt"), "ab345Z");
   // Write truncates; read-only refuses writes.
   slot = static_cast<u16>(FileOpen(Sl(name), kOpenWrite | kOpenNoUpdate));
   EXPECT_EQ(FileWriteAt(slot, kFileAtEnd, L("w\n")), 0);
   FileClose(slot);
-  EXPECT_EQ(Get("m.txt"), "w\n");  // binary: the LF stays a LF
+  EXPECT_EQ(Read("m.txt"), "w\n");  // binary: the LF stays a LF
   slot = static_cast<u16>(FileOpen(Sl(name), kOpenNoUpdate));
   EXPECT_EQ(FileWriteAt(slot, 0, L("x")), 0xFFFF);
   FileClose(slot);
-  EXPECT_EQ(Get("m.txt"), "w\n");
+  EXPECT_EQ(Read("m.txt"), "w\n");
 }
 
 TEST_F(FileTest, ConsoleNameGivesTheStandardStreams) {
@@ -202,17 +203,17 @@ TEST_F(FileTest, CreatingOnOpenNeverHarmsWhatIsThere) {
   EXPECT_EQ(FileOpen(Sl(folder), kOpenQuiet), kErrFileNotFound);
   EXPECT_TRUE(IsDir("folder"));
   if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
-  Put("ro.txt", "keep me");
+  Write("ro.txt", "keep me");
   ASSERT_EQ(chmod(Sys("ro.txt").c_str(), 0444), 0);
   std::string ro = Lib("ro.txt");
   EXPECT_EQ(FileOpen(Sl(ro), kOpenQuiet), kErrFileNotFound);
-  EXPECT_EQ(Get("ro.txt"), "keep me");
+  EXPECT_EQ(Read("ro.txt"), "keep me");
 }
 
 TEST_F(FileTest, FortySlotsThreeOfThemStandard) {
   std::vector<std::string> names;
   for (int i = 0; i < 38; ++i) names.push_back(Lib("s" + std::to_string(i)));
-  for (int i = 0; i < 37; ++i) ASSERT_EQ(FileOpen(Sl(names[i]), kOpenWrite), i + 3);
+  for (size_t i = 0; i < 37; ++i) ASSERT_EQ(FileOpen(Sl(names[i]), kOpenWrite), i + 3);
   EXPECT_EQ(FileOpen(Sl(names[37]), kOpenWrite | kOpenQuiet), kErrDataOutBound);
   EXPECT_EQ(FileOpen(L("CON"), kOpenQuiet), kErrDataOutBound);  // the slot is checked first
   EXPECT_EQ(FileOpen(Sl(names[37]), kOpenWrite), -1);
@@ -226,11 +227,11 @@ TEST_F(FileTest, WriteReplacesAppendsAndWritesOver) {
   std::string name = Lib("w.txt");
   EXPECT_EQ(FileWrite(Sl(name), kWriteReplace, "hello", 5), 0);
   EXPECT_EQ(FileWrite(Sl(name), kWriteAppend, "!!", 2), 0);
-  EXPECT_EQ(Get("w.txt"), "hello!!");
+  EXPECT_EQ(Read("w.txt"), "hello!!");
   EXPECT_EQ(FileWrite(Sl(name), 0, "J", 1), 0);  // not truncated
-  EXPECT_EQ(Get("w.txt"), "Jello!!");
+  EXPECT_EQ(Read("w.txt"), "Jello!!");
   EXPECT_EQ(FileWrite(Sl(name), kWriteReplace, "x", 1), 0);
-  EXPECT_EQ(Get("w.txt"), "x");
+  EXPECT_EQ(Read("w.txt"), "x");
   EXPECT_EQ(FileWrite(Sl(name), kWriteAppend, "", 0), kErrFileIO);
   EXPECT_EQ(FileWriteRange(Sl(name), 0, "ab", 2), 2);
   EXPECT_EQ(FileWrite(Sl(name), kWriteAppend, nullptr, 3), kErrFileIO);
@@ -248,7 +249,7 @@ TEST_F(FileTest, WriteReplacesAppendsAndWritesOver) {
 }
 
 TEST_F(FileTest, WholeFileReads) {
-  Put("t.txt", "a\r\nb\nc\rd");
+  Write("t.txt", "a\r\nb\nc\rd");
   std::string name = Lib("t.txt");
   EXPECT_EQ(S(FileReadAll(Sl(name), 0, 0xFFFF)), "a\r\nb\nc\rd");
   EXPECT_EQ(S(FileReadAll(Sl(name), 3, 0xFFFF)), "b\nc\rd");
@@ -272,9 +273,9 @@ TEST_F(FileTest, WholeFileReads) {
 TEST_F(FileTest, WholeFileReadsNeverCutTo16Bits) {
   std::string exact(65535, 'e');
   exact[65534] = 'E';
-  Put("exact.bin", exact);
-  Put("64k.bin", std::string(65536, 'k'));
-  Put("70k.bin", std::string(70000, 's'));
+  Write("exact.bin", exact);
+  Write("64k.bin", std::string(65536, 'k'));
+  Write("70k.bin", std::string(70000, 's'));
   std::string a = Lib("exact.bin"), b = Lib("64k.bin"), c = Lib("70k.bin");
   WorkMarkId mark = WorkMark(kMarkQuery);
   StrSlice s = FileReadAll(Sl(a), 0, 0xFFFF);
@@ -300,7 +301,7 @@ TEST_F(FileTest, DirCreatePathCreatesEveryMissingLevel) {
   EXPECT_EQ(DirCreatePath(Sl(slashes)), 0);
   EXPECT_TRUE(IsDir("x/y/z"));
   // Under a file nothing can be created.
-  Put("file", "");
+  Write("file", "");
   std::string under = Lib("file\\sub");
   EXPECT_NE(DirCreatePath(Sl(under)), 0);
   EXPECT_EQ(DirCreatePath(L("C:")), kErrData);
@@ -310,10 +311,10 @@ TEST_F(FileTest, DirCreatePathCreatesEveryMissingLevel) {
 }
 
 TEST_F(FileTest, DirListMatchesSortsAndFindsFolders) {
-  Put("b.txt", "");
-  Put("a.txt", "");
-  Put("c.log", "");
-  Put("A.TXT", "");
+  Write("b.txt", "");
+  Write("a.txt", "");
+  Write("c.log", "");
+  Write("A.TXT", "");
   ASSERT_EQ(mkdir(Sys("sub").c_str(), 0777), 0);
   auto list = [&](const std::string& pattern) -> std::string {
     WorkMarkId mark = WorkMark(kMarkQuery);
@@ -341,7 +342,7 @@ TEST_F(FileTest, DirListMatchesSortsAndFindsFolders) {
 }
 
 TEST_F(FileTest, DirListRunsOutOfScratchCleanly) {
-  for (int i = 0; i < 50; ++i) Put("file" + std::to_string(i), "");
+  for (int i = 0; i < 50; ++i) Write("file" + std::to_string(i), "");
   while (WorkRoomLeft() > 60000) ASSERT_NE(WorkAllocRaw(60000, kNoFill), nullptr);
   ASSERT_NE(WorkAllocRaw(static_cast<u16>(WorkRoomLeft() - 64), kNoFill), nullptr);
   WorkMarkId mark = WorkMark(kMarkQuery);
@@ -350,7 +351,7 @@ TEST_F(FileTest, DirListRunsOutOfScratchCleanly) {
 }
 
 TEST_F(FileTest, DeleteRemovesFilesOnly) {
-  Put("d.txt", "x");
+  Write("d.txt", "x");
   ASSERT_EQ(mkdir(Sys("keep").c_str(), 0777), 0);
   EXPECT_EQ(FileDelete(Sl(Lib("d.txt"))), 0);
   EXPECT_FALSE(Exists("d.txt"));
@@ -360,7 +361,7 @@ TEST_F(FileTest, DeleteRemovesFilesOnly) {
 }
 
 TEST_F(FileTest, InformationAndStamps) {
-  Put("i.txt", "12345");
+  Write("i.txt", "12345");
   std::string name = Lib("i.txt");
   i64 now = static_cast<i64>(std::time(nullptr));
   FileInfoRecord info = FileInfo(Sl(name));
@@ -374,7 +375,7 @@ TEST_F(FileTest, InformationAndStamps) {
   EXPECT_NE(info.created.date, 0u);
   EXPECT_EQ(info.written.time % 1000, 0u);  // whole seconds
   // A pattern gives its first match in sorted order.
-  Put("h.txt", "1");
+  Write("h.txt", "1");
   EXPECT_EQ(FileInfo(Sl(Lib("?.txt"))).size, 1u);
   std::string missing = Lib("none");
   EXPECT_EQ(FileInfo(Sl(missing)).error, kErrFileNotFound);

@@ -8,7 +8,8 @@
 #include "runtime/appenv.h"
 #include "runtime/error.h"
 #include "runtime/varstore.h"
-#include "temp_folder.h"
+#include "runtime_fixture.h"
+#include "temp_dir.h"
 
 using namespace vk;
 
@@ -16,7 +17,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-struct LineListTest : TempFolderTest {
+struct LineListTest : InTempDir<RuntimeTest> {
   static Lines Group(u16 g) {
     Lines out;
     for (u16 i = 0; i < StoreCount(g); ++i) out.push_back(S(StoreGet(g, i)));
@@ -53,9 +54,8 @@ TEST_F(LineListTest, NothingLoadedIsReportedAndRecordsNothing) {
 
 TEST_F(LineListTest, BareNameIsSearchedInTheDefaultFolders) {
   ASSERT_EQ(mkdir("two", 0700), 0);
-  made.push_back("two");
   Write("two/only.txt", "from two\n");
-  const std::string base = Lib(dir);
+  const std::string base = Lib();
   ASSERT_EQ(StoreSet(kGroupIdentity, kIdDefaultFolder, L((base + "\\one," + base + "\\two").c_str())), 0);
   EXPECT_EQ(LineListLoad(L("only.txt"), 0, 0), 1);
   EXPECT_EQ(Group(kGroupLineQueue), (Lines{"from two"}));

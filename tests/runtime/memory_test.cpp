@@ -14,9 +14,19 @@ constexpr u16 kFirstFreeSlot = 4;  // after the library block, scratch area, mar
 
 u16 InUse() { return MemCount(0, kNotFound, kCountInUse, nullptr); }
 
+// These tests leave blocks in use on purpose, and nothing else holds them:
+// the end releases every block, whatever the shut-down answered.
+struct MemoryTest : RuntimeTest {
+  void TearDown() override {
+    RuntimeTest::TearDown();
+    if (MemIsInit()) (void)MemRelease(true);
+    LibLimitsReset();
+  }
+};
+
 }  // namespace
 
-TEST_F(RuntimeTest, StartFixesTheFirstSlots) {
+TEST_F(MemoryTest, StartFixesTheFirstSlots) {
   MemControl c;
   MemGetStatus(&c);
   EXPECT_EQ(c.table_size, kDefaultTableEntries);
@@ -33,7 +43,7 @@ TEST_F(RuntimeTest, StartFixesTheFirstSlots) {
   EXPECT_EQ(MemControlGet()->entries, kDefaultTableEntries);
 }
 
-TEST_F(RuntimeTest, AllocZeroFillsGuardsAndReusesLowestSlot) {
+TEST_F(MemoryTest, AllocZeroFillsGuardsAndReusesLowestSlot) {
   auto* p = static_cast<u8*>(MemAlloc(20, 6));
   ASSERT_NE(p, nullptr);
   EXPECT_EQ(std::memcmp(p, "\0\0\0\0\0\0\x00\x21\x21\x00", 10), 0);
@@ -51,7 +61,7 @@ TEST_F(RuntimeTest, AllocZeroFillsGuardsAndReusesLowestSlot) {
   EXPECT_EQ(MemFree(20, local), kErrMemoryAlloc);
 }
 
-TEST_F(RuntimeTest, DamagedGuardOrWrongOwnerKeepsTheBlock) {
+TEST_F(MemoryTest, DamagedGuardOrWrongOwnerKeepsTheBlock) {
   auto* p = static_cast<u8*>(MemAlloc(kOwnerValueTables, 8));
   ASSERT_NE(p, nullptr);
   u16 used = InUse();
@@ -66,7 +76,7 @@ TEST_F(RuntimeTest, DamagedGuardOrWrongOwnerKeepsTheBlock) {
   EXPECT_EQ(InUse(), used - 1);
 }
 
-TEST_F(RuntimeTest, ReallocCopiesOrLeavesTheOldBlock) {
+TEST_F(MemoryTest, ReallocCopiesOrLeavesTheOldBlock) {
   auto* p = static_cast<char*>(MemRealloc(15, nullptr, 0, 4));
   ASSERT_NE(p, nullptr);
   std::memcpy(p, "abcd", 4);
@@ -81,7 +91,7 @@ TEST_F(RuntimeTest, ReallocCopiesOrLeavesTheOldBlock) {
   EXPECT_EQ(std::string(q, 4), "abcd");
 }
 
-TEST_F(RuntimeTest, WritesStayInsideTheirBlock) {
+TEST_F(MemoryTest, WritesStayInsideTheirBlock) {
   auto* p = static_cast<u8*>(MemAlloc(10, 70000));
   ASSERT_NE(p, nullptr);
   EXPECT_EQ(MemBlockWrite(10, p, 69996, "wxyz", 4), 0);
@@ -96,7 +106,7 @@ TEST_F(RuntimeTest, WritesStayInsideTheirBlock) {
   EXPECT_STREQ(buf, "aabcdXg");
 }
 
-TEST_F(RuntimeTest, ShutdownReleasesEverythingWhenOnlyTheStoreIsLeft) {
+TEST_F(MemoryTest, ShutdownReleasesEverythingWhenOnlyTheStoreIsLeft) {
   void* p = MemAlloc(kOwnerValueTables, 16);
   EXPECT_EQ(MemFree(kOwnerValueTables, p), 0);
   EXPECT_EQ(MemShutdown(), 0);
@@ -106,7 +116,7 @@ TEST_F(RuntimeTest, ShutdownReleasesEverythingWhenOnlyTheStoreIsLeft) {
 }
 
 // A block still in use keeps every block allocated, whatever its owner.
-TEST_F(RuntimeTest, ShutdownWithABlockInUseFreesNothing) {
+TEST_F(MemoryTest, ShutdownWithABlockInUseFreesNothing) {
   WorkPush("kept", 4);
   for (u16 owner : {u16{kOwnerValueTables}, u16{kOwnerFileDialog}, u16{kOwnerVarStore}}) {
     auto* p = static_cast<char*>(MemAlloc(owner, 8));
@@ -123,7 +133,7 @@ TEST_F(RuntimeTest, ShutdownWithABlockInUseFreesNothing) {
   EXPECT_EQ(MemShutdown(), 0);
 }
 
-TEST_F(RuntimeTest, GrowableBufferAppendsWithinCapacity) {
+TEST_F(MemoryTest, GrowableBufferAppendsWithinCapacity) {
   MemBuf b = MemBufNew(12, 10);
   ASSERT_EQ(b.error, 0);
   EXPECT_EQ(MemBufAppend(12, &b, "abc", 3, false), b.data);
@@ -149,7 +159,7 @@ TEST_F(RuntimeTest, GrowableBufferAppendsWithinCapacity) {
   EXPECT_EQ(full.error, kErrStringTooLong);
 }
 
-TEST_F(RuntimeTest, StickyBufferPutsAndKeepsItsError) {
+TEST_F(MemoryTest, StickyBufferPutsAndKeepsItsError) {
   MemBufB b = MemBufInit(10, 8);
   ASSERT_EQ(b.error, 0);
   EXPECT_EQ(S(MemBufPut(&b, "abc", 3, kNotFound)), "abc");

@@ -3,7 +3,6 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <string>
 
@@ -13,6 +12,7 @@
 #include "runtime/scratch.h"
 #include "runtime/varstore.h"
 #include "runtime_fixture.h"
+#include "temp_dir.h"
 
 using namespace vk;
 
@@ -26,21 +26,12 @@ std::string Msg(const std::string& request) {
   return text;
 }
 
-struct MessageTest : RuntimeTest {
-  std::string dir;
-
+struct MessageTest : InTempDir<RuntimeTest> {
   void SetUp() override {
-    RuntimeTest::SetUp();
-    char tmpl[] = "/tmp/vk_msg_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
-    // Modules are looked for here only, never in the current directory.
+    InTempDir::SetUp();
+    if (HasFatalFailure()) return;
+    // Modules are looked for in the default folders only.
     ASSERT_EQ(StoreSet(kGroupIdentity, kIdDefaultFolder, L(dir.c_str())), 0);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
-
-  void Write(const std::string& name, const std::string& bytes) {
-    std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
   }
   void Language(const char* code) { ASSERT_EQ(StoreSet(kGroupIdentity, kIdLanguage, L(code)), 0); }
 };

@@ -5,16 +5,17 @@
 
 #include <string>
 
-#include "files_fixture.h"
 #include "runtime/error.h"
 #include "runtime/file.h"
 #include "runtime/scratch.h"
+#include "runtime_fixture.h"
+#include "temp_dir.h"
 
 using namespace vk;
 
 namespace {
 
-using OsTest = FilesTest;
+using OsTest = InTempDir<RuntimeTest>;
 
 std::string ToUtf8(const std::string& lib, bool path) {
   char out[64];
@@ -111,7 +112,7 @@ TEST_F(OsTest, AccentedNameRoundTrip) {
   EXPECT_TRUE(IsDir("caf\xC3\xA9"));
   ASSERT_EQ(FileWrite(Sl(file), kWriteReplace, "Precauci\xF3n", 10), 0);
   // On disk the name is UTF-8; the content stays the bytes written.
-  EXPECT_EQ(Get("caf\xC3\xA9/r\xC3\xA9sum\xC3\xA9.txt"), "Precauci\xF3n");
+  EXPECT_EQ(Read("caf\xC3\xA9/r\xC3\xA9sum\xC3\xA9.txt"), "Precauci\xF3n");
 
   std::string pattern = folder + "\\r*.txt";
   ASSERT_EQ(DirList(Sl(pattern)), 0);

@@ -4,11 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "runtime/number.h"
 #include "runtime_fixture.h"
+#include "temp_dir.h"
 
 using namespace vk;
 
@@ -27,23 +27,18 @@ constexpr i64 kMinute = 60;
 constexpr u32 kAllFiles = kOverwriteCreate | kOverwriteExisting;
 constexpr u32 kWindow = kOverwriteCreate | kOverwriteAgeTest | kOverwriteOnGreater | kOverwriteExisting;
 
-struct OverwriteTest : RuntimeTest {
-  std::string dir;
+struct OverwriteTest : InTempDir<RuntimeTest> {
   u16 written = 0;
   u16 avoids = 0;
 
   void SetUp() override {
-    RuntimeTest::SetUp();
-    char tmpl[] = "/tmp/vk_overwrite_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+    InTempDir::SetUp();
     g_now = kMidDay;
     NumSetClockHook(HookedClock);
   }
   void TearDown() override {
     NumSetClockHook(nullptr);
-    std::string cmd = "rm -rf '" + dir + "'";
-    (void)std::system(cmd.c_str());
+    InTempDir::TearDown();
   }
 
   // A file whose last write lies `written_ago` seconds before now and whose

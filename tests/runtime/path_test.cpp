@@ -4,15 +4,16 @@
 
 #include <string>
 
-#include "files_fixture.h"
 #include "runtime/scratch.h"
 #include "runtime/varstore.h"
+#include "runtime_fixture.h"
+#include "temp_dir.h"
 
 using namespace vk;
 
 namespace {
 
-using PathTest = FilesTest;
+using PathTest = InTempDir<RuntimeTest>;
 
 TEST_F(PathTest, PartsOfAPath) {
   struct Case {
@@ -110,7 +111,7 @@ TEST_F(PathTest, LanguageFileNames) {
 TEST_F(PathTest, SearchTriesTheNameThenEachFolder) {
   ASSERT_EQ(mkdir(Sys("one").c_str(), 0777), 0);
   ASSERT_EQ(mkdir(Sys("two").c_str(), 0777), 0);
-  Put("two/x.txt", "");
+  Write("two/x.txt", "");
   std::string folders = Lib("one") + "," + Lib("two");
   WorkMarkId mark = WorkMark(kMarkQuery);
   EXPECT_EQ(S(PathSearch(Sl(folders), L("x.txt"))), Lib("two/x.txt"));

@@ -59,7 +59,10 @@ TEST_F(RuntimeTest, DefaultStackHolds127Entries) {
   ExpectLiveEntryLimit(127);
 }
 
-TEST(ScratchLimits, FiveHundredTwelveMarksHold511Entries) {
+// Tests that choose the limits before they start the library.
+using ScratchLimits = MemManualStartTest;
+
+TEST_F(ScratchLimits, FiveHundredTwelveMarksHold511Entries) {
   MemSetLimits(512, kKeepLimit, kKeepLimit);
   ASSERT_EQ(MemInit(), 0);
   MemControl c;
@@ -70,7 +73,7 @@ TEST(ScratchLimits, FiveHundredTwelveMarksHold511Entries) {
   ExpectLiveEntryLimit(511);
 }
 
-TEST(ScratchLimits, NoStackBeforeStartIsHarmless) {
+TEST_F(ScratchLimits, NoStackBeforeStartIsHarmless) {
   EXPECT_EQ(WorkMark(kMarkQuery), 0);
   EXPECT_EQ(WorkMark(0), 0);
   EXPECT_EQ(WorkTop().ptr, nullptr);

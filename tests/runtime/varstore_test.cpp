@@ -128,7 +128,9 @@ TEST_F(StoreTest, OutOfRangeAndErrorTexts) {
   EXPECT_EQ(StoreCount(2), 0);
 }
 
-TEST(StoreLayout, UnusableLayoutRefusesEverySet) {
+using VarStoreLayout = MemManualStartTest;
+
+TEST_F(VarStoreLayout, UnusableLayoutRefusesEverySet) {
   StoreSetLayout(kStoreGroups, 40000, 65535);
   EXPECT_EQ(MemInit(), kErrStrOutBound);
   EXPECT_EQ(ErrGet(), kErrStrOutBound + (u32{kWhereMemStart} << 16));
@@ -139,7 +141,7 @@ TEST(StoreLayout, UnusableLayoutRefusesEverySet) {
   EXPECT_EQ(MemShutdown(), 0);
 }
 
-TEST(StoreLayout, StoreIsNotReadAfterShutdown) {
+TEST_F(VarStoreLayout, StoreIsNotReadAfterShutdown) {
   ASSERT_EQ(MemInit(), 0);
   ASSERT_EQ(StorePush(1, L("x")), 0);
   ASSERT_EQ(MemShutdown(), 0);

@@ -1,7 +1,5 @@
 #include "script/errtext.h"
 
-#include <stdlib.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +13,7 @@
 #include "runtime/uibackend.h"
 #include "runtime/varstore.h"
 #include "runtime_fixture.h"
+#include "temp_dir.h"
 
 using namespace vk;
 
@@ -47,12 +46,16 @@ u16 ReportBox(UiWindow owner, const u16* text, const u16* caption, u16 type) {
 struct ErrTextTest : RuntimeTest {
   void SetUp() override {
     RuntimeTest::SetUp();
+    g_box = BoxSeen{};
     UiBackend b{};
     b.name = "boxes";
     b.message_box = RecordBox;
     UiSetBackend(&b);
   }
-  void TearDown() override { UiSetBackend(nullptr); }
+  void TearDown() override {
+    UiSetBackend(nullptr);
+    RuntimeTest::TearDown();
+  }
   static void Record164() {
     ErrSet(kErrFirst, kWhereFileStream, kErrFileNotFound, kErrFileNotFound);
     ErrMsgAppend(0, L("C:\\x.txt"), false);
@@ -107,14 +110,13 @@ TEST_F(ErrTextTest, ShowingPicksTheBoxAndClearsTheDetail) {
   EXPECT_EQ(g_box.count, 2);
 }
 
-TEST_F(ErrTextTest, FailedAssertionShowsLogsAndEnds) {
+// The assertion log lands in the current directory.
+using AssertTest = InTempDir<ErrTextTest>;
+
+TEST_F(AssertTest, FailedAssertionShowsLogsAndEnds) {
   AssertCheck(true, L("fine"));
   EXPECT_EQ(g_box.count, 0);
 
-  char dir[24] = "/tmp/vkassertXXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const auto old_cwd = std::filesystem::current_path();
-  std::filesystem::current_path(dir);
   GTEST_FLAG_SET(death_test_style, "fast");  // the child keeps this folder
   UiBackend b{};
   b.message_box = ReportBox;
@@ -127,13 +129,12 @@ TEST_F(ErrTextTest, FailedAssertionShowsLogsAndEnds) {
   EXPECT_EQ(log.rfind("*****************************\r\n Date:", 0), 0u);
   EXPECT_NE(log.find(" - User:0\r\nlost node\r\n**********************\r\n\r\n****"), std::string::npos);
   EXPECT_NE(log.find("again\r\n**********************\r\n\r\n"), std::string::npos);
-
-  std::filesystem::current_path(old_cwd);
-  std::filesystem::remove_all(dir);
 }
 
 // This application's scratch stack: 512 marks.
-TEST(RoomTest, TwelveMarksMustHaveStayedFree) {
+using RoomTest = MemManualStartTest;
+
+TEST_F(RoomTest, TwelveMarksMustHaveStayedFree) {
   MemSetLimits(512, kKeepLimit, kKeepLimit);
   ASSERT_EQ(MemInit(), 0);
   const WorkMarkId base = WorkMark(kMarkQuery);

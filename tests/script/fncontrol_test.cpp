@@ -14,7 +14,6 @@ using namespace vk;
 namespace {
 
 struct FnControlTest : InterpTest {
-  void TearDown() override { VarShutdown(); }
   static std::string Str(StrSlice s) { return std::string(s.ptr, s.len); }
 };
 

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "interp_fixture.h"
@@ -13,6 +12,7 @@
 #include "runtime/number.h"
 #include "runtime/str.h"
 #include "runtime/varstore.h"
+#include "temp_dir.h"
 
 using namespace vk;
 
@@ -30,6 +30,7 @@ struct FnValueTest : InterpTest {
   void TearDown() override {
     NumSetClockHook(nullptr);
     EXPECT_EQ(StoreCount(kGroupFuncArgs), 0);  // every call leaves its arguments behind it
+    InterpTest::TearDown();
   }
   // The number of a script, in whole units (the scale taken off).
   static double Value(const std::string& expr) {
@@ -220,11 +221,9 @@ TEST_F(FnValueTest, TimeTexts) {
   EXPECT_EQ(Eval("TIME$('1';'3')"), kErrTypeMismatch);
 }
 
-TEST_F(FnValueTest, DateAndTimeOfAFileStamp) {
-  char tmpl[] = "/tmp/vk_fnvalue_XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  const std::string dir = tmpl;
-  ASSERT_EQ(chdir(dir.c_str()), 0);
+using FnValueFileTest = InTempDir<FnValueTest>;
+
+TEST_F(FnValueFileTest, DateAndTimeOfAFileStamp) {
   const int fd = open("stamp", O_CREAT | O_WRONLY | O_TRUNC, 0644);
   ASSERT_GE(fd, 0);
   // 2016-02-29 08:09:10 UTC.
@@ -237,9 +236,6 @@ TEST_F(FnValueTest, DateAndTimeOfAFileStamp) {
   EXPECT_EQ(Text("TIME$('stamp';131)"), "08:09:10");
   // Without the flag the name is taken as a date, which it is not.
   EXPECT_EQ(Text("FN$DATE('stamp')"), "");
-
-  ASSERT_EQ(chdir("/"), 0);
-  (void)std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 TEST_F(FnValueTest, NestedCallsAndFailuresLeaveNoStrayValue) {

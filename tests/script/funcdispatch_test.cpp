@@ -17,7 +17,7 @@ namespace {
 struct DispatchTest : InterpTest {
   void TearDown() override {
     for (u16 n = kFnExtFirst; n <= kFnExtLast; ++n) FuncExtSet(n, nullptr);
-    VarShutdown();
+    InterpTest::TearDown();
   }
 
   // Runs the call text (a name with its argument list) as function number.

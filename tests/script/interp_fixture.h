@@ -1,6 +1,7 @@
-// A fixture that starts the library as the application does (memory, value
-// tables, system variables), with helpers that evaluate an expression and
-// read back its value.
+// Fixtures that start the library as the application does (memory, value
+// tables, system variables), or its memory and value tables only, and shut
+// it down again (see runtime_fixture.h); and one with helpers that evaluate
+// an expression and read back its value.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -14,9 +15,28 @@
 #include "script/valtable.h"
 #include "script/variables.h"
 
-struct InterpTest : ::testing::Test {
-  void SetUp() override { ASSERT_EQ(vk::SysVarInit(), 0); }
+// A test that starts the library itself (after choosing its limits or
+// store layout): the fixture only shuts it down.
+struct LibManualStartTest : ::testing::Test {
+  void TearDown() override { LibEnd(vk::VarShutdown); }
+};
 
+struct LibTest : LibManualStartTest {
+  void SetUp() override { ASSERT_TRUE(LibStarted(vk::SysVarInit())); }
+};
+
+// The memory manager and the value tables only, without the system
+// variables.
+struct ValTabLibTest : RuntimeTest {
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_EQ(vk::ValTabInit(), 0);
+  }
+  void TearDown() override { LibEnd(vk::VarShutdown); }
+};
+
+struct InterpTest : LibTest {
   // The result code of the expression and, in *raw, its number (raw,
   // scaled); the scratch stack is left as it was.
   static vk::u16 Eval(const std::string& expr, vk::i64* raw = nullptr, std::string* text = nullptr) {
@@ -41,5 +61,3 @@ struct InterpTest : ::testing::Test {
     return text;
   }
 };
-
-inline vk::StrSlice Sl(const std::string& s) { return vk::StrSlice{s.data(), static_cast<vk::u16>(s.size())}; }

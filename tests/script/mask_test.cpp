@@ -1,8 +1,8 @@
 #include "script/mask.h"
 
+#include "interp_fixture.h"
 #include "runtime/error.h"
 #include "runtime/scratch.h"
-#include "runtime_fixture.h"
 #include "script/valtable.h"
 #include "script/variables.h"
 
@@ -10,9 +10,7 @@ using namespace vk;
 
 namespace {
 
-struct MaskTest : ::testing::Test {
-  void SetUp() override { ASSERT_EQ(SysVarInit(), 0); }
-};
+using MaskTest = LibTest;
 
 std::string Apply(const char* mask, const char* value) { return S(MaskApply(L(mask), L(value))); }
 std::string Field(char type, const char* value, u16 width) { return S(FieldFormat(type, L(value), width)); }

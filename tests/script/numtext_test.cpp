@@ -2,12 +2,12 @@
 
 #include <cstring>
 
+#include "interp_fixture.h"
 #include "runtime/appenv.h"
 #include "runtime/error.h"
 #include "runtime/number.h"
 #include "runtime/scratch.h"
 #include "runtime/varstore.h"
-#include "runtime_fixture.h"
 #include "script/valtable.h"
 #include "script/variables.h"
 
@@ -15,9 +15,11 @@ using namespace vk;
 
 namespace {
 
-struct NumTextTest : ::testing::Test {
-  void SetUp() override { ASSERT_EQ(SysVarInit(), 0); }
-  void TearDown() override { NumSetClockHook(nullptr); }
+struct NumTextTest : LibTest {
+  void TearDown() override {
+    NumSetClockHook(nullptr);
+    LibTest::TearDown();
+  }
   void Language(const char* code) { ASSERT_EQ(StoreSet(kGroupIdentity, kIdLanguage, L(code)), 0); }
 };
 

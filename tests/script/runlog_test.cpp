@@ -5,16 +5,16 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
+#include "interp_fixture.h"
 #include "runtime/appenv.h"
 #include "runtime/error.h"
 #include "runtime/number.h"
 #include "runtime/varstore.h"
-#include "runtime_fixture.h"
 #include "script/valtable.h"
 #include "script/variables.h"
+#include "temp_dir.h"
 
 using namespace vk;
 
@@ -22,24 +22,11 @@ namespace {
 
 i64 FixedClock() { return 1796651130; }  // 2026-12-07 13:45:30 UTC
 
-std::string Get(const char* name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // The library started, in a temporary folder that is the current directory.
-struct LogTest : ::testing::Test {
-  char dir[24] = "/tmp/vklogXXXXXX";
-  std::filesystem::path old_cwd = std::filesystem::current_path();
-  void SetUp() override {
-    ASSERT_EQ(SysVarInit(), 0);
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::filesystem::current_path(dir);
-  }
+struct LogTest : InTempDir<LibTest> {
   void TearDown() override {
     NumSetClockHook(nullptr);
-    std::filesystem::current_path(old_cwd);
-    std::filesystem::remove_all(dir);
+    InTempDir::TearDown();
   }
 };
 
@@ -56,7 +43,7 @@ TEST_F(LogTest, NamingTheLogStartsItFresh) {
   LogLine(L("first"), kLogNormal);
   EXPECT_EQ(LogSetFile(L("")), 0);  // keeps the name and the file
   EXPECT_EQ(S(LogFilePath()), "Run.log");
-  EXPECT_EQ(Get("Run.log"), "first\r\n");
+  EXPECT_EQ(Read("Run.log"), "first\r\n");
   // A name read from the store is still the one deleted.
   ASSERT_EQ(LogSetFile(StoreGet(kGroupRun, kRunLogName)), 0);
   EXPECT_FALSE(std::filesystem::exists("Run.log"));
@@ -71,7 +58,7 @@ TEST_F(LogTest, LinesEndInCrLfAndAreGatedByTrace) {
   LogLine(L("off"), 0xFF);
   SysVarSet(kSysTrace, 6);
   LogLine(L("bit 2"), 2);
-  EXPECT_EQ(Get("t.log"), "...OK\r\n\r\nError #164\r\nbit 2\r\n");
+  EXPECT_EQ(Read("t.log"), "...OK\r\n\r\nError #164\r\nbit 2\r\n");
 
   EXPECT_EQ(LogAppendLine(L(""), L("lost")), 0);
   EXPECT_EQ(LogAppendLine(L("no_folder\\x.log"), L("lost")), 1);  // the write is not reported
@@ -85,11 +72,11 @@ TEST_F(LogTest, EntriesAreFramedAndAppended) {
   ASSERT_EQ(LogSetFile(L("Run.log")), 0);
   EXPECT_EQ(LogWriteEntry(L("Something failed"), L("")), 0);
   EXPECT_EQ(LogWriteEntry(L("x\r\n"), L("Run.log")), 0);
-  EXPECT_EQ(Get("Run.log"), head + "Something failed" + tail + head + "x\r\n" + tail);
+  EXPECT_EQ(Read("Run.log"), head + "Something failed" + tail + head + "x\r\n" + tail);
 
   ASSERT_EQ(StoreSet(kGroupIdentity, kIdLanguage, L("ES")), 0);  // day first
   EXPECT_EQ(LogWriteEntry(L(""), L("b.log")), 0);
-  EXPECT_EQ(Get("b.log").substr(31, 17), " Date:07-12-2026 ");
+  EXPECT_EQ(Read("b.log").substr(31, 17), " Date:07-12-2026 ");
 
   EXPECT_EQ(LogWriteEntry(L("e"), L("no_folder\\x.log")), kErrFileNotFound);
   EXPECT_EQ(S(ErrDetail()), "no_folder\\x.log");

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <string>
 
+#include "interp_fixture.h"
 #include "runtime/error.h"
 #include "runtime/memory.h"
 #include "runtime/scratch.h"
-#include "runtime_fixture.h"
 #include "script/valtable.h"
 #include "script/variables.h"
 
@@ -14,9 +14,7 @@ using namespace vk;
 
 namespace {
 
-struct SortTest : ::testing::Test {
-  void SetUp() override { ASSERT_EQ(SysVarInit(), 0); }
-};
+using SortTest = LibTest;
 
 std::string Sorted(const char* text, u8 flags) { return S(SortListSortText(L(text), flags)); }
 

@@ -4,18 +4,13 @@
 
 #include "runtime/error.h"
 #include "runtime/memory.h"
-#include "runtime_fixture.h"
+#include "interp_fixture.h"
 
 using namespace vk;
 
 namespace {
 
-struct ValTabTest : RuntimeTest {
-  void SetUp() override {
-    RuntimeTest::SetUp();
-    ASSERT_EQ(ValTabInit(), 0);
-  }
-};
+using ValTabTest = ValTabLibTest;
 
 u16 At16(u16 n, u16 i) {
   u16 v;

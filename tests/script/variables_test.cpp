@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "interp_fixture.h"
 #include "runtime/error.h"
 #include "runtime/scratch.h"
 #include "runtime/varstore.h"
@@ -14,9 +15,7 @@ using namespace vk;
 
 namespace {
 
-struct VarTest : ::testing::Test {
-  void SetUp() override { ASSERT_EQ(SysVarInit(), 0); }
-};
+using VarTest = LibTest;
 
 // An 8-byte interpreter number (raw, scaled by 10^_PRECIS) as a value.
 struct Num {
@@ -200,7 +199,9 @@ TEST_F(VarTest, TextVariableBeyondTheGroupIsStored) {
   EXPECT_EQ(S(StrVarGet(7)), "");
 }
 
-TEST(VarStoreFull, TextThatDoesNotFitFailsWith159) {
+using VarStoreFull = LibManualStartTest;
+
+TEST_F(VarStoreFull, TextThatDoesNotFitFailsWith159) {
   StoreSetLayout(kStoreGroups, 256, 4096);  // about 3500 bytes of texts
   ASSERT_EQ(SysVarInit(), 0);
   ASSERT_EQ(Assign("S$", L("keep")), 0);
@@ -326,7 +327,9 @@ TEST_F(VarTest, IndexArgumentsComeOffTheArgumentGroup) {
   EXPECT_EQ(EvalPopInt(), -1);  // the group is empty
 }
 
-TEST(VarLifecycle, StartAndShutDownWithVariablesAndArraysInUse) {
+using VarLifecycle = LibManualStartTest;
+
+TEST_F(VarLifecycle, StartAndShutDownWithVariablesAndArraysInUse) {
   for (int round = 0; round < 2; ++round) {
     ASSERT_EQ(SysVarInit(), 0);
     EXPECT_EQ(VarLookup(L("A")).number, kNotFound) << "nothing survives a restart";

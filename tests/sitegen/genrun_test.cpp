@@ -16,13 +16,14 @@
 #include <vector>
 
 #include "html/output.h"
+#include "page_fixture.h"
 #include "runtime/error.h"
+#include "runtime/memory.h"
 #include "runtime/progress.h"
 #include "runtime/uibackend.h"
 #include "runtime/varstore.h"
 #include "script/valtable.h"
 #include "script/variables.h"
-#include "runtime/memory.h"
 #include "sitegen/dispatch.h"
 #include "sitegen/pagetree.h"
 #include "sitegen/sitetext.h"
@@ -50,14 +51,13 @@ u16 Box(UiWindow, const u16* text, const u16*, u16) {
 // A small site in a temporary folder that is the current directory (the
 // log lands there): tree, variable script, two language files, a frame page
 // and the output root "out".
-struct GenRunTest : ::testing::Test {
-  char dir[24] = "/tmp/vkrunXXXXXX";
-  fs::path old_cwd = fs::current_path();
+struct GenRunTest : SiteLibTest {
   u16 written = 0;
   u16 avoids = 0;
 
   void SetUp() override {
-    ASSERT_EQ(SysVarInit(), 0);
+    SiteLibTest::SetUp();
+    if (HasFatalFailure()) return;
     UiBackend ui{};
     ui.name = "test";
     ui.class_registered = Yes;
@@ -67,35 +67,16 @@ struct GenRunTest : ::testing::Test {
     ui.message_box = Box;
     UiSetBackend(&ui);
     g_box.clear();
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    fs::current_path(dir);
     fs::create_directory("out");
-    Put("tree.txt", "home\nproducts\n\twidget\ncontact\n");
-    Put("treeVars.txt", "RELPATH$=\"rel\"\n");
-    Put("tree_en.txt", "home='Home'\nproducts='Products'\n");
-    Put("tree_es.txt", "home='Inicio'\nproducts='Productos'\n");
-    Put("frame.html", "<h1>[LANG('home')]</h1>[LANG_ID]|[1+2]|[RELPATH$]\n");
+    Write("tree.txt", "home\nproducts\n\twidget\ncontact\n");
+    Write("treeVars.txt", "RELPATH$=\"rel\"\n");
+    Write("tree_en.txt", "home='Home'\nproducts='Products'\n");
+    Write("tree_es.txt", "home='Inicio'\nproducts='Productos'\n");
+    Write("frame.html", "<h1>[LANG('home')]</h1>[LANG_ID]|[1+2]|[RELPATH$]\n");
   }
   void TearDown() override {
-    HtmlSinkSet(nullptr);
-    fs::current_path(old_cwd);
-    fs::remove_all(dir);
-  }
-  static void Put(const std::string& name, const std::string& bytes) {
-    std::ofstream(name, std::ios::binary) << bytes;
-  }
-  static std::string Get(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-  // A path of the temporary folder as the library writes it.
-  std::string Lib(const std::string& rel) const {
-    std::string p = std::string(dir) + "/" + rel;
-    for (char& c : p)
-      if (c == '/') c = '\\';
-    return p;
+    UiSetBackend(nullptr);
+    SiteLibTest::TearDown();
   }
   std::string Shown(const std::string& rel) const { return std::string(dir) + "/" + rel; }
 
@@ -117,23 +98,23 @@ TEST_F(GenRunTest, TwoLanguagesWriteEveryPageWithItsTexts) {
   EXPECT_EQ(Run(0x03, All()), 0);
   EXPECT_EQ(written, 8);
   EXPECT_EQ(avoids, 0);
-  EXPECT_EQ(Get("out/home_en.html"), "<h1>Home</h1>_en|3|rel\n");
-  EXPECT_EQ(Get("out/home_es.html"), "<h1>Inicio</h1>_es|3|rel\n");
+  EXPECT_EQ(Read("out/home_en.html"), "<h1>Home</h1>_en|3|rel\n");
+  EXPECT_EQ(Read("out/home_es.html"), "<h1>Inicio</h1>_es|3|rel\n");
   EXPECT_TRUE(fs::exists("out/products/index_en.html"));
   EXPECT_TRUE(fs::exists("out/products/widget_es.html"));
   EXPECT_TRUE(fs::exists("out/contact_es.html"));
   EXPECT_FALSE(fs::exists("out/products_en.html"));
   // Each language gets its menu fragments and its entry in the type map.
-  EXPECT_EQ(Get("out/index.html.var"),
+  EXPECT_EQ(Read("out/index.html.var"),
             "URI: index\n\n"
             "URI: home_en.html\nContent-type: text/html\nContent-language: en\n\n"
             "URI: home_es.html\nContent-type: text/html\nContent-language: es\n\n");
-  EXPECT_NE(Get("Vellumcraft_hmenu_es.txt").find("<a href=\"/rel/products/widget_es.html\">"), std::string::npos);
-  EXPECT_NE(Get("Vellumcraft_vmenu_en.txt").find("<a href=\"/rel/contact_en.html\">"), std::string::npos);
+  EXPECT_NE(Read("Vellumcraft_hmenu_es.txt").find("<a href=\"/rel/products/widget_es.html\">"), std::string::npos);
+  EXPECT_NE(Read("Vellumcraft_vmenu_en.txt").find("<a href=\"/rel/contact_en.html\">"), std::string::npos);
   // Line ends are LF only during the run.
   EXPECT_FALSE(SysVarTest(kSysSystemCompat, kCompatLf));
 
-  const std::string log = Get(kSiteLogName);
+  const std::string log = Read(kSiteLogName);
   EXPECT_NE(log.find("Creating File:" + Shown("out/home_en.html") + "\r\n...OK\r\n\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find("Creating File:" + Shown("out/products/index_en.html") + "\r\n...OK\r\n\r\n"),
             std::string::npos);
@@ -141,35 +122,35 @@ TEST_F(GenRunTest, TwoLanguagesWriteEveryPageWithItsTexts) {
 
 // The run marks itself in _SYSCOMPAT alone; _COMPAT is the script's own.
 TEST_F(GenRunTest, TheRunSetsOnlyItsOwnCompatibilityBit) {
-  Put("treeVars.txt", "_COMPAT=5\n");
-  Put("frame.html", "[_SYSCOMPAT]|[_COMPAT]\n");
+  Write("treeVars.txt", "_COMPAT=5\n");
+  Write("frame.html", "[_SYSCOMPAT]|[_COMPAT]\n");
   EXPECT_EQ(Run(0x01, All()), 0);
-  EXPECT_EQ(Get("out/home_en.html"), "2|5\n");
+  EXPECT_EQ(Read("out/home_en.html"), "2|5\n");
   EXPECT_FALSE(SysVarTest(kSysSystemCompat, kCompatLf));
   EXPECT_EQ(SysVarGet(kSysScriptCompat), 5);
 }
 
 TEST_F(GenRunTest, NoLanguagePassWritesPlainNames) {
-  Put("frame.html", "[LANG('my_text')]|[LANG_ID]|\n");
+  Write("frame.html", "[LANG('my_text')]|[LANG_ID]|\n");
   EXPECT_EQ(Run(0, All()), 0);
   EXPECT_EQ(written, 4);
-  EXPECT_EQ(Get("out/home.html"), "my text||\n");
+  EXPECT_EQ(Read("out/home.html"), "my text||\n");
   EXPECT_TRUE(fs::exists("out/products/widget.html"));
   EXPECT_FALSE(fs::exists("out/index.html.var"));  // no type map without languages
 }
 
 TEST_F(GenRunTest, RefusedPagesAreLoggedAndCounted) {
-  Put("out/home_en.html", "kept");
+  Write("out/home_en.html", "kept");
   EXPECT_EQ(Run(0x01, SiteGenOverwriteRule(false, false, -1, &written, &avoids)), 0);
-  EXPECT_EQ(Get("out/home_en.html"), "kept");
+  EXPECT_EQ(Read("out/home_en.html"), "kept");
   EXPECT_EQ(written, 3);
   EXPECT_EQ(avoids, 1);
-  EXPECT_NE(Get(kSiteLogName).find("Skipping File:" + Shown("out/home_en.html") + " (Overwrite Off)\r\n\r\n"),
+  EXPECT_NE(Read(kSiteLogName).find("Skipping File:" + Shown("out/home_en.html") + " (Overwrite Off)\r\n\r\n"),
             std::string::npos);
 }
 
 TEST_F(GenRunTest, DeletionModeRemovesExistingPagesOnly) {
-  Put("out/home_en.html", "old");
+  Write("out/home_en.html", "old");
   EXPECT_EQ(Run(0x01, SiteGenOverwriteRule(true, true, -1, &written, &avoids), kRunTypeMap | kRunDelete), 0);
   EXPECT_FALSE(fs::exists("out/home_en.html"));
   EXPECT_FALSE(fs::exists("out/contact_en.html"));
@@ -179,32 +160,32 @@ TEST_F(GenRunTest, DeletionModeRemovesExistingPagesOnly) {
 }
 
 TEST_F(GenRunTest, MissingTemplateSpoilsOnePageAndNamesIt) {
-  Put("tree.txt", "home, nosuch.html\nabout\n");
+  Write("tree.txt", "home, nosuch.html\nabout\n");
   EXPECT_EQ(Run(0x01, All()), kErrFileNotFound);
   EXPECT_TRUE(fs::exists("out/about_en.html"));  // the run went on
   EXPECT_FALSE(fs::exists("out/home_en.html"));
   // The message names the page that failed, not the last one named.
   EXPECT_NE(g_box.find(Shown("out/home_en.html")), std::string::npos) << g_box;
   EXPECT_EQ(g_box.find("about"), std::string::npos) << g_box;
-  const std::string log = Get(kSiteLogName);
+  const std::string log = Read(kSiteLogName);
   EXPECT_EQ(log.find("Creating File:" + Shown("out/home_en.html") + "\r\n...OK"), std::string::npos) << log;
 }
 
 // Paths in the final message are named whole, however deep the page lies.
 TEST_F(GenRunTest, TheFailedPageIsNamedWhole) {
   std::string tree, path = "out";
-  for (int depth = 0; depth < 6; ++depth) {
+  for (size_t depth = 0; depth < 6; ++depth) {
     const std::string name(180, static_cast<char>('a' + depth));
     tree += std::string(depth, '\t') + name + (depth == 5 ? ", nosuch.html" : "") + "\n";
     path += "/" + (depth == 5 ? name + "_en.html" : name);
   }
-  Put("tree.txt", tree);
+  Write("tree.txt", tree);
   EXPECT_EQ(Run(0x01, All()), kErrFileNotFound);
   EXPECT_NE(g_box.find(Shown(path)), std::string::npos) << g_box;
 }
 
 TEST_F(GenRunTest, UnnamedNodesWriteNothingButTheirChildren) {
-  Put("tree.txt", "a\n\n\tb\nc\n");
+  Write("tree.txt", "a\n\n\tb\nc\n");
   EXPECT_EQ(Run(0, All()), 0);
   EXPECT_TRUE(fs::exists("out/a.html"));
   EXPECT_TRUE(fs::exists("out/b.html"));
@@ -216,7 +197,7 @@ TEST_F(GenRunTest, UnnamedNodesWriteNothingButTheirChildren) {
 // (with their subtrees); every other page is written and the run reports
 // the refusal at its end.
 TEST_F(GenRunTest, NamesLeadingOutsideTheRootAreRefused) {
-  Put("tree.txt", "home\n../../escaped\n..\\..\\escaped2\nc:drive\n/top\n..\n\tkid\nparent\n\tchild\ncontact\n");
+  Write("tree.txt", "home\n../../escaped\n..\\..\\escaped2\nc:drive\n/top\n..\n\tkid\nparent\n\tchild\ncontact\n");
   EXPECT_EQ(Run(0x01, All()), kErrData);
   for (const char* page : {"out/home_en.html", "out/parent/index_en.html", "out/parent/child_en.html",
                            "out/contact_en.html"})
@@ -227,7 +208,7 @@ TEST_F(GenRunTest, NamesLeadingOutsideTheRootAreRefused) {
                                fs::path("out/c:drive_en.html")})
     EXPECT_FALSE(fs::exists(name)) << name;
   EXPECT_EQ(written, 4);
-  const std::string log = Get(kSiteLogName);
+  const std::string log = Read(kSiteLogName);
   EXPECT_NE(log.find("Refused Page Name:" + Shown("out/../../escaped")), std::string::npos) << log;
   EXPECT_NE(log.find("Refused Page Name:" + Shown("out/../../escaped2")), std::string::npos) << log;
   EXPECT_NE(g_box.find("outside the output folder"), std::string::npos) << g_box;
@@ -236,26 +217,26 @@ TEST_F(GenRunTest, NamesLeadingOutsideTheRootAreRefused) {
 // Files that are there but over the 65535-byte limit stop their part of the
 // run with a message naming them, instead of being passed over.
 TEST_F(GenRunTest, OversizedScriptAndLanguageFilesAreErrors) {
-  Put("treeVars.txt", "RELPATH$=\"rel\"\n" + std::string(70000, ' ') + "\n");
+  Write("treeVars.txt", "RELPATH$=\"rel\"\n" + std::string(70000, ' ') + "\n");
   EXPECT_EQ(Run(0x01, All()), kErrStringTooLong);
   EXPECT_FALSE(fs::exists("out/home_en.html"));
   EXPECT_NE(g_box.find(Shown("treeVars.txt") + ": the file is over 65535 bytes"), std::string::npos) << g_box;
 
   // A language file with one line too long: that language is not written
   // (its pages would show raw keys), the others are.
-  Put("treeVars.txt", "RELPATH$=\"rel\"\n");
-  Put("tree_en.txt", "home='Home'\nlong='" + std::string(70000, 'x') + "'\n");
+  Write("treeVars.txt", "RELPATH$=\"rel\"\n");
+  Write("tree_en.txt", "home='Home'\nlong='" + std::string(70000, 'x') + "'\n");
   EXPECT_EQ(Run(0x03, All()), kErrStringTooLong);
   EXPECT_FALSE(fs::exists("out/home_en.html"));
-  EXPECT_EQ(Get("out/home_es.html"), "<h1>Inicio</h1>_es|3|rel\n");
+  EXPECT_EQ(Read("out/home_es.html"), "<h1>Inicio</h1>_es|3|rel\n");
   EXPECT_NE(g_box.find("does not fit in the variable store (2047 lines and 61360 bytes"), std::string::npos) << g_box;
   EXPECT_NE(g_box.find(Shown("tree_en.txt")), std::string::npos) << g_box;
-  EXPECT_NE(Get(kSiteLogName).find("Skipping Language:" + Shown("tree_en.txt")), std::string::npos);
+  EXPECT_NE(Read(kSiteLogName).find("Skipping Language:" + Shown("tree_en.txt")), std::string::npos);
 
   // An empty language file is a language without texts, as a missing one.
-  Put("tree_en.txt", "");
+  Write("tree_en.txt", "");
   EXPECT_EQ(Run(0x01, All()), 0);
-  EXPECT_EQ(Get("out/home_en.html"), "<h1>home</h1>_en|3|rel\n");
+  EXPECT_EQ(Read("out/home_en.html"), "<h1>home</h1>_en|3|rel\n");
 }
 
 // Asks for a cancel while the first Spanish page is rendered.
@@ -279,18 +260,18 @@ TEST_F(GenRunTest, AFailingRenderKeepsTheOldPages) {
   ASSERT_EQ(Run(0x03, All()), 0);
   std::vector<std::pair<fs::path, std::string>> before;
   for (const auto& e : fs::recursive_directory_iterator("out"))
-    if (e.path().extension() == ".html") before.emplace_back(e.path(), Get(e.path().string()));
+    if (e.path().extension() == ".html") before.emplace_back(e.path(), Read(e.path().string()));
   ASSERT_FALSE(before.empty());
-  Put("frame.html", "<p>[LANG_ID]</p>\n<h1>[FN$MIDS()]</h1>\n");
+  Write("frame.html", "<p>[LANG_ID]</p>\n<h1>[FN$MIDS()]</h1>\n");
   EXPECT_NE(Run(0x03, All()), 0);
-  for (const auto& [path, bytes] : before) EXPECT_EQ(Get(path.string()), bytes) << path;
+  for (const auto& [path, bytes] : before) EXPECT_EQ(Read(path.string()), bytes) << path;
   for (const auto& e : fs::recursive_directory_iterator("."))
     EXPECT_EQ(e.path().string().find("~part"), std::string::npos) << e.path();
 }
 
 TEST_F(GenRunTest, RunsThatCannotStart) {
   EXPECT_EQ(Run(0x01, All(), kRunTypeMap, SiteKwDispatch, "none.txt"), 0xFFFF);
-  Put("treeVars.txt", "RELPATH$=(\n");
+  Write("treeVars.txt", "RELPATH$=(\n");
   EXPECT_GE(Run(0x01, All()), kFirstError);
   EXPECT_FALSE(fs::exists("out/home_en.html"));
   EXPECT_FALSE(SysVarTest(kSysSystemCompat, kCompatLf));
@@ -328,17 +309,17 @@ namespace {
 // The keywords that depend on the page being written, through a whole run:
 // the breadcrumb, the site map and a sub-template found up the folder chain.
 TEST_F(GenRunTest, KeywordsFollowThePageBeingWritten) {
-  Put("frame.html", "<b>[CURBRANCH]</b>\n[SITEMAP]\n[INCLUDE]\n");
-  Put("products.sub.html", "<i>products part</i>\n");
+  Write("frame.html", "<b>[CURBRANCH]</b>\n[SITEMAP]\n[INCLUDE]\n");
+  Write("products.sub.html", "<i>products part</i>\n");
   EXPECT_EQ(Run(0x01, All()), 0);
-  const std::string widget = Get("out/products/widget_en.html");
+  const std::string widget = Read("out/products/widget_en.html");
   // A leaf in products: its folder's index is beside it.
   EXPECT_NE(widget.find("index_en.html"), std::string::npos) << widget;
   EXPECT_EQ(widget.find("../index_en.html"), std::string::npos) << widget;
   EXPECT_NE(widget.find("Products"), std::string::npos) << widget;
   EXPECT_NE(widget.find("<i>products part</i>"), std::string::npos) << widget;
   // The site map lists every page relative to the output root.
-  const std::string home = Get("out/home_en.html");
+  const std::string home = Read("out/home_en.html");
   EXPECT_NE(home.find("products/widget_en.html"), std::string::npos) << home;
   EXPECT_NE(home.find("contact_en.html"), std::string::npos) << home;
   EXPECT_EQ(home.find("products part"), std::string::npos) << home;
@@ -361,7 +342,7 @@ struct AppScratchRunTest : GenRunTest {
   }
   // A tree of n nodes whose first is the one named page "home"; the others
   // are unnamed, so a run writes a single page whose site map has n lines.
-  static void BigTree(int n) { Put("tree.txt", "home\n" + std::string(n - 1, '\n')); }
+  static void BigTree(int n) { Write("tree.txt", "home\n" + std::string(static_cast<size_t>(n - 1), '\n')); }
   static int Lines(const std::string& text, const std::string& what) {
     int count = 0;
     for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++count;
@@ -382,10 +363,10 @@ TEST_F(AppScratchRunTest, ATreeThatLeavesNoRoomForAPageIsRefusedAtLoad) {
   }
   // The largest tree renders a page full of fields and keywords whole.
   BigTree(kMaxNodes);
-  Put("home_en.txt", "text [1+1]");
-  Put("frame.html", "<h1>[LANG('home')]</h1>[1+2]|[TEXT('home')]|[CURBRANCH()]|[LANG_SEL(1,2)]\n[SITEMAP()]\n");
+  Write("home_en.txt", "text [1+1]");
+  Write("frame.html", "<h1>[LANG('home')]</h1>[1+2]|[TEXT('home')]|[CURBRANCH()]|[LANG_SEL(1,2)]\n[SITEMAP()]\n");
   EXPECT_EQ(Run(0x01, All()), 0) << g_box;
-  const std::string page = Get("out/home_en.html");
+  const std::string page = Read("out/home_en.html");
   EXPECT_EQ(page.rfind("<h1>Home</h1>3|text 2|Home|", 0), 0u) << page.substr(0, 200);
   EXPECT_EQ(Lines(page, "<br>"), kMaxNodes);
   EXPECT_EQ(Lines(page, "<a  href=\"home_en.html\">Home</a><br>"), 1);
@@ -397,18 +378,18 @@ TEST_F(AppScratchRunTest, AKeywordThatRunsOutOfRoomEndsTheRunWithTheError) {
   // the run stops with 145 naming the page, never with a site map short of
   // lines or links.
   BigTree(kMaxNodes);
-  Put("frame.html", "[INCLUDE('c0')]\n");
+  Write("frame.html", "[INCLUDE('c0')]\n");
   u16 rc = 0;
   int depth = 0;
   for (; depth < 40 && rc == 0; ++depth) {
     for (int k = 0; k <= depth; ++k) {
       const std::string next = k < depth ? "[INCLUDE('c" + std::to_string(k + 1) + "')]\n" : "[SITEMAP()]\n";
-      Put("c" + std::to_string(k) + ".sub.html", next);
+      Write("c" + std::to_string(k) + ".sub.html", next);
     }
     g_box.clear();
     rc = Run(0x01, All());
     if (rc == 0) {
-      const std::string page = Get("out/home_en.html");
+      const std::string page = Read("out/home_en.html");
       ASSERT_EQ(Lines(page, "<br>"), kMaxNodes) << depth;
       ASSERT_EQ(Lines(page, "\">Home</a><br>"), 1) << depth;
     }
@@ -455,16 +436,16 @@ bool HasTemporary(const std::string& root) {
 TEST_F(GenRunTest, APageThatCannotBeWrittenWholeLeavesTheOldOne) {
   std::string tree;
   for (int i = 0; i < 40; ++i) tree += "p" + std::to_string(i) + "\n";
-  Put("tree.txt", tree);
+  Write("tree.txt", tree);
   ASSERT_EQ(Run(0x01, All(), 0), 0);
   const auto before = Snapshot("out");
-  ASSERT_GT(Get(kSiteLogName).size(), 2048u);
+  ASSERT_GT(Read(kSiteLogName).size(), 2048u);
 
   {
     SizeLimit limit(2048);
     // The log passes the limit: the line that meets it is left out whole.
     ASSERT_EQ(Run(0x01, All(), 0), 0);
-    const std::string log = Get(kSiteLogName);
+    const std::string log = Read(kSiteLogName);
     EXPECT_LE(log.size(), 2048u);
     EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
     for (size_t at = log.find("Creating File:"); at != std::string::npos; at = log.find("Creating File:", at + 1)) {
@@ -474,8 +455,8 @@ TEST_F(GenRunTest, APageThatCannotBeWrittenWholeLeavesTheOldOne) {
     }
 
     // Every page grows past the limit; "extra" is new and first.
-    Put("tree.txt", "extra\n" + tree);
-    Put("frame.html", std::string(3000, 'x') + "[LANG_ID]\n");
+    Write("tree.txt", "extra\n" + tree);
+    Write("frame.html", std::string(3000, 'x') + "[LANG_ID]\n");
     written = avoids = 0;
     g_box.clear();
     EXPECT_EQ(Run(0x01, All(), 0), kErrFileIO);
@@ -485,7 +466,7 @@ TEST_F(GenRunTest, APageThatCannotBeWrittenWholeLeavesTheOldOne) {
   EXPECT_FALSE(HasTemporary("."));
   EXPECT_NE(g_box.find(Shown("out/extra_en.html")), std::string::npos) << g_box;
   EXPECT_EQ(written, 1);
-  const std::string log = Get(kSiteLogName);
+  const std::string log = Read(kSiteLogName);
   EXPECT_EQ(log.find("Creating File:"), log.rfind("Creating File:")) << log;
   EXPECT_EQ(log.find("...OK"), std::string::npos) << log;
 }
@@ -496,25 +477,25 @@ TEST_F(GenRunTest, APageThatCannotBeWrittenWholeLeavesTheOldOne) {
 // only stamped with the time of the run.
 TEST_F(GenRunTest, PagesReplaceLinksAndUnchangedPagesAreOnlyStamped) {
   ASSERT_EQ(Run(0x01, All()), 0);
-  const std::string home = Get("out/home_en.html");
-  Put("target.txt", "outside");
+  const std::string home = Read("out/home_en.html");
+  Write("target.txt", "outside");
   fs::remove("out/home_en.html");
   fs::create_symlink("../target.txt", "out/home_en.html");
   fs::remove("out/contact_en.html");
   fs::create_symlink("nowhere/at/all", "out/contact_en.html");
-  Put("out/products/widget_en.html", "old widget");
+  Write("out/products/widget_en.html", "old widget");
   fs::create_hard_link("out/products/widget_en.html", "twin.html");
   fs::permissions("out/products/index_en.html", fs::perms::owner_read);
 
   ASSERT_EQ(Run(0x01, All()), 0) << g_box;
-  EXPECT_EQ(Get("target.txt"), "outside");
+  EXPECT_EQ(Read("target.txt"), "outside");
   EXPECT_FALSE(fs::is_symlink("out/home_en.html"));
-  EXPECT_EQ(Get("out/home_en.html"), home);
+  EXPECT_EQ(Read("out/home_en.html"), home);
   EXPECT_FALSE(fs::is_symlink("out/contact_en.html"));
-  EXPECT_EQ(Get("twin.html"), "old widget");
-  EXPECT_NE(Get("out/products/widget_en.html"), "old widget");
+  EXPECT_EQ(Read("twin.html"), "old widget");
+  EXPECT_NE(Read("out/products/widget_en.html"), "old widget");
   EXPECT_EQ(fs::hard_link_count("out/products/widget_en.html"), 1u);
-  EXPECT_NE(Get("out/products/index_en.html"), "");
+  EXPECT_NE(Read("out/products/index_en.html"), "");
 
   // Unchanged: the same file (no new inode), stamped now.
   struct stat st_before {};
@@ -528,9 +509,9 @@ TEST_F(GenRunTest, PagesReplaceLinksAndUnchangedPagesAreOnlyStamped) {
   EXPECT_EQ(st.st_ino, st_before.st_ino);
   EXPECT_GE(st.st_mtime, start);
   // Changed: a new file in its place.
-  Put("frame.html", "changed\n");
+  Write("frame.html", "changed\n");
   ASSERT_EQ(Run(0x01, All()), 0);
-  EXPECT_EQ(Get("out/home_en.html"), "changed\n");
+  EXPECT_EQ(Read("out/home_en.html"), "changed\n");
   ASSERT_EQ(stat("out/home_en.html", &st), 0);
   EXPECT_NE(st.st_ino, st_before.st_ino);
 }
@@ -539,11 +520,11 @@ TEST_F(GenRunTest, PagesReplaceLinksAndUnchangedPagesAreOnlyStamped) {
 // many, are removed by the next run; nothing else is.
 TEST_F(GenRunTest, AKilledRunsTemporariesAreRemovedByTheNext) {
   ASSERT_EQ(Run(0x01, All()), 0);
-  for (int i = 1; i <= 150; ++i) Put("out/index.html.var.~" + std::to_string(i), "stale");
-  Put("out/home_en.html.~123456", "<html>half");
-  Put("out/products/widget_en.html.~9", "");
+  for (int i = 1; i <= 150; ++i) Write("out/index.html.var.~" + std::to_string(i), "stale");
+  Write("out/home_en.html.~123456", "<html>half");
+  Write("out/products/widget_en.html.~9", "");
   const std::vector<std::string> kept = {"out/notes.~draft", "out/keep.txt", "out/products/a.~1b"};
-  for (const std::string& name : kept) Put(name, "mine");
+  for (const std::string& name : kept) Write(name, "mine");
   fs::create_directory("out/folder.~5");
 
   EXPECT_EQ(Run(0x03, All()), 0) << g_box;
@@ -553,14 +534,14 @@ TEST_F(GenRunTest, AKilledRunsTemporariesAreRemovedByTheNext) {
     const bool temp = name.find(".~") != std::string::npos;
     EXPECT_TRUE(!temp || e.is_directory() || name == "notes.~draft" || name == "a.~1b") << e.path();
   }
-  for (const std::string& name : kept) EXPECT_EQ(Get(name), "mine") << name;
+  for (const std::string& name : kept) EXPECT_EQ(Read(name), "mine") << name;
   EXPECT_TRUE(fs::is_directory("out/folder.~5"));
 }
 
 // While another run writes into the site, a run is refused at once and
 // touches nothing: not the pages, not the other run's log.
 TEST_F(GenRunTest, ASecondRunIntoTheSameSiteIsRefused) {
-  Put(kSiteLogName, "the other run's log\r\n");
+  Write(kSiteLogName, "the other run's log\r\n");
   for (const char* held : {"out", "."}) {
     SCOPED_TRACE(held);
     const int other = open(held, O_RDONLY | O_DIRECTORY);
@@ -570,7 +551,7 @@ TEST_F(GenRunTest, ASecondRunIntoTheSameSiteIsRefused) {
     EXPECT_EQ(Run(0x01, All()), kErrFileOpen);
     close(other);
     EXPECT_NE(g_box.find("Another run is writing into this site"), std::string::npos) << g_box;
-    EXPECT_EQ(Get(kSiteLogName), "the other run's log\r\n");
+    EXPECT_EQ(Read(kSiteLogName), "the other run's log\r\n");
     EXPECT_TRUE(fs::is_empty("out"));
   }
   EXPECT_EQ(Run(0x01, All()), 0);

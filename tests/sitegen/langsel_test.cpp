@@ -21,6 +21,7 @@ std::string Linked(const std::string& href, const std::string& rel, const std::s
 struct LangSelTest : SitePageTest {
   void SetUp() override {
     SitePageTest::SetUp();
+    if (HasFatalFailure()) return;
     Tree(kTree);
   }
 };

@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <string>
 
+#include "page_fixture.h"
 #include "runtime/error.h"
 #include "runtime/scratch.h"
 #include "runtime/varstore.h"
@@ -29,29 +29,18 @@ const char* kEnglish = "home:'Home':products:'Products':widget:'Widget':contact:
 
 // The library started in a temporary folder, which is the current directory
 // (menus and the run log "log.txt" land there) and the output root.
-struct MenuFragTest : ::testing::Test {
-  char dir[24] = "/tmp/vkmnuXXXXXX";
-  std::filesystem::path old_cwd = std::filesystem::current_path();
+struct MenuFragTest : SiteLibTest {
   std::string lib_dir;
 
   void SetUp() override {
-    ASSERT_EQ(SysVarInit(), 0);
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::filesystem::current_path(dir);
-    lib_dir = dir;
-    for (char& c : lib_dir) c = c == '/' ? '\\' : c;
+    SiteLibTest::SetUp();
+    lib_dir = Lib();
   }
   void TearDown() override {
-    chmod(dir, 0700);
-    std::filesystem::current_path(old_cwd);
-    std::filesystem::remove_all(dir);
+    chmod(dir.c_str(), 0700);  // a test may leave the folder read-only
+    SiteLibTest::TearDown();
   }
   StrSlice Root() const { return L(lib_dir.c_str()); }
-  static std::string Read(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  static void Write(const std::string& name, const std::string& bytes) { std::ofstream(name, std::ios::binary) << bytes; }
   static void Tree(const std::string& lines) {
     Write("tree.txt", lines);
     ASSERT_EQ(SiteTreeLoad(L("tree.txt"), kSiteTextWidth), 0);
@@ -214,7 +203,7 @@ TEST_F(TypeMapTest, FailuresKeepTheOldMap) {
   Write("index.html.var", old);
   // A folder the map cannot be replaced in. The call runs in a child process
   // without privileges, since permissions do not hold back the super-user.
-  ASSERT_EQ(chmod(dir, 0555), 0);
+  ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
   const pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
@@ -226,7 +215,7 @@ TEST_F(TypeMapTest, FailuresKeepTheOldMap) {
   ASSERT_TRUE(WIFEXITED(status));
   if (WEXITSTATUS(status) == 100) GTEST_SKIP() << "cannot drop privileges";
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  ASSERT_EQ(chmod(dir, 0700), 0);
+  ASSERT_EQ(chmod(dir.c_str(), 0700), 0);
   EXPECT_EQ(Read("index.html.var"), old);
 
   // A map that cannot be read: 130, and it stays.

@@ -1,16 +1,8 @@
-// A fixture for the site keywords as a template author meets them: the
-// library started as the application starts it, a page tree loaded from a
-// temporary tree file, the per-page values that a generation run leaves in
-// variable group 9, the current node and language, and a small template
-// rendered with the generator's keyword list and handler into a capture
-// file. Lines end in LF, as during a run.
+// Fixtures for the site generator's tests.
 #pragma once
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "html/output.h"
@@ -21,6 +13,7 @@
 #include "runtime/varstore.h"
 #include "runtime_fixture.h"
 #include "script/eval.h"
+#include "script/interp_fixture.h"
 #include "script/valtable.h"
 #include "script/variables.h"
 #include "sink_capture.h"
@@ -28,43 +21,48 @@
 #include "sitegen/pagetree.h"
 #include "sitegen/sitetext.h"
 #include "sitegen/trail.h"
+#include "temp_dir.h"
 
-struct SitePageTest : ::testing::Test {
-  char dir[24] = "/tmp/vkpageXXXXXX";
-  std::filesystem::path old_cwd = std::filesystem::current_path();
-  std::FILE* sink = nullptr;
-  long taken = 0;
+// What a test of the generator leaves beside the library's memory: the
+// page writer's state, the page tree and the run's language. Reset at the
+// test's end, so that the next test in the process starts as in a fresh
+// one.
+inline void SiteStateReset() {
+  HtmlStateReset();
+  vk::SiteTreeFree();
+  vk::SiteGenLangSet(vk::kSiteLangNone);
+}
+
+// The library started as the application starts it, in a temporary folder
+// that is the current directory.
+struct SiteLibTest : InTempDir<LibTest> {
+  void TearDown() override {
+    SiteStateReset();
+    InTempDir::TearDown();
+  }
+};
+
+// The site keywords as a template author meets them: a page tree loaded
+// from a temporary tree file, the per-page values that a generation run
+// leaves in variable group 9, the current node and language, and a small
+// template rendered with the generator's keyword list and handler into a
+// capture file. Lines end in LF, as during a run.
+struct SitePageTest : WithSink<SiteLibTest> {
   std::string keep;
 
   void SetUp() override {
-    ASSERT_EQ(vk::SysVarInit(), 0);
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::filesystem::current_path(dir);
-    sink = std::tmpfile();
-    ASSERT_NE(sink, nullptr);
-    vk::HtmlSinkSet(sink);
+    WithSink::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_EQ(vk::StoreSet(vk::kGroupIdentity, vk::kIdCommandLine, L("prog")), 0);
     vk::SysVarFlags(vk::kSysSystemCompat, vk::kCompatLf, 1);
   }
-  void TearDown() override {
-    vk::HtmlSinkSet(nullptr);
-    if (sink) std::fclose(sink);
-    std::filesystem::current_path(old_cwd);
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }
 
-  // The path of a file in the temporary folder, in library form.
-  std::string Lib(const std::string& name) {
-    std::string p = std::string(dir) + "/" + name;
-    for (char& c : p) c = c == '/' ? '\\' : c;
-    return p;
-  }
+  // A file in the temporary folder with these bytes; its path in library
+  // form.
   std::string File(const std::string& name, const std::string& bytes) {
-    std::ofstream(std::string(dir) + "/" + name, std::ios::binary) << bytes;
+    Write(name, bytes);
     return Lib(name);
   }
-  static vk::StrSlice Sl(const std::string& s) { return vk::StrSlice{s.data(), static_cast<vk::u16>(s.size())}; }
 
   // Loads the tree (lines, depth by TABs) in place of any tree held.
   void Tree(const std::string& lines) {
@@ -108,6 +106,6 @@ struct SitePageTest : ::testing::Test {
     const vk::WorkMarkId mark = vk::WorkMark(vk::kMarkQuery);
     EXPECT_EQ(vk::HtmlPageRender(Sl(file), context), 0);
     EXPECT_EQ(vk::WorkMark(vk::kMarkQuery), mark);
-    return SinkTakeSince(sink, &taken);
+    return Taken();
   }
 };

@@ -1,7 +1,5 @@
 #include "sitegen/pagetree.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -10,7 +8,9 @@
 #include "runtime/str.h"
 #include "runtime/varstore.h"
 #include "runtime_fixture.h"
+#include "script/interp_fixture.h"
 #include "script/valtable.h"
+#include "temp_dir.h"
 
 using namespace vk;
 
@@ -35,34 +35,25 @@ std::string Name(u16 i) {
   return t.substr(0, t.find_last_not_of(' ') + 1);
 }
 
-struct TreeFixture {
-  std::string dir, keep;
-  TreeFixture() {
-    char tmpl[] = "/tmp/pagetree_XXXXXX";
-    dir = mkdtemp(tmpl) ? tmpl : "/tmp";
+// The memory manager and the value tables started in a temporary folder,
+// where Tree() writes tree files. The end frees the tree and the tables.
+struct PageTreeTest : InTempDir<ValTabLibTest> {
+  std::string keep;
+
+  void TearDown() override {
+    SiteTreeFree();
+    InTempDir::TearDown();
   }
-  ~TreeFixture() { std::system(("rm -rf '" + dir + "'").c_str()) ? void() : void(); }
   // Writes the file and gives its path in library form ('\').
   StrSlice Tree(const std::string& name, const std::string& bytes) {
-    if (std::FILE* f = std::fopen((dir + "/" + name).c_str(), "wb")) {
-      std::fwrite(bytes.data(), 1, bytes.size(), f);
-      std::fclose(f);
-    }
+    Write(name, bytes);
     return Path(name);
   }
   StrSlice Path(const std::string& name) {
-    keep = dir + "/" + name;
-    for (char& c : keep) c = c == '/' ? '\\' : c;
+    keep = Lib(name);
     return L(keep.c_str());
   }
-  bool DetailHas(const std::string& text) { return S(ErrDetail()).find(text) != std::string::npos; }
-};
-
-struct PageTreeTest : RuntimeTest, TreeFixture {
-  void SetUp() override {
-    RuntimeTest::SetUp();
-    ASSERT_EQ(ValTabInit(), 0);
-  }
+  static bool DetailHas(const std::string& text) { return S(ErrDetail()).find(text) != std::string::npos; }
   // Makes the node with this text the current node.
   static void CurrentNode(const char* text) {
     const u16 i = SiteTreeAddNode(kSiteNone, L(text), 0, kSiteTextWidth);
@@ -187,11 +178,10 @@ TEST_F(PageTreeTest, NodeOptionsByKind) {
 }
 
 // A scratch stack large enough that the node table is the limit.
-struct LargeTreeTest : ::testing::Test, TreeFixture {
+struct LargeTreeTest : PageTreeTest {
   void SetUp() override {
     MemSetLimits(4096, kKeepLimit, kKeepLimit);
-    ASSERT_EQ(MemInit(), 0);
-    ASSERT_EQ(ValTabInit(), 0);
+    PageTreeTest::SetUp();
   }
 };
 

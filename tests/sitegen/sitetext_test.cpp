@@ -1,21 +1,17 @@
 #include "sitegen/sitetext.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "html/output.h"
+#include "page_fixture.h"
+#include "runtime/list.h"
 #include "runtime/scratch.h"
 #include "runtime/varstore.h"
-#include "runtime_fixture.h"
-#include "sink_capture.h"
 #include "script/variables.h"
 #include "sitegen/texthtml.h"
+#include "sink_capture.h"
+#include "sitegen/pagetree.h"
 
 using namespace vk;
 
@@ -23,32 +19,8 @@ namespace {
 
 // The library started as the application does, in a temporary folder (where
 // the run log "log.txt" lands), with a temporary file as the HTML sink.
-struct SiteTextTest : ::testing::Test {
-  char dir[24] = "/tmp/vkstxXXXXXX";
-  std::filesystem::path old_cwd = std::filesystem::current_path();
-  std::FILE* sink = nullptr;
-
-  void SetUp() override {
-    ASSERT_EQ(SysVarInit(), 0);
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::filesystem::current_path(dir);
-    sink = std::tmpfile();
-    ASSERT_NE(sink, nullptr);
-    HtmlSinkSet(sink);
-  }
-  void TearDown() override {
-    HtmlSinkSet(nullptr);
-    std::fclose(sink);
-    std::filesystem::current_path(old_cwd);
-    std::filesystem::remove_all(dir);
-  }
-  long taken = 0;
-  // The bytes written to the sink since the last call.
-  std::string Written() { return SinkTakeSince(sink, &taken); }
-  static std::string Log() {
-    std::ifstream in("log.txt", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+struct SiteTextTest : WithSink<SiteLibTest> {
+  static std::string Log() { return Read("log.txt"); }
   // The language file as the run leaves it: key:value lines joined by ':'.
   static void Language(const char* list) { ASSERT_EQ(StorePush(kGroupParamLists, L(list)), 0); }
 };
@@ -80,25 +52,25 @@ TEST_F(SiteTextTest, LangAndLangIdKeywords) {
   SiteKwLang(L("'Canci\xF3n'"));
   SiteKwLang(L("'my_text'"));
   EXPECT_EQ(WorkMark(kMarkQuery), mark);
-  EXPECT_EQ(Written(), "WILLKOMMENCanci&oacute;nmy text");
+  EXPECT_EQ(Taken(), "WILLKOMMENCanci&oacute;nmy text");
   EXPECT_EQ(Log(), "\r\n--- Fail LangCode Canci\xF3n\r\n\r\n--- Fail LangCode my_text\r\n");
 
   // A failing expression writes nothing and logs an empty name.
   SiteKwLang(L("1+'a'"));
-  EXPECT_EQ(Written(), "");
+  EXPECT_EQ(Taken(), "");
   const std::string tail = "\r\n--- Fail LangCode \r\n";
   const std::string log = Log();
   EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
 
   SiteGenLangSet(4);
   SiteKwLangId();
-  EXPECT_EQ(Written(), "_de");
+  EXPECT_EQ(Taken(), "_de");
   SiteGenLangSet(0);
   SiteKwLangId();
   SiteGenLangSet(6);  // no such language: none
   SiteKwLangId();
   EXPECT_EQ(SiteGenLangIndex(), 0);
-  EXPECT_EQ(Written(), "");
+  EXPECT_EQ(Taken(), "");
 }
 
 }  // namespace
