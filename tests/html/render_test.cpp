@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -17,6 +18,7 @@
 #include "script/interp_fixture.h"
 #include "script/valtable.h"
 #include "sink_capture.h"
+#include "size_limit.h"
 
 using namespace vk;
 
@@ -153,9 +155,7 @@ TEST_F(RenderTest, PageNames) {
   EXPECT_EQ(Render("(PAGE$)"), kErrFileNotFound);
   EXPECT_EQ(Render(""), kErrFileNotFound);
 
-  const std::string missing = Lib(dir + "/none.html");
-  EXPECT_EQ(Render(missing), kErrFileNotFound);
-  EXPECT_NE(S(ErrDetail()).find("filename:" + missing + " htmlpage:"), std::string::npos);
+  EXPECT_EQ(Render(Lib(dir + "/none.html")), kErrFileNotFound);
 
   ASSERT_EQ(StoreSet(kGroupRun, 2, L("_en")), 0);
   Tpl("home_fr.html", "x\n");
@@ -257,6 +257,51 @@ TEST_F(RenderTest, PageToFileReplacesOnlyWhatItRendered) {
   EXPECT_EQ(HtmlSink(), nullptr);  // the null sink afterwards
 
   EXPECT_EQ(HtmlPageToFile(Sl(Lib(dir + "/t.html")), c, Sl(Lib(dir + "/no/such/page.html"))), 0xFFFF);
+}
+
+// A template that cannot be opened and a page that cannot be written are
+// named in the error detail as the user reads them ('/'), each with the
+// system's reason after it.
+TEST_F(RenderTest, FilesThatCannotBeUsedAreNamedWithTheSystemsReason) {
+  MacroContext c{};
+  MacroContextInit(&c, L(""), L(""), nullptr);
+  std::filesystem::create_directory(dir + "/folder");
+  std::filesystem::create_directory(dir + "/locked");
+  std::filesystem::permissions(dir + "/locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  const std::string ok = Tpl("t.html", std::string(3000, 'x') + "\n");
+  const struct {
+    std::string tpl;
+    std::string page;  // written with HtmlPageToFile; empty: rendered only
+    rlim_t size_limit;  // 0 for none
+    u16 code;
+    std::string detail;
+  } cases[] = {
+      {Lib(dir + "/none.html"), "", 0, kErrFileNotFound,
+       "filename:" + dir + "/none.html htmlpage:" + dir + "/none.html DocRoot: DocRootFileNm:" + dir +
+           "/none.html (No such file or directory)"},
+      {Lib(dir + "/folder"), "", 0, kErrFileNotFound,
+       "filename:" + dir + "/folder htmlpage:" + dir + "/folder DocRoot: DocRootFileNm:" + dir +
+           "/folder (Is a directory)"},
+      {ok, "no/such/page.html", 0, 0xFFFF, dir + "/no/such/page.html (No such file or directory)"},
+      {ok, "folder", 0, 0xFFFF, dir + "/folder (Is a directory)"},
+      {ok, "locked/page.html", 0, 0xFFFF, dir + "/locked/page.html (Permission denied)"},
+      {ok, "big.html", 2048, kErrFileIO, dir + "/big.html (File too large)"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.detail);
+    if (k.page.rfind("locked/", 0) == 0 && geteuid() == 0) continue;  // root writes anywhere
+    ErrMsgAppend(0, L(""), false);
+    if (k.page.empty()) {
+      EXPECT_EQ(Render(k.tpl), k.code);
+    } else {
+      std::optional<SizeLimit> limit;
+      if (k.size_limit) limit.emplace(k.size_limit);
+      EXPECT_EQ(HtmlPageToFile(Sl(k.tpl), c, Sl(Lib(dir + "/" + k.page))), k.code);
+    }
+    EXPECT_EQ(S(ErrDetail()), k.detail);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir + "/big.html"));
+  std::filesystem::permissions(dir + "/locked", std::filesystem::perms::owner_all);
 }
 
 // A page reaches its file only from a whole render: a render that ends
