@@ -2,13 +2,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -267,7 +267,8 @@ TEST_F(RenderTest, FilesThatCannotBeUsedAreNamedWithTheSystemsReason) {
   MacroContextInit(&c, L(""), L(""), nullptr);
   std::filesystem::create_directory(dir + "/folder");
   std::filesystem::create_directory(dir + "/locked");
-  std::filesystem::permissions(dir + "/locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  namespace fs = std::filesystem;
+  fs::permissions(dir + "/locked", fs::perms::owner_read | fs::perms::owner_exec);
   const std::string ok = Tpl("t.html", std::string(3000, 'x') + "\n");
   const struct {
     std::string tpl;
