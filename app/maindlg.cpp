@@ -108,7 +108,7 @@ void ShowUnusableMacroFile(StrSlice path, u16 code) {
                        : code == kErrOutOfMemory ? "it does not fit in the memory left"
                                                  : "it cannot be read";
   const StrSlice text = StrFormatV(kDlgFieldMax + 256, "The macro value file %s cannot be used: %s.",
-                                   StrTranslate(path, "\\", "/"), StrC(reason));
+                                   PathShown(path), StrC(reason));
   MsgBoxAsk(text, StrSlice{"", 0}, kMsgBoxWarning);
 }
 

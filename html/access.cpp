@@ -139,7 +139,7 @@ u16 WebAccessCheck(StrSlice folder) {
     if (StrError(file)) {
       result = StrError(file);
     } else if (ParamListLoad(file, kAccessLayout, kAccessCode) != 0) {
-      result = ErrMsgAppend(kErrFileNotFound, file, false);
+      result = ErrMsgAppend(kErrFileNotFound, PathShown(file), false);
     } else {
       // A protected folder without a user name asks for one. A request
       // that names another user than the web server did is refused.

@@ -7,6 +7,7 @@
 #include "runtime/list.h"
 #include "runtime/message.h"
 #include "runtime/os.h"
+#include "runtime/path.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
 #include "runtime/varstore.h"
@@ -88,11 +89,17 @@ HtmlTagState HtmlPageOpen(StrSlice page) {
       const u16 depth = static_cast<u16>(StoreCount(kGroupTemplateLines) + 1);
       const StrSlice detail =
           StrFormatV(kDetailMax, "too many nested templates: %s would be template %u deep, beyond the %u files open at once",
-                     path, depth, kFileSlots);
+                     PathShown(path), depth, kFileSlots);
       st = ErrMsgAppend(kErrDataOutBound, detail, false);
     } else if (h < 0 || h >= static_cast<i16>(kFileSlots)) {
-      const StrSlice detail = StrFormatV(kDetailMax, "filename:%s htmlpage:%s DocRoot:%s DocRootFileNm:%s",
-                                         path, page, CgiDocumentRoot(), CgiDocPath(page));
+      StrSlice detail = StrFormatV(kDetailMax, "filename:%s htmlpage:%s DocRoot:%s DocRootFileNm:%s", PathShown(path),
+                                   PathShown(page), PathShown(CgiDocumentRoot()), PathShown(CgiDocPath(page)));
+      // The system's reason after the paths, when the system refused the
+      // file (a name too long for any call has none).
+      if (h == static_cast<i16>(kErrFileNotFound) && !StrError(detail)) {
+        const StrSlice parts[] = {detail, OsErrorText(OsLastError())};
+        detail = StrFormatTexts(StrC("%s (%s)"), parts, 2);
+      }
       st = ErrMsgAppend(kErrFileNotFound, detail, false);
     } else {
       s.file = u32{static_cast<u16>(h)} << 16;
@@ -271,7 +278,14 @@ u16 HtmlPageToFile(StrSlice tpl, MacroContext context, StrSlice out_path) {
   char* data = nullptr;
   u32 size = 0;
   u16 result = HtmlPageToMemory(tpl, context, &data, &size);
-  if (result == 0) result = HtmlPagePutCode(OsFilePut(out_path, data, size));
+  if (result == 0) {
+    result = HtmlPagePutCode(OsFilePut(out_path, data, size));
+    if (result != 0) {
+      const WorkMarkId m = WorkMark(kMarkQuery);
+      ErrMsgAppend(result, FileShown(out_path, OsLastError()), true);
+      WorkMark(m);
+    }
+  }
   OsMemFree(data);
   return result;
 }

@@ -56,8 +56,9 @@ inline StrSlice HtmlTagArgs(HtmlTagState s) { return StrMake(s.args ? s.args : "
 // fails, leaves the old file as it was and creates none where there was
 // none. 0 on success, 0xFFFF when the page cannot be put in place (a folder
 // of that name, no write access to the folder), 131 when it cannot be
-// written (a full disk), else the render's code. The sink is the null sink
-// afterwards.
+// written (a full disk), else the render's code; after 0xFFFF and 131 the
+// error detail ends with the page's path as the user reads it and the
+// system's reason (FileShown). The sink is the null sink afterwards.
 u16 HtmlPageToFile(StrSlice tpl, MacroContext context, StrSlice out_path);
 // The render of HtmlPageToFile alone: 0 with the page in *data (released
 // with OsMemFree) and its length in *size; else the render's code, and

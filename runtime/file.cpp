@@ -7,6 +7,7 @@
 #include "runtime/os.h"
 #include "runtime/path.h"
 #include "runtime/scratch.h"
+#include "runtime/str.h"
 
 namespace vk {
 
@@ -80,17 +81,24 @@ const char* ModeOf(u16 flags) {
 
 bool IsConsole(StrSlice name) { return name.len == 3 && std::memcmp(name.ptr, kConsoleName, 3) == 0; }
 
+// The name as it joins the error detail, with the reason err (0: none).
+void NameToDetail(StrSlice name, u16 code, int err) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  ErrMsgAppend(code, FileShown(name.ptr ? name : StrMake("", 0), err), true);
+  WorkMark(mark);
+}
+
 // The failure of a named-file operation: quiet returns the code; otherwise
-// the name joins the error detail, the code is recorded (first error only)
-// and the result is -1.
-i16 OpenFailure(StrSlice name, u16 flags, u16 code) {
+// the name (with the system's reason err, 0 for none) joins the error
+// detail, the code is recorded (first error only) and the result is -1.
+i16 OpenFailure(StrSlice name, u16 flags, u16 code, int err = 0) {
   if (flags & kOpenQuiet) return static_cast<i16>(code);
-  ErrMsgAppend(code, name.ptr ? name : StrMake("", 0), true);
+  NameToDetail(name, code, err);
   return static_cast<i16>(ErrSet(kErrFirst, kWhereFileStream, code, kFail));
 }
 
-void RecordWithName(StrSlice name, u16 code) {
-  ErrMsgAppend(code, name.ptr ? name : StrMake("", 0), true);
+void RecordWithName(StrSlice name, u16 code, int err = 0) {
+  NameToDetail(name, code, err);
   ErrSet(kErrFirst, kWhereFileStream, code, code);
 }
 
@@ -350,7 +358,7 @@ bool ReplaceFile(StrSlice name, const void* data, u16 len) {
   // The name may be the log, which the append path keeps open.
   OsAppendEnd();
   const bool ok = OsFileReplace(name, data, len) == 0;
-  if (!ok) RecordWithName(name, kErrFileNotFound);
+  if (!ok) RecordWithName(name, kErrFileNotFound, OsLastError());
   return ok;
 }
 
@@ -441,7 +449,7 @@ i16 FileOpen(StrSlice name, u16 flags) {
     char* whole = nullptr;
     u32 size = 0;
     const u16 rc = OsFileSlurp(name, kWholeReadMax, &whole, &size);
-    if (rc == kOsOpenFailed) return OpenFailure(name, flags, kErrFileNotFound);
+    if (rc == kOsOpenFailed) return OpenFailure(name, flags, kErrFileNotFound, OsLastError());
     f = rc == 0 ? OsMemReadOpen(whole, size) : nullptr;
     if (f) {
       g_slots[slot] = f;
@@ -457,7 +465,7 @@ i16 FileOpen(StrSlice name, u16 flags) {
     // failed to open for another reason keeps its content.
     if (OsFileCreateNew(name) == 0) f = OsFileOpen(name, mode);
   }
-  if (!f) return OpenFailure(name, flags, kErrFileNotFound);
+  if (!f) return OpenFailure(name, flags, kErrFileNotFound, OsLastError());
   g_slots[slot] = f;
   // A new stream stands at its start, and one opened for writing is empty;
   // one for appending is not followed.
@@ -631,6 +639,14 @@ u16 FileWrite(StrSlice name, i32 pos, const void* data, u16 len) {
 
 u16 FileDelete(StrSlice name) { return OsFileRemove(name); }
 
+StrSlice FileShown(StrSlice name, int err) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  const StrSlice shown = PathShown(name);
+  if (err == 0 || StrError(shown)) return WorkReturn(mark, shown);
+  const StrSlice parts[] = {shown, OsErrorText(err)};
+  return WorkReturn(mark, StrFormatTexts(StrC("%s (%s)"), parts, 2));
+}
+
 u16 FileFindInfo(StrSlice name, FileInfoRecord* out) {
   if (out) *out = FileInfoRecord{kErrFileNotFound, 0, {}, {}, {}};
   if (!name.ptr || name.len == 0) return kErrFileNotFound;
@@ -721,7 +737,7 @@ u16 DirCreatePath(StrSlice path) {
   if (path.ptr) path = PathToNative(path);
   StrSlice folder_name = PathPart(path, kPartFolderName);
   if (!folder_name.ptr || folder_name.len == 0) {
-    ErrMsgAppend(kErrData, path.ptr ? path : StrMake("", 0), false);
+    ErrMsgAppend(kErrData, path.ptr ? PathShown(path) : StrMake("", 0), false);
     WorkMark(mark);
     return kErrData;
   }

@@ -67,8 +67,10 @@ struct FileInfoRecord {
 // ---- Streams ---------------------------------------------------------------
 
 // The slot of the opened file; with kOpenQuiet a failure returns its code
-// (163, 164, 168); without, the name is appended to the error detail, the
-// code recorded in module 17 and the result is -1.
+// (163, 164, 168; 164 when the system refused, with OsLastError telling
+// why); without, the name (FileShown, with the system's reason) is
+// appended to the error detail, the code recorded in module 17 and the
+// result is -1.
 i16 FileOpen(StrSlice name, u16 flags);
 // Slots 0-2 return their number untouched; an empty slot 0; otherwise the
 // stream is closed, the slot emptied and its number returned.
@@ -122,6 +124,10 @@ u16 FileWriteRange(StrSlice name, i32 pos, const void* data, u16 len);
 u16 FileWrite(StrSlice name, i32 pos, const void* data, u16 len);
 // Deletes a file, never a folder: 0 or 0xFFFF.
 u16 FileDelete(StrSlice name);
+// A file named in a failure as the user reads it: PathShown(name), then,
+// when err (a system error number, OsLastError) is not 0, the system's
+// reason in parentheses: "/site/index_en.html (Is a directory)".
+StrSlice FileShown(StrSlice name, int err);
 // Size and stamps of the first match of name (a name or a pattern).
 FileInfoRecord FileInfo(StrSlice name);
 // One stamp (kTime...) as ms (kTimeUnitMs) or YYYYMMDD (kTimeUnitDate); 0

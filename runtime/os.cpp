@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,11 +29,21 @@ struct NativePath {
   bool ok;
 };
 
+thread_local int t_last_error = 0;
+
+// Remembers why the call that just failed failed, for OsLastError.
+void NoteError() { t_last_error = errno; }
+
+// An unusable path is noted as the system would have refused it.
 void ToNative(StrSlice path, NativePath* out) {
   out->ok = false;
   out->text[0] = 0;
-  if (!path.ptr || path.len == 0) return;
+  if (!path.ptr || path.len == 0) {
+    t_last_error = ENOENT;
+    return;
+  }
   out->ok = OsToUtf8(path, true, out->text, sizeof out->text) != kOsTooLong;
+  if (!out->ok) t_last_error = std::memchr(path.ptr, 0, path.len) ? EINVAL : ENAMETOOLONG;
 }
 
 // Decodes one UTF-8 sequence at s (n bytes left): the code point, or -1 for
@@ -253,7 +264,10 @@ u16 OsDirChange(StrSlice path) {
   AppendClose();
   NativePath p;
   ToNative(path, &p);
-  return p.ok && chdir(p.text) == 0 ? 0 : 0xFFFF;
+  if (!p.ok) return 0xFFFF;
+  if (chdir(p.text) == 0) return 0;
+  NoteError();
+  return 0xFFFF;
 }
 
 // ---- Files and folders ----------------------------------------------------
@@ -264,8 +278,13 @@ std::FILE* OsFileOpen(StrSlice path, const char* mode) {
   if (!p.ok) return nullptr;
   // A folder opens for reading on Linux; as a file it is unusable.
   struct stat st;
-  if (stat(p.text, &st) == 0 && S_ISDIR(st.st_mode)) return nullptr;
-  return std::fopen(p.text, mode);
+  if (stat(p.text, &st) == 0 && S_ISDIR(st.st_mode)) {
+    t_last_error = EISDIR;
+    return nullptr;
+  }
+  std::FILE* f = std::fopen(p.text, mode);
+  if (!f) NoteError();
+  return f;
 }
 
 u16 OsFileCreateNew(StrSlice path) {
@@ -273,12 +292,23 @@ u16 OsFileCreateNew(StrSlice path) {
   ToNative(path, &p);
   if (!p.ok) return 0xFFFF;
   int fd = open(p.text, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return errno == EEXIST ? kErrFileExists : 0xFFFF;
+  // A name that is taken is an answer, not a failure: the reason of the
+  // caller's failed open, which comes before, stays noted.
+  if (fd < 0 && errno == EEXIST) return kErrFileExists;
+  if (fd < 0) {
+    NoteError();
+    return 0xFFFF;
+  }
   close(fd);
   return 0;
 }
 
-u16 OsFileClose(std::FILE* f) { return f && std::fclose(f) == 0 ? 0 : 0xFFFF; }
+u16 OsFileClose(std::FILE* f) {
+  if (!f) return 0xFFFF;
+  if (std::fclose(f) == 0) return 0;
+  NoteError();
+  return 0xFFFF;
+}
 
 u32 OsFileRead(std::FILE* f, void* buf, u32 n) {
   if (!f || !buf || n == 0) return 0;
@@ -287,7 +317,9 @@ u32 OsFileRead(std::FILE* f, void* buf, u32 n) {
 
 u32 OsFileWrite(std::FILE* f, const void* buf, u32 n) {
   if (!f || !buf || n == 0) return 0;
-  return static_cast<u32>(std::fwrite(buf, 1, n, f));
+  const u32 done = static_cast<u32>(std::fwrite(buf, 1, n, f));
+  if (done < n) NoteError();
+  return done;
 }
 
 u32 OsFileReadToLineEnd(std::FILE* f, char* buf, u32 n) {
@@ -305,7 +337,9 @@ u32 OsFileReadToLineEnd(std::FILE* f, char* buf, u32 n) {
 u16 OsFileSeek(std::FILE* f, u32 pos) {
   if (!f) return 0xFFFF;
   int r = pos == kOsSeekEnd ? fseeko(f, 0, SEEK_END) : fseeko(f, static_cast<off_t>(pos), SEEK_SET);
-  return r == 0 ? 0 : 0xFFFF;
+  if (r == 0) return 0;
+  NoteError();
+  return 0xFFFF;
 }
 
 u32 OsFileTell(std::FILE* f) {
@@ -328,7 +362,12 @@ u32 OsFileSizeOf(std::FILE* f) {
   return static_cast<u32>(end);
 }
 
-u16 OsFileFlush(std::FILE* f) { return f && std::fflush(f) == 0 ? 0 : 0xFFFF; }
+u16 OsFileFlush(std::FILE* f) {
+  if (!f) return 0xFFFF;
+  if (std::fflush(f) == 0) return 0;
+  NoteError();
+  return 0xFFFF;
+}
 
 u16 OsFileUnread(std::FILE* f, u8 c) { return f && std::ungetc(c, f) != EOF ? 0 : 0xFFFF; }
 
@@ -337,7 +376,10 @@ u16 OsFileRemove(StrSlice path) {
   NativePath p;
   ToNative(path, &p);
   // unlink never removes a folder.
-  return p.ok && unlink(p.text) == 0 ? 0 : 0xFFFF;
+  if (!p.ok) return 0xFFFF;
+  if (unlink(p.text) == 0) return 0;
+  NoteError();
+  return 0xFFFF;
 }
 
 u16 OsFileRename(StrSlice from, StrSlice to) {
@@ -345,15 +387,13 @@ u16 OsFileRename(StrSlice from, StrSlice to) {
   NativePath a, b;
   ToNative(from, &a);
   ToNative(to, &b);
-  return a.ok && b.ok && std::rename(a.text, b.text) == 0 ? 0 : 0xFFFF;
+  if (!a.ok || !b.ok) return 0xFFFF;
+  if (std::rename(a.text, b.text) == 0) return 0;
+  NoteError();
+  return 0xFFFF;
 }
 
 namespace {
-
-thread_local int t_last_error = 0;
-
-// Remembers why the call that just failed failed, for OsLastError.
-void NoteError() { t_last_error = errno; }
 
 // Writes all of data to fd: true, or false with the reason noted.
 bool WriteAll(int fd, const char* at, u32 len) {
@@ -476,6 +516,16 @@ u16 LinkInPlace(int fd, const char* path, char* temp) {
 
 int OsLastError() { return t_last_error; }
 
+StrSlice OsErrorText(int err) {
+  // The C locale's texts: a message in the program's own words never
+  // switches language in mid-sentence with the user's locale.
+  static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  if (c_locale) return OsTextFromUtf8(strerror_l(err, c_locale));
+  char number[32];
+  std::snprintf(number, sizeof number, "error %d", err);
+  return OsTextFromUtf8(number);
+}
+
 u16 OsFileKeepSame(StrSlice path, const void* data, u32 len) {
   NativePath p;
   ToNative(path, &p);
@@ -505,10 +555,7 @@ u16 OsFileKeepSame(StrSlice path, const void* data, u32 len) {
 u16 OsFileReplace(StrSlice path, const void* data, u32 len) {
   NativePath p;
   ToNative(path, &p);
-  if (!p.ok) {
-    t_last_error = ENAMETOOLONG;
-    return kOsOpenFailed;
-  }
+  if (!p.ok) return kOsOpenFailed;
   // The new content goes into a file without a name first: made outside
   // the folder's lock, so that writers in one folder do not wait for each
   // other, and gone by itself when the process dies before it is linked.
@@ -575,6 +622,7 @@ u16 OsTempSweep(StrSlice folder) {
   const int dfd = p.ok ? open(p.text, O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
   DIR* d = dfd >= 0 ? fdopendir(dfd) : nullptr;
   if (!d) {
+    if (p.ok) NoteError();
     if (dfd >= 0) close(dfd);
     return 0xFFFF;
   }
@@ -609,10 +657,17 @@ u16 OsFileAppend(StrSlice path, const void* data, u32 len) {
     AppendClose();
     NativePath p;
     ToNative(path, &p);
-    if (!p.ok || path.len > sizeof g_append_name) return kOsOpenFailed;
+    if (!p.ok) return kOsOpenFailed;
+    if (path.len > sizeof g_append_name) {
+      t_last_error = ENAMETOOLONG;
+      return kOsOpenFailed;
+    }
     // A folder fails to open for writing, as it should.
     g_append_fd = open(p.text, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (g_append_fd < 0) return kOsOpenFailed;
+    if (g_append_fd < 0) {
+      NoteError();
+      return kOsOpenFailed;
+    }
     std::memcpy(g_append_name, path.ptr, path.len);
     g_append_len = path.len;
   }
@@ -643,19 +698,29 @@ u16 OsFileSlurp(StrSlice path, u32 max, char** data, u32* size) {
   ToNative(path, &p);
   if (!p.ok) return kOsOpenFailed;
   const int fd = open(p.text, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return kOsOpenFailed;
+  if (fd < 0) {
+    NoteError();
+    return kOsOpenFailed;
+  }
   // One byte more than max tells a file that is too large. A read that
   // gives less than it was asked for has met the end of the file (a
   // regular file is never read short otherwise), which saves the read
   // that would answer 0.
   char* buf = static_cast<char*>(std::malloc(max + 1u));
   u32 got = 0;
-  u16 rc = buf ? 0 : kOsOpenFailed;
+  u16 rc = 0;
+  if (!buf) {
+    t_last_error = ENOMEM;
+    rc = kOsOpenFailed;
+  }
   while (rc == 0) {
     const u32 want = max + 1u - got;
     const ssize_t n = read(fd, buf + got, want);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) rc = kOsOpenFailed;  // a folder, or unreadable
+    if (n < 0) {
+      NoteError();  // a folder, or unreadable
+      rc = kOsOpenFailed;
+    }
     if (n <= 0) break;
     got += static_cast<u32>(n);
     if (got > max) rc = 0xFFFF;
@@ -684,14 +749,20 @@ void OsMemFree(void* data) { std::free(data); }
 u16 OsDirCreate(StrSlice path) {
   NativePath p;
   ToNative(path, &p);
-  return p.ok && mkdir(p.text, 0777) == 0 ? 0 : 0xFFFF;
+  if (!p.ok) return 0xFFFF;
+  if (mkdir(p.text, 0777) == 0) return 0;
+  NoteError();
+  return 0xFFFF;
 }
 
 u16 OsDirRemove(StrSlice path) {
   AppendClose();
   NativePath p;
   ToNative(path, &p);
-  return p.ok && rmdir(p.text) == 0 ? 0 : 0xFFFF;
+  if (!p.ok) return 0xFFFF;
+  if (rmdir(p.text) == 0) return 0;
+  NoteError();
+  return 0xFFFF;
 }
 
 bool OsStatPath(StrSlice path, OsStat* out) {

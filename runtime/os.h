@@ -123,8 +123,13 @@ u16 OsFilePut(StrSlice path, const void* data, u32 len);
 // folder cannot be read.
 u16 OsTempSweep(StrSlice folder);
 // The system's error number of the latest failed call on this thread that
-// says so (0 when none did).
+// says so (0 when none did). The calls on files and folders note it when
+// they fail; the inquiries (OsStatPath, OsSameFile, OsList, OsFileKeepSame,
+// OsDirLock) need not.
 int OsLastError();
+// The system's reason for error number err ("No space left on device"),
+// in English whatever the process's locale: one new scratch entry.
+StrSlice OsErrorText(int err);
 
 // One process at a time per folder: an advisory lock on the folder that the
 // system drops when the process ends, however it ends. OsDirLock gives a

@@ -29,6 +29,19 @@ StrSlice Build(WorkMarkId mark, const StrSlice* parts, u16 n) {
 
 StrSlice Build1(WorkMarkId mark, StrSlice a) { return Build(mark, &a, 1); }
 
+// A copy of path with every separator `from` made `to`.
+StrSlice Separated(StrSlice path, char from, char to) {
+  if (u16 err = StrError(path)) return StrErrorSlice(err);
+  WorkMarkId mark = WorkMark(kMarkQuery);
+  StrSlice copy = Build1(mark, path);
+  if (!copy.ptr) return copy;
+  char* p = const_cast<char*>(copy.ptr);
+  for (u16 i = 0; i < copy.len; ++i) {
+    if (p[i] == from) p[i] = to;
+  }
+  return copy;
+}
+
 u16 FirstOf(StrSlice s, char c) {
   for (u16 i = 0; i < s.len; ++i) {
     if (s.ptr[i] == c) return i;
@@ -60,17 +73,9 @@ PathMarks Locate(StrSlice p) {
 
 }  // namespace
 
-StrSlice PathToNative(StrSlice path) {
-  if (u16 err = StrError(path)) return StrErrorSlice(err);
-  WorkMarkId mark = WorkMark(kMarkQuery);
-  StrSlice copy = Build1(mark, path);
-  if (!copy.ptr) return copy;
-  char* p = const_cast<char*>(copy.ptr);
-  for (u16 i = 0; i < copy.len; ++i) {
-    if (p[i] == '/') p[i] = kSep;
-  }
-  return copy;
-}
+StrSlice PathToNative(StrSlice path) { return Separated(path, '/', kSep); }
+
+StrSlice PathShown(StrSlice path) { return Separated(path, kSep, '/'); }
 
 StrSlice PathPart(StrSlice path, u16 parts) {
   if (u16 err = StrError(path)) return StrErrorSlice(err);

@@ -25,6 +25,9 @@ constexpr u16 kLangCurrent = 0xFFFF;  // LangFileName: the current language
 
 // Every '/' replaced by '\'.
 StrSlice PathToNative(StrSlice path);
+// A path as the user reads it in messages, on the console and in the log:
+// every '\' replaced by '/', the separators of the system's form.
+StrSlice PathShown(StrSlice path);
 // The parts of path selected by the kPart... bits. With c the first ':', s
 // the last '\' and d the last '.' after s: drive up to and with c; folder
 // from after c up to s; name after s (or c) up to d, preceded by a '\' when

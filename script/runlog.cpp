@@ -144,7 +144,7 @@ u16 LogWriteEntry(StrSlice text, StrSlice file_name) {
 
   const i16 slot = FileOpen(path, kOpenPlain);
   if (slot < 0) {
-    const u16 code = ErrMsgAppend(kErrFileNotFound, path, false);
+    const u16 code = ErrMsgAppend(kErrFileNotFound, PathShown(path), false);
     WorkMark(m);
     return code;
   }

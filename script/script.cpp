@@ -89,7 +89,7 @@ u16 ScriptRunFile(StrSlice name, u16 flags) {
       // A script that is there but cannot be read is an error, never taken
       // for a missing one: its variables would silently stay unset.
       result = ErrMsgAppend(err == kErrStringTooLong || err == kErrOutOfMemory ? err : u16{kErrRead},
-                            StrFormatV(kScriptDetailMax, "Script %s: %s", StrTranslate(found, "\\", "/"),
+                            StrFormatV(kScriptDetailMax, "Script %s: %s", PathShown(found),
                                        StrC(ReadFailureReason(err))),
                             false);
       ran = true;
@@ -99,7 +99,7 @@ u16 ScriptRunFile(StrSlice name, u16 flags) {
     }
   }
   if (!ran && (flags & kScriptReportMissing)) {
-    result = ErrMsgAppend(kErrFileNotFound, expanded, false);
+    result = ErrMsgAppend(kErrFileNotFound, PathShown(expanded), false);
   }
   WorkMark(mark);
   return result;

@@ -36,6 +36,9 @@ constexpr u16 kAuxPageMode = 0x4000;  // _AUXSTAT: the page is rendered in page 
 constexpr u16 kPageFormatMax = 2048;
 constexpr u16 kLogLineMax = 2048;
 constexpr u16 kVarsPathMax = 1024;
+// The log's last line after a run that ended with an error: this, then
+// the text of the message shown.
+constexpr char kLogEndedPrefix[] = "Run Ended:";
 
 constexpr char kTimeWindowLabels[] =
     "All Files,2 Min.,10 Min,30 Min.,1 Hour,2 Hours,6 Hours,12 Hours,1 Day,2 Days,7 Days";
@@ -46,9 +49,6 @@ constexpr u32 kTimeWindowMinutes[kTimeWindowCount] = {0, 2, 10, 30, 60, 120, 360
 constexpr u32 kRuleAll = kOverwriteExisting;
 constexpr u32 kRuleWindow = kOverwriteAgeTest | kOverwriteOnGreater | kOverwriteExisting;
 
-
-// A path as the user reads it in the log and in messages: '/' separators.
-StrSlice Shown(StrSlice path) { return StrTranslate(path, "\\", "/"); }
 
 // A path kept whole across the node loop's releases of the scratch stack.
 void Keep(std::string* kept, StrSlice path) {
@@ -62,7 +62,7 @@ StrSlice Kept(const std::string& kept) { return StrMake(kept.data(), static_cast
 
 void LogPath(const char* format, StrSlice path) {
   const WorkMarkId m = WorkMark(kMarkQuery);
-  LogLine(StrFormatV(kLogLineMax, format, Shown(path)), kLogNormal);
+  LogLine(StrFormatV(kLogLineMax, format, PathShown(path)), kLogNormal);
   WorkMark(m);
 }
 
@@ -107,14 +107,17 @@ struct RunState {
   u16 shown_code;       // the error the final message shows, with `blamed`
   std::string writing;  // the page being written (or the last one named)
   std::string blamed;   // the page or file that shown_code is about; empty for none
+  int blamed_err;       // why the system refused it (its error number); 0 for none
   std::deque<PendingPage> pending;  // oldest first
 };
 
-// shown_code becomes code, about the page or file `where`; the run goes on
+// shown_code becomes code, about the page or file `where`, which the
+// system refused with error number err (0 for none); the run goes on
 // unless the caller also sets stop_code.
-void Blame(RunState* run, u16 code, StrSlice where) {
+void Blame(RunState* run, u16 code, StrSlice where, int err = 0) {
   run->shown_code = code;
   Keep(&run->blamed, where);
+  run->blamed_err = err;
 }
 
 u16 Counter(const u16* c) { return c ? *c : 0; }
@@ -144,7 +147,7 @@ void TakeWritten(RunState* run, bool wait) {
     SetCounter(run->rule.written, page.written);
     SetCounter(run->rule.avoids, page.avoids);
     Keep(&run->writing, Kept(page.path));
-    Blame(run, HtmlPagePutCode(done.rc), Kept(page.path));
+    Blame(run, HtmlPagePutCode(done.rc), Kept(page.path), done.err);
     run->stop_code = run->shown_code;
     while (!run->pending.empty() && WriteQueueTake(&done, true)) run->pending.pop_front();
   }
@@ -354,7 +357,7 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
     OsDirUnlock(log_lock);
     ErrMsgAppend(kErrFileOpen, StrC("Another run is writing into this site or its log folder; try again when it has ended:"),
                  false);
-    ErrMsgAppend(kErrFileOpen, Shown(site_lock == kOsLockBusy ? root : DirCurrent()), true);
+    ErrMsgAppend(kErrFileOpen, PathShown(site_lock == kOsLockBusy ? root : DirCurrent()), true);
     ErrShowMessage(kErrFileOpen);
     WorkMark(m0);
     return kErrFileOpen;
@@ -400,15 +403,22 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
   SysVarFlags(kSysAuxstat, kAuxPageMode, 0);
 
   // A cancel names the page it stopped; any other error the page or file
-  // it is about.
+  // it is about, with the system's reason when it refused that file.
   if (run.stop_code == kErrCancelled) Blame(&run, kErrCancelled, Kept(run.writing));
   if (run.shown_code) {
     const WorkMarkId m = WorkMark(kMarkQuery);
-    ErrMsgAppend(run.shown_code, Shown(Kept(run.blamed)), true);
+    ErrMsgAppend(run.shown_code, FileShown(Kept(run.blamed), run.blamed_err), true);
     WorkMark(m);
   }
   const u16 shown = run.stop_code ? run.stop_code : run.shown_code;
-  if (shown) ErrShowMessage(shown);
+  if (shown) {
+    // The log ends with why the run ended, in the message's words, so that
+    // a run that could not start leaves more than an empty log.
+    const WorkMarkId m = WorkMark(kMarkQuery);
+    LogLine(StrConcat(StrC(kLogEndedPrefix), ErrText(shown)), kLogNormal);
+    WorkMark(m);
+    ErrShowMessage(shown);
+  }
   OsDirUnlock(log_lock);
   OsDirUnlock(site_lock);
   WorkMark(m0);

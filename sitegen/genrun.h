@@ -3,7 +3,9 @@
 // the page tree, then for each language writes the menu fragments and the
 // type map and walks the tree, writing (or deleting) one page per named
 // node under the overwrite rule, with a progress window. A failure is shown
-// in one message box at the end; success says nothing.
+// in one message box at the end, naming the page or file it is about (with
+// the system's reason when the system refused it), and the log's last line
+// is the same text after "Run Ended:"; success says nothing.
 //
 // Pages are named after the nodes: a node with children becomes a folder
 // holding "index" + suffix + ".html"; the suffix is the language's ("_en",

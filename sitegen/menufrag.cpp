@@ -83,10 +83,14 @@ u16 PutClose(u16 handle, const char* indent) {
 }
 
 // A failure of 128 or more is recorded, with the file's name (when given)
-// in the detail.
-u16 Fail(u16 code, StrSlice name) {
+// in the detail, followed by the system's reason err (0 for none).
+u16 Fail(u16 code, StrSlice name, int err = 0) {
   if (code < kFirstError) return code;
-  if (name.ptr && name.len) ErrMsgAppend(code, name, true);
+  if (name.ptr && name.len) {
+    const WorkMarkId mark = WorkMark(kMarkQuery);
+    ErrMsgAppend(code, FileShown(name, err), true);
+    WorkMark(mark);
+  }
   return ErrSet(kErrFirst, kWhereFileStream, code, code);
 }
 
@@ -147,11 +151,16 @@ u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing) {
   const StrSlice made = OsFileCreateTemp(file);
   const std::string kept(made.ptr ? made.ptr : "", made.ptr ? made.len : 0);
   const StrSlice temp = StrMake(kept.data(), static_cast<u32>(kept.size()));
-  const i16 slot = made.ptr ? FileOpen(temp, kOpenPlain) : -1;
-  if (slot < 0) {
+  const i16 slot = made.ptr ? FileOpen(temp, kOpenPlain | kOpenQuiet) : -1;
+  if (slot < 0 || slot >= static_cast<i16>(kFileSlots)) {
+    // The fragment's folder takes no file (no write access, no room): the
+    // fragment is named, with the system's reason.
+    const bool refused = made.ptr ? slot == static_cast<i16>(kErrFileNotFound) : StrError(made) == kOsOpenFailed;
+    const int err = refused ? OsLastError() : 0;
     if (made.ptr) (void)OsFileRemove(temp);  // nothing of it to keep
+    const u16 rc = Fail(kErrFileNotFound, file, err);
     WorkMark(mark);
-    return kErrFileNotFound;
+    return rc;
   }
   const u16 h = static_cast<u16>(slot);
   u16 rc = FileWriteAt(h, 0, opening);
@@ -197,12 +206,17 @@ u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing) {
   if (rc == 0) rc = Put(h, closing);
   // Bytes still buffered must reach the file before it counts as written.
   if (OsFileFlush(FileStream(h)) != 0 && rc == 0) rc = kWriteFailed;
+  // A write the system refused (a full disk) says why.
+  int err = rc == kWriteFailed ? OsLastError() : 0;
   FileClose(h);
   // A name that cannot take the fragment (a folder there) fails as an
   // open would.
-  if (rc == 0 && OsFileRename(temp, file) != 0) rc = kErrFileNotFound;
+  if (rc == 0 && OsFileRename(temp, file) != 0) {
+    rc = kErrFileNotFound;
+    err = OsLastError();
+  }
   if (rc != 0) (void)OsFileRemove(temp);  // the old fragment stays; the temporary goes
-  rc = Fail(rc, file);
+  rc = Fail(rc, file, err);
   WorkMark(mark);
   return rc;
 }

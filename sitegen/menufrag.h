@@ -31,10 +31,10 @@ constexpr char kTypeMapFile[] = "index.html.var";
 // vertical one only when the horizontal one was written: the first error,
 // or 0.
 u16 SiteGenWriteMenus();
-// One fragment file, created or truncated: 164 when it cannot be created
-// (the name joins the error detail), 0xFFFF when a write fails, 146 when an
-// item does not fit its room, else 0. After a failure the closing text is
-// not written.
+// One fragment file, created or truncated: 164 when it cannot be created,
+// 0xFFFF when a write fails (the name joins the error detail, with the
+// system's reason), 146 when an item does not fit its room, else 0. After a
+// failure the closing text is not written.
 u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing);
 // Appends the item of the node under the shared cursor to the open file:
 // its link option when it has one, else "/" + menu path + name (with

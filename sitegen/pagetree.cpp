@@ -7,6 +7,8 @@
 #include "runtime/linelist.h"
 #include "runtime/list.h"
 #include "runtime/memory.h"
+#include "runtime/os.h"
+#include "runtime/path.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
 #include "runtime/varstore.h"
@@ -144,23 +146,27 @@ u16 TabCount(StrSlice text) {
   return n;
 }
 
-// Why a tree file gave no lines.
-u16 ReadFailure(StrSlice path) {
+// Why a tree file gave no lines; *sys_err the system's error number when
+// it refused to open the file.
+u16 ReadFailure(StrSlice path, int* sys_err) {
   FileInfoRecord info;
   if (FileFindInfo(path, &info)) return kWhyNotFound;
   if (info.size == 0) return kWhyEmpty;
   const i16 slot = FileOpen(path, kOpenQuiet | kOpenNoUpdate | kOpenPlain);
+  if (slot == static_cast<i16>(kErrFileNotFound)) *sys_err = OsLastError();
   if (static_cast<u16>(slot) >= kFirstError) return kWhyNotOpened;
   FileClose(static_cast<u16>(slot));
   return kWhyLineQueue;
 }
 
 // Appends "Tree file <path>[, line <n>]: <reason>" to the error detail, the
-// path shown with '/'.
-void ReportFailure(u16 code, StrSlice path, u16 line, u16 why) {
+// path shown with '/' and the system's reason (sys_err, 0 for none) in
+// parentheses after the load's.
+void ReportFailure(u16 code, StrSlice path, u16 line, u16 why, int sys_err) {
   const WorkMarkId m = WorkMark(kMarkQuery);
-  const StrSlice shown = StrTranslate(path, "\\", "/");
-  const StrSlice reason = StrC(kReasons[why]);
+  const StrSlice shown = PathShown(path);
+  const StrSlice reason = sys_err ? StrFormatV(kDetailMax, "%s (%s)", kReasons[why], OsErrorText(sys_err))
+                                  : StrC(kReasons[why]);
   const StrSlice detail = line ? StrFormatV(kDetailMax, "Tree file %s, line %u: %s", shown, line, reason)
                                : StrFormatV(kDetailMax, "Tree file %s: %s", shown, reason);
   ErrMsgAppend(code, detail, true);
@@ -183,11 +189,12 @@ u16 SiteTreeLoad(StrSlice path, u16 width) {
   const u16 lines = LineListLoad(path, kTreeLayout, kTreeCode);
   u16 err = 0;
   u16 why = 0;
+  int sys_err = 0;
   u16 failed_line = 0;
 
   if (lines == kLineLoadFailed) {
     err = kLineLoadFailed;
-    why = ReadFailure(path);
+    why = ReadFailure(path, &sys_err);
   } else {
     // The last node added at each level of the current branch. A line is at
     // most one level deeper than the line before it (before the first line
@@ -227,7 +234,7 @@ u16 SiteTreeLoad(StrSlice path, u16 width) {
     // No node may outlive its text: the whole tree goes.
     WorkMark(start);
     SiteTreeFree();
-    ReportFailure(err, path, failed_line, why);
+    ReportFailure(err, path, failed_line, why, sys_err);
   }
   return err;
 }

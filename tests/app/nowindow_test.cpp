@@ -1,8 +1,10 @@
 // The program without a window, run as a separate process on a copy of the
 // bundled example site; and a library that fails to start.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include "app/application.h"
@@ -27,13 +29,28 @@ struct NoWindowTest : InTempDir<::testing::Test> {
     fs::copy(VK_EXAMPLES_DIR "/bilingual", dir + "/site", fs::copy_options::recursive);
   }
   // The program in folder with the arguments (already quoted for the
-  // shell), without a display.
-  ProgramRun Program(const std::string& folder, const std::string& args) {
+  // shell), without a display; with size_limit, the child may write no
+  // file past that many bytes, and gets SIGXFSZ as the system sends it by
+  // default (the test process's own limit and signal stay as they were).
+  ProgramRun Program(const std::string& folder, const std::string& args, rlim_t size_limit = 0) {
     const std::string err = dir + "/stderr.txt";
     const std::string cmd = "cd '" + folder + "' && env -u DISPLAY -u WAYLAND_DISPLAY '" VK_APP_EXE "' " + args +
                             " 2>'" + err + "' </dev/null";
     ProgramRun r{-1, "", ""};
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    void (*old_signal)(int) = SIG_DFL;
+    if (size_limit) {
+      rlimit now = old;
+      now.rlim_cur = size_limit;
+      old_signal = std::signal(SIGXFSZ, SIG_DFL);
+      setrlimit(RLIMIT_FSIZE, &now);
+    }
     FILE* p = popen(cmd.c_str(), "r");
+    if (size_limit) {
+      setrlimit(RLIMIT_FSIZE, &old);
+      std::signal(SIGXFSZ, old_signal);
+    }
     if (!p) return r;
     char buf[512];
     for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
@@ -169,6 +186,48 @@ TEST_F(NoWindowTest, TheLanguageFileFitsTheVariableStore) {
                          site + "/source/tree/tree_en.txt\n") != std::string::npos,
               !c.fits)
         << r.err;
+  }
+}
+
+// A run that fails says why in one message on standard error, every path
+// in the system's form and the system's reason after a file it refused,
+// and ends its log with the same text. A file-size limit makes a page fail
+// as a full disk would, instead of ending the program.
+TEST_F(NoWindowTest, AFailedRunSaysWhyOnStandardErrorAndInItsLog) {
+  const std::string site = dir + "/site";
+  const struct {
+    const char* args;
+    rlim_t size_limit;  // 0 for none
+    std::string message;
+  } cases[] = {
+      {"--no-window --frame source/templates/nope.html --lang en --overwrite all", 0,
+       "Error Fichero no encontrado: filename:" + site + "/source/templates/nope.html htmlpage:" + site +
+           "/source/templates/nope.html DocRoot: DocRootFileNm:" + site +
+           "/source/templates/nope.html (No such file or directory)\n" + site + "/contact_en.html\n"},
+      {"--no-window --tree source/tree/absent.txt --lang en", 0,
+       "Error Indefinido: Tree file " + site + "/source/tree/absent.txt: not found\n"},
+      {"--no-window --lang en --overwrite all", 4096,
+       "Error Fichero I/O: " + site + "/index_en.html (File too large)\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    fs::remove_all(site);
+    fs::copy(VK_EXAMPLES_DIR "/bilingual", site, fs::copy_options::recursive);
+    // The first page grows past the limit; the menus and the log do not.
+    std::ofstream(site + "/source/templates/frame.html", std::ios::app) << "<!--" << std::string(5000, 'x') << "-->\n";
+    const ProgramRun r = Program(site, c.args, c.size_limit);
+    EXPECT_EQ(r.status, 1) << r.err;
+    const std::string title = "Alerta de Mensaje Fatal: ";
+    const size_t at = r.err.find(title);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const std::string message = r.err.substr(at + title.size());
+    EXPECT_EQ(message, c.message);
+    EXPECT_EQ(r.err.find('\\'), std::string::npos) << r.err;
+    std::string log = AppTest::Read(site + "/source/templates/Vellumkit.log");
+    for (size_t cr; (cr = log.find('\r')) != std::string::npos;) log.erase(cr, 1);
+    const std::string last = "Run Ended:" + message;
+    ASSERT_GE(log.size(), last.size()) << log;
+    EXPECT_EQ(log.substr(log.size() - last.size()), last);
   }
 }
 

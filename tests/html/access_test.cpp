@@ -61,7 +61,7 @@ TEST_F(AccessTest, MissingProtectionFile) {
   Safe(kSafeAccessFile);
   CmdLine("prog user=ann passw=secret");
   EXPECT_EQ(Page(), kErrFileNotFound);
-  EXPECT_EQ(S(ErrDetail()), Lib() + "\\sec\\.htsafety");
+  EXPECT_EQ(S(ErrDetail()), std::string(dir) + "/sec/.htsafety");  // as the user reads it
   EXPECT_TRUE(IsLoginForm(Taken()));
   EXPECT_EQ(StoreCount(kGroupParamLists), 0);
 }

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <sstream>
 #include <string>
 
 #include "html/output.h"
@@ -14,6 +16,7 @@
 #include "script/valtable.h"
 #include "sink_capture.h"
 #include "temp_dir.h"
+#include "size_limit.h"
 
 using namespace vk;
 
@@ -123,9 +126,7 @@ TEST_F(RenderTest, PageNames) {
   EXPECT_EQ(Render("(PAGE$)"), kErrFileNotFound);
   EXPECT_EQ(Render(""), kErrFileNotFound);
 
-  const std::string missing = Lib("none.html");
-  EXPECT_EQ(Render(missing), kErrFileNotFound);
-  EXPECT_NE(S(ErrDetail()).find("filename:" + missing + " htmlpage:"), std::string::npos);
+  EXPECT_EQ(Render(Lib("none.html")), kErrFileNotFound);
 
   ASSERT_EQ(StoreSet(kGroupRun, 2, L("_en")), 0);
   Tpl("home_fr.html", "x\n");
@@ -212,10 +213,11 @@ TEST_F(RenderTest, EarlyEndsReleaseFileSlotsAndLines) {
 }
 
 TEST_F(RenderTest, PageToFileReplacesOnlyWhatItRendered) {
+  const std::string home = dir;
   MacroContext c{};
   MacroContextInit(&c, L("X=1"), L(""), nullptr);
   const std::string out = Lib("page.html");
-  std::ofstream(dir + "/page.html", std::ios::binary) << "old page";
+  std::ofstream(home + "/page.html", std::ios::binary) << "old page";
 
   EXPECT_EQ(HtmlPageToFile(Sl(Lib("none.html")), c, Sl(out)), kErrFileNotFound);
   EXPECT_EQ(Read("page.html"), "old page");
@@ -223,10 +225,57 @@ TEST_F(RenderTest, PageToFileReplacesOnlyWhatItRendered) {
   Compat(true);
   EXPECT_EQ(HtmlPageToFile(Sl(Tpl("t.html", "v=[X]\n")), c, Sl(out)), 0);
   EXPECT_EQ(Read("page.html"), "v=1\n");
-  EXPECT_FALSE(std::filesystem::exists(dir + "/page.html~part"));
+  EXPECT_FALSE(std::filesystem::exists(home + "/page.html~part"));
   EXPECT_EQ(HtmlSink(), nullptr);  // the null sink afterwards
 
   EXPECT_EQ(HtmlPageToFile(Sl(Lib("t.html")), c, Sl(Lib("no/such/page.html"))), 0xFFFF);
+}
+
+// A template that cannot be opened and a page that cannot be written are
+// named in the error detail as the user reads them ('/'), each with the
+// system's reason after it.
+TEST_F(RenderTest, FilesThatCannotBeUsedAreNamedWithTheSystemsReason) {
+  const std::string home = dir;
+  MacroContext c{};
+  MacroContextInit(&c, L(""), L(""), nullptr);
+  std::filesystem::create_directory(home + "/folder");
+  std::filesystem::create_directory(home + "/locked");
+  namespace fs = std::filesystem;
+  fs::permissions(home + "/locked", fs::perms::owner_read | fs::perms::owner_exec);
+  const std::string ok = Tpl("t.html", std::string(3000, 'x') + "\n");
+  const struct {
+    std::string tpl;
+    std::string page;  // written with HtmlPageToFile; empty: rendered only
+    rlim_t size_limit;  // 0 for none
+    u16 code;
+    std::string detail;
+  } cases[] = {
+      {Lib("none.html"), "", 0, kErrFileNotFound,
+       "filename:" + home + "/none.html htmlpage:" + home + "/none.html DocRoot: DocRootFileNm:" + home +
+           "/none.html (No such file or directory)"},
+      {Lib("folder"), "", 0, kErrFileNotFound,
+       "filename:" + home + "/folder htmlpage:" + home + "/folder DocRoot: DocRootFileNm:" + home +
+           "/folder (Is a directory)"},
+      {ok, "no/such/page.html", 0, 0xFFFF, home + "/no/such/page.html (No such file or directory)"},
+      {ok, "folder", 0, 0xFFFF, home + "/folder (Is a directory)"},
+      {ok, "locked/page.html", 0, 0xFFFF, home + "/locked/page.html (Permission denied)"},
+      {ok, "big.html", 2048, kErrFileIO, home + "/big.html (File too large)"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.detail);
+    if (k.page.rfind("locked/", 0) == 0 && geteuid() == 0) continue;  // root writes anywhere
+    ErrMsgAppend(0, L(""), false);
+    if (k.page.empty()) {
+      EXPECT_EQ(Render(k.tpl), k.code);
+    } else {
+      std::optional<SizeLimit> limit;
+      if (k.size_limit) limit.emplace(k.size_limit);
+      EXPECT_EQ(HtmlPageToFile(Sl(k.tpl), c, Sl(Lib(k.page))), k.code);
+    }
+    EXPECT_EQ(S(ErrDetail()), k.detail);
+  }
+  EXPECT_FALSE(std::filesystem::exists(home + "/big.html"));
+  std::filesystem::permissions(home + "/locked", std::filesystem::perms::owner_all);
 }
 
 // A page reaches its file only from a whole render: a render that ends

@@ -183,7 +183,35 @@ TEST_F(FileTest, FailuresAreQuietOrRecordedWithTheName) {
   EXPECT_EQ(FileOpen(Sl(missing), kOpenNoUpdate), -1);
   EXPECT_EQ(ErrGet() & 0xFFFF, kErrFileNotFound);
   EXPECT_EQ(ErrGet() >> 16, static_cast<u32>(kWhereFileStream));
-  EXPECT_NE(S(ErrDetail()).find(missing), std::string::npos);
+
+  // Each recorded failure names the file as the user reads it ('/'), with
+  // the system's reason when the system refused it.
+  ASSERT_EQ(mkdir(Sys("folder").c_str(), 0777), 0);
+  const std::string deep(kFileNameMax, 'n');
+  const struct {
+    std::string name;
+    bool replace;  // written whole (FileWrite) instead of opened
+    u16 flags;
+    std::string detail;
+  } cases[] = {
+      {missing, false, kOpenNoUpdate, Sys("missing.txt") + " (No such file or directory)"},
+      {Lib("folder"), false, kOpenNoUpdate, Sys("folder") + " (Is a directory)"},
+      {Lib("folder"), false, kOpenPlain, Sys("folder") + " (Is a directory)"},
+      {Lib("none\\new.txt"), false, kOpenWrite, Sys("none/new.txt") + " (No such file or directory)"},
+      {Lib("folder"), true, 0, Sys("folder") + " (Is a directory)"},
+      {Lib("none\\new.txt"), true, 0, Sys("none/new.txt") + " (No such file or directory)"},
+      {deep, false, kOpenNoUpdate, deep},  // refused before the system is asked
+  };
+  for (const auto& c : cases) {
+    ErrMsgAppend(0, L(""), false);
+    if (c.replace) {
+      EXPECT_EQ(FileWrite(Sl(c.name), kWriteReplace, "x", 1), kErrFileIO) << c.name;
+    } else {
+      EXPECT_EQ(FileOpen(Sl(c.name), c.flags), -1) << c.name;
+    }
+    EXPECT_EQ(S(ErrDetail()), c.detail);
+  }
+  EXPECT_TRUE(IsDir("folder"));
 
   EXPECT_EQ(FileOpen(L(""), kOpenQuiet), kErrData);
   std::string too_long(kFileNameMax, 'n');

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <string>
 
 #include "runtime/error.h"
@@ -125,6 +126,58 @@ TEST_F(OsTest, AccentedNameRoundTrip) {
   EXPECT_EQ(FileDelete(Sl(file)), 0);
   EXPECT_EQ(DirList(Sl(pattern)), kErrFileNotFound);
   EXPECT_FALSE(Exists("caf\xC3\xA9/r\xC3\xA9sum\xC3\xA9.txt"));
+}
+
+// Every failing call on files and folders notes why, for the message that
+// names the file; the reason reads in English.
+TEST_F(OsTest, FailedCallsNoteTheSystemsReason) {
+  ASSERT_EQ(mkdir(Sys("folder").c_str(), 0777), 0);
+  Write("folder/file", "x");
+  const struct {
+    const char* what;
+    bool (*fails)(const std::string& path);
+    const char* name;
+    const char* reason;
+  } cases[] = {
+      {"open a folder", [](const std::string& p) { return OsFileOpen(Sl(p), "rb") == nullptr; }, "folder",
+       "Is a directory"},
+      {"open a missing file", [](const std::string& p) { return OsFileOpen(Sl(p), "rb") == nullptr; }, "none",
+       "No such file or directory"},
+      {"create in a missing folder", [](const std::string& p) { return OsFileCreateNew(Sl(p)) == 0xFFFF; },
+       "none\\f", "No such file or directory"},
+      {"remove a missing file", [](const std::string& p) { return OsFileRemove(Sl(p)) != 0; }, "none",
+       "No such file or directory"},
+      {"rename a missing file", [](const std::string& p) { return OsFileRename(Sl(p), Sl(p + "2")) != 0; }, "none",
+       "No such file or directory"},
+      {"create a folder that is there", [](const std::string& p) { return OsDirCreate(Sl(p)) != 0; }, "folder",
+       "File exists"},
+      {"remove a folder that holds a file", [](const std::string& p) { return OsDirRemove(Sl(p)) != 0; }, "folder",
+       "Directory not empty"},
+      {"change into a missing folder", [](const std::string& p) { return OsDirChange(Sl(p)) != 0; }, "none",
+       "No such file or directory"},
+      {"sweep a missing folder", [](const std::string& p) { return OsTempSweep(Sl(p)) != 0; }, "none",
+       "No such file or directory"},
+      {"read a folder whole",
+       [](const std::string& p) {
+         char* data = nullptr;
+         u32 size = 0;
+         return OsFileSlurp(Sl(p), 100, &data, &size) == kOsOpenFailed;
+       },
+       "folder", "Is a directory"},
+      {"append to a folder", [](const std::string& p) { return OsFileAppend(Sl(p), "x", 1) == kOsOpenFailed; },
+       "folder", "Is a directory"},
+      {"replace in a missing folder", [](const std::string& p) { return OsFileReplace(Sl(p), "x", 1) != 0; },
+       "none\\f", "No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    // A name no call can take is noted as well: the reason of the call
+    // before does not stay.
+    EXPECT_EQ(OsFileRemove(StrSlice{"a\0b", 3}), 0xFFFF);
+    EXPECT_EQ(S(OsErrorText(OsLastError())), "Invalid argument");
+    EXPECT_TRUE(c.fails(Lib() + "\\" + c.name)) << c.what;
+    EXPECT_EQ(S(OsErrorText(OsLastError())), c.reason) << c.what;
+  }
+  EXPECT_EQ(S(OsErrorText(ENOSPC)), "No space left on device");
 }
 
 }  // namespace

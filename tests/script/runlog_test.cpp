@@ -79,7 +79,7 @@ TEST_F(LogTest, EntriesAreFramedAndAppended) {
   EXPECT_EQ(Read("b.log").substr(31, 17), " Date:07-12-2026 ");
 
   EXPECT_EQ(LogWriteEntry(L("e"), L("no_folder\\x.log")), kErrFileNotFound);
-  EXPECT_EQ(S(ErrDetail()), "no_folder\\x.log");
+  EXPECT_EQ(S(ErrDetail()), "no_folder/x.log");  // as the user reads it
   EXPECT_FALSE(std::filesystem::exists("no_folder"));
 }
 

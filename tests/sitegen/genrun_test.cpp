@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -67,6 +68,13 @@ struct GenRunTest : SiteLibTest {
     ui.message_box = Box;
     UiSetBackend(&ui);
     g_box.clear();
+    MakeSite();
+  }
+  // The site afresh, in place of anything in the folder.
+  static void MakeSite() {
+    std::error_code ec;
+    fs::permissions("out", fs::perms::owner_all, ec);
+    for (const auto& e : fs::directory_iterator(".")) fs::remove_all(e.path());
     fs::create_directory("out");
     Write("tree.txt", "home\nproducts\n\twidget\ncontact\n");
     Write("treeVars.txt", "RELPATH$=\"rel\"\n");
@@ -269,12 +277,75 @@ TEST_F(GenRunTest, AFailingRenderKeepsTheOldPages) {
     EXPECT_EQ(e.path().string().find("~part"), std::string::npos) << e.path();
 }
 
-TEST_F(GenRunTest, RunsThatCannotStart) {
-  EXPECT_EQ(Run(0x01, All(), kRunTypeMap, SiteKwDispatch, "none.txt"), 0xFFFF);
-  Write("treeVars.txt", "RELPATH$=(\n");
-  EXPECT_GE(Run(0x01, All()), kFirstError);
-  EXPECT_FALSE(fs::exists("out/home_en.html"));
-  EXPECT_FALSE(SysVarTest(kSysSystemCompat, kCompatLf));
+// A run that ends with an error says why in one message, paths in the
+// system's form ('/') and the system's reason after a file it refused; its
+// log ends with the same text, also when the run could not start (the
+// previous run's log is gone then, and the reason is all it holds). A run
+// that ends well adds nothing to its log.
+TEST_F(GenRunTest, ARunThatEndsWithAnErrorSaysWhyInItsMessageAndItsLog) {
+  const struct {
+    const char* what;
+    void (*arrange)();
+    const char* tree;
+    u8 flags;
+    rlim_t size_limit;  // 0 for none
+    u16 code;
+    std::string message;  // found in the message
+    bool started;         // pages were walked (else the log is the reason alone)
+  } cases[] = {
+      {"nothing wrong", [] {}, "tree.txt", kRunTypeMap, 0, 0, "", true},
+      {"tree file missing", [] {}, "none.txt", kRunTypeMap, 0, 0xFFFF,
+       "Error Indefinido: Tree file " + Shown("none.txt") + ": not found", false},
+      {"tree file is a folder", [] { fs::create_directory("treedir"); }, "treedir", kRunTypeMap, 0, 0xFFFF,
+       "Tree file " + Shown("treedir") + ": cannot be opened (Is a directory)", false},
+      {"variable script error", [] { Write("treeVars.txt", "RELPATH$=(\n"); }, "tree.txt", kRunTypeMap, 0, kErrLoop,
+       "RELPATH$=(", false},
+      {"frame page missing", [] { fs::remove("frame.html"); }, "tree.txt", kRunTypeMap, 0, kErrFileNotFound,
+       "filename:" + Shown("frame.html") + " htmlpage:" + Shown("frame.html") + " DocRoot: DocRootFileNm:" +
+           Shown("frame.html") + " (No such file or directory)\r\n" + Shown("out/contact_en.html"),
+       true},
+      {"page path is a folder", [] { fs::create_directory("out/home_en.html"); }, "tree.txt", kRunTypeMap, 0, 0xFFFF,
+       "Error Indefinido: " + Shown("out/home_en.html") + " (Is a directory)", true},
+      {"output folder read-only",
+       [] { fs::permissions("out", fs::perms::owner_read | fs::perms::owner_exec); }, "tree.txt", 0, 0, 0xFFFF,
+       "Error Indefinido: " + Shown("out/home_en.html") + " (Permission denied)", true},
+      {"file-size limit", [] { Write("frame.html", std::string(3000, 'x') + "[LANG_ID]\n"); }, "tree.txt",
+       kRunTypeMap, 2048, kErrFileIO, "Error Fichero I/O: " + Shown("out/home_en.html") + " (File too large)", true},
+      {"menu fragment is a folder", [] { fs::create_directory("Vellumcraft_hmenu_en.txt"); }, "tree.txt",
+       kRunTypeMap, 0, kErrFileNotFound, "Vellumcraft_hmenu_en.txt (Is a directory)", true},
+      {"type map is a folder", [] { fs::create_directory("out/index.html.var"); }, "tree.txt", kRunTypeMap, 0,
+       kErrDiskIO, ": " + Shown("out/index.html.var"), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (std::string(c.what) == "output folder read-only" && geteuid() == 0) continue;  // root writes anywhere
+    MakeSite();
+    Write(kSiteLogName, "the previous run's log\r\n");
+    c.arrange();
+    g_box.clear();
+    {
+      std::optional<SizeLimit> limit;
+      if (c.size_limit) limit.emplace(c.size_limit);
+      EXPECT_EQ(Run(0x01, All(), c.flags, SiteKwDispatch, c.tree), c.code);
+    }
+    const std::string log = Read(kSiteLogName);
+    if (c.code == 0) {
+      EXPECT_EQ(g_box, "");
+      EXPECT_EQ(log.find("Run Ended:"), std::string::npos) << log;
+      continue;
+    }
+    EXPECT_NE(g_box.find(c.message), std::string::npos) << g_box;
+    EXPECT_EQ(g_box.find('\\'), std::string::npos) << g_box;
+    const std::string last = "Run Ended:" + g_box + "\r\n";
+    if (c.started) {
+      ASSERT_GE(log.size(), last.size()) << log;
+      EXPECT_EQ(log.substr(log.size() - last.size()), last) << log;
+    } else {
+      EXPECT_EQ(log, last);
+      EXPECT_TRUE(fs::is_empty("out"));
+    }
+    EXPECT_FALSE(SysVarTest(kSysSystemCompat, kCompatLf));
+  }
 }
 
 TEST_F(GenRunTest, OverwriteRuleFromTheDialog) {
