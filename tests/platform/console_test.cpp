@@ -84,7 +84,7 @@ TEST_F(ConsoleTest, TheProgressBarIsDrawnOnATerminalAndWrittenOnceElsewhere) {
   for (const auto& c : cases) {
     const std::string printed = StandardErrorOf(c.terminal, [] {
       ASSERT_EQ(ProgressOpen(0, 4), 0);
-      for (int i = 0; i < 8; ++i) ASSERT_EQ(ProgressUpdate(4, i % 2, L("")), 0);
+      for (int i = 0; i < 8; ++i) ASSERT_EQ(ProgressUpdate(4, static_cast<u16>(i % 2), L("")), 0);
       ProgressClose();
     });
     EXPECT_EQ(printed, c.printed) << (c.terminal ? "terminal" : "file");
