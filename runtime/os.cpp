@@ -253,7 +253,7 @@ u16 OsDirChange(StrSlice path) {
   AppendClose();
   NativePath p;
   ToNative(path, &p);
-  return p.ok && chdir(p.text) == 0 ? 0 : 0xFFFF;
+  return p.ok && chdir(p.text) == 0 ? 0 : kFailed;
 }
 
 // ---- Files and folders ----------------------------------------------------
@@ -271,14 +271,14 @@ std::FILE* OsFileOpen(StrSlice path, const char* mode) {
 u16 OsFileCreateNew(StrSlice path) {
   NativePath p;
   ToNative(path, &p);
-  if (!p.ok) return 0xFFFF;
+  if (!p.ok) return kFailed;
   int fd = open(p.text, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return errno == EEXIST ? kErrFileExists : 0xFFFF;
+  if (fd < 0) return errno == EEXIST ? u16{kErrFileExists} : kFailed;
   close(fd);
   return 0;
 }
 
-u16 OsFileClose(std::FILE* f) { return f && std::fclose(f) == 0 ? 0 : 0xFFFF; }
+u16 OsFileClose(std::FILE* f) { return f && std::fclose(f) == 0 ? 0 : kFailed; }
 
 u32 OsFileRead(std::FILE* f, void* buf, u32 n) {
   if (!f || !buf || n == 0) return 0;
@@ -303,9 +303,9 @@ u32 OsFileReadToLineEnd(std::FILE* f, char* buf, u32 n) {
 }
 
 u16 OsFileSeek(std::FILE* f, u32 pos) {
-  if (!f) return 0xFFFF;
+  if (!f) return kFailed;
   int r = pos == kOsSeekEnd ? fseeko(f, 0, SEEK_END) : fseeko(f, static_cast<off_t>(pos), SEEK_SET);
-  return r == 0 ? 0 : 0xFFFF;
+  return r == 0 ? 0 : kFailed;
 }
 
 u32 OsFileTell(std::FILE* f) {
@@ -328,16 +328,16 @@ u32 OsFileSizeOf(std::FILE* f) {
   return static_cast<u32>(end);
 }
 
-u16 OsFileFlush(std::FILE* f) { return f && std::fflush(f) == 0 ? 0 : 0xFFFF; }
+u16 OsFileFlush(std::FILE* f) { return f && std::fflush(f) == 0 ? 0 : kFailed; }
 
-u16 OsFileUnread(std::FILE* f, u8 c) { return f && std::ungetc(c, f) != EOF ? 0 : 0xFFFF; }
+u16 OsFileUnread(std::FILE* f, u8 c) { return f && std::ungetc(c, f) != EOF ? 0 : kFailed; }
 
 u16 OsFileRemove(StrSlice path) {
   AppendClose();
   NativePath p;
   ToNative(path, &p);
   // unlink never removes a folder.
-  return p.ok && unlink(p.text) == 0 ? 0 : 0xFFFF;
+  return p.ok && unlink(p.text) == 0 ? 0 : kFailed;
 }
 
 u16 OsFileRename(StrSlice from, StrSlice to) {
@@ -345,7 +345,7 @@ u16 OsFileRename(StrSlice from, StrSlice to) {
   NativePath a, b;
   ToNative(from, &a);
   ToNative(to, &b);
-  return a.ok && b.ok && std::rename(a.text, b.text) == 0 ? 0 : 0xFFFF;
+  return a.ok && b.ok && std::rename(a.text, b.text) == 0 ? 0 : kFailed;
 }
 
 namespace {
@@ -525,7 +525,7 @@ u16 OsFileReplace(StrSlice path, const void* data, u32 len) {
     return kOsOpenFailed;
   }
   if (!unnamed && !TempBeside(p.text, temp, &fd, false)) return kOsOpenFailed;
-  u16 rc = WriteAll(fd, static_cast<const char*>(data), len) ? 0 : 0xFFFF;
+  u16 rc = WriteAll(fd, static_cast<const char*>(data), len) ? 0 : kFailed;
   if (unnamed) {
     if (rc == 0) rc = LinkInPlace(fd, p.text, temp);
     close(fd);
@@ -533,7 +533,7 @@ u16 OsFileReplace(StrSlice path, const void* data, u32 len) {
   }
   if (close(fd) != 0 && rc == 0) {
     NoteError();
-    rc = 0xFFFF;
+    rc = kFailed;
   }
   if (rc != 0) {
     unlink(temp);
@@ -576,7 +576,7 @@ u16 OsTempSweep(StrSlice folder) {
   DIR* d = dfd >= 0 ? fdopendir(dfd) : nullptr;
   if (!d) {
     if (dfd >= 0) close(dfd);
-    return 0xFFFF;
+    return kFailed;
   }
   while (struct dirent* e = readdir(d)) {
     const bool file_or_link = e->d_type == DT_REG || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN;
@@ -629,7 +629,7 @@ u16 OsFileAppend(StrSlice path, const void* data, u32 len) {
       if (done > 0 && end >= static_cast<off_t>(done)) {
         if (ftruncate(g_append_fd, end - static_cast<off_t>(done)) != 0) NoteError();
       }
-      return 0xFFFF;
+      return kFailed;
     }
     done += static_cast<u32>(n);
   }
@@ -658,7 +658,7 @@ u16 OsFileSlurp(StrSlice path, u32 max, char** data, u32* size) {
     if (n < 0) rc = kOsOpenFailed;  // a folder, or unreadable
     if (n <= 0) break;
     got += static_cast<u32>(n);
-    if (got > max) rc = 0xFFFF;
+    if (got > max) rc = kOsTooLarge;
     if (static_cast<u32>(n) < want) break;
   }
   close(fd);
@@ -684,14 +684,14 @@ void OsMemFree(void* data) { std::free(data); }
 u16 OsDirCreate(StrSlice path) {
   NativePath p;
   ToNative(path, &p);
-  return p.ok && mkdir(p.text, 0777) == 0 ? 0 : 0xFFFF;
+  return p.ok && mkdir(p.text, 0777) == 0 ? 0 : kFailed;
 }
 
 u16 OsDirRemove(StrSlice path) {
   AppendClose();
   NativePath p;
   ToNative(path, &p);
-  return p.ok && rmdir(p.text) == 0 ? 0 : 0xFFFF;
+  return p.ok && rmdir(p.text) == 0 ? 0 : kFailed;
 }
 
 bool OsStatPath(StrSlice path, OsStat* out) {

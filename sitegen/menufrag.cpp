@@ -55,7 +55,6 @@ constexpr char kEntryPattern[] = "%s.html";
 constexpr u16 kEntryLines = 4;
 constexpr u16 kAnyLine = 0;  // line layout and code that take every line
 
-constexpr u16 kWriteFailed = 0xFFFF;
 
 u16 RoomFor(u32 variable) {
   const u32 room = variable + kRoom;
@@ -148,7 +147,7 @@ u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing) {
   const std::string kept(made.ptr ? made.ptr : "", made.ptr ? made.len : 0);
   const StrSlice temp = StrMake(kept.data(), static_cast<u32>(kept.size()));
   const i16 slot = made.ptr ? FileOpen(temp, kOpenPlain) : -1;
-  if (slot < 0) {
+  if (FileOpenFailed(slot)) {
     if (made.ptr) (void)OsFileRemove(temp);  // nothing of it to keep
     WorkMark(mark);
     return kErrFileNotFound;
@@ -196,8 +195,8 @@ u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing) {
   }
   if (rc == 0) rc = Put(h, closing);
   // Bytes still buffered must reach the file before it counts as written.
-  if (OsFileFlush(FileStream(h)) != 0 && rc == 0) rc = kWriteFailed;
-  FileClose(h);
+  if (OsFileFlush(FileStream(h)) != 0 && rc == 0) rc = kFailed;
+  if (FileClose(h) != h && rc == 0) rc = kFailed;
   // A name that cannot take the fragment (a folder there) fails as an
   // open would.
   if (rc == 0 && OsFileRename(temp, file) != 0) rc = kErrFileNotFound;
@@ -265,7 +264,7 @@ u16 SiteGenWriteTypeMap(StrSlice root, StrSlice base, u16 index) {
       } else {
         content = MergeTypeMap(queued, lines, pattern, entry);
       }
-      LineQueueTrim(queued);  // this call's lines leave the queue
+      (void)LineQueueTrim(queued);  // this call's lines leave the queue (which needs no room)
     }
   }
   if (rc == 0) rc = StrError(content);

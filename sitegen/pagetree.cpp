@@ -150,8 +150,8 @@ u16 ReadFailure(StrSlice path) {
   if (FileFindInfo(path, &info)) return kWhyNotFound;
   if (info.size == 0) return kWhyEmpty;
   const i16 slot = FileOpen(path, kOpenQuiet | kOpenNoUpdate | kOpenPlain);
-  if (static_cast<u16>(slot) >= kFirstError) return kWhyNotOpened;
-  FileClose(static_cast<u16>(slot));
+  if (FileOpenFailed(slot)) return kWhyNotOpened;
+  (void)FileClose(static_cast<u16>(slot));  // only read: nothing to lose on closing
   return kWhyLineQueue;
 }
 
@@ -219,8 +219,9 @@ u16 SiteTreeLoad(StrSlice path, u16 width) {
       prev = level;
     }
     // Take this load's lines out of the queue, also those left when the
-    // load stopped early.
-    LineQueueTrim(queued);
+    // load stopped early. (Removing lines needs no room: it fails only
+    // without a store.)
+    (void)LineQueueTrim(queued);
   }
 
   if (err) {
@@ -255,7 +256,7 @@ u16 SiteTreeRoot() {
 }
 
 SiteCursor SiteTreeAt(u16 index) {
-  if (index == kSiteNone) return SiteCursor{0xFFFF, kSiteNone, nullptr};
+  if (index == kSiteNone) return SiteCursor{kSiteNone, kSiteNone, nullptr};
   return CursorOn(index, 0);
 }
 

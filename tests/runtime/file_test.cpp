@@ -41,7 +41,7 @@ struct FileTest : FilesTest {
     i16 slot = FileOpen(Sl(name), kOpenNoUpdate);
     EXPECT_GE(slot, 3);
     std::vector<std::string> lines = ReadLines(static_cast<u16>(slot), end_code);
-    FileClose(static_cast<u16>(slot));
+    EXPECT_EQ(FileClose(static_cast<u16>(slot)), static_cast<u16>(slot));
     return lines;
   }
 };
@@ -91,7 +91,7 @@ TEST_F(FileTest, LineLongerThanTheFreeRoomIsAnErrorAndConsumesNothing) {
   WorkMark(mark);
   EXPECT_EQ(S(FileReadLine(static_cast<u16>(slot), kFileHere, kReadLine)), line);
   EXPECT_EQ(S(FileReadLine(static_cast<u16>(slot), kFileHere, kReadLine)), "next");
-  FileClose(static_cast<u16>(slot));
+  EXPECT_EQ(FileClose(static_cast<u16>(slot)), static_cast<u16>(slot));
 }
 
 TEST_F(FileTest, RecordsAndPositions) {
@@ -108,7 +108,7 @@ TEST_F(FileTest, RecordsAndPositions) {
   EXPECT_EQ(S(FileReadLine(slot, 1, 2)), "bc");
   char small[4];
   EXPECT_EQ(FileReadRecord(slot, 0, 6, small, sizeof small), kReadTooLong);
-  FileClose(slot);
+  EXPECT_EQ(FileClose(slot), slot);
 
   // A line exactly as long as the buffer still fits, whatever its end.
   Put("fit.txt", "abc\r\ndef\rghi");
@@ -122,7 +122,7 @@ TEST_F(FileTest, RecordsAndPositions) {
   EXPECT_EQ(FileReadRecord(slot, kFileHere, kReadLine, small, 3), 3);
   EXPECT_EQ(std::string(small, 3), "ghi");
   EXPECT_EQ(FileReadRecord(slot, kFileHere, kReadLine, small, 3), kReadEnd);
-  FileClose(slot);
+  EXPECT_EQ(FileClose(slot), slot);
 }
 
 TEST_F(FileTest, ConsoleInputIsReadByteByByte) {
@@ -143,21 +143,21 @@ TEST_F(FileTest, OpenModesFollowTheFlags) {
   // Update (no flags) neither truncates nor moves the end.
   u16 slot = static_cast<u16>(FileOpen(Sl(name), 0));
   EXPECT_EQ(FileWriteAt(slot, 0, L("ab")), 0);
-  FileClose(slot);
+  EXPECT_EQ(FileClose(slot), slot);
   EXPECT_EQ(Get("m.txt"), "ab345");
   // Append writes at the end whatever the position asked.
   slot = static_cast<u16>(FileOpen(Sl(name), kOpenAppend | kOpenNoUpdate));
   EXPECT_EQ(FileWriteAt(slot, 0, L("Z")), 0);
-  FileClose(slot);
+  EXPECT_EQ(FileClose(slot), slot);
   EXPECT_EQ(Get("m.txt"), "ab345Z");
   // Write truncates; read-only refuses writes.
   slot = static_cast<u16>(FileOpen(Sl(name), kOpenWrite | kOpenNoUpdate));
   EXPECT_EQ(FileWriteAt(slot, kFileAtEnd, L("w\n")), 0);
-  FileClose(slot);
+  EXPECT_EQ(FileClose(slot), slot);
   EXPECT_EQ(Get("m.txt"), "w\n");  // binary: the LF stays a LF
   slot = static_cast<u16>(FileOpen(Sl(name), kOpenNoUpdate));
   EXPECT_EQ(FileWriteAt(slot, 0, L("x")), 0xFFFF);
-  FileClose(slot);
+  EXPECT_EQ(FileClose(slot), slot);
   EXPECT_EQ(Get("m.txt"), "w\n");
 }
 
@@ -191,7 +191,7 @@ TEST_F(FileTest, FailuresAreQuietOrRecordedWithTheName) {
   // Without kOpenNoUpdate a missing file is created.
   i16 slot = FileOpen(Sl(missing), 0);
   ASSERT_GE(slot, 3);
-  FileClose(static_cast<u16>(slot));
+  EXPECT_EQ(FileClose(static_cast<u16>(slot)), static_cast<u16>(slot));
   EXPECT_TRUE(Exists("missing.txt"));
 }
 

@@ -14,7 +14,7 @@ using namespace vk;
 namespace {
 
 struct FnControlTest : InterpTest {
-  void TearDown() override { VarShutdown(); }
+  void TearDown() override { (void)VarShutdown(); }
   static std::string Str(StrSlice s) { return std::string(s.ptr, s.len); }
 };
 

@@ -83,7 +83,7 @@ struct IncludeTest : InterpTest {
   static i16 NextSlot() {
     File("probe", "x");
     const i16 slot = FileOpen(L("probe"), kOpenNoUpdate | kOpenQuiet);
-    FileClose(static_cast<u16>(slot));
+    EXPECT_EQ(FileClose(static_cast<u16>(slot)), static_cast<u16>(slot));
     return slot;
   }
 };
