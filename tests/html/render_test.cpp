@@ -256,7 +256,7 @@ TEST_F(RenderTest, PageToFileReplacesOnlyWhatItRendered) {
   EXPECT_FALSE(std::filesystem::exists(dir + "/page.html~part"));
   EXPECT_EQ(HtmlSink(), nullptr);  // the null sink afterwards
 
-  EXPECT_EQ(HtmlPageToFile(Sl(Lib(dir + "/t.html")), c, Sl(Lib(dir + "/no/such/page.html"))), 0xFFFF);
+  EXPECT_EQ(HtmlPageToFile(Sl(Lib(dir + "/t.html")), c, Sl(Lib(dir + "/no/such/page.html"))), kFailed);
 }
 
 // A page reaches its file only from a whole render: a render that ends

@@ -156,7 +156,7 @@ TEST_F(FileTest, OpenModesFollowTheFlags) {
   EXPECT_EQ(FileClose(slot), slot);
   EXPECT_EQ(Get("m.txt"), "w\n");  // binary: the LF stays a LF
   slot = static_cast<u16>(FileOpen(Sl(name), kOpenNoUpdate));
-  EXPECT_EQ(FileWriteAt(slot, 0, L("x")), 0xFFFF);
+  EXPECT_EQ(FileWriteAt(slot, 0, L("x")), kFailed);
   EXPECT_EQ(FileClose(slot), slot);
   EXPECT_EQ(Get("m.txt"), "w\n");
 }
@@ -250,19 +250,19 @@ TEST_F(FileTest, WriteReplacesAppendsAndWritesOver) {
 TEST_F(FileTest, WholeFileReads) {
   Put("t.txt", "a\r\nb\nc\rd");
   std::string name = Lib("t.txt");
-  EXPECT_EQ(S(FileReadAll(Sl(name), 0, 0xFFFF)), "a\r\nb\nc\rd");
-  EXPECT_EQ(S(FileReadAll(Sl(name), 3, 0xFFFF)), "b\nc\rd");
+  EXPECT_EQ(S(FileReadAll(Sl(name), 0, kReadToEnd)), "a\r\nb\nc\rd");
+  EXPECT_EQ(S(FileReadAll(Sl(name), 3, kReadToEnd)), "b\nc\rd");
   EXPECT_EQ(S(FileReadAll(Sl(name), 3, 2)), "b\n");
   EXPECT_EQ(S(FileReadAll(Sl(name), 0, 0)), "");
-  EXPECT_EQ(StrError(FileReadAll(Sl(name), 5, 100)), 0xFFFF);  // fewer bytes than asked
+  EXPECT_EQ(StrError(FileReadAll(Sl(name), 5, 100)), kFailed);  // fewer bytes than asked
   EXPECT_EQ(S(FileReadText(Sl(name), L("|"))), "a|b|c\rd");
   // A separator holding a line end is not replaced again.
   EXPECT_EQ(S(FileReadText(Sl(name), L("\r\n"))), "a\r\nb\r\nc\rd");
   EXPECT_EQ(FileSize(Sl(name)), 8u);
   char buf[7];
-  EXPECT_EQ(FileReadRange(Sl(name), 1, 0xFFFF, buf, sizeof buf), 7);
+  EXPECT_EQ(FileReadRange(Sl(name), 1, kReadToEnd, buf, sizeof buf), 7);
   EXPECT_EQ(std::string(buf, 7), "\r\nb\nc\rd");
-  EXPECT_EQ(FileReadRange(Sl(name), 0, 0xFFFF, buf, sizeof buf), 0xFFFF);  // does not fit
+  EXPECT_EQ(FileReadRange(Sl(name), 0, kReadToEnd, buf, sizeof buf), kFailed);  // does not fit
 
   std::string missing = Lib("none.txt");
   EXPECT_EQ(FileSize(Sl(missing)), 0u);
@@ -277,18 +277,18 @@ TEST_F(FileTest, WholeFileReadsNeverCutTo16Bits) {
   Put("70k.bin", std::string(70000, 's'));
   std::string a = Lib("exact.bin"), b = Lib("64k.bin"), c = Lib("70k.bin");
   WorkMarkId mark = WorkMark(kMarkQuery);
-  StrSlice s = FileReadAll(Sl(a), 0, 0xFFFF);
+  StrSlice s = FileReadAll(Sl(a), 0, kReadToEnd);
   ASSERT_NE(s.ptr, nullptr);
   EXPECT_EQ(S(s), exact);
   WorkMark(mark);
-  EXPECT_EQ(StrError(FileReadAll(Sl(b), 0, 0xFFFF)), kErrStringTooLong);
-  EXPECT_EQ(StrError(FileReadAll(Sl(c), 0, 0xFFFF)), kErrStringTooLong);
+  EXPECT_EQ(StrError(FileReadAll(Sl(b), 0, kReadToEnd)), kErrStringTooLong);
+  EXPECT_EQ(StrError(FileReadAll(Sl(c), 0, kReadToEnd)), kErrStringTooLong);
   EXPECT_EQ(WorkMark(kMarkQuery), mark);  // refused before any allocation
-  EXPECT_EQ(S(FileReadAll(Sl(c), 69998, 0xFFFF)), "ss");
+  EXPECT_EQ(S(FileReadAll(Sl(c), 69998, kReadToEnd)), "ss");
   // Room smaller than the file: 145.
   while (WorkRoomLeft() > 60000) ASSERT_NE(WorkAllocRaw(60000, kNoFill), nullptr);
   ASSERT_NE(WorkAllocRaw(static_cast<u16>(WorkRoomLeft() - 100), kNoFill), nullptr);
-  EXPECT_EQ(StrError(FileReadAll(Sl(a), 0, 0xFFFF)), kErrOutOfMemory);
+  EXPECT_EQ(StrError(FileReadAll(Sl(a), 0, kReadToEnd)), kErrOutOfMemory);
 }
 
 TEST_F(FileTest, DirCreatePathCreatesEveryMissingLevel) {
@@ -305,7 +305,7 @@ TEST_F(FileTest, DirCreatePathCreatesEveryMissingLevel) {
   EXPECT_NE(DirCreatePath(Sl(under)), 0);
   EXPECT_EQ(DirCreatePath(L("C:")), kErrData);
   EXPECT_EQ(S(ErrDetail()), "C:");
-  EXPECT_EQ(DirCreate(Sl(Lib("a"))), 0xFFFF);
+  EXPECT_EQ(DirCreate(Sl(Lib("a"))), kFailed);
   EXPECT_EQ(DirCreate(Sl(Lib("one"))), 0);
 }
 
@@ -354,8 +354,8 @@ TEST_F(FileTest, DeleteRemovesFilesOnly) {
   ASSERT_EQ(mkdir(Sys("keep").c_str(), 0777), 0);
   EXPECT_EQ(FileDelete(Sl(Lib("d.txt"))), 0);
   EXPECT_FALSE(Exists("d.txt"));
-  EXPECT_EQ(FileDelete(Sl(Lib("d.txt"))), 0xFFFF);
-  EXPECT_EQ(FileDelete(Sl(Lib("keep"))), 0xFFFF);
+  EXPECT_EQ(FileDelete(Sl(Lib("d.txt"))), kFailed);
+  EXPECT_EQ(FileDelete(Sl(Lib("keep"))), kFailed);
   EXPECT_TRUE(IsDir("keep"));
 }
 

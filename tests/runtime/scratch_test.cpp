@@ -141,7 +141,7 @@ TEST_F(RuntimeTest, ErrorSlicePassesThroughReturnAndPush) {
   EXPECT_EQ(r.ptr, nullptr);
   EXPECT_EQ(r.len, kErrStringTooLong);
   EXPECT_EQ(WorkMark(kMarkQuery), m);
-  EXPECT_EQ(WorkPush(nullptr, 0), 0xFFFF);
+  EXPECT_EQ(WorkPush(nullptr, 0), kFailed);
   EXPECT_EQ(WorkPushConcat(L("a"), StrErrorSlice(kErrData)), kErrData);
   EXPECT_EQ(WorkMark(kMarkQuery), m);
   EXPECT_EQ(WorkPush("", 0), 0);  // a valid empty text is an entry

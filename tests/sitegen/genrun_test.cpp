@@ -17,6 +17,7 @@
 
 #include "html/output.h"
 #include "runtime/error.h"
+#include "runtime/linelist.h"
 #include "runtime/progress.h"
 #include "runtime/uibackend.h"
 #include "runtime/varstore.h"
@@ -289,7 +290,7 @@ TEST_F(GenRunTest, AFailingRenderKeepsTheOldPages) {
 }
 
 TEST_F(GenRunTest, RunsThatCannotStart) {
-  EXPECT_EQ(Run(0x01, All(), kRunTypeMap, SiteKwDispatch, "none.txt"), 0xFFFF);
+  EXPECT_EQ(Run(0x01, All(), kRunTypeMap, SiteKwDispatch, "none.txt"), kLineLoadFailed);
   Put("treeVars.txt", "RELPATH$=(\n");
   EXPECT_GE(Run(0x01, All()), kFirstError);
   EXPECT_FALSE(fs::exists("out/home_en.html"));
@@ -315,7 +316,7 @@ TEST_F(GenRunTest, OverwriteRuleFromTheDialog) {
 TEST_F(GenRunTest, LanguagesAndVariableScripts) {
   EXPECT_EQ(SiteGenSetLanguage(L("tree.txt"), 0), kErrData);
   EXPECT_EQ(SiteGenSetLanguage(L(""), 0), 0);
-  EXPECT_EQ(SiteGenSetLanguage(L("tree.txt"), 4), 0xFFFF);  // no German file: not loaded
+  EXPECT_EQ(SiteGenSetLanguage(L("tree.txt"), 4), kLineLoadFailed);  // no German file: not loaded
   EXPECT_EQ(S(StoreGet(kGroupRun, kRunLangTexts)), "_de");
   EXPECT_EQ(SiteGenLangIndex(), 4);
   EXPECT_EQ(SiteGenLoadVars(L("missing.txt")), 0);
