@@ -172,6 +172,19 @@ TEST_F(FileTest, ConsoleNameGivesTheStandardStreams) {
   EXPECT_EQ(FileClose(17), 0);  // an empty slot
 }
 
+TEST_F(FileTest, AFailedCloseIsReportedAndStillEmptiesTheSlot) {
+  // The device takes writes into the stream's buffer and refuses them when
+  // the stream is closed.
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  const i16 slot = FileOpen(L("\\dev\\full"), kOpenWrite);
+  ASSERT_FALSE(FileOpenFailed(slot));
+  const u16 s = static_cast<u16>(slot);
+  EXPECT_EQ(FileWriteAt(s, kFileAtEnd, L("lost")), 0);
+  EXPECT_EQ(FileClose(s), kErrFileIO);
+  EXPECT_EQ(FileStream(s), nullptr);
+  EXPECT_EQ(FileClose(s), 0);
+}
+
 TEST_F(FileTest, FailuresAreQuietOrRecordedWithTheName) {
   std::string missing = Lib("missing.txt");
   EXPECT_EQ(FileOpen(Sl(missing), kOpenQuiet | kOpenNoUpdate | kOpenPlain), kErrFileNotFound);

@@ -259,6 +259,22 @@ TEST_F(GenRunTest, OversizedScriptAndLanguageFilesAreErrors) {
   EXPECT_EQ(Get("out/home_en.html"), "<h1>home</h1>_en|3|rel\n");
 }
 
+// A page whose values the store cannot take would show the previous page's:
+// the run ends at it with the store's error, naming it.
+TEST_F(GenRunTest, AFullStoreEndsTheRunAtThePageWhoseValuesDoNotFit) {
+  // The second page's breadcrumb (its name in the language) takes as many
+  // bytes as its text among the language's, and both together pass the
+  // store's room.
+  Put("tree.txt", "home\nbig\n");
+  Put("tree_en.txt", "home='Home'\nbig='" + std::string(31000, 'b') + "'\n");
+  Put("frame.html", "[CURBRANCH]\n");
+  EXPECT_EQ(Run(0x01, All()), kErrStrOutBound);
+  EXPECT_EQ(Get("out/home_en.html"), "Home\n");
+  EXPECT_FALSE(fs::exists("out/big_en.html"));
+  EXPECT_EQ(written, 1);
+  EXPECT_NE(g_box.find(Shown("out/big_en.html")), std::string::npos) << g_box;
+}
+
 // Asks for a cancel while the first Spanish page is rendered.
 HtmlTagState CancelOnSpanish(HtmlTagState s, StrSlice macros) {
   if (SiteGenLangIndex() == 2) ProgressWndProc(ProgressStateGet()->window, kUiMsgCommand, kProgressCancelId);
