@@ -67,7 +67,8 @@ int InitInstance(int argc, char** argv, AppWindowRunner window) {
     if (use_window) SayNoWindow();
     status = DlgRunConsole(&dlg, &options);
   }
-  VarShutdown();
+  // The process ends with the run's status; what could not be released goes with it.
+  (void)VarShutdown();
   return status;
 }
 

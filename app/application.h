@@ -20,13 +20,13 @@ constexpr u16 kAppScratchKB = 512;
 // Sets the scratch stack's size and starts the library (tracked memory,
 // value tables, variable store, system variables), storing the command line
 // as identity entry 1. 0, or the start's failure code.
-u16 AppLibraryStart(int argc, const char* const* argv);
+[[nodiscard]] u16 AppLibraryStart(int argc, const char* const* argv);
 // Whether a display is at hand (DISPLAY or WAYLAND_DISPLAY set).
 bool AppHasDisplay();
 // The whole program: options, start, the dialog (in a window through
 // window when there is one and a display, else through the console; a
 // display that cannot be reached is said in one line on standard error,
 // and the console runs the dialog), shut-down. The exit status.
-int InitInstance(int argc, char** argv, AppWindowRunner window);
+[[nodiscard]] int InitInstance(int argc, char** argv, AppWindowRunner window);
 
 }  // namespace vk

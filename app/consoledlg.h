@@ -11,6 +11,6 @@ namespace vk {
 
 // Runs the dialog once; the exit status (kExitOk, kExitRunError when the
 // run reported an error or was refused, kExitBadOptions).
-int DlgRunConsole(CVellumcraftDlg* dlg, AppOptions* options);
+[[nodiscard]] int DlgRunConsole(CVellumcraftDlg* dlg, AppOptions* options);
 
 }  // namespace vk

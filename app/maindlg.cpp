@@ -12,6 +12,7 @@
 #include "runtime/scratch.h"
 #include "runtime/str.h"
 #include "runtime/window.h"
+#include "script/errtext.h"
 #include "sitegen/dispatch.h"
 #include "sitegen/genrun.h"
 
@@ -66,11 +67,12 @@ void ReadConfig(CVellumcraftDlg* dlg) {
 }
 
 // Rewrites "config.txt" with the three fields as typed. The file is
-// replaced in one step, so a failed write keeps the old one.
-void WriteConfig(const CVellumcraftDlg* dlg) {
+// replaced in one step, so a failed write keeps the old one. 0, or the
+// code of the failure.
+u16 WriteConfig(const CVellumcraftDlg* dlg) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   char* buf = WorkAllocRaw(static_cast<u16>(kConfigMaxBytes), kNoFill);
-  if (!buf) return;
+  if (!buf) return kErrOutOfMemory;
   u32 n = 0;
   const DlgField* fields[kConfigLines] = {&dlg->frame, &dlg->tree, &dlg->values};
   for (const DlgField* f : fields) {
@@ -79,7 +81,19 @@ void WriteConfig(const CVellumcraftDlg* dlg) {
     std::memcpy(buf + n, kCrLf, 2);
     n += 2;
   }
-  FileWrite(StrC(kConfigName), kWriteReplace, buf, static_cast<u16>(n));
+  const u16 rc = FileWrite(StrC(kConfigName), kWriteReplace, buf, static_cast<u16>(n));
+  WorkMark(mark);
+  return rc;
+}
+
+// The paths could not be remembered: the error text of the failure's code
+// with "config.txt" as its detail, which is emptied again so that it joins
+// no later message.
+void ShowConfigUnsaved(u16 code) {
+  const WorkMarkId mark = WorkMark(kMarkQuery);
+  ErrMsgAppend(code, StrC(kConfigName), false);
+  MsgBoxAsk(ErrText(code), StrSlice{"", 0}, kMsgBoxWarning);
+  ErrMsgAppend(code, StrSlice{"", 0}, false);
   WorkMark(mark);
 }
 
@@ -240,7 +254,8 @@ u16 OnStart(CVellumcraftDlg* dlg) {
     MsgBoxAsk(MsgText(kMsgPathsRequired), StrSlice{"", 0}, kMsgBoxWarning);
     result = kErrData;
   } else {
-    WriteConfig(dlg);
+    // The run goes on: the paths are only remembered for the next start.
+    if (const u16 unsaved = WriteConfig(dlg)) ShowConfigUnsaved(unsaved);
     const StrSlice frame = DlgAbsolutePath(DlgText(dlg->frame), saved);
     const StrSlice tree = DlgAbsolutePath(DlgText(dlg->tree), saved);
     const StrSlice root = DlgOutputRoot(tree);
@@ -253,7 +268,9 @@ u16 OnStart(CVellumcraftDlg* dlg) {
       result = kErrData;
     } else {
       const StrSlice folder = PathPart(frame, kPartParent);
-      if (folder.ptr && folder.len) DirChange(folder);
+      // The run's paths are whole: a folder that cannot be entered only
+      // leaves its log in the current one.
+      if (folder.ptr && folder.len) (void)DirChange(folder);
       const u8 flags = static_cast<u8>((dlg->deletion ? kRunDelete : 0) | kRunTypeMap);
       MacroContext context{};
       MacroContextInit(&context, macros, StrC(kSiteKeywordList), SiteKwDispatch);
@@ -262,7 +279,7 @@ u16 OnStart(CVellumcraftDlg* dlg) {
       result = SiteGenRun(frame, tree, root, context, mask, rule, flags);
       dlg->running = false;
       dlg->view.set_busy(dlg->view.ctx, false);
-      if (saved.len) DirChange(saved);
+      if (saved.len) (void)DirChange(saved);  // the folder it came from; nothing else to go back to
       DlgSetCount(&dlg->written, dlg->written_count);
       DlgSetCount(&dlg->avoids, dlg->avoids_count);
       DoDataExchange(dlg, false);
@@ -284,7 +301,7 @@ bool DlgCommand(CVellumcraftDlg* dlg, u16 id) {
       OnBrowseMacroFile(dlg);
       return true;
     case kIdcStart:
-      OnStart(dlg);
+      (void)OnStart(dlg);  // whatever went wrong was shown to the user
       return true;
     default:
       return false;

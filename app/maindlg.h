@@ -112,7 +112,7 @@ void OnBrowseMacroFile(CVellumcraftDlg* dlg);
 // tree file too shallow to have an output root); the code of a macro value
 // file that is there but cannot be used (146 over 65535 bytes), which is
 // shown and refuses the run; kDlgBusy during a run.
-u16 OnStart(CVellumcraftDlg* dlg);
+[[nodiscard]] u16 OnStart(CVellumcraftDlg* dlg);
 // The command of a button id (Start or a browse button); false for others.
 bool DlgCommand(CVellumcraftDlg* dlg, u16 id);
 

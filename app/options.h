@@ -39,13 +39,13 @@ extern const char kAppUsage[];
 void AppOptionsRefused(const AppOptions* options);
 
 // Reads the options. kExitOk, or kExitBadOptions with error set.
-int AppParseOptions(int argc, const char* const* argv, AppOptions* out);
+[[nodiscard]] int AppParseOptions(int argc, const char* const* argv, AppOptions* out);
 // The time-window selection of a label: "all" (any case) and "All Files"
 // give 0, another label its place in the combo's list (ASCII case
 // ignored); -2 when no label matches.
 i16 AppWindowIndex(const char* label);
 // Sets the dialog's members and combo from the options and shows them.
 // kExitOk, or kExitBadOptions (an unknown time window) with error set.
-int AppApplyOptions(CVellumcraftDlg* dlg, AppOptions* options);
+[[nodiscard]] int AppApplyOptions(CVellumcraftDlg* dlg, AppOptions* options);
 
 }  // namespace vk

@@ -29,6 +29,6 @@ QDialog* QtMainDlgCreate(CVellumcraftDlg* dlg);
 // The program's window runner: a QApplication, the Qt backend, the main
 // dialog with the options applied, until the user closes it; kAppNoWindow
 // when Qt cannot open its platform (a display that cannot be reached).
-int QtRunMainDialog(CVellumcraftDlg* dlg, AppOptions* options, int argc, char** argv);
+[[nodiscard]] int QtRunMainDialog(CVellumcraftDlg* dlg, AppOptions* options, int argc, char** argv);
 
 }  // namespace vk

@@ -32,15 +32,16 @@ void Fresh() {
     g_null = std::fopen("/dev/null", "wb");
   }
   // Whatever the last input left: files, tree, lists, then the memory.
-  for (vk::u16 slot = 0; slot < vk::kFileSlots; ++slot) vk::FileClose(slot);
+  // Clean-up and set-up on a fresh library: results are not looked at.
+  for (vk::u16 slot = 0; slot < vk::kFileSlots; ++slot) (void)vk::FileClose(slot);
   vk::SiteTreeFree();
-  vk::SortListFreeAll();
+  (void)vk::SortListFreeAll();
   if (vk::MemIsInit() && vk::VarShutdown() != 0) vk::MemRelease(true);
   vk::MsgCatalogReset();
   vk::SiteGenLangSet(vk::kSiteLangNone);
   if (vk::SysVarInit() != 0) abort();
   vk::HtmlSinkSet(g_null);
-  vk::StoreSet(vk::kGroupIdentity, vk::kIdCommandLine, vk::StrSlice{"prog", 4});
+  (void)vk::StoreSet(vk::kGroupIdentity, vk::kIdCommandLine, vk::StrSlice{"prog", 4});
 }
 
 std::string Put(const char* name, const uint8_t* data, size_t size) {

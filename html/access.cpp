@@ -154,7 +154,7 @@ u16 WebAccessCheck(StrSlice folder) {
         result = StrError(users);
         if (!result) result = WebUserCheckHook ? WebUserCheckHook(users) : u16{kErrPermission};
       }
-      ParamListPop();
+      (void)ParamListPop();  // removing an entry needs no room
     }
   } else if (user.len == 0) {
     result = kErrPermission;
@@ -171,7 +171,7 @@ u16 WebUserCheck(StrSlice users_file) {
   // Looked for quietly first: a missing users file refuses the page, it is
   // no error of the run.
   if (!StrError(name) && name.len && FileFindInfo(name) == 0) {
-    StrSlice text = FileReadAll(name, 0, 0xFFFF);
+    StrSlice text = FileReadAll(name, 0, kReadToEnd);
     if (!StrError(text)) {
       const StrSlice passw = CgiParam(Lit("passw"));
       const StrSlice user = TakenUser(SafeBits());
@@ -220,7 +220,7 @@ u16 WebPageAccess(StrSlice page, StrSlice macros) {
       // ordinary fields.
       WebFailPageRender(fail, MacroContextInit(nullptr, macros, kStrEmpty, nullptr));
     } else {
-      WebLoginFormWrite(macros);
+      (void)WebLoginFormWrite(macros);  // the refusal is the result, however far the form got
     }
   }
   WorkMark(m);

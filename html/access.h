@@ -34,12 +34,12 @@ extern WebPageRenderFn WebFailPageRender;
 // has been written and the refusal code is returned: 175, 164 when the
 // folder's protection file is missing, or the code of an unusable request
 // value.
-u16 WebPageAccess(StrSlice page, StrSlice macros);
+[[nodiscard]] u16 WebPageAccess(StrSlice page, StrSlice macros);
 // The check for the folder a page is opened from (a path as the system
 // opens it, not joined to the document folder): 0, 175 refused (also when
 // protection is on and no user name was given), or 164 with the protection
 // file's path as the error detail when that file is missing or unreadable.
-u16 WebAccessCheck(StrSlice folder);
+[[nodiscard]] u16 WebAccessCheck(StrSlice folder);
 // 0 when the user name that the check takes (REMOTE_USER or the request's
 // "user", as _SAFE says) is listed in the users file with the request's
 // "passw" as its password; else 175, or the code of an unusable request
@@ -48,14 +48,14 @@ u16 WebAccessCheck(StrSlice folder);
 // before its first ':' or '=' and its password the value after it within
 // that line (unquoted; upper-cased when written without quotes). A name
 // holding ':', '=', '&' or a line end is never listed.
-u16 WebUserCheck(StrSlice users_file);
+[[nodiscard]] u16 WebUserCheck(StrSlice users_file);
 // A whole form page from a parameter text (its style keys) and a field list.
-u16 WebFormWrite(StrSlice params, StrSlice fields);
+[[nodiscard]] u16 WebFormWrite(StrSlice params, StrSlice fields);
 // The login form page: a text field "user" pre-filled with the request's
 // user name, an empty password field "passw" and the submit button. A user
 // name that the field list or the attribute could not carry safely (quotes,
 // ',', ';', '&', '<', '>' or control bytes) is not pre-filled; the password
 // is never written back.
-u16 WebLoginFormWrite(StrSlice macros);
+[[nodiscard]] u16 WebLoginFormWrite(StrSlice macros);
 
 }  // namespace vk

@@ -86,7 +86,8 @@ u16 HtmlSelectOptions(HtmlAttrs attrs, StrSlice texts) {
   for (u16 k = 1; k <= count; ++k) {
     const WorkMarkId item_mark = WorkMark(kMarkQuery);
     attrs.value = HtmlAttrEscaped(ListItem(values, ',', k));
-    HtmlElement(kTagOption, attrs, nullptr, ListItem(texts, ',', k));
+    // A full tag stack leaves the element out; the rest is written (also below).
+    (void)HtmlElement(kTagOption, attrs, nullptr, ListItem(texts, ',', k));
     WorkMark(item_mark);
   }
   WorkMark(mark);
@@ -120,10 +121,11 @@ u16 HtmlFormField(HtmlAttrs attrs, StrSlice field) {
     // The option values are escaped one by one after their list is
     // unquoted, so a list in double quotes still unquotes.
     attrs.value = FieldItem(field, kFieldValue);
-    HtmlElement(kTagSelect, attrs, HtmlSelectOptions, size);
+    // A full tag stack leaves the control out; the rest is written.
+    (void)HtmlElement(kTagSelect, attrs, HtmlSelectOptions, size);
   } else {
     attrs.value = HtmlAttrEscaped(FieldItem(field, kFieldValue));
-    HtmlElement(kTagInput, attrs, nullptr, kStrEmpty);
+    (void)HtmlElement(kTagInput, attrs, nullptr, kStrEmpty);
   }
   HtmlTagPopTo(depth);
   WorkMark(mark);
@@ -154,12 +156,13 @@ void HtmlFormPage(StrSlice params, StrSlice fields, u16 flags) {
   HtmlBlankLines(1);
   const StrSlice title = HtmlParam(params, "FORMTITLE");
   if (title.len) {
-    HtmlTextStyled(HtmlStyledText{title, kAlignCenter, 3, 0});
+    // A full tag stack leaves an element out; the rest is written (also below).
+    (void)HtmlTextStyled(HtmlStyledText{title, kAlignCenter, 3, 0});
   } else {
     HtmlBlankLines(1);
   }
   HtmlFormBegin(HtmlParam(style, "_P_NAME"));
-  HtmlElement(kTagTable, HtmlAttrParse(style), HtmlFormFields, StrOrEmpty(fields));
+  (void)HtmlElement(kTagTable, HtmlAttrParse(style), HtmlFormFields, StrOrEmpty(fields));
   HtmlCloseTag(kTagForm);
   HtmlCloseTag(kTagBody);
   HtmlCloseTag(kTagHtml);

@@ -31,12 +31,12 @@ void HtmlFormBegin(StrSlice name);
 // Content writer of the form table: every field, as a table row when the
 // record has columns, else as a paragraph. 0, or the first non-zero
 // element result.
-u16 HtmlFormFields(HtmlAttrs attrs, StrSlice fields);
+[[nodiscard]] u16 HtmlFormFields(HtmlAttrs attrs, StrSlice fields);
 // Content writer of one field: its label and its control. Result 0.
-u16 HtmlFormField(HtmlAttrs attrs, StrSlice field);
+[[nodiscard]] u16 HtmlFormField(HtmlAttrs attrs, StrSlice field);
 // Content writer of a select list: one option per item of attrs.value,
 // with the matching item of texts as its text. Result 0.
-u16 HtmlSelectOptions(HtmlAttrs attrs, StrSlice texts);
+[[nodiscard]] u16 HtmlSelectOptions(HtmlAttrs attrs, StrSlice texts);
 
 // `<a` + style + ` href="..."` + `>` text `</a>`, returned and not written;
 // the style is the _P_STYLE inside params' LINKSTYLE, as ` style="..."`,

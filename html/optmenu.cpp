@@ -97,7 +97,9 @@ void WebMenuRows(StrSlice, StrSlice selection) {
     WebMenuRowWrite(mask, d, StoreGet(kGroupOptionMenu, kMenuFolderEntry), StoreGet(kGroupOptionMenu, r));
     // Read again: writing the row may have changed the store.
     const StrSlice chosen = d ? Keep(ListItem(StoreGet(kGroupOptionMenu, r), kItemSep, d)) : kStrEmpty;
-    VarAssignText(StrC(kOptNameVar), chosen, 1);
+    // A name the store cannot take must not leave another row's showing; the
+    // empty text needs no room once the variable is there.
+    if (VarAssignText(StrC(kOptNameVar), chosen, 1) != 0) (void)VarAssignText(StrC(kOptNameVar), kStrEmpty, 1);
     WorkMark(mark);
   }
 }

@@ -57,7 +57,7 @@ TplFieldVerdict KeywordStop(const void* ctx, StrSlice field) {
 
 // Ends the template's scan: the file is closed and its handle cleared.
 void TemplateClose(HtmlTagState* s) {
-  if (const u16 h = HtmlTagFile(*s)) FileClose(h);
+  if (const u16 h = HtmlTagFile(*s)) (void)FileClose(h);  // only read: nothing to lose on closing
   s->file = 0;
 }
 
@@ -243,7 +243,7 @@ static u16 PageRender(StrSlice page, MacroContext context, bool fail_page) {
   }
   // An early end leaves neither the template open nor its lines stacked.
   TemplateClose(&state);
-  StoreTrim(kGroupTemplateLines, lines_base);
+  (void)StoreTrim(kGroupTemplateLines, lines_base);  // removing entries needs no room
 
   WorkMark(mark);
   return status >= kFirstError ? status : 0;
@@ -272,7 +272,7 @@ u16 HtmlPageToMemory(StrSlice tpl, MacroContext context, char** data, u32* size)
   return 0;
 }
 
-u16 HtmlPagePutCode(u16 put) { return put == 0 ? 0 : put == kOsOpenFailed ? 0xFFFF : kErrFileIO; }
+u16 HtmlPagePutCode(u16 put) { return put == 0 ? 0 : put == kOsOpenFailed ? kFailed : u16{kErrFileIO}; }
 
 u16 HtmlPageToFile(StrSlice tpl, MacroContext context, StrSlice out_path) {
   char* data = nullptr;

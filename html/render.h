@@ -54,27 +54,27 @@ inline StrSlice HtmlTagArgs(HtmlTagState s) { return StrMake(s.args ? s.args : "
 // its modification time set to now; else the page replaces it through a
 // temporary file and a rename. A render that ends early, or a write that
 // fails, leaves the old file as it was and creates none where there was
-// none. 0 on success, 0xFFFF when the page cannot be put in place (a folder
+// none. 0 on success, kFailed when the page cannot be put in place (a folder
 // of that name, no write access to the folder), 131 when it cannot be
 // written (a full disk), else the render's code; after 0xFFFF and 131 the
 // error detail ends with the page's path as the user reads it and the
 // system's reason (FileShown). The sink is the null sink afterwards.
-u16 HtmlPageToFile(StrSlice tpl, MacroContext context, StrSlice out_path);
+[[nodiscard]] u16 HtmlPageToFile(StrSlice tpl, MacroContext context, StrSlice out_path);
 // The render of HtmlPageToFile alone: 0 with the page in *data (released
 // with OsMemFree) and its length in *size; else the render's code, and
 // nothing is kept.
-u16 HtmlPageToMemory(StrSlice tpl, MacroContext context, char** data, u32* size);
+[[nodiscard]] u16 HtmlPageToMemory(StrSlice tpl, MacroContext context, char** data, u32* size);
 // HtmlPageToFile's code for the result of putting a page in its file
 // (OsFilePut or OsFileReplace).
 u16 HtmlPagePutCode(u16 put);
 // Renders a page into the current sink. A name in parentheses is evaluated
 // first. 0, or an error code of 128 or more (164 for an empty name or a
 // missing template, the refusal code of the access check).
-u16 HtmlPageRender(StrSlice page, MacroContext context);
+[[nodiscard]] u16 HtmlPageRender(StrSlice page, MacroContext context);
 // Renders the fail page that the access check shows in place of a refused
 // page: the name is a request value, so it is never evaluated, and the page
 // is not checked again (the access check has judged it already).
-u16 HtmlFailPageRender(StrSlice page, MacroContext context);
+[[nodiscard]] u16 HtmlFailPageRender(StrSlice page, MacroContext context);
 // A fresh state with the page's template opened (164 with the paths in the
 // error detail when it is missing).
 HtmlTagState HtmlPageOpen(StrSlice page);

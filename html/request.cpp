@@ -19,7 +19,7 @@ namespace {
 constexpr char kEchoLine[] = "<--[$]--><br>\n";
 
 // The echo flag and whether the "echo" parameter has been read; a value of
-// 0xFFFF read from the command line must not make it be read again.
+// kEchoUnread read from the command line must not make it be read again.
 u16 g_echo = kEchoUnread;
 bool g_echo_read = false;
 

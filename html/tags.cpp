@@ -314,7 +314,7 @@ u16 HtmlHead(HtmlAttrs attrs, StrSlice items) {
   for (u16 k = 1; k <= count; ++k) {
     const StrSlice item = ListItem(items, '\0', k);
     if (k == 1) {
-      HtmlElement(kTagTitle, attrs, nullptr, item);
+      (void)HtmlElement(kTagTitle, attrs, nullptr, item);  // a full stack leaves it out; the rest is written
     } else if (item.len && item.ptr[0] == '<') {
       HtmlOut(item);
       HtmlOut(kCrLf);
@@ -335,9 +335,11 @@ u16 HtmlPageBegin(StrSlice params, StrSlice extra_items, u16 flags) {
   const StrSlice title = HtmlParam(params, "PAGETITLE");
   const StrSlice items = StrJoin(title, StrMake("\0", 1), StrOrEmpty(extra_items));
   const u16 depth = HtmlTagOpen(kTagHtml, HtmlAttrsEmpty());
-  HtmlHead(HtmlAttrsEmpty(), items);
+  // A full tag stack leaves an element out; the rest is written, and the
+  // depth returned lets the caller close what was opened.
+  (void)HtmlHead(HtmlAttrsEmpty(), items);
   HtmlTagOpen(kTagBody, HtmlAttrParse(HtmlParam(params, "BODYSTYLE")));
-  if (!(flags & kPageNoTitle)) HtmlText(HtmlAttrParse(StrC(kPageTitleStyle)), title);
+  if (!(flags & kPageNoTitle)) (void)HtmlText(HtmlAttrParse(StrC(kPageTitleStyle)), title);
   WorkMark(mark);
   return depth;
 }

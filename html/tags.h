@@ -138,12 +138,12 @@ const HtmlTagStack* HtmlTagStackState();
 // without a callback, data written as the content, then (when that gave
 // 0) the pop back to the element's depth. kTagStackFull when the tag could
 // not be pushed: no content and no closing tag are written then.
-u16 HtmlElement(u16 tag, HtmlAttrs attrs, HtmlContentFn callback, StrSlice data);
+[[nodiscard]] u16 HtmlElement(u16 tag, HtmlAttrs attrs, HtmlContentFn callback, StrSlice data);
 // A p element holding text.
-u16 HtmlPara(HtmlAttrs attrs, StrSlice text);
+[[nodiscard]] u16 HtmlPara(HtmlAttrs attrs, StrSlice text);
 // The text decorated by attrs.text, in a paragraph, nested in a font
 // element when attrs.size is non-zero.
-u16 HtmlText(HtmlAttrs attrs, StrSlice text);
+[[nodiscard]] u16 HtmlText(HtmlAttrs attrs, StrSlice text);
 
 struct HtmlStyledText {
   StrSlice text;
@@ -152,7 +152,7 @@ struct HtmlStyledText {
   u8 bits;
 };
 // HtmlText with the empty record given align, size and style bits.
-u16 HtmlTextStyled(HtmlStyledText styled);
+[[nodiscard]] u16 HtmlTextStyled(HtmlStyledText styled);
 
 // Writes the fixed closing text of tag n (no line end of its own beyond
 // the LF some of them hold); nothing for a number out of range.
@@ -162,7 +162,7 @@ void HtmlCloseTag(u16 n);
 // NUL-separated item: the first as the title element, one beginning with
 // '<' as it is with CR LF, any other as a meta tag "http-equiv,content";
 // then the closing head tag. Result 0.
-u16 HtmlHead(HtmlAttrs attrs, StrSlice items);
+[[nodiscard]] u16 HtmlHead(HtmlAttrs attrs, StrSlice items);
 
 // Page begin flags.
 enum : u16 { kPageNoTitle = 0x01 };  // no visible title below the body tag

@@ -53,7 +53,7 @@ using AppStartHook = u16 (*)(void* instance);
 // Keeps the instance handle, calls the hook (when given) and then stores the
 // command line rebuilt from argv as identity entry 1 (AppCommandLineStore).
 // argc 0 stores nothing. Returns the hook's or the store's code, else 0.
-u16 AppStartup(void* instance, int argc, const char* const* argv, AppStartHook hook);
+[[nodiscard]] u16 AppStartup(void* instance, int argc, const char* const* argv, AppStartHook hook);
 // The instance handle that AppStartup keeps (null before it ran).
 void* AppInstance();
 
@@ -63,7 +63,7 @@ void* AppInstance();
 StrSlice AppCommandLineBuild(int argc, const char* const* argv);
 // Reduces every quote-blank-blank-quote of line to quote-blank-quote and
 // stores the result as identity entry 1; the store's code.
-u16 AppCommandLineStore(StrSlice line);
+[[nodiscard]] u16 AppCommandLineStore(StrSlice line);
 
 // Field 1 (field 2 with kRunPathArgument) of the command line, trimmed and
 // unquoted; with kRunPathFolder only its drive and folder.

@@ -75,7 +75,8 @@ u16 ErrMsgAppend(u16 code, StrSlice text, bool append) {
     const StrSlice current = CutBack(ErrDetail());
     detail = StrJoin(current, StrSlice{"\r\n", 2}, text);
   }
-  if (detail.ptr) StoreSet(kGroupRun, kRunErrorDetail, detail);
+  // A store without room keeps the old detail, as the contract says.
+  if (detail.ptr) (void)StoreSet(kGroupRun, kRunErrorDetail, detail);
 
   g_last = kept;
   WorkMark(mark);

@@ -14,7 +14,6 @@ namespace vk {
 namespace {
 
 constexpr u8 kCtrlZ = 26;
-constexpr u16 kFail = 0xFFFF;
 // The longest line FileReadRecord returns, so that a length never reads as
 // kReadTooLong or kReadEnd.
 constexpr u16 kLineMax = 0xFFFD;
@@ -94,7 +93,7 @@ void NameToDetail(StrSlice name, u16 code, int err) {
 i16 OpenFailure(StrSlice name, u16 flags, u16 code, int err = 0) {
   if (flags & kOpenQuiet) return static_cast<i16>(code);
   NameToDetail(name, code, err);
-  return static_cast<i16>(ErrSet(kErrFirst, kWhereFileStream, code, kFail));
+  return static_cast<i16>(ErrSet(kErrFirst, kWhereFileStream, code, kFailed));
 }
 
 void RecordWithName(StrSlice name, u16 code, int err = 0) {
@@ -163,7 +162,8 @@ i32 ReadLineAt(std::FILE* f, SlotState* st, bool from_here, u32 pos, char* buf, 
     // The buffer is full: the line fits only when its end comes next.
     if (OsFileRead(f, &last, 1) != 1 || (last != '\n' && last != '\r')) {
       if (st) st->tracked = false;
-      OsFileSeek(f, pos);
+      // A stream that cannot go back to the line's start stands nowhere known.
+      if (OsFileSeek(f, pos) != 0) return kGotEnd;
       return done(pos, kGotTooLong);
     }
     ++used;
@@ -173,8 +173,8 @@ i32 ReadLineAt(std::FILE* f, SlotState* st, bool from_here, u32 pos, char* buf, 
     if (OsFileRead(f, &next, 1) == 1) {
       if (next == '\n') {
         ++used;
-      } else if (OsFileUnread(f, static_cast<u8>(next)) != 0) {
-        OsFileSeek(f, pos + used);
+      } else if (OsFileUnread(f, static_cast<u8>(next)) != 0 && OsFileSeek(f, pos + used) != 0) {
+        return kGotEnd;  // the next line's first byte is lost: the stream stands nowhere known
       }
     }
   }
@@ -214,7 +214,8 @@ i32 ReadRecord(std::FILE* f, SlotState* st, bool console, bool from_here, u32 po
     char next = 0;
     if (OsFileRead(f, &next, 1) != 1) return 1;
     if (next == '\n') return 2;
-    if (console) OsFileUnread(f, static_cast<u8>(next));
+    // The console cannot seek: a byte it does not take back is lost either way.
+    if (console) (void)OsFileUnread(f, static_cast<u8>(next));
     return 1;
   };
   while (!end && (console || pos + got < size)) {
@@ -264,12 +265,14 @@ i32 ReadRecord(std::FILE* f, SlotState* st, bool console, bool from_here, u32 po
     if (n < want) break;
   }
 
+  // A stream that cannot be put where the next read starts stands nowhere
+  // known: the reading ends there.
   if (terminated) {
-    if (!console) OsFileSeek(f, pos + line_len + term);
+    if (!console && OsFileSeek(f, pos + line_len + term) != 0) return kGotEnd;
     return static_cast<i32>(line_len);
   }
   if (too_long) {
-    if (!console) OsFileSeek(f, pos);
+    if (!console && OsFileSeek(f, pos) != 0) return kGotEnd;
     return kGotTooLong;
   }
   if (end) return static_cast<i32>(got);
@@ -334,7 +337,7 @@ bool CloseSlot(u16 slot) {
 // the range does not fit.
 i32 ReadRange(StrSlice name, u32 offset, u32 length, bool to_end, char* buffer, u16 capacity) {
   i16 slot = FileOpen(name, kOpenNoUpdate);
-  if (slot < 0) return kGotEnd;
+  if (FileOpenFailed(slot)) return kGotEnd;
   std::FILE* f = SlotStream(static_cast<u16>(slot));
   SlotState* st = StateOf(static_cast<u16>(slot));
   if (to_end) {
@@ -365,7 +368,8 @@ bool ReplaceFile(StrSlice name, const void* data, u16 len) {
 bool WriteRange(StrSlice name, i32 pos, const void* data, u16 len) {
   if (pos == kWriteReplace) {
     if (len == 0) {
-      FileDelete(name);
+      // Nothing is written, so the result is a failure whatever the delete does.
+      (void)FileDelete(name);
       return false;
     }
     return ReplaceFile(name, data, len);
@@ -379,7 +383,7 @@ bool WriteRange(StrSlice name, i32 pos, const void* data, u16 len) {
     if (rc != kOsOpenFailed) return rc == 0;
   }
   i16 slot = FileOpen(name, kOpenPlain);
-  if (slot < 0) return false;
+  if (FileOpenFailed(slot)) return false;
   u32 at = pos == kWriteAppend ? kFileAtEnd : static_cast<u32>(pos);
   bool ok = WriteStream(SlotStream(static_cast<u16>(slot)), nullptr, false, at, data, len);
   return CloseSlot(static_cast<u16>(slot)) && ok;
@@ -477,12 +481,11 @@ i16 FileOpen(StrSlice name, u16 flags) {
 u16 FileClose(u16 slot) {
   if (IsStandard(slot)) return slot;
   if (!SlotStream(slot)) return 0;
-  CloseSlot(slot);
-  return slot;
+  return CloseSlot(slot) ? slot : u16{kErrFileIO};
 }
 
 u32 FileLength(u16 slot) {
-  if (IsStandard(slot)) return 0xFFFF;
+  if (IsStandard(slot)) return kFileLengthStandard;
   std::FILE* f = SlotStream(slot);
   u32 size = f ? StateSize(StateOf(slot), f) : 0;
   return size == kOsTooLong ? 0 : size;
@@ -534,12 +537,12 @@ StrSlice FileReadLine(u16 slot, u32 pos, u16 reclen) {
 }
 
 u16 FileWriteBlock(u16 slot, u32 pos, const void* data, u16 len) {
-  return WriteStream(SlotStream(slot), StateOf(slot), IsStandard(slot), pos, data, len) ? len : kFail;
+  return WriteStream(SlotStream(slot), StateOf(slot), IsStandard(slot), pos, data, len) ? len : kFailed;
 }
 
 u16 FileWriteAt(u16 slot, u32 pos, StrSlice text) {
   if (u16 err = StrError(text)) return err;
-  return WriteStream(SlotStream(slot), StateOf(slot), IsStandard(slot), pos, text.ptr, text.len) ? 0 : kFail;
+  return WriteStream(SlotStream(slot), StateOf(slot), IsStandard(slot), pos, text.ptr, text.len) ? 0 : kFailed;
 }
 
 std::FILE* FileStream(u16 slot) { return SlotStream(slot); }
@@ -552,14 +555,14 @@ void FileSetStandard(u16 slot, std::FILE* f) {
 // ---- Named files -----------------------------------------------------------
 
 u16 FileReadRange(StrSlice name, u32 offset, u16 length, char* buffer, u16 capacity) {
-  i32 n = ReadRange(name, offset, length, length == 0xFFFF, buffer, capacity);
-  return n < 0 ? kFail : static_cast<u16>(n);
+  i32 n = ReadRange(name, offset, length, length == kReadToEnd, buffer, capacity);
+  return n < 0 ? kFailed : static_cast<u16>(n);
 }
 
 StrSlice FileReadAll(StrSlice name, u32 offset, u16 length) {
   WorkMarkId mark = WorkMark(kMarkQuery);
   u32 want = length;
-  if (length == 0xFFFF) {
+  if (length == kReadToEnd) {
     u32 size = FileSize(name);
     want = size > offset ? size - offset : 0;
   }
@@ -574,7 +577,7 @@ StrSlice FileReadAll(StrSlice name, u32 offset, u16 length) {
   i32 n = ReadRange(name, offset, want, false, const_cast<char*>(buf.ptr), buf.len);
   if (n != static_cast<i32>(want)) {
     WorkMark(mark);
-    return StrErrorSlice(kFail);
+    return StrErrorSlice(kFailed);
   }
   return buf;
 }
@@ -582,7 +585,7 @@ StrSlice FileReadAll(StrSlice name, u32 offset, u16 length) {
 StrSlice FileReadText(StrSlice name, StrSlice separator) {
   if (u16 err = StrError(separator)) return StrErrorSlice(err);
   WorkMarkId mark = WorkMark(kMarkQuery);
-  StrSlice all = FileReadAll(name, 0, 0xFFFF);
+  StrSlice all = FileReadAll(name, 0, kReadToEnd);
   if (!all.ptr) {
     WorkMark(mark);
     return all;
@@ -623,14 +626,14 @@ StrSlice FileReadText(StrSlice name, StrSlice separator) {
 
 u32 FileSize(StrSlice name) {
   i16 slot = FileOpen(name, kOpenNoUpdate);
-  if (slot < 0) return 0;
+  if (FileOpenFailed(slot)) return 0;
   u32 size = FileLength(static_cast<u16>(slot));
-  FileClose(static_cast<u16>(slot));
+  (void)FileClose(static_cast<u16>(slot));  // only read: nothing to lose on closing
   return size;
 }
 
 u16 FileWriteRange(StrSlice name, i32 pos, const void* data, u16 len) {
-  return WriteRange(name, pos, data, len) ? len : kFail;
+  return WriteRange(name, pos, data, len) ? len : kFailed;
 }
 
 u16 FileWrite(StrSlice name, i32 pos, const void* data, u16 len) {
@@ -687,7 +690,7 @@ u16 FileFindInfo(StrSlice name, FileInfoRecord* out) {
 
 FileInfoRecord FileInfo(StrSlice name) {
   FileInfoRecord info;
-  FileFindInfo(name, &info);
+  (void)FileFindInfo(name, &info);  // the record carries the code as its error
   return info;
 }
 
@@ -752,10 +755,10 @@ u16 DirCreatePath(StrSlice path) {
   if (!exists() && DirCreate(path) != 0) {
     StrSlice parent = PathPart(path, kPartParent);
     if (!parent.ptr || parent.len >= path.len) {
-      result = kFail;  // nothing above left to create
+      result = kFailed;  // nothing above left to create
     } else {
       result = DirCreatePath(parent);
-      if (result == 0 && DirCreate(path) != 0 && !exists()) result = kFail;
+      if (result == 0 && DirCreate(path) != 0 && !exists()) result = kFailed;
     }
   }
   WorkMark(mark);

@@ -42,6 +42,10 @@ constexpr u32 kFileAtEnd = 0xFFFF;
 constexpr u16 kReadLine = 0xFFFF;
 constexpr u16 kReadEnd = 0xFFFF;
 constexpr u16 kReadTooLong = 0xFFFE;
+// FileReadRange and FileReadAll: a length that reads to the end of the file.
+constexpr u16 kReadToEnd = 0xFFFF;
+// FileLength of a standard slot 0-2, whose length is not known.
+constexpr u32 kFileLengthStandard = 0xFFFF;
 // FileWriteRange positions.
 constexpr i32 kWriteReplace = -2;  // the file's whole content becomes the data
 constexpr i32 kWriteAppend = -1;
@@ -71,11 +75,16 @@ struct FileInfoRecord {
 // why); without, the name (FileShown, with the system's reason) is
 // appended to the error detail, the code recorded in module 17 and the
 // result is -1.
-i16 FileOpen(StrSlice name, u16 flags);
+[[nodiscard]] i16 FileOpen(StrSlice name, u16 flags);
+// True when a FileOpen result is a failure (-1, or a quiet open's code),
+// false when it is a slot.
+inline bool FileOpenFailed(i16 result) { return static_cast<u16>(result) >= kFileSlots; }
 // Slots 0-2 return their number untouched; an empty slot 0; otherwise the
-// stream is closed, the slot emptied and its number returned.
-u16 FileClose(u16 slot);
-u32 FileLength(u16 slot);  // 0xFFFF for slots 0-2, 0 for an empty slot
+// stream is closed, the slot emptied and its number returned; 131
+// (kErrFileIO) when the stream reported an error on closing, so bytes it
+// still held may not have reached the file (the slot is emptied all the same).
+[[nodiscard]] u16 FileClose(u16 slot);
+u32 FileLength(u16 slot);  // kFileLengthStandard for slots 0-2, 0 for an empty slot
 u32 FileTell(u16 slot);    // 0 for slot 0
 bool FileEof(u16 slot);
 // One line (reclen kReadLine) or one record of reclen bytes from byte pos
@@ -90,12 +99,12 @@ u16 FileReadRecord(u16 slot, u32 pos, u16 reclen, char* buffer, u16 capacity);
 // the error slice 130 at the end of the file, 145 (recorded) when the line
 // is longer than the free room.
 StrSlice FileReadLine(u16 slot, u32 pos, u16 reclen);
-// Writes len bytes at pos (kFileAtEnd: at the end); len, or 0xFFFF when a
+// Writes len bytes at pos (kFileAtEnd: at the end); len, or kFailed when a
 // piece is written short or data is null.
-u16 FileWriteBlock(u16 slot, u32 pos, const void* data, u16 len);
+[[nodiscard]] u16 FileWriteBlock(u16 slot, u32 pos, const void* data, u16 len);
 // An error slice returns its code; else 0 when all of text was written,
-// else 0xFFFF.
-u16 FileWriteAt(u16 slot, u32 pos, StrSlice text);
+// else kFailed.
+[[nodiscard]] u16 FileWriteAt(u16 slot, u32 pos, StrSlice text);
 // The stream of a slot (null when empty or out of range); and replacing the
 // stream of a standard slot 0-2 (the HTML sink installs its file as slot 1).
 std::FILE* FileStream(u16 slot);
@@ -103,12 +112,12 @@ void FileSetStandard(u16 slot, std::FILE* f);
 
 // ---- Named files -----------------------------------------------------------
 
-// length bytes (0xFFFF: to the end) from offset into buffer; the count read,
-// or 0xFFFF when the file cannot be opened or the range does not fit.
+// length bytes (kReadToEnd: to the end) from offset into buffer; the count
+// read, or kFailed when the file cannot be opened or the range does not fit.
 u16 FileReadRange(StrSlice name, u32 offset, u16 length, char* buffer, u16 capacity);
-// length bytes (0xFFFF: the rest of the file) from offset as a new entry.
+// length bytes (kReadToEnd: the rest of the file) from offset as a new entry.
 // 146 when the rest of the file passes 65535 bytes, 145 when the scratch
-// stack's room is smaller; the error slice 0xFFFF when the read falls short.
+// stack's room is smaller; the error slice kFailed when the read falls short.
 StrSlice FileReadAll(StrSlice name, u32 offset, u16 length);
 // The whole file with every CR LF, then every LF, replaced by separator.
 StrSlice FileReadText(StrSlice name, StrSlice separator);
@@ -118,12 +127,12 @@ u32 FileSize(StrSlice name);
 // temporary file beside it and renamed over it, so a failure leaves the old
 // file intact; with len 0 the file is deleted); kWriteAppend appends; any
 // other pos writes over the file from that byte on without truncating it,
-// creating the file when missing. len, or 0xFFFF (at once for len 0).
-u16 FileWriteRange(StrSlice name, i32 pos, const void* data, u16 len);
+// creating the file when missing. len, or kFailed (at once for len 0).
+[[nodiscard]] u16 FileWriteRange(StrSlice name, i32 pos, const void* data, u16 len);
 // 0 when FileWriteRange wrote all len bytes, else 131 (so also for len 0).
-u16 FileWrite(StrSlice name, i32 pos, const void* data, u16 len);
-// Deletes a file, never a folder: 0 or 0xFFFF.
-u16 FileDelete(StrSlice name);
+[[nodiscard]] u16 FileWrite(StrSlice name, i32 pos, const void* data, u16 len);
+// Deletes a file, never a folder: 0 or kFailed.
+[[nodiscard]] u16 FileDelete(StrSlice name);
 // A file named in a failure as the user reads it: PathShown(name), then,
 // when err (a system error number, OsLastError) is not 0, the system's
 // reason in parentheses: "/site/index_en.html (Is a directory)".
@@ -135,7 +144,7 @@ FileInfoRecord FileInfo(StrSlice name);
 u32 FileTime(StrSlice name, u16 which, u16 unit);
 // 164 when nothing matches name, else 0 with the first match's record in
 // *out (when given).
-u16 FileFindInfo(StrSlice name, FileInfoRecord* out = nullptr);
+[[nodiscard]] u16 FileFindInfo(StrSlice name, FileInfoRecord* out = nullptr);
 
 // ---- Folders and environment ----------------------------------------------
 
@@ -143,14 +152,14 @@ u16 FileFindInfo(StrSlice name, FileInfoRecord* out = nullptr);
 // sorted, each followed by a NUL, in one new scratch entry; the slice
 // (also WorkTop) ends before the last NUL. 0, 164 when nothing matches, 145
 // when the scratch stack runs out (nothing is left on it then).
-u16 DirList(StrSlice pattern);
-u16 DirChange(StrSlice path);   // 0 or 0xFFFF
+[[nodiscard]] u16 DirList(StrSlice pattern);
+[[nodiscard]] u16 DirChange(StrSlice path);   // 0 or kFailed
 StrSlice DirCurrent();          // at most 383 bytes; empty on failure
-u16 DirCreate(StrSlice path);   // one folder: 0 or 0xFFFF
+[[nodiscard]] u16 DirCreate(StrSlice path);   // one folder: 0 or kFailed
 // Creates the folder and every missing folder above it, from the top down.
 // 163 (the path becomes the error detail) when the path has no folder or
 // name; 0 when it exists or was created; else the failure code.
-u16 DirCreatePath(StrSlice path);
+[[nodiscard]] u16 DirCreatePath(StrSlice path);
 // The environment variable's value (exact name first, then regardless of
 // case); empty when unset or the name is empty.
 StrSlice EnvGet(StrSlice name);

@@ -33,8 +33,6 @@ constexpr char kFileKindExts[] = "PPN,PAN,STP,DAT,DAT,PDC,PRX,KLA,PMT,PDF,TXT,PD
 constexpr u16 kOpenQuietRead = kOpenQuiet | kOpenNoUpdate | kOpenPlain;
 constexpr u16 kOpenRead = kOpenNoUpdate | kOpenPlain;
 
-bool OpenFailed(i16 slot) { return static_cast<u16>(slot) >= kFirstError; }
-
 StrSlice Payload(u16 layout, StrSlice line) {
   LineLayout l = LineLayoutGet(layout);
   i32 len = static_cast<i32>(line.len) - l.payload_trim;
@@ -71,12 +69,12 @@ u16 LineListLoadInto(StrSlice name, u16 layout, u16 code, u16 group) {
   if (StrError(name) || !name.len) return kLineLoadFailed;
   WorkMarkId m = WorkMark(kMarkQuery);
   i16 slot = FileOpen(name, kOpenQuietRead);
-  if (OpenFailed(slot) && PathPart(name, kPartParent).len == 0) {
+  if (FileOpenFailed(slot) && PathPart(name, kPartParent).len == 0) {
     StrSlice found = PathSearch(StoreGet(kGroupIdentity, kIdDefaultFolder), name);
     if (!StrError(found) && found.len) slot = FileOpen(found, kOpenRead);
   }
   WorkMark(m);
-  if (OpenFailed(slot)) return kLineLoadFailed;
+  if (FileOpenFailed(slot)) return kLineLoadFailed;
 
   u16 before = StoreCount(group);
   u16 count = 0;
@@ -100,7 +98,7 @@ u16 LineListLoadInto(StrSlice name, u16 layout, u16 code, u16 group) {
     WorkMark(m);
   }
   WorkMark(m);
-  FileClose(static_cast<u16>(slot));
+  (void)FileClose(static_cast<u16>(slot));  // only read: nothing to lose on closing
   if (failed) {
     TrimBack(group, before);
     return kLineLoadFailed;
@@ -142,7 +140,8 @@ u16 ParamListLoadSep(StrSlice name, u16 layout, u16 code, StrSlice separator) {
     // The join stopped part-way: drop the rest of the loaded lines too, so
     // that no consumer of the queue finds them later.
     u16 taken = static_cast<u16>(queued - StoreCount(kGroupLineQueue));
-    for (u16 i = taken; i < n && StoreCount(kGroupLineQueue); ++i) StorePop(kGroupLineQueue);
+    // (Removing an entry needs no room: it fails only without a store.)
+    for (u16 i = taken; i < n && StoreCount(kGroupLineQueue); ++i) (void)StorePop(kGroupLineQueue);
   }
   u16 r = StorePush(kGroupParamLists, list);
   WorkMark(m);

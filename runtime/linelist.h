@@ -36,15 +36,15 @@ u16 LineKeyValue(u16 layout, StrSlice line);
 // the default folders (identity entry 5). Returns the count appended, or
 // kLineLoadFailed when the name is empty, the file cannot be opened or
 // read, no line matched, or an append failed.
-u16 LineListLoadInto(StrSlice name, u16 layout, u16 code, u16 group);
+[[nodiscard]] u16 LineListLoadInto(StrSlice name, u16 layout, u16 code, u16 group);
 // LineListLoadInto with the line queue (group 37).
-u16 LineListLoad(StrSlice name, u16 layout, u16 code);
+[[nodiscard]] u16 LineListLoad(StrSlice name, u16 layout, u16 code);
 // Takes the newest lines off the line queue until `count` remain: how a
 // caller that loaded lines for itself gives them back. The first failing
 // removal's code stops it.
-u16 LineQueueTrim(u16 count);
+[[nodiscard]] u16 LineQueueTrim(u16 count);
 // Takes n entries from the front of the line queue, removing each, and joins
-// them with separator (only between two non-empty parts). n 0 or 0xFFFF
+// them with separator (only between two non-empty parts). n 0 or kNotFound
 // gives the empty text; when a join or removal fails it stops and returns
 // the error slice (the entries taken so far are gone).
 StrSlice LineListJoin(u16 n, StrSlice separator);
@@ -52,14 +52,14 @@ StrSlice LineListJoin(u16 n, StrSlice separator);
 // Loads the file's lines, joins them with separator and pushes the result as
 // the current parameter list (group 31): 0, the push's code, or
 // kLineLoadFailed when nothing was loaded.
-u16 ParamListLoadSep(StrSlice name, u16 layout, u16 code, StrSlice separator);
+[[nodiscard]] u16 ParamListLoadSep(StrSlice name, u16 layout, u16 code, StrSlice separator);
 // ParamListLoadSep with the separator ":".
-u16 ParamListLoad(StrSlice name, u16 layout, u16 code);
+[[nodiscard]] u16 ParamListLoad(StrSlice name, u16 layout, u16 code);
 // The value of key (after ':' or '=') in the current parameter list,
 // normalised: a quoted value keeps its case, an unquoted one is upper-cased.
 StrSlice ParamListLookup(StrSlice key);
 // Drops the current parameter list.
-u16 ParamListPop();
+[[nodiscard]] u16 ParamListPop();
 
 // name + "." + the extension of file kind 1-14 (the "." only between two
 // non-empty parts); any other kind gives the name alone.

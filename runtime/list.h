@@ -53,7 +53,7 @@ u16 ListItemWidth(StrSlice list, char sep, u16 mode);
 // adds empty items) or, for a negative k, deletes item -k. The new list is
 // left as the newest scratch entry (WorkTop). Returns 0, 145 when the stack
 // is full, or 146 when the new list would pass 65535 bytes.
-u16 ListItemSet(StrSlice list, StrSlice item, char sep, i16 k);
+[[nodiscard]] u16 ListItemSet(StrSlice list, StrSlice item, char sep, i16 k);
 // True when number lies in the inclusive range "lo-hi" (or equals "n").
 bool ListRangeHas(StrSlice range, i64 number);
 // 1-based number of the first comma-separated range holding number, or 0.
@@ -83,6 +83,6 @@ void StrKeyIndexBuild(StrSlice text);
 StrSlice StrKeyIndexGet(StrSlice text, StrSlice key, u16 flags);
 // Pushes the key's value as a new scratch entry (unchanged when the key
 // contains '%', else unquoted); 0, kNotFound when absent, or an error code.
-u16 StrKeyValuePush(StrSlice text, StrSlice key);
+[[nodiscard]] u16 StrKeyValuePush(StrSlice text, StrSlice key);
 
 }  // namespace vk

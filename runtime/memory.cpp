@@ -176,10 +176,12 @@ void* MemRealloc(u16 owner, void* old, u32 old_len, u32 new_size) {
   void* p = MemAlloc(owner, new_size);
   if (!p || !old) return p;
   if (MemBlockWrite(owner, p, 0, old, old_len) != 0) {
-    MemFree(owner, p);
+    (void)MemFree(owner, p);  // allocated just above for this owner
     return nullptr;
   }
-  MemFree(owner, old);
+  // A block the table refuses to free (not tracked, another owner's) stays
+  // where it was; the caller holds the new one either way.
+  (void)MemFree(owner, old);
   return p;
 }
 

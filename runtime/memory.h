@@ -67,9 +67,9 @@ MemControl* MemControlGet();
 void MemSetLimits(u16 scratch_kb, u16 unused, u16 entries);
 // Table, library block, scratch stack, then StoreInit. 124 when already
 // running; a failure before the store leaves the manager not initialised.
-u16 MemInit();
-u16 MemTableInit();
-u16 MemScratchInit();
+[[nodiscard]] u16 MemInit();
+[[nodiscard]] u16 MemTableInit();
+[[nodiscard]] u16 MemScratchInit();
 bool MemIsInit();
 // Zero-filled payload of size bytes, or null (table full or heap refused).
 void* MemAlloc(u16 owner, u32 size);
@@ -80,17 +80,17 @@ u8* MemBlockNew(u32 size, u8 fill);
 MemEntry* MemEntryGet(u16 handle, u16* err);
 // 0; 154 when p is not a tracked block (null included); 180 when its guard
 // is damaged, 141 when owner differs: in both cases the block stays.
-u16 MemFree(u16 owner, void* p);
-u16 MemBlockFree(u16 owner, u16 handle);
-u16 MemFreeHandle(u16 handle);
+[[nodiscard]] u16 MemFree(u16 owner, void* p);
+[[nodiscard]] u16 MemBlockFree(u16 owner, u16 handle);
+[[nodiscard]] u16 MemFreeHandle(u16 handle);
 // A new block holding the first old_len bytes of old, which is then freed;
 // null (old untouched) when the new block or the copy is refused.
 void* MemRealloc(u16 owner, void* old, u32 old_len, u32 new_size);
 // 168 unless block is tracked and offset + count lies within its size.
-u16 MemBlockWrite(u16 owner, void* block, u32 offset, const void* src, u32 count);
+[[nodiscard]] u16 MemBlockWrite(u16 owner, void* block, u32 offset, const void* src, u32 count);
 // Overlap-safe copy of min(count, capacity - offset) bytes to buf + offset;
 // 168 when offset is past the capacity, 163 for a null buffer or source.
-u16 MemWriteAt(void* buf, u16 capacity, u16 offset, const void* src, u16 count);
+[[nodiscard]] u16 MemWriteAt(void* buf, u16 capacity, u16 offset, const void* src, u16 count);
 u16 MemCount(u16 first, u16 end, u16 kind, u16* out_owner);
 // Owner of the highest block in use (0 when none). Without force nothing is
 // released while a block is in use; otherwise every block and the table go.
@@ -101,7 +101,7 @@ u16 MemRelease(bool force);
 // or 178 (kErrMemoryLeaks) when that owner is 0, which would read as success.
 // An error freeing the store or the scratch blocks (154, 180, 141) is
 // returned as is.
-u16 MemShutdown();
+[[nodiscard]] u16 MemShutdown();
 void MemGetStatus(MemControl* dest);
 // Handle of the tracked block whose payload is p, kNotFound when none.
 u16 MemFindHandle(const void* p);
@@ -135,7 +135,7 @@ struct MemBufB {
 };
 // error is 145 when the block is refused.
 MemBufB MemBufInit(u16 owner, u16 capacity);
-u16 MemBufFree(u16 owner, MemBufB* buf);
+[[nodiscard]] u16 MemBufFree(u16 owner, MemBufB* buf);
 // Writes n bytes at pos (kNotFound = at the end); {data+pos, n} or the empty
 // slice when the buffer holds an error or the bytes pass its capacity (153);
 // an error slice when there is no block or no source.

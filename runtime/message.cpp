@@ -277,7 +277,7 @@ StrSlice MsgTextSlice(StrSlice request) {
   if (g_cat.state == kMsgNotTried) {
     // Loading changes the variable store, where the request may lie.
     if (WorkPush(request.ptr, request.len) == 0) request = WorkTop();
-    LangModuleLoad(nullptr, nullptr);
+    (void)LangModuleLoad(nullptr, nullptr);  // always 0: without a module the built-in texts serve
   }
 
   const u16 number = StrValue(StrSlice{request.ptr, request.len < kMsgNumberWidth ? request.len : kMsgNumberWidth});

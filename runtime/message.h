@@ -85,14 +85,14 @@ using LangModuleSource = u16 (*)(void* user, u16, u16);
 // Finds, reads and parses the module (once: the state leaves kMsgNotTried
 // for good). When no file is found and source is given, the lines that
 // source queues are parsed instead. Returns 0.
-u16 LangModuleLoad(LangModuleSource source, void* user);
+[[nodiscard]] u16 LangModuleLoad(LangModuleSource source, void* user);
 
 // Parses the first n lines of the line queue as module lines and removes
 // them (at most the lines the queue holds). n of 0 or kMsgMaxTexts or more
 // parses nothing. 0; or 159 when the text store cannot take the texts, 145
 // when the scratch stack has no room, 168 when every range is used: then
 // nothing of these lines is kept.
-u16 MsgModuleParse(u16 n);
+[[nodiscard]] u16 MsgModuleParse(u16 n);
 
 // The module's text of the number as one new scratch entry: the empty text
 // for a number outside the module or without a text; the error slice 145

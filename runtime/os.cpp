@@ -264,10 +264,10 @@ u16 OsDirChange(StrSlice path) {
   AppendClose();
   NativePath p;
   ToNative(path, &p);
-  if (!p.ok) return 0xFFFF;
+  if (!p.ok) return kFailed;
   if (chdir(p.text) == 0) return 0;
   NoteError();
-  return 0xFFFF;
+  return kFailed;
 }
 
 // ---- Files and folders ----------------------------------------------------
@@ -290,24 +290,24 @@ std::FILE* OsFileOpen(StrSlice path, const char* mode) {
 u16 OsFileCreateNew(StrSlice path) {
   NativePath p;
   ToNative(path, &p);
-  if (!p.ok) return 0xFFFF;
+  if (!p.ok) return kFailed;
   int fd = open(p.text, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   // A name that is taken is an answer, not a failure: the reason of the
   // caller's failed open, which comes before, stays noted.
   if (fd < 0 && errno == EEXIST) return kErrFileExists;
   if (fd < 0) {
     NoteError();
-    return 0xFFFF;
+    return kFailed;
   }
   close(fd);
   return 0;
 }
 
 u16 OsFileClose(std::FILE* f) {
-  if (!f) return 0xFFFF;
+  if (!f) return kFailed;
   if (std::fclose(f) == 0) return 0;
   NoteError();
-  return 0xFFFF;
+  return kFailed;
 }
 
 u32 OsFileRead(std::FILE* f, void* buf, u32 n) {
@@ -335,11 +335,11 @@ u32 OsFileReadToLineEnd(std::FILE* f, char* buf, u32 n) {
 }
 
 u16 OsFileSeek(std::FILE* f, u32 pos) {
-  if (!f) return 0xFFFF;
+  if (!f) return kFailed;
   int r = pos == kOsSeekEnd ? fseeko(f, 0, SEEK_END) : fseeko(f, static_cast<off_t>(pos), SEEK_SET);
   if (r == 0) return 0;
   NoteError();
-  return 0xFFFF;
+  return kFailed;
 }
 
 u32 OsFileTell(std::FILE* f) {
@@ -363,23 +363,23 @@ u32 OsFileSizeOf(std::FILE* f) {
 }
 
 u16 OsFileFlush(std::FILE* f) {
-  if (!f) return 0xFFFF;
+  if (!f) return kFailed;
   if (std::fflush(f) == 0) return 0;
   NoteError();
-  return 0xFFFF;
+  return kFailed;
 }
 
-u16 OsFileUnread(std::FILE* f, u8 c) { return f && std::ungetc(c, f) != EOF ? 0 : 0xFFFF; }
+u16 OsFileUnread(std::FILE* f, u8 c) { return f && std::ungetc(c, f) != EOF ? 0 : kFailed; }
 
 u16 OsFileRemove(StrSlice path) {
   AppendClose();
   NativePath p;
   ToNative(path, &p);
   // unlink never removes a folder.
-  if (!p.ok) return 0xFFFF;
+  if (!p.ok) return kFailed;
   if (unlink(p.text) == 0) return 0;
   NoteError();
-  return 0xFFFF;
+  return kFailed;
 }
 
 u16 OsFileRename(StrSlice from, StrSlice to) {
@@ -387,10 +387,10 @@ u16 OsFileRename(StrSlice from, StrSlice to) {
   NativePath a, b;
   ToNative(from, &a);
   ToNative(to, &b);
-  if (!a.ok || !b.ok) return 0xFFFF;
+  if (!a.ok || !b.ok) return kFailed;
   if (std::rename(a.text, b.text) == 0) return 0;
   NoteError();
-  return 0xFFFF;
+  return kFailed;
 }
 
 namespace {
@@ -572,7 +572,7 @@ u16 OsFileReplace(StrSlice path, const void* data, u32 len) {
     return kOsOpenFailed;
   }
   if (!unnamed && !TempBeside(p.text, temp, &fd, false)) return kOsOpenFailed;
-  u16 rc = WriteAll(fd, static_cast<const char*>(data), len) ? 0 : 0xFFFF;
+  u16 rc = WriteAll(fd, static_cast<const char*>(data), len) ? 0 : kFailed;
   if (unnamed) {
     if (rc == 0) rc = LinkInPlace(fd, p.text, temp);
     close(fd);
@@ -580,7 +580,7 @@ u16 OsFileReplace(StrSlice path, const void* data, u32 len) {
   }
   if (close(fd) != 0 && rc == 0) {
     NoteError();
-    rc = 0xFFFF;
+    rc = kFailed;
   }
   if (rc != 0) {
     unlink(temp);
@@ -624,7 +624,7 @@ u16 OsTempSweep(StrSlice folder) {
   if (!d) {
     if (p.ok) NoteError();
     if (dfd >= 0) close(dfd);
-    return 0xFFFF;
+    return kFailed;
   }
   while (struct dirent* e = readdir(d)) {
     const bool file_or_link = e->d_type == DT_REG || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN;
@@ -684,7 +684,7 @@ u16 OsFileAppend(StrSlice path, const void* data, u32 len) {
       if (done > 0 && end >= static_cast<off_t>(done)) {
         if (ftruncate(g_append_fd, end - static_cast<off_t>(done)) != 0) NoteError();
       }
-      return 0xFFFF;
+      return kFailed;
     }
     done += static_cast<u32>(n);
   }
@@ -723,7 +723,7 @@ u16 OsFileSlurp(StrSlice path, u32 max, char** data, u32* size) {
     }
     if (n <= 0) break;
     got += static_cast<u32>(n);
-    if (got > max) rc = 0xFFFF;
+    if (got > max) rc = kOsTooLarge;
     if (static_cast<u32>(n) < want) break;
   }
   close(fd);
@@ -749,20 +749,20 @@ void OsMemFree(void* data) { std::free(data); }
 u16 OsDirCreate(StrSlice path) {
   NativePath p;
   ToNative(path, &p);
-  if (!p.ok) return 0xFFFF;
+  if (!p.ok) return kFailed;
   if (mkdir(p.text, 0777) == 0) return 0;
   NoteError();
-  return 0xFFFF;
+  return kFailed;
 }
 
 u16 OsDirRemove(StrSlice path) {
   AppendClose();
   NativePath p;
   ToNative(path, &p);
-  if (!p.ok) return 0xFFFF;
+  if (!p.ok) return kFailed;
   if (rmdir(p.text) == 0) return 0;
   NoteError();
-  return 0xFFFF;
+  return kFailed;
 }
 
 bool OsStatPath(StrSlice path, OsStat* out) {

@@ -48,8 +48,8 @@ StrSlice OsEnvGet(StrSlice name, bool* found = nullptr);
 StrSlice OsExePath();
 // The current directory in library form; empty on failure.
 StrSlice OsDirCurrent();
-// Changes the current directory to a library path: 0 or 0xFFFF.
-u16 OsDirChange(StrSlice path);
+// Changes the current directory to a library path: 0 or kFailed.
+[[nodiscard]] u16 OsDirChange(StrSlice path);
 
 // ---- Files and folders (library paths) -----------------------------------
 
@@ -57,9 +57,9 @@ u16 OsDirChange(StrSlice path);
 // null when it cannot be opened or the path is unusable.
 std::FILE* OsFileOpen(StrSlice path, const char* mode);
 // Creates the file only when nothing of that name exists (never truncates):
-// 0 created, kErrFileExists when something is there, 0xFFFF on failure.
-u16 OsFileCreateNew(StrSlice path);
-u16 OsFileClose(std::FILE* f);  // 0 or 0xFFFF
+// 0 created, kErrFileExists when something is there, kFailed on failure.
+[[nodiscard]] u16 OsFileCreateNew(StrSlice path);
+[[nodiscard]] u16 OsFileClose(std::FILE* f);  // 0 or kFailed
 // Reads or writes up to n bytes; returns the count moved.
 u32 OsFileRead(std::FILE* f, void* buf, u32 n);
 u32 OsFileWrite(std::FILE* f, const void* buf, u32 n);
@@ -67,22 +67,22 @@ u32 OsFileWrite(std::FILE* f, const void* buf, u32 n);
 // buf); returns the count moved. Reads come from the stream's buffer, so a
 // line costs no system call of its own.
 u32 OsFileReadToLineEnd(std::FILE* f, char* buf, u32 n);
-// Seeks to an absolute position, or to the end with kOsSeekEnd: 0 or 0xFFFF.
+// Seeks to an absolute position, or to the end with kOsSeekEnd: 0 or kFailed.
 constexpr u32 kOsSeekEnd = 0xFFFFFFFF;
-u16 OsFileSeek(std::FILE* f, u32 pos);
+[[nodiscard]] u16 OsFileSeek(std::FILE* f, u32 pos);
 // The current position, or kOsTooLong on failure.
 u32 OsFileTell(std::FILE* f);
 // The size of an open stream without moving it, or kOsTooLong on failure.
 u32 OsFileSizeOf(std::FILE* f);
-u16 OsFileFlush(std::FILE* f);  // 0 or 0xFFFF
+[[nodiscard]] u16 OsFileFlush(std::FILE* f);  // 0 or kFailed
 // Pushes one byte back onto a stream that cannot seek (the console): 0 or
-// 0xFFFF.
-u16 OsFileUnread(std::FILE* f, u8 c);
+// kFailed.
+[[nodiscard]] u16 OsFileUnread(std::FILE* f, u8 c);
 
-// Removes a file; never a folder: 0 or 0xFFFF.
-u16 OsFileRemove(StrSlice path);
-// Renames a file over another in one step (replacing it): 0 or 0xFFFF.
-u16 OsFileRename(StrSlice from, StrSlice to);
+// Removes a file; never a folder: 0 or kFailed.
+[[nodiscard]] u16 OsFileRemove(StrSlice path);
+// Renames a file over another in one step (replacing it): 0 or kFailed.
+[[nodiscard]] u16 OsFileRename(StrSlice from, StrSlice to);
 // The result of a call that could not open (or create) its file.
 constexpr u16 kOsOpenFailed = 0xFFFE;
 
@@ -103,13 +103,13 @@ constexpr u16 kOsOpenFailed = 0xFFFE;
 // would have set it. kOsDiffers for anything else (different content, a
 // link, a folder, no file, a time that cannot be set).
 constexpr u16 kOsDiffers = 0xFFFD;
-u16 OsFileKeepSame(StrSlice path, const void* data, u32 len);
+[[nodiscard]] u16 OsFileKeepSame(StrSlice path, const void* data, u32 len);
 // Replaces the file with len bytes of data (a missing file is created): 0;
 // kOsOpenFailed when the temporary cannot be created or renamed over the
-// name (a folder there, no write access to the folder); 0xFFFF when writing
+// name (a folder there, no write access to the folder); kFailed when writing
 // it failed (a full disk, a size limit). A failure leaves the old file as it
 // was and no temporary; OsLastError tells why.
-u16 OsFileReplace(StrSlice path, const void* data, u32 len);
+[[nodiscard]] u16 OsFileReplace(StrSlice path, const void* data, u32 len);
 // Creates a new empty temporary beside path, for a caller that writes it
 // through a stream and then renames it over path (OsFileRename), or removes
 // it when that fails: its library path as one new scratch entry, or an
@@ -117,11 +117,11 @@ u16 OsFileReplace(StrSlice path, const void* data, u32 len);
 // scratch stack is full).
 StrSlice OsFileCreateTemp(StrSlice path);
 // OsFileKeepSame, else OsFileReplace.
-u16 OsFilePut(StrSlice path, const void* data, u32 len);
+[[nodiscard]] u16 OsFilePut(StrSlice path, const void* data, u32 len);
 // Removes the temporaries that a killed writer left in a folder (regular
-// files and links named like one, nothing else): 0, or 0xFFFF when the
+// files and links named like one, nothing else): 0, or kFailed when the
 // folder cannot be read.
-u16 OsTempSweep(StrSlice folder);
+[[nodiscard]] u16 OsTempSweep(StrSlice folder);
 // The system's error number of the latest failed call on this thread that
 // says so (0 when none did). The calls on files and folders note it when
 // they fail; the inquiries (OsStatPath, OsSameFile, OsList, OsFileKeepSame,
@@ -145,16 +145,17 @@ void OsDirUnlock(i32 handle);
 // (removing or renaming a file, or changing folder, closes it), so a log
 // written line by line costs one system call a line. The bytes go out whole
 // or not at all: a write that falls short (a full disk) is cut back off the
-// file. 0, kOsOpenFailed, or 0xFFFF when the write failed.
-u16 OsFileAppend(StrSlice path, const void* data, u32 len);
+// file. 0, kOsOpenFailed, or kFailed when the write failed.
+[[nodiscard]] u16 OsFileAppend(StrSlice path, const void* data, u32 len);
 // Closes the file that OsFileAppend keeps open; the next append opens it
 // again. Call it before replacing a file that may be the one appended to.
 void OsAppendEnd();
 // Reads a whole file of at most max bytes into memory (released with
 // OsMemFree): one open, one read and one close. 0 with *data and *size set;
-// kOsOpenFailed when it cannot be opened or is a folder; 0xFFFF when it is
-// larger than max (nothing is kept).
-u16 OsFileSlurp(StrSlice path, u32 max, char** data, u32* size);
+// kOsOpenFailed when it cannot be opened or is a folder; kOsTooLarge when it
+// is larger than max (nothing is kept).
+constexpr u16 kOsTooLarge = 0xFFFF;
+[[nodiscard]] u16 OsFileSlurp(StrSlice path, u32 max, char** data, u32* size);
 // A read-only stream over size bytes of data (size above 0; the data must
 // outlive the stream). Null on failure.
 std::FILE* OsMemReadOpen(char* data, u32 size);
@@ -162,10 +163,10 @@ std::FILE* OsMemReadOpen(char* data, u32 size);
 // *data (to be released with OsMemFree) holds *size bytes. Null on failure.
 std::FILE* OsMemStreamOpen(char** data, size_t* size);
 void OsMemFree(void* data);
-// Creates one folder: 0 or 0xFFFF.
-u16 OsDirCreate(StrSlice path);
-// Removes one empty folder: 0 or 0xFFFF.
-u16 OsDirRemove(StrSlice path);
+// Creates one folder: 0 or kFailed.
+[[nodiscard]] u16 OsDirCreate(StrSlice path);
+// Removes one empty folder: 0 or kFailed.
+[[nodiscard]] u16 OsDirRemove(StrSlice path);
 
 // What the system knows of a name. Stamps are UTC seconds since 1970.
 struct OsStat {
@@ -197,6 +198,6 @@ bool OsMatch(StrSlice pattern, StrSlice name);
 // be gathered, or visit's stop code (kOsStopped).
 constexpr u16 kOsStopped = 0xFFFE;
 using OsVisit = bool (*)(StrSlice name, void* ctx);
-u16 OsList(StrSlice pattern, OsVisit visit, void* ctx);
+[[nodiscard]] u16 OsList(StrSlice pattern, OsVisit visit, void* ctx);
 
 }  // namespace vk

@@ -108,7 +108,8 @@ void ProgressSetRange(ProgressState* state, u32 total) {
 }
 
 void ProgressStep(ProgressState* state, u32 total, u16 step) {
-  if (state->window == kUiNoWindow) ProgressOpen(state->width, state->total);
+  // Without a window the step is only counted; the next one tries again.
+  if (state->window == kUiNoWindow) (void)ProgressOpen(state->width, state->total);
   if (state->position == 0) ProgressSetRange(state, total);
   i64 advance = step ? step : 1;
   if (step && state->divisor) {
@@ -133,7 +134,8 @@ u16 ProgressUpdate(u32 total, u16 step, StrSlice text) {
 }
 
 u16 ProgressText(StrSlice text) {
-  if (g_progress.window == kUiNoWindow) ProgressCreateWindow(kProgressDefaultWidth, 0, true);
+  // Without a window the text is not shown; the next call tries again.
+  if (g_progress.window == kUiNoWindow) (void)ProgressCreateWindow(kProgressDefaultWidth, 0, true);
   if (text.ptr && text.len) {
     g_progress.text_mode = 1;
     WinPaintMessage(g_progress.control, text);

@@ -36,26 +36,26 @@ const ProgressState* ProgressStateGet();
 // Opens the window in bar mode unless one is open (then nothing happens and
 // the result is 0). Width 0 or 0xFFFF means 400. 0, or kErrCommonCtl (170)
 // when the bar cannot be created (the window stays open).
-u16 ProgressOpen(u16 width, u32 total);
+[[nodiscard]] u16 ProgressOpen(u16 width, u32 total);
 // One unit of work: advances the bar by step (in text mode shows text
 // instead), then polls. 0 or kErrCancelled.
-u16 ProgressUpdate(u32 total, u16 step, StrSlice text);
+[[nodiscard]] u16 ProgressUpdate(u32 total, u16 step, StrSlice text);
 // Opens the window in text mode unless one is open; a non-empty text
 // switches to text mode and is painted into the control; then polls.
-u16 ProgressText(StrSlice text);
+[[nodiscard]] u16 ProgressText(StrSlice text);
 // Destroys the window, takes it off the window stack and resets the state
 // (the cancel request included).
 void ProgressClose();
 
 // Inner steps.
-u16 ProgressCreateWindow(u16 width, u32 total, bool text_mode);
+[[nodiscard]] u16 ProgressCreateWindow(u16 width, u32 total, bool text_mode);
 // Settles the range at the first step: the step's total when none was
 // given at opening, the cycling range when neither is known, halved until
 // the bar can show it (the divisor doubling each time).
 void ProgressSetRange(ProgressState* state, u32 total);
 void ProgressStep(ProgressState* state, u32 total, u16 step);
 // Pumps every waiting event; kErrCancelled when a cancel was requested.
-u16 ProgressPoll();
+[[nodiscard]] u16 ProgressPoll();
 u32 ProgressWndProc(UiWindow window, u16 message, u32 param);
 void ProgressStateInit();
 

@@ -67,7 +67,7 @@ u16 WorkInit(u16 kb, WorkStack* work) {
   if (ah == kNoSlot || !BlockOf(ah)) return kWorkInitFailed;
   u16 mh = MemSlotAlloc(kOwnerLibrary, u32{kb} * sizeof(StrSlice), kNoFill);
   if (mh == kNoSlot || !BlockOf(mh)) {
-    MemFreeHandle(ah);
+    (void)MemFreeHandle(ah);  // allocated just above: the failure is the one reported
     return kWorkInitFailed;
   }
   work->area_handle = ah;
@@ -218,7 +218,7 @@ StrSlice WorkTop() {
 u32 WorkRoomLeft() {
   const WorkStack* w = &MemControlGet()->work;
   u8* area = AreaOf(w);
-  if (!area) return 0xFFFF;
+  if (!area) return kMaxText;
   return w->area_bytes - static_cast<u32>(w->top - area) - kTopReserve;
 }
 

@@ -1,7 +1,7 @@
 // The library's text value: a pointer and a 16-bit length, passed by value.
 // Texts are 8-bit bytes (windows-1252), not NUL-terminated, at most 65535
 // bytes. A slice with a null pointer is an error slice whose length field
-// carries the error code ({null, 0} reads as code 0xFFFF).
+// carries the error code ({null, 0} reads as code kFailed).
 #pragma once
 #include <cstdint>
 
@@ -21,6 +21,8 @@ __extension__ typedef __int128 i128;
 constexpr u16 kNotFound = 0xFFFF;
 // Largest length a slice or a scratch entry can have.
 constexpr u32 kMaxText = 0xFFFF;
+// A status of failure that carries no code of its own.
+constexpr u16 kFailed = 0xFFFF;
 
 struct StrSlice {
   const char* ptr;
@@ -42,7 +44,7 @@ constexpr StrSlice Lit(const char (&z)[N]) {
 }
 // The error slice carrying code.
 inline StrSlice StrErrorSlice(u16 code) { return StrSlice{nullptr, code}; }
-// 0 for a valid slice, else its code (0xFFFF for {null, 0}).
-inline u16 StrError(StrSlice s) { return s.ptr ? 0 : (s.len ? s.len : 0xFFFF); }
+// 0 for a valid slice, else its code (kFailed for {null, 0}).
+inline u16 StrError(StrSlice s) { return s.ptr ? 0 : (s.len ? s.len : kFailed); }
 
 }  // namespace vk

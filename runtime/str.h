@@ -34,7 +34,7 @@ const char* StrToC(StrSlice s);
 StrSlice StrAppendRaw(StrSlice s, char* buf, u16 buf_len);
 // Writes src into buf at pos (negative: from the end, floored at 0), cut at
 // buf's end; 168 when pos lies past the end.
-u16 StrPutAt(StrSlice buf, i16 pos, StrSlice src);
+[[nodiscard]] u16 StrPutAt(StrSlice buf, i16 pos, StrSlice src);
 // The closing partner of an opening bracket of "[](){}<>"; other characters
 // are their own partner.
 char StrPartner(char c);
@@ -85,7 +85,7 @@ StrSlice StrOverwrite(StrSlice text, u16 pos, StrSlice src);
 // Replaces every occurrence (quote-aware unless plain; a one-byte quote
 // pattern always plainly) and leaves the result as the top entry; a failed
 // push also records 160 in kWhereReplace.
-u16 StrReplacePush(StrSlice text, StrSlice pattern, StrSlice repl, u16 plain);
+[[nodiscard]] u16 StrReplacePush(StrSlice text, StrSlice pattern, StrSlice repl, u16 plain);
 StrSlice StrReplace(StrSlice text, StrSlice pattern, StrSlice repl, u16 plain);
 // Item k of from replaced by item k of to, from the last item to the first.
 StrSlice StrReplaceList(StrSlice text, StrSlice from, StrSlice to, char sep);
@@ -147,7 +147,7 @@ u16 StrValue(StrSlice text);
 
 // Element access in memory. Indexes are 0-based; a table of slices has
 // elements of sizeof(StrSlice) bytes, a table of pointer slots sizeof(void*).
-u16 ArrBoundCheck(u16 byte_len, u16 index, u16 elem_size);
+[[nodiscard]] u16 ArrBoundCheck(u16 byte_len, u16 index, u16 elem_size);
 u16 ArrGetU16(const void* p, u16 byte_len, u16 index);
 StrSlice ArrGetSlice(const void* p, u16 byte_len, u16 index);
 u16 MemFindRecord(const void* table, u16 count, const void* record, u16 size);

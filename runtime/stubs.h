@@ -18,17 +18,17 @@ constexpr u16 kDataFileNoChannel = 255;
 struct DataFileDesc;
 
 // Reporting stubs.
-u16 BufferFldPutExp(u16 file, u16 field, StrSlice text);
-u16 BufferKeySet(u16 file, u16 index, StrSlice key);
-u16 CgiCmdExec(StrSlice command, StrSlice args, u16 mode);
-u16 DataFileCounter(u16 file, u16 counter);
-u16 DataFileDelete(u16 file);
-u16 DataFileFind(u16 file, u16 index, StrSlice key);
-u16 DataFileInsert(u16 file);
-u16 DataFileMove(u16 file, u16 code);
-u16 DataFileMoveExt(u16 file, u16 code, StrSlice key);
-u16 DataFileSelect(StrSlice name, u16 mode);
-u16 DataFileRelUpdate(u16 file, u8 related, i64 third, u16 flags, StrSlice rest);
+[[nodiscard]] u16 BufferFldPutExp(u16 file, u16 field, StrSlice text);
+[[nodiscard]] u16 BufferKeySet(u16 file, u16 index, StrSlice key);
+[[nodiscard]] u16 CgiCmdExec(StrSlice command, StrSlice args, u16 mode);
+[[nodiscard]] u16 DataFileCounter(u16 file, u16 counter);
+[[nodiscard]] u16 DataFileDelete(u16 file);
+[[nodiscard]] u16 DataFileFind(u16 file, u16 index, StrSlice key);
+[[nodiscard]] u16 DataFileInsert(u16 file);
+[[nodiscard]] u16 DataFileMove(u16 file, u16 code);
+[[nodiscard]] u16 DataFileMoveExt(u16 file, u16 code, StrSlice key);
+[[nodiscard]] u16 DataFileSelect(StrSlice name, u16 mode);
+[[nodiscard]] u16 DataFileRelUpdate(u16 file, u8 related, i64 third, u16 flags, StrSlice rest);
 
 // Constant stubs.
 // The four field and record readers give the empty text (a valid pointer,

@@ -59,7 +59,7 @@ void StoreSetLayout(u16 groups, u16 entries, u16 block_bytes);
 // Returns 0; 159 (recorded in module 1) when the layout leaves no text heap
 // inside the block: the block still exists, but the store stays unusable and
 // every set fails with 159; 145 when the block cannot be allocated.
-u16 StoreInit();
+[[nodiscard]] u16 StoreInit();
 // The store's block, null before StoreInit (freed by MemShutdown).
 void* StoreBlock();
 
@@ -68,18 +68,18 @@ StrSlice StoreGet(u16 group, u16 idx);
 // code for an error slice; 145 when a text taken from the store itself
 // cannot be copied aside first. Nothing is stored on failure, and 156 is
 // recorded in module 2 (when nothing is recorded yet).
-u16 StoreSet(u16 group, u16 idx, StrSlice text);
-u16 StorePush(u16 group, StrSlice text);
+[[nodiscard]] u16 StoreSet(u16 group, u16 idx, StrSlice text);
+[[nodiscard]] u16 StorePush(u16 group, StrSlice text);
 StrSlice StoreTop(u16 group);
 // Removes the top entry; 0 also when the group is empty.
-u16 StorePop(u16 group);
+[[nodiscard]] u16 StorePop(u16 group);
 // A scratch copy of the top entry, which is then popped. When the copy
 // cannot be made the entry stays and the result is the error slice 145.
 StrSlice StorePopValue(u16 group);
 // Removes entry idx, later entries moving down one index. An index at or
 // beyond the group's count changes nothing and gives 0.
-u16 StoreDelete(u16 group, u16 idx);
-u16 StoreTrim(u16 group, u16 n);
+[[nodiscard]] u16 StoreDelete(u16 group, u16 idx);
+[[nodiscard]] u16 StoreTrim(u16 group, u16 n);
 u16 StoreCount(u16 group);
 // The group's change stamp: it stays the same exactly as long as nothing has
 // set, added or removed a text of the group (or restarted the store).

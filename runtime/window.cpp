@@ -282,7 +282,8 @@ StrSlice FileDlgByKind(u16 save, u16 flags) {
   }
 
   const StrSlice chosen = FileDlgRun(save, default_ext, StrOrEmpty(suggested), 0, filters, kStrEmpty);
-  if ((flags & kFileDlgRestoreDir) && cwd.ptr && cwd.len) DirChange(cwd);
+  // A folder gone in the meantime leaves the dialog's current.
+  if ((flags & kFileDlgRestoreDir) && cwd.ptr && cwd.len) (void)DirChange(cwd);
   return WorkReturn(m, StrOrEmpty(chosen));
 }
 
@@ -306,7 +307,7 @@ StrSlice FileDlgRun(u16 save, StrSlice default_ext, StrSlice initial, u16 dialog
   // A name longer than the buffer is refused by the block and leaves it empty.
   if (const u16* name = StrToWide(initial)) {
     const u16 bytes = WStrByteLen(name, 1);
-    if (bytes != kNotFound) MemBlockWrite(kOwnerFileDialog, file, 0, name, bytes);
+    if (bytes != kNotFound) (void)MemBlockWrite(kOwnerFileDialog, file, 0, name, bytes);
   }
   const u16* filter = FilterList(filters);
   const u16* wide_title = (title.ptr && title.len) ? StrToWide(title) : nullptr;
@@ -324,7 +325,7 @@ StrSlice FileDlgRun(u16 save, StrSlice default_ext, StrSlice initial, u16 dialog
     // file ('\', '/' or NUL among them): such a choice counts as cancelled.
     if (AllNarrow(file, kFileDlgNameUnits)) result = WStrToStr(file);
   }
-  MemFree(kOwnerFileDialog, file);
+  (void)MemFree(kOwnerFileDialog, file);  // allocated above for this owner
   return WorkReturn(m, StrOrEmpty(result));
 }
 

@@ -9,7 +9,7 @@
 namespace vk {
 
 u16 ArrayArgsEnd(u16 depth, u16 rc) {
-  StoreTrim(kGroupFuncArgs, depth);
+  (void)StoreTrim(kGroupFuncArgs, depth);  // removing entries needs no room
   return rc;
 }
 

@@ -20,11 +20,11 @@ namespace vk {
 // of 128 or more (then the count is 0).
 u16 VarIndexParse(ExprCursor call, u16* idx, u16* status);
 // Group 35 back to the depth noted before an index parse; passes rc on.
-u16 ArrayArgsEnd(u16 depth, u16 rc);
+[[nodiscard]] u16 ArrayArgsEnd(u16 depth, u16 rc);
 // The element of the named array (name with its '(') whose index list the
 // cursor has just read: pushed (VarArrayGet) or stored and pushed
 // (VarArraySet); an error in the index list is the result.
-u16 VarArrayGet(StrSlice name, ExprCursor call);
-u16 VarArraySet(StrSlice name, StrSlice value, ExprCursor call);
+[[nodiscard]] u16 VarArrayGet(StrSlice name, ExprCursor call);
+[[nodiscard]] u16 VarArraySet(StrSlice name, StrSlice value, ExprCursor call);
 
 }  // namespace vk

@@ -114,7 +114,8 @@ void AssertCheck(bool condition, StrSlice text) {
   const u16* wide_text = StrToWide(text);
   const u16* wide_title = StrToWide(StrSlice{kAssertTitle, sizeof kAssertTitle - 1});
   UiBackendGet()->message_box(kUiNoWindow, wide_text, wide_title, kUiMbOk | kUiMbIconError);
-  LogWriteEntry(text, StrSlice{kAssertLogName, sizeof kAssertLogName - 1});
+  // The process ends next: an entry that cannot be written is lost, the box was shown.
+  (void)LogWriteEntry(text, StrSlice{kAssertLogName, sizeof kAssertLogName - 1});
   std::abort();
 }
 

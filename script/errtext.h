@@ -46,10 +46,10 @@ StrSlice ErrText(u16 code);
 // for codes of 128 and more, else a warning box titled by message 0012),
 // then empties the error detail; the result is that store's result. The
 // recorded error stays.
-u16 ErrShowMessage(u16 code);
+[[nodiscard]] u16 ErrShowMessage(u16 code);
 // With kRoomCheckMarks: 145 when the scratch stack's deepest mark so far
 // left fewer than kRoomMarksReserve marks free, else 0. Any other flag: 0.
-u16 MemRoomCheck(u8 flag);
+[[nodiscard]] u16 MemRoomCheck(u8 flag);
 // Does nothing while condition holds. Otherwise shows text in an error box
 // titled kAssertTitle, appends it as a framed entry to kAssertLogName and
 // ends the process at once, without clean-up.

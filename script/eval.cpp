@@ -261,7 +261,7 @@ u16 ExprUserCall(StrSlice operand, ExprCursor c) {
   if (!hook) return kErrSyntax;
   const u16 depth = StoreCount(kGroupFuncArgs);
   const u16 count = VarIndexParse(c, idx, &st);
-  ArrayArgsEnd(depth, st);
+  st = ArrayArgsEnd(depth, st);
   if (st) return st;
   const WorkMarkId mark = WorkMark(kMarkQuery);
   const StrSlice r = hook(operand, count, idx);

@@ -34,7 +34,7 @@ constexpr u16 kExprMaxDepth = 200;
 constexpr char kArgOmitted = '\x1B';
 
 // Entry points.
-u16 ExprEval(StrSlice text);
+[[nodiscard]] u16 ExprEval(StrSlice text);
 // A number as its text (trailing zero decimals dropped), a text unchanged,
 // any other result as an error slice carrying the code.
 StrSlice ExprEvalStr(StrSlice text);
@@ -43,9 +43,9 @@ StrSlice ExprEvalStr(StrSlice text);
 i16 ExprEvalInt(StrSlice text);
 // 1 for the empty text (not evaluated); a number: 1 when it is non-zero;
 // a text: 0; results of 122 and above as they are.
-u16 ExprEvalCond(StrSlice text);
+[[nodiscard]] u16 ExprEvalCond(StrSlice text);
 // The result when it is 128 or more, else 0.
-u16 ExprExec(StrSlice text);
+[[nodiscard]] u16 ExprExec(StrSlice text);
 
 // Evaluates up to min(max, 16) arguments of the call the cursor has just
 // read into variable group 35 (an omitted one as kArgOmitted). The types
@@ -67,7 +67,7 @@ ExprCursor ExprBinaryOps(ExprCursor cursor, u16 floor);
 // array element (the name with its '(' names the array), or, for a name
 // beginning with '_', the application's function (hook 2, ExprCallHook);
 // without one that is 147. The value pushed, or the status.
-u16 ExprUserCall(StrSlice operand, ExprCursor cursor);
+[[nodiscard]] u16 ExprUserCall(StrSlice operand, ExprCursor cursor);
 
 // The embedding application's function for name(...) calls of names that
 // begin with '_' (hook 2): the name without '(' and its indices; a value

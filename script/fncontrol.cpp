@@ -429,7 +429,8 @@ u16 FnUnderStr(const FuncCallInfo& call) {
     if (!stack) {
       if (st == 0) st = kErrSyntax;
     } else {
-      for (i32 k = -i32{entry}; k > 0 && StoreCount(group) > 0; --k) StorePop(group);
+      // (Removing an entry needs no room.)
+      for (i32 k = -i32{entry}; k > 0 && StoreCount(group) > 0; --k) (void)StorePop(group);
     }
   }
   if (st >= kFirstError) {

@@ -15,13 +15,13 @@ namespace vk {
 // with kErrLoop (129) instead of freezing the program.
 constexpr u32 kAcumPassMax = 65536;
 
-u16 FnChk(const FuncCallInfo& call);  // CHK# and CHK$
-u16 FnAcum(const FuncCallInfo& call);  // FN#ACUM
-u16 FnExp(const FuncCallInfo& call);  // EXP$
-u16 FnMacro(const FuncCallInfo& call);  // MACRO$
-u16 FnFields(const FuncCallInfo& call);  // FN$FLDS
-u16 FnUnderNum(const FuncCallInfo& call);  // _#
-u16 FnUnderStr(const FuncCallInfo& call);  // _$
-u16 FnEnviron(const FuncCallInfo& call);  // ENVRON$
+[[nodiscard]] u16 FnChk(const FuncCallInfo& call);  // CHK# and CHK$
+[[nodiscard]] u16 FnAcum(const FuncCallInfo& call);  // FN#ACUM
+[[nodiscard]] u16 FnExp(const FuncCallInfo& call);  // EXP$
+[[nodiscard]] u16 FnMacro(const FuncCallInfo& call);  // MACRO$
+[[nodiscard]] u16 FnFields(const FuncCallInfo& call);  // FN$FLDS
+[[nodiscard]] u16 FnUnderNum(const FuncCallInfo& call);  // _#
+[[nodiscard]] u16 FnUnderStr(const FuncCallInfo& call);  // _$
+[[nodiscard]] u16 FnEnviron(const FuncCallInfo& call);  // ENVRON$
 
 }  // namespace vk

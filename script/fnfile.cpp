@@ -101,7 +101,7 @@ u16 WriteNamed(StrSlice target, i16 position, StrSlice text) {
 // is no open file.
 u16 WriteSlot(u16 slot, i16 position, StrSlice text) {
   if (!FileStream(slot)) return kErrBadFileNumber;
-  // -1 reads as 0xFFFF, the end of the file.
+  // -1 reads as kFileAtEnd, the end of the file.
   return FileWriteAt(slot, static_cast<u16>(position), text);
 }
 
@@ -193,7 +193,8 @@ u16 FnFileSel(const FuncCallInfo& call) {
     const u16 type = FuncArgGet(call.types, 1, kStrEmpty, 1);
     if (type >= kFirstError) return type;
     if (type == 0) {
-      FileClose(SlotOf(WorkTop()));  // the standard streams stay open
+      // The standard streams stay open; a close that lost bytes is the status.
+      if (FileClose(SlotOf(WorkTop())) == kErrFileIO) status = kErrFileIO;
     } else {
       status = DataFileSelect(WorkTop(), static_cast<u16>(mode));
     }

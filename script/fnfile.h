@@ -34,12 +34,12 @@ enum : i16 {
 // The end-of-file mark READ$ gives for a length-0 read at the end.
 constexpr char kReadEndMark = '\x1A';
 
-u16 FnFileLen(const FuncCallInfo& call);  // FN#FLEN
-u16 FnRead(const FuncCallInfo& call);  // READ$
-u16 FnWrite(const FuncCallInfo& call);  // WRITE
-u16 FnFileSel(const FuncCallInfo& call);  // FILESEL
-u16 FnExec(const FuncCallInfo& call);  // EXEC$
-u16 FnSqlChild(const FuncCallInfo& call);  // SQLCHILD
+[[nodiscard]] u16 FnFileLen(const FuncCallInfo& call);  // FN#FLEN
+[[nodiscard]] u16 FnRead(const FuncCallInfo& call);  // READ$
+[[nodiscard]] u16 FnWrite(const FuncCallInfo& call);  // WRITE
+[[nodiscard]] u16 FnFileSel(const FuncCallInfo& call);  // FILESEL
+[[nodiscard]] u16 FnExec(const FuncCallInfo& call);  // EXEC$
+[[nodiscard]] u16 FnSqlChild(const FuncCallInfo& call);  // SQLCHILD
 
 // SQLCHILD calls that may be active at once, plus one.
 constexpr u16 kSqlChildLevels = 8;
@@ -47,13 +47,13 @@ constexpr u16 kSqlChildLevels = 8;
 // the current row (_CURROW) reset; the level is bounded so that nesting
 // cannot run away (159 at kSqlChildLevels). Leaving puts _SQLSTK, _CURROW
 // and _IER back as they were.
-u16 FnSqlChildEnter(FuncCallInfo* call);
+[[nodiscard]] u16 FnSqlChildEnter(FuncCallInfo* call);
 void FnSqlChildLeave(const FuncCallInfo& call);
 
-u16 FnFileFind(const FuncCallInfo& call);  // FILEFIND
-u16 FnFileRel(const FuncCallInfo& call);  // FILEREL
-u16 FnFileLocate(const FuncCallInfo& call);  // FILELOCATE
-u16 FnKey(const FuncCallInfo& call);  // KEY$
-u16 FnIer(const FuncCallInfo& call);  // IER
+[[nodiscard]] u16 FnFileFind(const FuncCallInfo& call);  // FILEFIND
+[[nodiscard]] u16 FnFileRel(const FuncCallInfo& call);  // FILEREL
+[[nodiscard]] u16 FnFileLocate(const FuncCallInfo& call);  // FILELOCATE
+[[nodiscard]] u16 FnKey(const FuncCallInfo& call);  // KEY$
+[[nodiscard]] u16 FnIer(const FuncCallInfo& call);  // IER
 
 }  // namespace vk

@@ -8,17 +8,17 @@
 
 namespace vk {
 
-u16 FnChange(const FuncCallInfo& call);  // FN$CHNG
-u16 FnChars(const FuncCallInfo& call);  // FN$CHRS
-u16 FnMids(const FuncCallInfo& call);  // FN$MIDS
-u16 FnTrim(const FuncCallInfo& call);  // FN$TRIM
-u16 FnParmStr(const FuncCallInfo& call);  // FN$PARM
-u16 FnParmNum(const FuncCallInfo& call);  // FN#PARM
-u16 FnStrLen(const FuncCallInfo& call);  // FN#SLEN
-u16 FnEnvelope(const FuncCallInfo& call);  // ENVELOP$
-u16 FnMask(const FuncCallInfo& call);  // FN$MASK
-u16 FnValNum(const FuncCallInfo& call);  // FN#VALN
-u16 FnDate(const FuncCallInfo& call);  // FN$DATE
-u16 FnTime(const FuncCallInfo& call);  // TIME$
+[[nodiscard]] u16 FnChange(const FuncCallInfo& call);  // FN$CHNG
+[[nodiscard]] u16 FnChars(const FuncCallInfo& call);  // FN$CHRS
+[[nodiscard]] u16 FnMids(const FuncCallInfo& call);  // FN$MIDS
+[[nodiscard]] u16 FnTrim(const FuncCallInfo& call);  // FN$TRIM
+[[nodiscard]] u16 FnParmStr(const FuncCallInfo& call);  // FN$PARM
+[[nodiscard]] u16 FnParmNum(const FuncCallInfo& call);  // FN#PARM
+[[nodiscard]] u16 FnStrLen(const FuncCallInfo& call);  // FN#SLEN
+[[nodiscard]] u16 FnEnvelope(const FuncCallInfo& call);  // ENVELOP$
+[[nodiscard]] u16 FnMask(const FuncCallInfo& call);  // FN$MASK
+[[nodiscard]] u16 FnValNum(const FuncCallInfo& call);  // FN#VALN
+[[nodiscard]] u16 FnDate(const FuncCallInfo& call);  // FN$DATE
+[[nodiscard]] u16 FnTime(const FuncCallInfo& call);  // TIME$
 
 }  // namespace vk

@@ -19,31 +19,31 @@
 namespace vk {
 
 // 0 when min <= number of arguments <= max, else 147.
-u16 FuncArgCount(FuncArgTypes types, u16 min, u16 max);
+[[nodiscard]] u16 FuncArgCount(FuncArgTypes types, u16 min, u16 max);
 // The argument's type (0 or 1) with its value as one new scratch entry:
 // the top argument of the call, or def (of type def_type) when n is beyond
 // the count or the argument was left empty. 145 when the copy cannot be
 // made (nothing new on the stack then).
-u16 FuncArgGet(FuncArgTypes types, u16 n, StrSlice def, u16 def_type);
+[[nodiscard]] u16 FuncArgGet(FuncArgTypes types, u16 n, StrSlice def, u16 def_type);
 // 0 and the argument as a 16-bit integer (rounded half away from zero,
 // kept to its low 16 bits) in *out; an absent argument gives def. 128 for a
 // text. Nothing is left on the scratch stack.
-u16 FuncArgNum(FuncArgTypes types, u16 n, i16 def, i16* out);
+[[nodiscard]] u16 FuncArgNum(FuncArgTypes types, u16 n, i16 def, i16* out);
 // 0 and the argument's text in *out (a scratch entry); an absent argument
 // gives a copy of def. 128 for a number (nothing left on the stack then).
-u16 FuncArgStr(FuncArgTypes types, u16 n, StrSlice def, StrSlice* out);
+[[nodiscard]] u16 FuncArgStr(FuncArgTypes types, u16 n, StrSlice def, StrSlice* out);
 // Every argument by its type at its own index: numbers[n-1] through
 // FuncArgNum (default 0), texts[n-1] through FuncArgStr (default empty).
 // 147 when there are more than max arguments or an argument's type has no
 // array (either may be null). Stops at the first error; entries of absent
 // arguments keep what the caller put there.
-u16 FuncArgsAll(FuncArgTypes types, i16* numbers, StrSlice* texts, u16 max);
+[[nodiscard]] u16 FuncArgsAll(FuncArgTypes types, i16* numbers, StrSlice* texts, u16 max);
 // The top entry of group 35 taken off and copied as a new scratch entry,
 // or the error slice 145 (the entry then stays).
 StrSlice FuncArgPop();
 // FuncArgPop as a status; an entry that is the lone omitted-argument mark
 // becomes the empty text.
-u16 FuncArgTake();
+[[nodiscard]] u16 FuncArgTake();
 // The cursor advanced token by token while its status is 0 and an operator
 // follows the token: one argument skipped without evaluating it.
 ExprCursor ExprSkipToEnd(ExprCursor cursor);

@@ -98,21 +98,21 @@ struct FuncEntry {
 // An application function of an extension slot.
 using FuncExtFn = u16 (*)(FuncArgTypes types);
 
-u16 FuncCall(ExprCursor cursor);
+[[nodiscard]] u16 FuncCall(ExprCursor cursor);
 // The function of extension slot number - 34 called with the types list;
 // 147 for an empty slot or a number outside 34-49.
-u16 FuncCallExt(u16 number, FuncArgTypes types);
+[[nodiscard]] u16 FuncCallExt(u16 number, FuncArgTypes types);
 // Fills (fn) or empties (null) an extension slot: 0, or 147 for a number
 // outside 34-49.
-u16 FuncExtSet(u16 number, FuncExtFn fn);
+[[nodiscard]] u16 FuncExtSet(u16 number, FuncExtFn fn);
 // The table entry of function number 1-33, null for any other number.
 const FuncEntry* FuncEntryOf(u16 number);
 
 // 148 with the called function's name added to the error detail: the
 // answer of a function whose handler is not built.
-u16 FuncNotBuilt(const FuncCallInfo& call);
+[[nodiscard]] u16 FuncNotBuilt(const FuncCallInfo& call);
 
 // SORT$: the arguments read by type and handed to the sorted-list handler.
-u16 FuncSortCall(const FuncCallInfo& call);
+[[nodiscard]] u16 FuncSortCall(const FuncCallInfo& call);
 
 }  // namespace vk

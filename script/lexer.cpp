@@ -393,7 +393,7 @@ StrSlice ExprExpandAccept(StrSlice text, StrSlice name, u16 k, u16 pos) {
   }
 
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  const u16 room = Clamp16(u32{text.len} + 384, 0xFFFF);
+  const u16 room = Clamp16(u32{text.len} + 384, kMaxText);
   StrSlice filled = StrFormat(room, StrC(kExprMacros[k - 1].format), args, kMaxItems);
   if (StrError(filled)) {
     WorkMark(mark);

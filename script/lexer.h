@@ -72,7 +72,7 @@ u16 ExprMatchParen(ExprCursor cursor);
 // The top-level items of an argument list (a cursor from ExprCursorSet), at
 // most max of them into out; *count is the number stored. The last step's
 // status.
-u16 ExprArgSpans(ExprCursor args, ExprSpan* out, u16 max, u16* count);
+[[nodiscard]] u16 ExprArgSpans(ExprCursor args, ExprSpan* out, u16 max, u16* count);
 // Item n (1-based) of a ';'/','-separated prepared text, without its
 // separator; parentheses and quotes are never split. A slice into text.
 StrSlice ExprArgText(StrSlice text, u16 n);
@@ -84,7 +84,7 @@ u16 ExprResultType(StrSlice text);
 // 0; 129 when the parentheses outside quotes do not balance (the detail is
 // set to the text); 147 when a run of blanks outside quotes has no
 // delimiter on either side (the detail is set to the rest after the run).
-u16 ExprCheckSyntax(StrSlice text);
+[[nodiscard]] u16 ExprCheckSyntax(StrSlice text);
 // Blanks outside quotes removed and the input macros expanded: one new
 // entry, or an error slice (145, 146).
 StrSlice ExprPrepare(StrSlice text);
@@ -103,14 +103,14 @@ u16 FuncListLookup(StrSlice nul_list, StrSlice name);
 
 // Value pushers: one new entry each; 0, 145 on a full stack, 146 for a
 // number that does not fit 64 bits once scaled.
-u16 ValPushRaw(i64 raw);
-u16 ValPushInt(i16 value);
-u16 ValPushLong(i64 value);
-u16 ValPushDecimal(StrSlice text);
-u16 ValPushIntText(StrSlice text);
+[[nodiscard]] u16 ValPushRaw(i64 raw);
+[[nodiscard]] u16 ValPushInt(i16 value);
+[[nodiscard]] u16 ValPushLong(i64 value);
+[[nodiscard]] u16 ValPushDecimal(StrSlice text);
+[[nodiscard]] u16 ValPushIntText(StrSlice text);
 // Variable kind 2 as ValPushIntText, 3 the text itself, 6 as
 // ValPushDecimal; any other kind pushes nothing and gives 147.
-u16 ValPushTyped(u16 kind, StrSlice text);
+[[nodiscard]] u16 ValPushTyped(u16 kind, StrSlice text);
 
 // The 8-byte number held by a value entry (0 for an entry that is not one).
 i64 ValNumber(StrSlice value);

@@ -207,8 +207,8 @@ i32 DateYearWindow(i32 yy) {
 }
 
 StrSlice DateJoin(StrSlice year, StrSlice month, StrSlice day) {
-  if (DateDayFirst()) return StrFormatV(0xFFFF, "%s-%s-%s", day, month, year);
-  return StrFormatV(0xFFFF, "%s-%s-%s", month, day, year);
+  if (DateDayFirst()) return StrFormatV(kMaxText, "%s-%s-%s", day, month, year);
+  return StrFormatV(kMaxText, "%s-%s-%s", month, day, year);
 }
 
 StrSlice DateOrToday(StrSlice text) {

@@ -82,7 +82,7 @@ StrSlice TextToDigits(StrSlice text, u16 n, u16* extra);
 // fit 64 bits (*value is then 0), or an error slice's own code. The value
 // is the text's leading number: reading stops at the first character that
 // is not a digit, and the positions after it count as zeros.
-u16 TextToFixCheck(StrSlice text, i64* value);
+[[nodiscard]] u16 TextToFixCheck(StrSlice text, i64* value);
 // TextToFixCheck's value; 0 for an error slice. A refused text gives 0 and
 // records 146 (module FormatStrings).
 i64 TextToFix(StrSlice text);

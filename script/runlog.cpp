@@ -73,8 +73,8 @@ u16 LogSetFile(StrSlice name) {
   const u16 r = StoreSet(kGroupRun, kRunLogName, name);
   if (r != 0) return r;
   // The name as stored: the caller's slice may have pointed into the store,
-  // which the store just rewrote.
-  FileDelete(StoreGet(kGroupRun, kRunLogName));
+  // which the store just rewrote. No file there is the usual case.
+  (void)FileDelete(StoreGet(kGroupRun, kRunLogName));
   return 0;
 }
 
@@ -127,12 +127,13 @@ u8 LogAppendLine(StrSlice file_name, StrSlice text) {
   // One write of the text and its line end, so the line cannot be split by
   // a failure in between; when the joined copy cannot be made (a text near
   // the size limit, a full scratch stack) the two parts go out one by one.
+  // A line that cannot be written is lost, as the contract says.
   const StrSlice whole = StrConcat(line, Lit(kLineEnd));
   if (whole.ptr) {
-    FileWrite(file_name, kWriteAppend, whole.ptr, whole.len);
+    (void)FileWrite(file_name, kWriteAppend, whole.ptr, whole.len);
   } else {
-    if (line.len > 0) FileWrite(file_name, kWriteAppend, line.ptr, line.len);
-    FileWrite(file_name, kWriteAppend, kLineEnd, 2);
+    if (line.len > 0) (void)FileWrite(file_name, kWriteAppend, line.ptr, line.len);
+    (void)FileWrite(file_name, kWriteAppend, kLineEnd, 2);
   }
   WorkMark(m);
   return 1;
@@ -143,7 +144,7 @@ u16 LogWriteEntry(StrSlice text, StrSlice file_name) {
   const StrSlice path = file_name.ptr && file_name.len > 0 ? file_name : LogFilePath();
 
   const i16 slot = FileOpen(path, kOpenPlain);
-  if (slot < 0) {
+  if (FileOpenFailed(slot)) {
     const u16 code = ErrMsgAppend(kErrFileNotFound, PathShown(path), false);
     WorkMark(m);
     return code;
@@ -159,7 +160,8 @@ u16 LogWriteEntry(StrSlice text, StrSlice file_name) {
   ok = ok && PutAtEnd(s, head);
   ok = ok && PutAtEnd(s, body);
   ok = ok && PutAtEnd(s, Lit(kEntryTail));
-  FileClose(s);
+  // The entry is on disk only when the bytes still buffered went out too.
+  if (FileClose(s) != s) ok = false;
 
   WorkMark(m);
   return ok ? 0 : kErrFileIO;

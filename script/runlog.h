@@ -24,7 +24,7 @@ StrSlice LogFilePath();
 // Names the log file and, once the name is stored, deletes any file of that
 // name so the log starts fresh. An empty name changes nothing and gives 0;
 // otherwise the store's result (nothing is deleted when it fails).
-u16 LogSetFile(StrSlice name);
+[[nodiscard]] u16 LogSetFile(StrSlice name);
 // Appends text and CR LF to the log when (flags AND _TRACE) is not 0. An
 // error slice is written as "Error #" and its code. A log that cannot be
 // written loses the line silently.
@@ -50,6 +50,6 @@ u8 LogAppendLine(StrSlice file_name, StrSlice text);
 // is empty, creating the file when missing. 0; 164 with the path as the
 // error detail when the file cannot be opened; 131 when the entry could not
 // be written whole. Not gated by _TRACE.
-u16 LogWriteEntry(StrSlice text, StrSlice file_name);
+[[nodiscard]] u16 LogWriteEntry(StrSlice text, StrSlice file_name);
 
 }  // namespace vk

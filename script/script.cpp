@@ -34,7 +34,7 @@ const char* ReadFailureReason(u16 err) {
 // CR) turned into ';', so each line is one statement.
 StrSlice ReadStatements(StrSlice name) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  const StrSlice all = FileReadAll(name, 0, 0xFFFF);
+  const StrSlice all = FileReadAll(name, 0, kReadToEnd);
   if (!all.ptr) return all;
   char* p = const_cast<char*>(all.ptr);
   u16 at = 0;
@@ -122,7 +122,7 @@ u16 VarFileUpdate(StrSlice file, StrSlice names) {
   if (FileFindInfo(path) == 0) {
     old = ReadStatements(path);
     // An existing file that cannot be read must not be replaced.
-    if (u16 err = StrError(old)) return fail(err == 0xFFFF ? u16{kErrRead} : err);
+    if (u16 err = StrError(old)) return fail(err == kFailed ? u16{kErrRead} : err);
   }
 
   const WorkMarkId build = WorkMark(kMarkQuery);

@@ -14,13 +14,13 @@ enum : u16 { kScriptReportMissing = 0x01 };
 // taken as ';'. The evaluation's error code (128 or more), else 0. A
 // missing, unreadable or empty file gives 164 with kScriptReportMissing
 // (the expanded name becomes the error detail), else 0.
-u16 ScriptRunFile(StrSlice name, u16 flags);
+[[nodiscard]] u16 ScriptRunFile(StrSlice name, u16 flags);
 // Rewrites the assignment file: first name=value for each variable of the
 // comma list (an item "name=expression" takes that expression's value),
 // then every statement of the old file whose name was not written yet. The
 // new text replaces the file in one step (a temporary file renamed over
 // it), so a failure keeps the old file; then the file is run.
-u16 VarFileUpdate(StrSlice file, StrSlice names);
+[[nodiscard]] u16 VarFileUpdate(StrSlice file, StrSlice names);
 
 // "name=value" for the variable name: a text variable's value quoted, an
 // empty number "0"; the error slice 163 for an empty name.
@@ -28,6 +28,6 @@ StrSlice ExprAssignText(StrSlice name, StrSlice value);
 // Assigns the value text to the variable or array element name names; with
 // numeric 0 the text is read as a number first. 128 for a name that is
 // neither.
-u16 VarAssignText(StrSlice name, StrSlice value, u8 numeric);
+[[nodiscard]] u16 VarAssignText(StrSlice name, StrSlice value, u8 numeric);
 
 }  // namespace vk

@@ -72,11 +72,11 @@ SortList SortListNew(u16 width, u16 key_len, u8 flags);
 // for an item longer than the width; 146 past 65535 bytes or items; 147 for
 // an invalid record; 145 when the block cannot grow (also in the record's
 // error field). Only success changes the list and the record.
-u16 SortListInsert(StrSlice item, SortList* rec);
+[[nodiscard]] u16 SortListInsert(StrSlice item, SortList* rec);
 // Moves the cursor by code: 0, or 2 when it ends outside the items (it is
 // then put on the last item, 0 for an empty list); 147 for an invalid
 // record (cursor unchanged).
-u16 SortListMove(u16 code, SortList* rec);
+[[nodiscard]] u16 SortListMove(u16 code, SortList* rec);
 // The item at the cursor after the move with that code (0: no move), pushed
 // as one new scratch entry with the blanks that fill it to the width; the
 // empty text when the move reports 2, the error slice 147 for an invalid
@@ -84,9 +84,9 @@ u16 SortListMove(u16 code, SortList* rec);
 StrSlice SortListGet(u16 code, SortList* rec);
 // Frees the list; the status of freeing its block, or 147 for an invalid
 // record. Every copy of its handle is invalid afterwards.
-u16 SortListFree(SortList* rec);
+[[nodiscard]] u16 SortListFree(SortList* rec);
 // Frees every list still allocated (for library shutdown); the first error.
-u16 SortListFreeAll();
+[[nodiscard]] u16 SortListFreeAll();
 // The items of a ','-list (NUL-list with kSortNulSep) sorted under flags,
 // each padded to the longest item (cut back with kSortTrimItems), joined
 // with the separator; empty items are left out of the join. Quoted items
@@ -111,6 +111,6 @@ struct SortArgs {
 // empty text on failure) and returns the status: 147 for a wrong count or
 // type or an invalid handle, ADD's insert status, KILL's free status. MOVE
 // stores its move status in _IER and answers 0.
-u16 FnSort(const SortArgs& args);
+[[nodiscard]] u16 FnSort(const SortArgs& args);
 
 }  // namespace vk

@@ -41,7 +41,7 @@ ValTab* ValTabNew(u16 count, u16 size) {
   if (bytes) {
     t->data = static_cast<u8*>(MemAlloc(kOwnerValueTables, bytes));
     if (!t->data) {
-      MemFree(kOwnerValueTables, t);
+      (void)MemFree(kOwnerValueTables, t);  // allocated above for this owner
       return nullptr;
     }
   }
@@ -50,8 +50,9 @@ ValTab* ValTabNew(u16 count, u16 size) {
 
 void ValTabDelete(ValTab* table) {
   if (!table) return;
-  if (table->data) MemFree(kOwnerValueTables, table->data);
-  MemFree(kOwnerValueTables, table);
+  // Both blocks were allocated for this owner by ValTabNew or ValTabResize.
+  if (table->data) (void)MemFree(kOwnerValueTables, table->data);
+  (void)MemFree(kOwnerValueTables, table);
 }
 
 u16 ValTabResize(ValTab* table, u16 n) {
@@ -67,7 +68,7 @@ u16 ValTabResize(ValTab* table, u16 n) {
   const u16 keep = table->count < n ? table->count : n;
   if (table->data) {
     std::memcpy(data, table->data, u32{keep} * table->size);
-    MemFree(kOwnerValueTables, table->data);
+    (void)MemFree(kOwnerValueTables, table->data);  // allocated for this owner
   }
   table->data = data;
   table->count = n;

@@ -106,7 +106,7 @@ struct ValTab {
 // 0, or 176 when the slot array cannot be allocated. A slot array that
 // still exists is kept; one left behind by an earlier memory manager (no
 // longer a tracked block) is forgotten and made anew.
-u16 ValTabInit();
+[[nodiscard]] u16 ValTabInit();
 // Frees every table and the slot array, which is then forgotten.
 void ValTabFreeAll();
 // Frees table n and empties its slot; an empty slot is left alone.
@@ -132,7 +132,7 @@ void ValTabDelete(ValTab* table);
 // Resizes to n elements (gained ones zero, lost ones gone); n = 0 frees data
 // and header (the caller empties the slot). 0, or 145 when the new block is
 // refused, 146 when n elements would pass 65535 bytes: the table stays.
-u16 ValTabResize(ValTab* table, u16 n);
+[[nodiscard]] u16 ValTabResize(ValTab* table, u16 n);
 
 // Integer and system variables (table 7).
 i16 SysVarGet(u16 n);

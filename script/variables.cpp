@@ -376,10 +376,11 @@ u16 ArrayCreate(u32 type, u16 number, u16 kind, u16 dims, const u16* bounds) {
     }
     if (rc == 0) {
       // A descriptor already at this number gives up its buffer.
-      if (ArrayDesc* old = VarArrayDesc(number); old && old->buf.data) MemBufFree(kOwnerArrays, &old->buf);
+      // (Array buffers are all allocated for kOwnerArrays.)
+      if (ArrayDesc* old = VarArrayDesc(number); old && old->buf.data) (void)MemBufFree(kOwnerArrays, &old->buf);
       if (!ValTabPut(kTabArrays, number, &d, sizeof d)) rc = kErrOutOfMemory;
     }
-    if (rc != 0 && d.buf.data) MemBufFree(kOwnerArrays, &d.buf);
+    if (rc != 0 && d.buf.data) (void)MemBufFree(kOwnerArrays, &d.buf);  // the failure is the one reported
   }
   WorkMark(mark);
   return rc;
@@ -468,7 +469,7 @@ u16 VarArraySetAt(StrSlice name, StrSlice value, u16 count, const u16* indices) 
 void VarArraysFree() {
   for (u16 n = ValTabInfo(kTabArrays, kValTabCount); n-- > 0;) {
     ArrayDesc* d = VarArrayDesc(n);
-    if (d && d->buf.data) MemBufFree(kOwnerArrays, &d->buf);
+    if (d && d->buf.data) (void)MemBufFree(kOwnerArrays, &d->buf);  // allocated for kOwnerArrays
   }
 }
 

@@ -58,9 +58,9 @@ struct ArrayDesc {
 
 // Library start and end. SysVarInit takes the start hook's argument, which
 // it ignores, so it can be handed to AppStartup as it is.
-u16 SysVarInit(void* instance = nullptr);
+[[nodiscard]] u16 SysVarInit(void* instance = nullptr);
 // The result of MemShutdown: 0 when everything was released.
-u16 VarShutdown();
+[[nodiscard]] u16 VarShutdown();
 
 u16 VarTypeOf(StrSlice name);
 // The kind of name without its last character (L$( gives kVarText).
@@ -79,10 +79,10 @@ VarRef VarCreate(StrSlice name, u32 type);
 // name, 128 for a value that is not a number given to an integer or number
 // variable, 157 when the name cannot be stored, 159 / 145 when the value
 // cannot be.
-u16 VarAssign(StrSlice name, StrSlice value);
+[[nodiscard]] u16 VarAssign(StrSlice name, StrSlice value);
 // Pushes the variable's value; unknown variables read as 0 or the empty
 // text and are not created. 147 for kind 0 and array names.
-u16 VarValuePush(StrSlice name);
+[[nodiscard]] u16 VarValuePush(StrSlice name);
 // Text variable n: the empty text when it does not exist.
 StrSlice StrVarGet(u16 n);
 // Stores text as text variable n (entries below n that do not exist yet are
@@ -100,17 +100,17 @@ StrSlice VarDotConst(StrSlice name);
 bool VarDeclare(StrSlice name);
 // Declares the array name (holding '(') with dims bounds: 157 when it exists
 // or cannot be named; ArrayCreate's codes.
-u16 VarArrayDeclare(StrSlice name, u16 dims, const u16* bounds);
+[[nodiscard]] u16 VarArrayDeclare(StrSlice name, u16 dims, const u16* bounds);
 // Creates the descriptor and buffer of array `number`. A text array's first
 // element is taken off the argument group (35) and fixes the element size.
 // 147 for a wrong kind, 0 or more than 4 dimensions, one element or size 0;
 // 146 when the element count or the buffer would pass 65535; 145 on memory.
-u16 ArrayCreate(u32 type, u16 number, u16 kind, u16 dims, const u16* bounds);
+[[nodiscard]] u16 ArrayCreate(u32 type, u16 number, u16 kind, u16 dims, const u16* bounds);
 // Copies elem into the elements from `from` up to min(count, element count)
 // (kNotFound: to the end); 168 without a buffer.
-u16 ArrayFill(ArrayDesc* desc, StrSlice elem, u16 from, u16 count);
+[[nodiscard]] u16 ArrayFill(ArrayDesc* desc, StrSlice elem, u16 from, u16 count);
 // ArrayFill on the named array; 168 when it does not exist.
-u16 VarArrayFill(StrSlice name, StrSlice elem, u16 from, u16 count);
+[[nodiscard]] u16 VarArrayFill(StrSlice name, StrSlice elem, u16 from, u16 count);
 // The descriptor of array `number`, or null.
 ArrayDesc* VarArrayDesc(u16 number);
 // The element's bytes (a slice into the buffer), or the error slice 168
@@ -124,13 +124,13 @@ StrSlice VarArrayElem(u32 type, u16 number, u16 count, const u16* indices);
 u16 VarIndexTake(StrSlice types, u16* out);
 // Pushes element indices of the named array, declaring it with the indices
 // as bounds when it does not exist. An integer element reads as a number.
-u16 VarArrayGetAt(StrSlice name, u16 count, const u16* indices);
+[[nodiscard]] u16 VarArrayGetAt(StrSlice name, u16 count, const u16* indices);
 // Stores value into an element of the named array and pushes the value: 149
 // when the array does not exist, 168 for a position outside it. An integer
 // element takes the number truncated toward zero (a value that is not 8
 // bytes counts as 0); text and number elements take the value's bytes from
 // their start, cut to the element size.
-u16 VarArraySetAt(StrSlice name, StrSlice value, u16 count, const u16* indices);
+[[nodiscard]] u16 VarArraySetAt(StrSlice name, StrSlice value, u16 count, const u16* indices);
 // Frees every array's element buffer, the last array first.
 void VarArraysFree();
 

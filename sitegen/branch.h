@@ -21,7 +21,7 @@ namespace vk {
 // non-zero. In page mode (_AUXSTAT kAuxRunFlag) a component's target is the
 // item of BRANCHTARS$ at the component's place in BRANCHIDS$, its fields
 // expanded; a component not listed there is written without a link.
-u16 SiteKwCurBranch(StrSlice args);
+[[nodiscard]] u16 SiteKwCurBranch(StrSlice args);
 // "/" and then each of the first n '\'-separated components of the page path
 // followed by "/": /products/tools/ for products\tools\hammer and n = 2. n
 // beyond the components takes them all.
@@ -32,6 +32,6 @@ StrSlice SiteGenUpPath(StrSlice page_path, u16 n);
 // avoid. With SUBLEVEL only the pages below the current page (a folder page
 // at depth SUBLEVEL - 1) are listed, relative to its folder. Excluded names
 // and option texts compare exactly (an unquoted value is upper-cased).
-u16 SiteKwSitemap(StrSlice args);
+[[nodiscard]] u16 SiteKwSitemap(StrSlice args);
 
 }  // namespace vk

@@ -73,10 +73,10 @@ u16 LangFileUnusable(StrSlice file) {
   FileInfoRecord info;
   if (FileFindInfo(file, &info) != 0 || info.size == 0) return kLineLoadFailed;
   const i16 slot = FileOpen(file, kOpenQuiet | kOpenNoUpdate | kOpenPlain);
-  if (static_cast<u16>(slot) >= kFirstError) {
+  if (FileOpenFailed(slot)) {
     return ErrMsgAppend(kErrOpen, StrC("The language file cannot be opened:"), false);
   }
-  FileClose(static_cast<u16>(slot));
+  (void)FileClose(static_cast<u16>(slot));  // only read: nothing to lose on closing
   return ErrMsgAppend(kErrStringTooLong,
                       StrC("The language file does not fit in the variable store (2047 lines and 61360 bytes in all, "
                            "shared with the run's other values):"),
@@ -197,20 +197,23 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
     RefuseName(run, *folder, name_item);
     return false;
   }
-  StoreSet(kGroupRun, kRunPagePath, PathJoin(*folder, name_item));
-  StoreSet(kGroupRun, kRunPageName, name_item);
-  StoreSet(kGroupRun, kRunNodeOptions, SiteNodeField(node.text, kNodeFieldOptions));
-  SiteGenBuildTrail();
+  // The page's values; a store that cannot take them ends the run at this
+  // page (below), where the page would show the previous page's.
+  u16 stored = StoreSet(kGroupRun, kRunPagePath, PathJoin(*folder, name_item));
+  if (stored == 0) stored = StoreSet(kGroupRun, kRunPageName, name_item);
+  if (stored == 0) stored = StoreSet(kGroupRun, kRunNodeOptions, SiteNodeField(node.text, kNodeFieldOptions));
+  if (stored == 0) stored = SiteGenBuildTrail();
 
   StrSlice name = name_item;
   if (node.first_child != kSiteNone) {
     *folder = PathJoin(*folder, name_item);
     const StrSlice made = PathJoin(run->root, *folder);
-    DirCreatePath(made);
+    // A folder that cannot be made fails the page's write, which names it.
+    (void)DirCreatePath(made);
     if (run->sweep) (void)OsTempSweep(made);  // a folder that cannot be read has none
     name = StrC("index");
   }
-  StoreSet(kGroupRun, kRunPageFolder, StrTranslate(*folder, "\\", ","));
+  if (stored == 0) stored = StoreSet(kGroupRun, kRunPageFolder, StrTranslate(*folder, "\\", ","));
 
   const StrSlice suffix = SiteGenLangSuffix(run->suffix_index);
   const StrSlice file = folder->len
@@ -221,6 +224,11 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
     return true;
   }
   Keep(&run->writing, file);
+  if (stored) {
+    Blame(run, stored, file);
+    run->stop_code = stored;
+    return true;
+  }
 
   if (!FileOverwriteCheck(file, run->rule)) {
     LogPath("Skipping File:%s (Overwrite Off)\r\n", file);
@@ -288,7 +296,7 @@ void RunLanguage(RunState* run, StrSlice tree, u16 index, u32 total, WorkMarkId 
   TakeWritten(run, true);
   run->sweep = false;
   WorkMark(mark);
-  if (loaded == 0) ParamListPop();
+  if (loaded == 0) (void)ParamListPop();  // removing an entry needs no room
 }
 
 }  // namespace
@@ -297,11 +305,12 @@ u16 SiteGenSetLanguage(StrSlice tree, u16 index) {
   const WorkMarkId m = WorkMark(kMarkQuery);
   SiteGenLangSet(index);
   const u16 current = SiteGenLangIndex();
-  StoreSet(kGroupRun, kRunLangTexts, SiteGenLangSuffix(current));
-  u16 rc = 0;
-  if (current == kSiteLangNone) {
+  // A suffix the store cannot take would leave the previous language's:
+  // nothing is loaded then.
+  u16 rc = StoreSet(kGroupRun, kRunLangTexts, SiteGenLangSuffix(current));
+  if (rc == 0 && current == kSiteLangNone) {
     rc = tree.len ? kErrData : 0;
-  } else if (tree.len) {
+  } else if (rc == 0 && tree.len) {
     const StrSlice file = LangFileName(tree, current);
     rc = ParamListLoad(file, 0, 0);
     if (rc == kLineLoadFailed) rc = LangFileUnusable(file);
@@ -358,12 +367,12 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
     ErrMsgAppend(kErrFileOpen, StrC("Another run is writing into this site or its log folder; try again when it has ended:"),
                  false);
     ErrMsgAppend(kErrFileOpen, PathShown(site_lock == kOsLockBusy ? root : DirCurrent()), true);
-    ErrShowMessage(kErrFileOpen);
+    (void)ErrShowMessage(kErrFileOpen);  // emptying the detail needs no room
     WorkMark(m0);
     return kErrFileOpen;
   }
 
-  LogSetFile(StrC(kSiteLogName));
+  (void)LogSetFile(StrC(kSiteLogName));  // a name the store refuses leaves the log under its earlier one
   SysVarFlags(kSysSystemCompat, kCompatLf, 1);
   const u16 languages = static_cast<u16>(std::popcount(static_cast<unsigned>(mask & kLangMaskAll)));
   bool tree_loaded = false;
@@ -388,7 +397,7 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
   if (run.stop_code == 0) {
     const WorkMarkId m1 = WorkMark(kMarkQuery);
     const u32 total = u32{SiteTreeCount()} * (languages ? languages : 1) * kProgressStep;
-    ProgressOpen(0, total);
+    (void)ProgressOpen(0, total);  // without its window the run goes on, and each step tries again
     if (mask & kLangMaskAll) {
       for (u16 i = 1; i <= kSiteLangCount && run.stop_code == 0; ++i)
         if (mask & (1u << (i - 1))) RunLanguage(&run, tree, i, total, m1);
@@ -417,7 +426,7 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
     const WorkMarkId m = WorkMark(kMarkQuery);
     LogLine(StrConcat(StrC(kLogEndedPrefix), ErrText(shown)), kLogNormal);
     WorkMark(m);
-    ErrShowMessage(shown);
+    (void)ErrShowMessage(shown);  // emptying the detail needs no room
   }
   OsDirUnlock(log_lock);
   OsDirUnlock(site_lock);

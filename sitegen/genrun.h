@@ -36,19 +36,20 @@ constexpr const char* kSiteLogName = "Vellumkit.log";
 constexpr u16 kTimeWindowCount = 11;
 
 // The run; returns the code shown at its end (0 when none was).
-u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext context, u16 mask,
+[[nodiscard]] u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext context, u16 mask,
                OverwriteRule rule, u8 flags);
 // Makes language index current (0: none): its suffix in group 9 entry 2 and,
 // for 1-5, its language file beside the tree file loaded as the current
-// parameter list. 0 when loaded; 0xFFFF when there is no such file or it is
-// empty (the language has no texts); when the file is there but cannot be
-// used (a line over 65535 bytes, no memory left, not readable) its code with
-// the reason as the error detail. 163 for index 0 with a tree file named, 0
-// without.
-u16 SiteGenSetLanguage(StrSlice tree, u16 index);
+// parameter list. 0 when loaded; kLineLoadFailed when there is no such file
+// or it is empty (the language has no texts); when the file is there but
+// cannot be used (a line over 65535 bytes, no memory left, not readable) its
+// code with the reason as the error detail. 163 for index 0 with a tree file
+// named, 0 without. The store's code when it cannot take the suffix (nothing
+// is loaded then).
+[[nodiscard]] u16 SiteGenSetLanguage(StrSlice tree, u16 index);
 // Runs the tree's variable script ("treeVars.txt" beside "tree.txt"): 0
 // also when there is none, else the script's error.
-u16 SiteGenLoadVars(StrSlice tree);
+[[nodiscard]] u16 SiteGenLoadVars(StrSlice tree);
 // The rule from the dialog's choices: the two boxes, the time-window
 // selection (-1 for none) and the two counters.
 OverwriteRule SiteGenOverwriteRule(bool overwrite, bool deletion, i16 window, u16* written, u16* avoids);

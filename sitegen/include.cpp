@@ -174,7 +174,7 @@ u16 TextWrite(StrSlice args) {
   }
   if (!found) return 0;
 
-  StrSlice text = FileReadAll(file, 0, 0xFFFF);
+  StrSlice text = FileReadAll(file, 0, kReadToEnd);
   if (!StrError(text)) text = TplExpand(text, kTextExpandFlags);
   if (!StrError(text)) {
     const u8 bits = TextConvFlags(ArgItem(args, kArgOptions), PathPart(file, kPartExt));

@@ -51,6 +51,6 @@ HtmlTagState SiteKwInclude(HtmlTagState state, StrSlice macros);
 // written converted by TextToHtml (a .tab file in table form; the options
 // RTF, UCASE, LCASE). No file: nothing is written and 0 returned. An error
 // on the way writes nothing and returns its code.
-u16 SiteKwText(StrSlice args);
+[[nodiscard]] u16 SiteKwText(StrSlice args);
 
 }  // namespace vk

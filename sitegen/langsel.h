@@ -17,6 +17,6 @@ namespace vk {
 // listed in avoid_langlnk$ gets the flags without links. In page mode
 // (_AUXSTAT kAuxRunFlag) a text item sets the link target of the items after
 // it; a target ending in '=' gets the language code appended.
-u16 SiteKwLangSel(StrSlice args);
+[[nodiscard]] u16 SiteKwLangSel(StrSlice args);
 
 }  // namespace vk

@@ -19,6 +19,6 @@ namespace vk {
 // the link holds "%s"), or, when link is empty or "(failpage)", the logout
 // form with that fail page (default "/") and the language's confirm text.
 // 0, or 145 when the scratch stack ran out.
-u16 SiteKwLogStat(StrSlice args);
+[[nodiscard]] u16 SiteKwLogStat(StrSlice args);
 
 }  // namespace vk

@@ -55,7 +55,6 @@ constexpr char kEntryPattern[] = "%s.html";
 constexpr u16 kEntryLines = 4;
 constexpr u16 kAnyLine = 0;  // line layout and code that take every line
 
-constexpr u16 kWriteFailed = 0xFFFF;
 
 u16 RoomFor(u32 variable) {
   const u32 room = variable + kRoom;
@@ -152,7 +151,7 @@ u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing) {
   const std::string kept(made.ptr ? made.ptr : "", made.ptr ? made.len : 0);
   const StrSlice temp = StrMake(kept.data(), static_cast<u32>(kept.size()));
   const i16 slot = made.ptr ? FileOpen(temp, kOpenPlain | kOpenQuiet) : -1;
-  if (slot < 0 || slot >= static_cast<i16>(kFileSlots)) {
+  if (FileOpenFailed(slot)) {
     // The fragment's folder takes no file (no write access, no room): the
     // fragment is named, with the system's reason.
     const bool refused = made.ptr ? slot == static_cast<i16>(kErrFileNotFound) : StrError(made) == kOsOpenFailed;
@@ -205,10 +204,13 @@ u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing) {
   }
   if (rc == 0) rc = Put(h, closing);
   // Bytes still buffered must reach the file before it counts as written.
-  if (OsFileFlush(FileStream(h)) != 0 && rc == 0) rc = kWriteFailed;
+  if (OsFileFlush(FileStream(h)) != 0 && rc == 0) rc = kFailed;
   // A write the system refused (a full disk) says why.
-  int err = rc == kWriteFailed ? OsLastError() : 0;
-  FileClose(h);
+  int err = rc == kFailed ? OsLastError() : 0;
+  if (FileClose(h) != h && rc == 0) {
+    rc = kFailed;
+    err = OsLastError();
+  }
   // A name that cannot take the fragment (a folder there) fails as an
   // open would.
   if (rc == 0 && OsFileRename(temp, file) != 0) {
@@ -279,7 +281,7 @@ u16 SiteGenWriteTypeMap(StrSlice root, StrSlice base, u16 index) {
       } else {
         content = MergeTypeMap(queued, lines, pattern, entry);
       }
-      LineQueueTrim(queued);  // this call's lines leave the queue
+      (void)LineQueueTrim(queued);  // this call's lines leave the queue (which needs no room)
     }
   }
   if (rc == 0) rc = StrError(content);

@@ -30,17 +30,17 @@ constexpr char kTypeMapFile[] = "index.html.var";
 // Both fragment files of the current language (SiteGenLangIndex), the
 // vertical one only when the horizontal one was written: the first error,
 // or 0.
-u16 SiteGenWriteMenus();
+[[nodiscard]] u16 SiteGenWriteMenus();
 // One fragment file, created or truncated: 164 when it cannot be created,
-// 0xFFFF when a write fails (the name joins the error detail, with the
+// kFailed when a write fails (the name joins the error detail, with the
 // system's reason), 146 when an item does not fit its room, else 0. After a
 // failure the closing text is not written.
-u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing);
+[[nodiscard]] u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing);
 // Appends the item of the node under the shared cursor to the open file:
 // its link option when it has one, else "/" + menu path + name (with
 // "/index" for a node with children) + suffix + ".html", showing the name
-// translated. Nothing closes the item. 0, 0xFFFF, or 146.
-u16 SiteGenWriteMenuItem(u16 handle, StrSlice name, StrSlice menu_path, const char* indent);
+// translated. Nothing closes the item. 0, kFailed, or 146.
+[[nodiscard]] u16 SiteGenWriteMenuItem(u16 handle, StrSlice name, StrSlice menu_path, const char* indent);
 // 1 when the lower-cased page name is an item of the avoid list.
 u8 SiteGenMenuAvoided(StrSlice name);
 // Merges language index's entry for base into the type map under root. 0;
@@ -48,6 +48,6 @@ u8 SiteGenMenuAvoided(StrSlice name);
 // its place (the old file stays); 146 when an entry or the whole map does
 // not fit; 163 for an index that names no language (nothing is touched).
 // A missing or empty type map starts with "URI: index" and an empty line.
-u16 SiteGenWriteTypeMap(StrSlice root, StrSlice base, u16 index);
+[[nodiscard]] u16 SiteGenWriteTypeMap(StrSlice root, StrSlice base, u16 index);
 
 }  // namespace vk

@@ -154,8 +154,8 @@ u16 ReadFailure(StrSlice path, int* sys_err) {
   if (info.size == 0) return kWhyEmpty;
   const i16 slot = FileOpen(path, kOpenQuiet | kOpenNoUpdate | kOpenPlain);
   if (slot == static_cast<i16>(kErrFileNotFound)) *sys_err = OsLastError();
-  if (static_cast<u16>(slot) >= kFirstError) return kWhyNotOpened;
-  FileClose(static_cast<u16>(slot));
+  if (FileOpenFailed(slot)) return kWhyNotOpened;
+  (void)FileClose(static_cast<u16>(slot));  // only read: nothing to lose on closing
   return kWhyLineQueue;
 }
 
@@ -226,8 +226,9 @@ u16 SiteTreeLoad(StrSlice path, u16 width) {
       prev = level;
     }
     // Take this load's lines out of the queue, also those left when the
-    // load stopped early.
-    LineQueueTrim(queued);
+    // load stopped early. (Removing lines needs no room: it fails only
+    // without a store.)
+    (void)LineQueueTrim(queued);
   }
 
   if (err) {
@@ -262,7 +263,7 @@ u16 SiteTreeRoot() {
 }
 
 SiteCursor SiteTreeAt(u16 index) {
-  if (index == kSiteNone) return SiteCursor{0xFFFF, kSiteNone, nullptr};
+  if (index == kSiteNone) return SiteCursor{kSiteNone, kSiteNone, nullptr};
   return CursorOn(index, 0);
 }
 

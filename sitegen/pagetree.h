@@ -71,11 +71,11 @@ struct SiteCursor {
 SiteCursor* SiteCursorGet();
 
 // Loads the tree file's lines as nodes after any nodes already held. 0, or:
-// 0xFFFF when the file is missing, unreadable, has no line or does not fit
+// kLineLoadFailed when the file is missing, unreadable, has no line or does not fit
 // the line queue; 145 when the nodes do not fit the scratch stack with the
 // room kept for a page, or the node table. On failure the whole tree is released (none is left) and the
 // error detail names the file and the reason.
-u16 SiteTreeLoad(StrSlice path, u16 width);
+[[nodiscard]] u16 SiteTreeLoad(StrSlice path, u16 width);
 // Adds a node after the existing ones: the first child of node link
 // (as_child set) or its next sibling; link kSiteNone adds an unlinked
 // top-level node. The new index, or kSiteNone (nothing added) when the text
@@ -90,7 +90,7 @@ u16 SiteTreeCount();
 // Index of the first top-level node (0 for a loaded tree); kSiteNone when
 // the table is empty.
 u16 SiteTreeRoot();
-// The cursor on node index: depth change 0 (0xFFFF for index kSiteNone),
+// The cursor on node index: depth change 0 (kSiteNone for index kSiteNone),
 // the index and its record, or the end when there is no such node.
 SiteCursor SiteTreeAt(u16 index);
 // The cursor on the node after index in pre-order; with descend clear the

@@ -31,7 +31,7 @@ StrSlice SiteGenTranslate(StrSlice text, u8 bits);
 
 // LANG(expression, options): the expression's text translated and written;
 // 0, or 145 when the scratch stack ran out (nothing is written then).
-u16 SiteKwLang(StrSlice args);
+[[nodiscard]] u16 SiteKwLang(StrSlice args);
 // LANG_ID: writes the current language's suffix.
 void SiteKwLangId();
 

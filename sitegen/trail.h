@@ -9,6 +9,6 @@ namespace vk {
 // path (entry 0, split at '\') joined by ','. A comma or an unclosed quote in
 // a translated name is written as its character reference, so every
 // component stays exactly one item of the trail. The store's result.
-u16 SiteGenBuildTrail();
+[[nodiscard]] u16 SiteGenBuildTrail();
 
 }  // namespace vk

@@ -313,6 +313,19 @@ TEST_F(MainDlgTest, ConfigIsReplacedWhole) {
             "site/source/templates/frame.html\r\nsite/source/tree/tree.txt\r\nsite/source/macros.txt\r\n");
 }
 
+TEST_F(MainDlgTest, ConfigThatCannotBeSavedIsToldAndTheRunGoesOn) {
+  // A folder of the name: the file cannot be replaced.
+  fs::create_directory(dir + "/config.txt");
+  OnInitDialog(&dlg);
+  TypeExample();
+  EXPECT_EQ(OnStart(&dlg), 0);
+  EXPECT_EQ(ui().box_count, 1);
+  EXPECT_EQ(T(ui().last_box.text), "Error Fichero I/O(Streams): config.txt");
+  EXPECT_EQ(ui().last_box.type & kUiMbIconMask, kUiMbIconWarning);
+  EXPECT_EQ(S(ErrDetail()), "");
+  EXPECT_EQ(Field(c().written), "20");
+}
+
 struct PumpWatch {
   CVellumcraftDlg* dlg;
   int pumps;

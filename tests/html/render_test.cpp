@@ -156,7 +156,7 @@ std::string g_inner;
 HtmlTagState Nest(HtmlTagState s, StrSlice) {
   MacroContext c{};
   MacroContextInit(&c, L("Z=7"), L(""), nullptr);
-  HtmlPageRender(Sl(g_inner), c);
+  (void)HtmlPageRender(Sl(g_inner), c);
   return s;
 }
 
@@ -228,7 +228,7 @@ TEST_F(RenderTest, PageToFileReplacesOnlyWhatItRendered) {
   EXPECT_FALSE(std::filesystem::exists(home + "/page.html~part"));
   EXPECT_EQ(HtmlSink(), nullptr);  // the null sink afterwards
 
-  EXPECT_EQ(HtmlPageToFile(Sl(Lib("t.html")), c, Sl(Lib("no/such/page.html"))), 0xFFFF);
+  EXPECT_EQ(HtmlPageToFile(Sl(Lib("t.html")), c, Sl(Lib("no/such/page.html"))), kFailed);
 }
 
 // A template that cannot be opened and a page that cannot be written are

@@ -88,9 +88,9 @@ TEST_F(TagsTest, StyledTextExamples) {
   EXPECT_EQ(HtmlText(HtmlAttrParse(L("_P_SIZE=4 _P_TEXT=12")), L("Login")), 0);
   EXPECT_EQ(Taken(), "<font size=\"4\">\r\n<p>\r\n<center><b>Login</b></center></p>\r\n</font>\r\n");
   // No size: a paragraph alone, which carries align but never a size.
-  HtmlText(HtmlAttrParse(L("_P_ALIGN='right'")), L("x"));
+  EXPECT_EQ(HtmlText(HtmlAttrParse(L("_P_ALIGN='right'")), L("x")), 0);
   EXPECT_EQ(Taken(), "<p align=\"right\">\r\nx</p>\r\n");
-  HtmlTextStyled(HtmlStyledText{L("T"), kAlignCenter, 3, 0});
+  EXPECT_EQ(HtmlTextStyled(HtmlStyledText{L("T"), kAlignCenter, 3, 0}), 0);
   EXPECT_EQ(Taken(), "<font size=\"3\">\r\n<p align=\"center\">\r\nT</p>\r\n</font>\r\n");
   EXPECT_EQ(S(HtmlTextDecorate(L("t"), 0x1F | 0x20)),
             "<blockquote><center><b><i><u>t</u></i></b></center></blockquote>");
@@ -155,14 +155,14 @@ TEST_F(TagsTest, ElementCallbacks) {
   EXPECT_EQ(Taken(), "<td colspan=\"2\">\r\n</td>\r\n");
   // Elements leave no scratch entries behind.
   const WorkMarkId before = WorkMark(kMarkQuery);
-  HtmlElement(kTagTd, a, nullptr, L("z"));
+  EXPECT_EQ(HtmlElement(kTagTd, a, nullptr, L("z")), 0);
   EXPECT_EQ(WorkMark(kMarkQuery), before);
   WorkMark(mark);
 }
 
 TEST_F(TagsTest, HeadWithItems) {
   const char items[] = "Home\0<link rel=\"x\">\0refresh,5,extra";
-  HtmlHead(HtmlAttrsEmpty(), StrMake(items, sizeof items - 1));
+  EXPECT_EQ(HtmlHead(HtmlAttrsEmpty(), StrMake(items, sizeof items - 1)), 0);
   EXPECT_EQ(Taken(),
             "<head>\r\n"
             "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">\n"
@@ -170,7 +170,7 @@ TEST_F(TagsTest, HeadWithItems) {
             "<link rel=\"x\">\r\n"
             "<meta http-equiv=\"refresh\" content=\"5\">\r\n"
             "</head>\r\n");
-  HtmlHead(HtmlAttrsEmpty(), L(""));
+  EXPECT_EQ(HtmlHead(HtmlAttrsEmpty(), L("")), 0);
   EXPECT_EQ(Taken(),
             "<head>\r\n"
             "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">\n"

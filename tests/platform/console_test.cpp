@@ -137,7 +137,7 @@ void Previous(int) { g_previous_calls = g_previous_calls + 1; }
 TEST_F(ConsoleTest, CtrlCCancelsWhileTheWindowIsOpen) {
   std::signal(SIGINT, Previous);
   testing::internal::CaptureStderr();
-  ProgressOpen(0, 10);
+  EXPECT_EQ(ProgressOpen(0, 10), 0);
   EXPECT_EQ(ProgressUpdate(10, 1, L("")), 0);
   std::raise(SIGINT);
   EXPECT_EQ(ProgressUpdate(10, 1, L("")), kErrCancelled);
@@ -148,7 +148,7 @@ TEST_F(ConsoleTest, CtrlCCancelsWhileTheWindowIsOpen) {
   struct sigaction now;
   sigaction(SIGINT, nullptr, &now);
   EXPECT_EQ(now.sa_handler, Previous);
-  ProgressOpen(0, 10);
+  EXPECT_EQ(ProgressOpen(0, 10), 0);
   EXPECT_EQ(ProgressUpdate(10, 1, L("")), 0);
   // A second Ctrl-C before the next pump goes to the previous handler.
   std::raise(SIGINT);
@@ -161,7 +161,7 @@ TEST_F(ConsoleTest, CtrlCCancelsWhileTheWindowIsOpen) {
 
 TEST_F(ConsoleTest, TextModePrintsEachLine) {
   testing::internal::CaptureStderr();
-  ProgressText(L("Leyendo\r\n\xE1rbol"));
+  EXPECT_EQ(ProgressText(L("Leyendo\r\n\xE1rbol")), 0);
   ProgressClose();
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Leyendo\narbol\n");
 }

@@ -56,11 +56,11 @@ TEST_F(ProgressTest, WindowAndControlsAreLaidOutFromTheScreen) {
 }
 
 TEST_F(ProgressTest, WidthsAndANarrowScreen) {
-  ProgressOpen(0xFFFF, 0);
+  EXPECT_EQ(ProgressOpen(0xFFFF, 0), 0);
   EXPECT_EQ(FakeUiWindow(Window())->width, 440);
   ProgressClose();
   ui().screen = UiSize{100, 50};
-  ProgressOpen(200, 0);
+  EXPECT_EQ(ProgressOpen(200, 0), 0);
   // Halves of negative differences round down.
   EXPECT_EQ(FakeUiWindow(Window())->x, -70);
   EXPECT_EQ(FakeUiWindow(Window())->y, -20);
@@ -75,7 +75,7 @@ TEST_F(ProgressTest, LargeTotalsAreHalvedWithADivisor) {
   } rows[] = {{65535, 65535, 0}, {65536, 32768, 2}, {300000, 37500, 8}, {100000, 50000, 2}};
   for (const auto& r : rows) {
     SCOPED_TRACE(r.total);
-    ProgressOpen(0, r.total);
+    EXPECT_EQ(ProgressOpen(0, r.total), 0);
     Step(r.total, 100);
     EXPECT_EQ(ProgressStateGet()->total, r.range);
     EXPECT_EQ(ProgressStateGet()->divisor, r.divisor);
@@ -83,7 +83,7 @@ TEST_F(ProgressTest, LargeTotalsAreHalvedWithADivisor) {
     ProgressClose();
   }
   // Without a total at opening, the step's total counts.
-  ProgressOpen(0, 0);
+  EXPECT_EQ(ProgressOpen(0, 0), 0);
   Step(100000, 100);
   EXPECT_EQ(ProgressStateGet()->total, 50000u);
   EXPECT_EQ(Bar()->pos, 50u);
@@ -91,7 +91,7 @@ TEST_F(ProgressTest, LargeTotalsAreHalvedWithADivisor) {
 }
 
 TEST_F(ProgressTest, WithoutATotalTheBarCycles) {
-  ProgressOpen(0, 0);
+  EXPECT_EQ(ProgressOpen(0, 0), 0);
   std::vector<u32> seen;
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(Step(0, 100), 0);
@@ -104,12 +104,12 @@ TEST_F(ProgressTest, WithoutATotalTheBarCycles) {
 }
 
 TEST_F(ProgressTest, AStepOfZeroAdvancesByOne) {
-  ProgressOpen(0, 1000);
+  EXPECT_EQ(ProgressOpen(0, 1000), 0);
   Step(1000, 0);
   Step(1000, 0);
   EXPECT_EQ(ProgressStateGet()->position, 2u);
   ProgressClose();
-  ProgressOpen(0, 300000);
+  EXPECT_EQ(ProgressOpen(0, 300000), 0);
   Step(300000, 0);
   Step(300000, 0);
   EXPECT_EQ(ProgressStateGet()->position, 2u);
@@ -117,7 +117,7 @@ TEST_F(ProgressTest, AStepOfZeroAdvancesByOne) {
 }
 
 TEST_F(ProgressTest, TheUnshownPartOfAScaledStepCarriesOver) {
-  ProgressOpen(0, 300000);  // divisor 8: 100 is 12.5 bar units
+  EXPECT_EQ(ProgressOpen(0, 300000), 0);  // divisor 8: 100 is 12.5 bar units
   std::vector<u32> positions;
   std::vector<i64> remainders;
   for (int i = 0; i < 4; ++i) {
@@ -133,7 +133,7 @@ TEST_F(ProgressTest, TheUnshownPartOfAScaledStepCarriesOver) {
 }
 
 TEST_F(ProgressTest, CancelAndEscStayUntilClose) {
-  ProgressOpen(0, 10);
+  EXPECT_EQ(ProgressOpen(0, 10), 0);
   EXPECT_EQ(Step(10, 1), 0);
   FakeUiClick(Cancel());
   EXPECT_EQ(Step(10, 1), kErrCancelled);
@@ -143,7 +143,7 @@ TEST_F(ProgressTest, CancelAndEscStayUntilClose) {
   EXPECT_EQ(WinStackTop(), kUiNoWindow);
   EXPECT_EQ(ui().destroy_count, 1);
 
-  ProgressOpen(0, 10);
+  EXPECT_EQ(ProgressOpen(0, 10), 0);
   EXPECT_EQ(Step(10, 1), 0);
   FakeUiKey(Window(), 'A');
   UiEventPost(&ui().events, Window(), kUiMsgCommand, 1111);
@@ -163,7 +163,7 @@ TEST_F(ProgressTest, CloseWithoutAWindowOnlyResets) {
 }
 
 TEST_F(ProgressTest, TheCloseBoxCancelsAndKeepsTheWindow) {
-  ProgressOpen(0, 10);
+  EXPECT_EQ(ProgressOpen(0, 10), 0);
   const UiWindow window = Window();
   FakeUiUserClose(window);
   EXPECT_EQ(Step(10, 1), kErrCancelled);
@@ -178,7 +178,7 @@ TEST_F(ProgressTest, TheCloseBoxCancelsAndKeepsTheWindow) {
 }
 
 TEST_F(ProgressTest, AWindowDestroyedBehindItsBackIsIgnoredUntilClose) {
-  ProgressOpen(0, 10);
+  EXPECT_EQ(ProgressOpen(0, 10), 0);
   const UiWindow gone = Window();
   UiBackendGet()->destroy_window(gone);  // as a window system may
   EXPECT_EQ(Step(10, 1), 0);
@@ -187,7 +187,7 @@ TEST_F(ProgressTest, AWindowDestroyedBehindItsBackIsIgnoredUntilClose) {
   EXPECT_EQ(ProgressStateGet()->window, gone);  // no second window meanwhile
   ProgressClose();
   EXPECT_EQ(WinStackTop(), kUiNoWindow);
-  ProgressOpen(0, 10);
+  EXPECT_EQ(ProgressOpen(0, 10), 0);
   EXPECT_NE(Window(), gone);
   EXPECT_NE(FakeUiWindow(Window()), nullptr);
 }

@@ -60,7 +60,7 @@ TEST_F(QtUiTest, ProgressWindowHasARealBarAndCancel) {
 }
 
 TEST_F(QtUiTest, EscOnTheWindowCancels) {
-  ProgressOpen(0, 10);
+  EXPECT_EQ(ProgressOpen(0, 10), 0);
   QTest::keyClick(ProgressWidget(), Qt::Key_Escape);
   EXPECT_EQ(ProgressUpdate(10, 1, L("")), kErrCancelled);
   ProgressClose();
@@ -72,7 +72,7 @@ TEST_F(QtUiTest, CancelStaysClickableDuringARunInsideAModalDialog) {
   int steps = 0;
   u16 result = 0;
   QObject::connect(start, &QPushButton::clicked, [&] {
-    ProgressOpen(0, 0);
+    EXPECT_EQ(ProgressOpen(0, 0), 0);
     Soon([] {
       ASSERT_TRUE(QTest::qWaitForWindowExposed(ProgressWidget()));
       ClickThroughTheWindow(CancelButton());
@@ -97,7 +97,7 @@ TEST_F(QtUiTest, ModalRunEndsWhenTheDialogIsDone) {
 }
 
 TEST_F(QtUiTest, TheProgressWindowsCloseBoxCancels) {
-  ProgressOpen(0, 10);
+  EXPECT_EQ(ProgressOpen(0, 10), 0);
   const UiWindow window = ProgressStateGet()->window;
   ProgressWidget()->close();  // what Alt+F4 or the close box asks for
   EXPECT_NE(UiQtWidget(window), nullptr);

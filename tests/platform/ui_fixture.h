@@ -48,7 +48,7 @@ struct ModuleLines {
 inline vk::u16 QueueModuleLines(void* user, vk::u16, vk::u16) {
   auto* m = static_cast<ModuleLines*>(user);
   for (const std::string& line : m->lines) {
-    vk::StorePush(vk::kGroupLineQueue, vk::StrSlice{line.data(), static_cast<vk::u16>(line.size())});
+    (void)vk::StorePush(vk::kGroupLineQueue, vk::StrSlice{line.data(), static_cast<vk::u16>(line.size())});
   }
   return static_cast<vk::u16>(m->lines.size());
 }

@@ -42,7 +42,7 @@ struct FileTest : InTempDir<RuntimeTest> {
     i16 slot = FileOpen(Sl(name), kOpenNoUpdate);
     EXPECT_GE(slot, 3);
     std::vector<std::string> lines = ReadLines(static_cast<u16>(slot), end_code);
-    FileClose(static_cast<u16>(slot));
+    EXPECT_EQ(FileClose(static_cast<u16>(slot)), static_cast<u16>(slot));
     return lines;
   }
 };
@@ -92,7 +92,7 @@ TEST_F(FileTest, LineLongerThanTheFreeRoomIsAnErrorAndConsumesNothing) {
   WorkMark(mark);
   EXPECT_EQ(S(FileReadLine(static_cast<u16>(slot), kFileHere, kReadLine)), line);
   EXPECT_EQ(S(FileReadLine(static_cast<u16>(slot), kFileHere, kReadLine)), "next");
-  FileClose(static_cast<u16>(slot));
+  EXPECT_EQ(FileClose(static_cast<u16>(slot)), static_cast<u16>(slot));
 }
 
 TEST_F(FileTest, RecordsAndPositions) {
@@ -109,7 +109,7 @@ TEST_F(FileTest, RecordsAndPositions) {
   EXPECT_EQ(S(FileReadLine(slot, 1, 2)), "bc");
   char small[4];
   EXPECT_EQ(FileReadRecord(slot, 0, 6, small, sizeof small), kReadTooLong);
-  FileClose(slot);
+  EXPECT_EQ(FileClose(slot), slot);
 
   // A line exactly as long as the buffer still fits, whatever its end.
   Write("fit.txt", "abc\r\ndef\rghi");
@@ -123,7 +123,7 @@ TEST_F(FileTest, RecordsAndPositions) {
   EXPECT_EQ(FileReadRecord(slot, kFileHere, kReadLine, small, 3), 3);
   EXPECT_EQ(std::string(small, 3), "ghi");
   EXPECT_EQ(FileReadRecord(slot, kFileHere, kReadLine, small, 3), kReadEnd);
-  FileClose(slot);
+  EXPECT_EQ(FileClose(slot), slot);
 }
 
 TEST_F(FileTest, ConsoleInputIsReadByteByByte) {
@@ -144,21 +144,21 @@ TEST_F(FileTest, OpenModesFollowTheFlags) {
   // Update (no flags) neither truncates nor moves the end.
   u16 slot = static_cast<u16>(FileOpen(Sl(name), 0));
   EXPECT_EQ(FileWriteAt(slot, 0, L("ab")), 0);
-  FileClose(slot);
+  EXPECT_EQ(FileClose(slot), slot);
   EXPECT_EQ(Read("m.txt"), "ab345");
   // Append writes at the end whatever the position asked.
   slot = static_cast<u16>(FileOpen(Sl(name), kOpenAppend | kOpenNoUpdate));
   EXPECT_EQ(FileWriteAt(slot, 0, L("Z")), 0);
-  FileClose(slot);
+  EXPECT_EQ(FileClose(slot), slot);
   EXPECT_EQ(Read("m.txt"), "ab345Z");
   // Write truncates; read-only refuses writes.
   slot = static_cast<u16>(FileOpen(Sl(name), kOpenWrite | kOpenNoUpdate));
   EXPECT_EQ(FileWriteAt(slot, kFileAtEnd, L("w\n")), 0);
-  FileClose(slot);
+  EXPECT_EQ(FileClose(slot), slot);
   EXPECT_EQ(Read("m.txt"), "w\n");  // binary: the LF stays a LF
   slot = static_cast<u16>(FileOpen(Sl(name), kOpenNoUpdate));
-  EXPECT_EQ(FileWriteAt(slot, 0, L("x")), 0xFFFF);
-  FileClose(slot);
+  EXPECT_EQ(FileWriteAt(slot, 0, L("x")), kFailed);
+  EXPECT_EQ(FileClose(slot), slot);
   EXPECT_EQ(Read("m.txt"), "w\n");
 }
 
@@ -171,6 +171,19 @@ TEST_F(FileTest, ConsoleNameGivesTheStandardStreams) {
   EXPECT_EQ(FileStream(kSlotStdout), stdout);
   EXPECT_EQ(FileStream(kSlotStdin), stdin);
   EXPECT_EQ(FileClose(17), 0);  // an empty slot
+}
+
+TEST_F(FileTest, AFailedCloseIsReportedAndStillEmptiesTheSlot) {
+  // The device takes writes into the stream's buffer and refuses them when
+  // the stream is closed.
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  const i16 slot = FileOpen(L("\\dev\\full"), kOpenWrite);
+  ASSERT_FALSE(FileOpenFailed(slot));
+  const u16 s = static_cast<u16>(slot);
+  EXPECT_EQ(FileWriteAt(s, kFileAtEnd, L("lost")), 0);
+  EXPECT_EQ(FileClose(s), kErrFileIO);
+  EXPECT_EQ(FileStream(s), nullptr);
+  EXPECT_EQ(FileClose(s), 0);
 }
 
 TEST_F(FileTest, FailuresAreQuietOrRecordedWithTheName) {
@@ -220,7 +233,7 @@ TEST_F(FileTest, FailuresAreQuietOrRecordedWithTheName) {
   // Without kOpenNoUpdate a missing file is created.
   i16 slot = FileOpen(Sl(missing), 0);
   ASSERT_GE(slot, 3);
-  FileClose(static_cast<u16>(slot));
+  EXPECT_EQ(FileClose(static_cast<u16>(slot)), static_cast<u16>(slot));
   EXPECT_TRUE(Exists("missing.txt"));
 }
 
@@ -279,19 +292,19 @@ TEST_F(FileTest, WriteReplacesAppendsAndWritesOver) {
 TEST_F(FileTest, WholeFileReads) {
   Write("t.txt", "a\r\nb\nc\rd");
   std::string name = Lib("t.txt");
-  EXPECT_EQ(S(FileReadAll(Sl(name), 0, 0xFFFF)), "a\r\nb\nc\rd");
-  EXPECT_EQ(S(FileReadAll(Sl(name), 3, 0xFFFF)), "b\nc\rd");
+  EXPECT_EQ(S(FileReadAll(Sl(name), 0, kReadToEnd)), "a\r\nb\nc\rd");
+  EXPECT_EQ(S(FileReadAll(Sl(name), 3, kReadToEnd)), "b\nc\rd");
   EXPECT_EQ(S(FileReadAll(Sl(name), 3, 2)), "b\n");
   EXPECT_EQ(S(FileReadAll(Sl(name), 0, 0)), "");
-  EXPECT_EQ(StrError(FileReadAll(Sl(name), 5, 100)), 0xFFFF);  // fewer bytes than asked
+  EXPECT_EQ(StrError(FileReadAll(Sl(name), 5, 100)), kFailed);  // fewer bytes than asked
   EXPECT_EQ(S(FileReadText(Sl(name), L("|"))), "a|b|c\rd");
   // A separator holding a line end is not replaced again.
   EXPECT_EQ(S(FileReadText(Sl(name), L("\r\n"))), "a\r\nb\r\nc\rd");
   EXPECT_EQ(FileSize(Sl(name)), 8u);
   char buf[7];
-  EXPECT_EQ(FileReadRange(Sl(name), 1, 0xFFFF, buf, sizeof buf), 7);
+  EXPECT_EQ(FileReadRange(Sl(name), 1, kReadToEnd, buf, sizeof buf), 7);
   EXPECT_EQ(std::string(buf, 7), "\r\nb\nc\rd");
-  EXPECT_EQ(FileReadRange(Sl(name), 0, 0xFFFF, buf, sizeof buf), 0xFFFF);  // does not fit
+  EXPECT_EQ(FileReadRange(Sl(name), 0, kReadToEnd, buf, sizeof buf), kFailed);  // does not fit
 
   std::string missing = Lib("none.txt");
   EXPECT_EQ(FileSize(Sl(missing)), 0u);
@@ -306,18 +319,18 @@ TEST_F(FileTest, WholeFileReadsNeverCutTo16Bits) {
   Write("70k.bin", std::string(70000, 's'));
   std::string a = Lib("exact.bin"), b = Lib("64k.bin"), c = Lib("70k.bin");
   WorkMarkId mark = WorkMark(kMarkQuery);
-  StrSlice s = FileReadAll(Sl(a), 0, 0xFFFF);
+  StrSlice s = FileReadAll(Sl(a), 0, kReadToEnd);
   ASSERT_NE(s.ptr, nullptr);
   EXPECT_EQ(S(s), exact);
   WorkMark(mark);
-  EXPECT_EQ(StrError(FileReadAll(Sl(b), 0, 0xFFFF)), kErrStringTooLong);
-  EXPECT_EQ(StrError(FileReadAll(Sl(c), 0, 0xFFFF)), kErrStringTooLong);
+  EXPECT_EQ(StrError(FileReadAll(Sl(b), 0, kReadToEnd)), kErrStringTooLong);
+  EXPECT_EQ(StrError(FileReadAll(Sl(c), 0, kReadToEnd)), kErrStringTooLong);
   EXPECT_EQ(WorkMark(kMarkQuery), mark);  // refused before any allocation
-  EXPECT_EQ(S(FileReadAll(Sl(c), 69998, 0xFFFF)), "ss");
+  EXPECT_EQ(S(FileReadAll(Sl(c), 69998, kReadToEnd)), "ss");
   // Room smaller than the file: 145.
   while (WorkRoomLeft() > 60000) ASSERT_NE(WorkAllocRaw(60000, kNoFill), nullptr);
   ASSERT_NE(WorkAllocRaw(static_cast<u16>(WorkRoomLeft() - 100), kNoFill), nullptr);
-  EXPECT_EQ(StrError(FileReadAll(Sl(a), 0, 0xFFFF)), kErrOutOfMemory);
+  EXPECT_EQ(StrError(FileReadAll(Sl(a), 0, kReadToEnd)), kErrOutOfMemory);
 }
 
 TEST_F(FileTest, DirCreatePathCreatesEveryMissingLevel) {
@@ -334,7 +347,7 @@ TEST_F(FileTest, DirCreatePathCreatesEveryMissingLevel) {
   EXPECT_NE(DirCreatePath(Sl(under)), 0);
   EXPECT_EQ(DirCreatePath(L("C:")), kErrData);
   EXPECT_EQ(S(ErrDetail()), "C:");
-  EXPECT_EQ(DirCreate(Sl(Lib("a"))), 0xFFFF);
+  EXPECT_EQ(DirCreate(Sl(Lib("a"))), kFailed);
   EXPECT_EQ(DirCreate(Sl(Lib("one"))), 0);
 }
 
@@ -383,8 +396,8 @@ TEST_F(FileTest, DeleteRemovesFilesOnly) {
   ASSERT_EQ(mkdir(Sys("keep").c_str(), 0777), 0);
   EXPECT_EQ(FileDelete(Sl(Lib("d.txt"))), 0);
   EXPECT_FALSE(Exists("d.txt"));
-  EXPECT_EQ(FileDelete(Sl(Lib("d.txt"))), 0xFFFF);
-  EXPECT_EQ(FileDelete(Sl(Lib("keep"))), 0xFFFF);
+  EXPECT_EQ(FileDelete(Sl(Lib("d.txt"))), kFailed);
+  EXPECT_EQ(FileDelete(Sl(Lib("keep"))), kFailed);
   EXPECT_TRUE(IsDir("keep"));
 }
 

@@ -117,7 +117,7 @@ TEST_F(MemoryTest, ShutdownReleasesEverythingWhenOnlyTheStoreIsLeft) {
 
 // A block still in use keeps every block allocated, whatever its owner.
 TEST_F(MemoryTest, ShutdownWithABlockInUseFreesNothing) {
-  WorkPush("kept", 4);
+  ASSERT_EQ(WorkPush("kept", 4), 0);
   for (u16 owner : {u16{kOwnerValueTables}, u16{kOwnerFileDialog}, u16{kOwnerVarStore}}) {
     auto* p = static_cast<char*>(MemAlloc(owner, 8));
     std::memcpy(p, "payload", 8);

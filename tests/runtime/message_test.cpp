@@ -200,8 +200,8 @@ TEST_F(MessageTest, EmptyCodeTakesTheFirstModuleAndFoldersAreAList) {
 
 u16 QueueTwoLines(void* user, u16, u16) {
   ++*static_cast<int*>(user);
-  StorePush(kGroupLineQueue, L("0010 Diez"));
-  StorePush(kGroupLineQueue, L("0011 Once"));
+  EXPECT_EQ(StorePush(kGroupLineQueue, L("0010 Diez")), 0);
+  EXPECT_EQ(StorePush(kGroupLineQueue, L("0011 Once")), 0);
   return 2;
 }
 

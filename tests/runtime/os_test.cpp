@@ -101,7 +101,7 @@ TEST_F(OsTest, ExecutableAndCurrentDirectoryInLibraryForm) {
   std::string lib = Lib() + "\\d\xE9j\xE0";
   ASSERT_EQ(OsDirChange(Sl(lib)), 0);
   EXPECT_EQ(S(OsDirCurrent()), lib);
-  EXPECT_EQ(OsDirChange(L("")), 0xFFFF);
+  EXPECT_EQ(OsDirChange(L("")), kFailed);
 }
 
 // A file whose name holds a letter outside ASCII, handled through the whole
@@ -120,7 +120,7 @@ TEST_F(OsTest, AccentedNameRoundTrip) {
   EXPECT_EQ(S(WorkTop()), "r\xE9sum\xE9.txt");
   std::string exact_pattern = folder + "\\r\xE9sum?.txt";
   EXPECT_EQ(DirList(Sl(exact_pattern)), 0);
-  EXPECT_EQ(S(FileReadAll(Sl(file), 0, 0xFFFF)), "Precauci\xF3n");
+  EXPECT_EQ(S(FileReadAll(Sl(file), 0, kReadToEnd)), "Precauci\xF3n");
   EXPECT_EQ(FileInfo(Sl(file)).size, 10u);
 
   EXPECT_EQ(FileDelete(Sl(file)), 0);

@@ -124,9 +124,9 @@ TEST_F(RuntimeTest, MarksReleaseAndIgnoreOutOfRange) {
 }
 
 TEST_F(RuntimeTest, ReturnCopiesResultFromReleasedSpace) {
-  WorkPush("keep", 4);
+  ASSERT_EQ(WorkPush("keep", 4), 0);
   WorkMarkId m = WorkMark(kMarkQuery);
-  WorkPush("12345678", 8);
+  ASSERT_EQ(WorkPush("12345678", 8), 0);
   ASSERT_EQ(WorkPush("hello, world", 12), 0);
   StrSlice src = WorkTop();  // lies above m, overlapping where the copy goes
   StrSlice r = WorkReturn(m, src);
@@ -139,12 +139,12 @@ TEST_F(RuntimeTest, ReturnCopiesResultFromReleasedSpace) {
 
 TEST_F(RuntimeTest, ErrorSlicePassesThroughReturnAndPush) {
   WorkMarkId m = WorkMark(kMarkQuery);
-  WorkPush("abc", 3);
+  ASSERT_EQ(WorkPush("abc", 3), 0);
   StrSlice r = WorkReturn(m, StrErrorSlice(kErrStringTooLong));
   EXPECT_EQ(r.ptr, nullptr);
   EXPECT_EQ(r.len, kErrStringTooLong);
   EXPECT_EQ(WorkMark(kMarkQuery), m);
-  EXPECT_EQ(WorkPush(nullptr, 0), 0xFFFF);
+  EXPECT_EQ(WorkPush(nullptr, 0), kFailed);
   EXPECT_EQ(WorkPushConcat(L("a"), StrErrorSlice(kErrData)), kErrData);
   EXPECT_EQ(WorkMark(kMarkQuery), m);
   EXPECT_EQ(WorkPush("", 0), 0);  // a valid empty text is an entry
@@ -161,9 +161,9 @@ TEST_F(RuntimeTest, ConcatJoinsAndRefusesOverlongResult) {
   ExpectSame(before, Snapshot());
   // Sources in the space just released may be covered by the new entry.
   WorkMarkId m = WorkMark(kMarkQuery);
-  WorkPush("first", 5);
+  ASSERT_EQ(WorkPush("first", 5), 0);
   StrSlice a = WorkTop();
-  WorkPush("second", 6);
+  ASSERT_EQ(WorkPush("second", 6), 0);
   StrSlice b = WorkTop();
   WorkMark(m);
   ASSERT_EQ(WorkPushConcat(b, a), 0);

@@ -14,7 +14,7 @@ using StrTest = RuntimeTest;
 u32 Recorded(i16 where, u16 code) { return (static_cast<u32>(static_cast<u16>(where)) << 16) | code; }
 
 TEST_F(StrTest, ErrorSlicesAndMaking) {
-  EXPECT_EQ(StrError(StrSlice{nullptr, 0}), 0xFFFF);
+  EXPECT_EQ(StrError(StrSlice{nullptr, 0}), kFailed);
   EXPECT_EQ(StrError(StrSlice{nullptr, 146}), 146);
   EXPECT_EQ(StrError(L("")), 0);
   EXPECT_EQ(StrError(StrC(nullptr)), kErrData);
@@ -202,7 +202,7 @@ TEST_F(StrTest, ElementAccess) {
   EXPECT_EQ(ArrGetU16(words, 6, 3), 0);
   const StrSlice slices[] = {L("a"), L("bc")};
   EXPECT_EQ(S(ArrGetSlice(slices, sizeof slices, 1)), "bc");
-  EXPECT_EQ(StrError(ArrGetSlice(slices, sizeof slices, 2)), 0xFFFF);
+  EXPECT_EQ(StrError(ArrGetSlice(slices, sizeof slices, 2)), kFailed);
 
   const char recs[] = "aaabbbccc";
   EXPECT_EQ(MemFindRecord(recs, 3, "ccc", 3), 2);

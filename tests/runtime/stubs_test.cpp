@@ -48,7 +48,7 @@ TEST_F(RuntimeTest, ReportingStubLeavesTheRecordedErrorAlone) {
 TEST_F(RuntimeTest, ConstantStubsAnswerEmpty) {
   for (u16 ch = 0; ch <= 255; ++ch) EXPECT_EQ(DataFileInfo(ch), nullptr) << ch;
   EXPECT_EQ(DataFileStubChannel(), 255);
-  EXPECT_EQ(DataFileStubNone(7), 0xFFFF);
+  EXPECT_EQ(DataFileStubNone(7), kNotFound);
   const StrSlice texts[] = {BufferFldGet(1, 2), BufferFldGetOcc(1, 2, 3), BufferFldGetExp(1, 2),
                             DataFileRecordText(1, 2, L("k"), 0)};
   for (StrSlice t : texts) {

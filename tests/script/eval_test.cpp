@@ -172,7 +172,7 @@ TEST_F(EvalTest, DerivedEntryPoints) {
 TEST_F(EvalTest, EvaluationLeavesOneEntry) {
   for (const char* e : {"1+2*3", "x$='a'+'b'", "a=b=2", "(1+(2*(3)))", "'a'+1", "2*"}) {
     const WorkMarkId before = WorkMark(kMarkQuery);
-    ExprEval(L(e));
+    (void)ExprEval(L(e));
     const WorkMarkId after = WorkMark(kMarkQuery);
     EXPECT_LE(after, before + 1) << e;
     WorkMark(before);
@@ -197,7 +197,7 @@ TEST_F(EvalTest, ArgumentsAreCollectedIntoTheArgumentGroup) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   ExprCursor call = ExprFirstToken(L("f(1,'ab',,2+3;x$)"));
   ASSERT_EQ(call.status, 0);
-  ExprEval(L("x$='v'"));
+  (void)ExprEval(L("x$='v'"));  // sets x$ for the argument below
   ExprCursor out{};
   const FuncArgTypes types = FuncArgsCollect(call, kFuncAllArgs, &out);
   ASSERT_EQ(types.len, 10);
@@ -214,10 +214,10 @@ TEST_F(EvalTest, ArgumentsAreCollectedIntoTheArgumentGroup) {
   EXPECT_EQ(S(StoreGet(kGroupFuncArgs, 2)), "\x1B");
   EXPECT_EQ(ValNumber(StoreGet(kGroupFuncArgs, 3)), 500);
   EXPECT_EQ(S(StoreGet(kGroupFuncArgs, 4)), "v");
-  StoreTrim(kGroupFuncArgs, 0);
+  EXPECT_EQ(StoreTrim(kGroupFuncArgs, 0), 0);
 
   EXPECT_EQ(FuncArgsCollect(call, 2, &out).len, 4);
-  StoreTrim(kGroupFuncArgs, 0);
+  EXPECT_EQ(StoreTrim(kGroupFuncArgs, 0), 0);
   WorkMark(mark);
 }
 
@@ -226,19 +226,19 @@ TEST_F(EvalTest, ArgumentCollectionLimitsAndErrors) {
   ExprCursor out{};
   EXPECT_EQ(FuncArgsCollect(ExprFirstToken(L("f()")), kFuncAllArgs, &out).len, 0);
   EXPECT_EQ(FuncArgsCollect(ExprFirstToken(L("f(1,)")), kFuncAllArgs, &out).len, 2);
-  StoreTrim(kGroupFuncArgs, 0);
+  EXPECT_EQ(StoreTrim(kGroupFuncArgs, 0), 0);
 
   std::string many = "f(";
   for (int i = 0; i < 20; ++i) many += std::to_string(i) + ",";
   many += "0)";
   EXPECT_EQ(FuncArgsCollect(ExprFirstToken(Sl(many)), kFuncAllArgs, &out).len, 2 * kFuncMaxArgs);
-  StoreTrim(kGroupFuncArgs, 0);
+  EXPECT_EQ(StoreTrim(kGroupFuncArgs, 0), 0);
 
   // An error after the first argument is an error slice; in the first, an
   // empty list with the error in the cursor.
   EXPECT_EQ(StrError(FuncArgsCollect(ExprFirstToken(L("f(1,'a'+1)")), kFuncAllArgs, &out)), kErrTypeMismatch);
   EXPECT_EQ(StoreCount(kGroupFuncArgs), 1);
-  StoreTrim(kGroupFuncArgs, 0);
+  EXPECT_EQ(StoreTrim(kGroupFuncArgs, 0), 0);
   const FuncArgTypes first = FuncArgsCollect(ExprFirstToken(L("f('a'+1,2)")), kFuncAllArgs, &out);
   EXPECT_NE(first.ptr, nullptr);
   EXPECT_EQ(first.len, 0);

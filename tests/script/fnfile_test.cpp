@@ -210,7 +210,9 @@ u16 g_exec_status = 0;
 
 u16 TestExecutor(StrSlice command, StrSlice args, u16 mode) {
   g_exec_seen = S(command) + "|" + S(args) + "|" + std::to_string(mode);
-  if (g_exec_status == 0) StorePush(kGroupFuncPop, StrC("answer"));
+  if (g_exec_status == 0) {
+    EXPECT_EQ(StorePush(kGroupFuncPop, StrC("answer")), 0);
+  }
   return g_exec_status;
 }
 

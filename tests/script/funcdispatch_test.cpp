@@ -16,7 +16,7 @@ namespace {
 
 struct DispatchTest : InterpTest {
   void TearDown() override {
-    for (u16 n = kFnExtFirst; n <= kFnExtLast; ++n) FuncExtSet(n, nullptr);
+    for (u16 n = kFnExtFirst; n <= kFnExtLast; ++n) (void)FuncExtSet(n, nullptr);
     InterpTest::TearDown();
   }
 
@@ -136,7 +136,7 @@ TEST_F(DispatchTest, AnArgumentErrorEndsTheCall) {
   // In the first argument too: never a call without arguments.
   EXPECT_EQ(Eval("SORT$('b,a'+1)"), kErrTypeMismatch);
   EXPECT_EQ(Eval("SORT$('b,a';'x'*2)"), kErrTypeMismatch);
-  FuncExtSet(kFnExtFirst, ProbeOk);
+  EXPECT_EQ(FuncExtSet(kFnExtFirst, ProbeOk), 0);
   EXPECT_EQ(CallAs("X(1+'a')", kFnExtFirst), kErrTypeMismatch);
   EXPECT_EQ(StoreCount(kGroupFuncArgs), 0);
 }
@@ -159,7 +159,7 @@ TEST_F(DispatchTest, SortIsReachedFromScripts) {
 }
 
 TEST_F(DispatchTest, ArgumentsComeOffTheTopWithTheirOwnType) {
-  FuncExtSet(kFnExtFirst, ProbeTop);
+  EXPECT_EQ(FuncExtSet(kFnExtFirst, ProbeTop), 0);
   EXPECT_EQ(CallAs("X(1.5,'ab',,'c')", kFnExtFirst), 0);
   // Last first, whatever number is asked for; the omitted one takes the
   // default with the default's type.
@@ -169,7 +169,7 @@ TEST_F(DispatchTest, ArgumentsComeOffTheTopWithTheirOwnType) {
 }
 
 TEST_F(DispatchTest, TypedReadsTakeDefaultsAndCheckTypes) {
-  FuncExtSet(kFnExtFirst, ProbeTyped);
+  EXPECT_EQ(FuncExtSet(kFnExtFirst, ProbeTyped), 0);
   std::string r;
   EXPECT_EQ(CallAs("X()", kFnExtFirst, &r), 0);
   EXPECT_EQ(g_seen, "-1|d|7");
@@ -192,7 +192,7 @@ TEST_F(DispatchTest, TypedReadsTakeDefaultsAndCheckTypes) {
 }
 
 TEST_F(DispatchTest, AllArgumentsByType) {
-  FuncExtSet(kFnExtFirst, ProbeAll);
+  EXPECT_EQ(FuncExtSet(kFnExtFirst, ProbeAll), 0);
   EXPECT_EQ(CallAs("X('a',2,'c')", kFnExtFirst), 0);
   EXPECT_EQ(g_status, 0);
   EXPECT_EQ(g_seen, "-5/a 2/- -5/c ");
@@ -210,34 +210,34 @@ TEST_F(DispatchTest, AllArgumentsByType) {
   StrSlice texts[3] = {};
   EXPECT_EQ(FuncArgsAll(types, nullptr, texts, 3), 0);
   EXPECT_EQ(S(texts[0]) + S(texts[1]) + S(texts[2]), "ac");
-  StoreTrim(kGroupFuncArgs, 0);
+  EXPECT_EQ(StoreTrim(kGroupFuncArgs, 0), 0);
   const FuncArgTypes mixed = FuncArgsCollect(ExprFirstToken(StrC("X(1,'b')")), kFuncAllArgs, &out);
   i16 nums[2] = {};
   EXPECT_EQ(FuncArgsAll(mixed, nums, nullptr, 2), kErrSyntax);
-  StoreTrim(kGroupFuncArgs, 0);
+  EXPECT_EQ(StoreTrim(kGroupFuncArgs, 0), 0);
   WorkMark(m);
 }
 
 TEST_F(DispatchTest, NestedCallsLeaveTheArgumentGroupAsTheyFoundIt) {
-  FuncExtSet(kFnExtFirst, ProbeNested);
+  EXPECT_EQ(FuncExtSet(kFnExtFirst, ProbeNested), 0);
   ASSERT_EQ(StorePush(kGroupFuncArgs, StrC("outer")), 0);
   EXPECT_EQ(CallAs("X('mine')", kFnExtFirst), 0);
   EXPECT_EQ(g_seen, "1 mine");
   EXPECT_EQ(StoreCount(kGroupFuncArgs), 1);
   // A handler that reads more than its call holds gets defaults, never
   // the enclosing call's arguments.
-  FuncExtSet(kFnExtFirst + 1, ProbeTwice);
+  EXPECT_EQ(FuncExtSet(kFnExtFirst + 1, ProbeTwice), 0);
   EXPECT_EQ(CallAs("X('own')", kFnExtFirst + 1), 0);
   EXPECT_EQ(g_seen, "own ?");
   EXPECT_EQ(S(StoreTop(kGroupFuncArgs)), "outer");
   EXPECT_EQ(Eval("SORT$(SORT$('c,b')+',a';SORT$('x')*0)"), kErrTypeMismatch);
   EXPECT_EQ(Text("SORT$(SORT$('c,b')+',a')"), "a,b,c");
   EXPECT_EQ(StoreCount(kGroupFuncArgs), 1);
-  StoreTrim(kGroupFuncArgs, 0);
+  EXPECT_EQ(StoreTrim(kGroupFuncArgs, 0), 0);
 }
 
 TEST_F(DispatchTest, ExtensionNumbersOutsideTheSlotsAreErrors) {
-  FuncExtSet(kFnExtFirst, ProbeOk);
+  EXPECT_EQ(FuncExtSet(kFnExtFirst, ProbeOk), 0);
   std::string r;
   EXPECT_EQ(CallAs("X()", kFnExtFirst, &r), 0);
   EXPECT_EQ(ValNumber(StrMake(r.data(), static_cast<u32>(r.size()))), Num("42"));

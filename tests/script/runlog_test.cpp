@@ -81,6 +81,11 @@ TEST_F(LogTest, EntriesAreFramedAndAppended) {
   EXPECT_EQ(LogWriteEntry(L("e"), L("no_folder\\x.log")), kErrFileNotFound);
   EXPECT_EQ(S(ErrDetail()), "no_folder/x.log");  // as the user reads it
   EXPECT_FALSE(std::filesystem::exists("no_folder"));
+
+  // The device takes the entry into the stream's buffer and refuses it when
+  // the file is closed: the entry is not written.
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  EXPECT_EQ(LogWriteEntry(L("e"), L("\\dev\\full")), kErrFileIO);
 }
 
 }  // namespace

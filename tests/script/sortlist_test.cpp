@@ -110,20 +110,20 @@ TEST_F(SortTest, InsertKeepsOrderAndPlacesEqualKeysAfterTheFirstMatch) {
   EXPECT_EQ(SortListInsert(L("c"), &d), 0);
   EXPECT_EQ(SortListInsert(L("ab"), &d), kSortDuplicate);
   EXPECT_EQ(Items(&d), "[c  ][a  ]");
-  SortListFree(&d);
+  EXPECT_EQ(SortListFree(&d), 0);
 }
 
 TEST_F(SortTest, KeyLengthZeroComparesEverythingEqual) {
   SortList r = SortListNew(2, 0, 0);
   for (const char* it : {"z", "a", "m"}) ASSERT_EQ(SortListInsert(L(it), &r), 0);
   EXPECT_EQ(Items(&r), "[z ][m ][a ]");
-  SortListFree(&r);
+  EXPECT_EQ(SortListFree(&r), 0);
 
   SortList u = SortListNew(2, 0, kSortUnique);
   EXPECT_EQ(SortListInsert(L("z"), &u), 0);
   EXPECT_EQ(SortListInsert(L("a"), &u), kSortDuplicate);
   EXPECT_EQ(u.count, 1);
-  SortListFree(&u);
+  EXPECT_EQ(SortListFree(&u), 0);
 }
 
 TEST_F(SortTest, CursorMovesAndOutsideStatus) {
@@ -131,7 +131,7 @@ TEST_F(SortTest, CursorMovesAndOutsideStatus) {
   EXPECT_EQ(S(SortListGet(kSortMoveNone, &r)), "");  // empty list
   EXPECT_EQ(SortListMove(kSortMoveNext, &r), kSortOutside);
   EXPECT_EQ(r.cursor, 0);
-  for (const char* it : {"a", "b", "c"}) SortListInsert(L(it), &r);
+  for (const char* it : {"a", "b", "c"}) EXPECT_EQ(SortListInsert(L(it), &r), 0);
   EXPECT_EQ(S(SortListGet(kSortMoveLast, &r)), "c");
   EXPECT_EQ(SortListMove(kSortMoveNext, &r), kSortOutside);
   EXPECT_EQ(r.cursor, 2);
@@ -144,7 +144,7 @@ TEST_F(SortTest, CursorMovesAndOutsideStatus) {
   EXPECT_EQ(r.cursor, 2);
   EXPECT_EQ(SortListMove(0xFF, &r), 0);
   EXPECT_EQ(r.cursor, 2);
-  SortListFree(&r);
+  EXPECT_EQ(SortListFree(&r), 0);
 }
 
 TEST_F(SortTest, GrowsPastTheFirstBlockAndRefusesPast65535Bytes) {
@@ -160,7 +160,7 @@ TEST_F(SortTest, GrowsPastTheFirstBlockAndRefusesPast65535Bytes) {
   EXPECT_GE(r.capacity, 600);
   EXPECT_EQ(S(SortListGet(kSortMoveFirst, &r)), "Aa");
   EXPECT_EQ(S(SortListGet(kSortMoveLast, &r)), "Ln");
-  SortListFree(&r);
+  EXPECT_EQ(SortListFree(&r), 0);
 
   // 300-byte items: 218 fit in 65535 bytes, the 219th is refused and the
   // list stays intact.
@@ -171,7 +171,7 @@ TEST_F(SortTest, GrowsPastTheFirstBlockAndRefusesPast65535Bytes) {
   EXPECT_EQ(SortListInsert(L("y"), &w), kErrStringTooLong);
   EXPECT_EQ(w.count, 218);
   EXPECT_EQ(S(SortListGet(kSortMoveLast, &w)).size(), 300u);
-  SortListFree(&w);
+  EXPECT_EQ(SortListFree(&w), 0);
 
   // The text sort refuses a result list that would not fit.
   std::string big(300, 'q');
@@ -200,13 +200,13 @@ TEST_F(SortTest, StaleForgedAndKilledHandlesAreRefused) {
   SortList again = SortListNew(3, 3, 0);
   EXPECT_EQ(again.slot, copy.slot);
   EXPECT_EQ(SortListMove(kSortMoveFirst, &copy), kErrSyntax);
-  SortListFree(&again);
+  EXPECT_EQ(SortListFree(&again), 0);
 }
 
 TEST_F(SortTest, FreeAllReleasesForShutdown) {
   SortList a = SortListNew(4, 4, 0);
   SortList b = SortListNew(8, 4, 0);
-  SortListInsert(L("x"), &b);
+  EXPECT_EQ(SortListInsert(L("x"), &b), 0);
   EXPECT_EQ(SortListFreeAll(), 0);
   EXPECT_EQ(SortListFree(&a), kErrSyntax);
   EXPECT_EQ(VarShutdown(), 0);

@@ -20,6 +20,7 @@
 #include "page_fixture.h"
 #include "runtime/error.h"
 #include "runtime/memory.h"
+#include "runtime/linelist.h"
 #include "runtime/progress.h"
 #include "runtime/uibackend.h"
 #include "runtime/varstore.h"
@@ -247,6 +248,22 @@ TEST_F(GenRunTest, OversizedScriptAndLanguageFilesAreErrors) {
   EXPECT_EQ(Read("out/home_en.html"), "<h1>home</h1>_en|3|rel\n");
 }
 
+// A page whose values the store cannot take would show the previous page's:
+// the run ends at it with the store's error, naming it.
+TEST_F(GenRunTest, AFullStoreEndsTheRunAtThePageWhoseValuesDoNotFit) {
+  // The second page's breadcrumb (its name in the language) takes as many
+  // bytes as its text among the language's, and both together pass the
+  // store's room.
+  Write("tree.txt", "home\nbig\n");
+  Write("tree_en.txt", "home='Home'\nbig='" + std::string(31000, 'b') + "'\n");
+  Write("frame.html", "[CURBRANCH]\n");
+  EXPECT_EQ(Run(0x01, All()), kErrStrOutBound);
+  EXPECT_EQ(Read("out/home_en.html"), "Home\n");
+  EXPECT_FALSE(fs::exists("out/big_en.html"));
+  EXPECT_EQ(written, 1);
+  EXPECT_NE(g_box.find(Shown("out/big_en.html")), std::string::npos) << g_box;
+}
+
 // Asks for a cancel while the first Spanish page is rendered.
 HtmlTagState CancelOnSpanish(HtmlTagState s, StrSlice macros) {
   if (SiteGenLangIndex() == 2) ProgressWndProc(ProgressStateGet()->window, kUiMsgCommand, kProgressCancelId);
@@ -367,7 +384,7 @@ TEST_F(GenRunTest, OverwriteRuleFromTheDialog) {
 TEST_F(GenRunTest, LanguagesAndVariableScripts) {
   EXPECT_EQ(SiteGenSetLanguage(L("tree.txt"), 0), kErrData);
   EXPECT_EQ(SiteGenSetLanguage(L(""), 0), 0);
-  EXPECT_EQ(SiteGenSetLanguage(L("tree.txt"), 4), 0xFFFF);  // no German file: not loaded
+  EXPECT_EQ(SiteGenSetLanguage(L("tree.txt"), 4), kLineLoadFailed);  // no German file: not loaded
   EXPECT_EQ(S(StoreGet(kGroupRun, kRunLangTexts)), "_de");
   EXPECT_EQ(SiteGenLangIndex(), 4);
   EXPECT_EQ(SiteGenLoadVars(L("missing.txt")), 0);

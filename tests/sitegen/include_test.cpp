@@ -63,7 +63,7 @@ struct IncludeTest : WithSink<SiteLibTest> {
   static i16 NextSlot() {
     Write("probe", "x");
     const i16 slot = FileOpen(L("probe"), kOpenNoUpdate | kOpenQuiet);
-    FileClose(static_cast<u16>(slot));
+    EXPECT_EQ(FileClose(static_cast<u16>(slot)), static_cast<u16>(slot));
     return slot;
   }
 };

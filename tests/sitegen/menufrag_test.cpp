@@ -146,7 +146,7 @@ TEST_F(MenuFragTest, MenuFailuresStopBeforeTheClosingText) {
   Write("m.txt", "old menu");
   {
     SizeLimit limit(16);
-    EXPECT_EQ(SiteGenWriteMenuTree(L("m.txt"), L("<ul>"), L("</ul>")), 0xFFFF);
+    EXPECT_EQ(SiteGenWriteMenuTree(L("m.txt"), L("<ul>"), L("</ul>")), kFailed);
   }
   EXPECT_EQ(Read("m.txt"), "old menu");
   for (const auto& e : std::filesystem::directory_iterator("."))

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "runtime/error.h"
+#include "runtime/linelist.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
 #include "runtime/varstore.h"
@@ -90,7 +91,7 @@ TEST_F(PageTreeTest, LoadsLevelsLinksAndWalksInPreOrder) {
   SiteTreeFree();
   ASSERT_EQ(SiteTreeLoad(Tree("w.txt", "only"), kSiteTextWidth), 0);
   EXPECT_EQ(Walk(), "0:0 end:0 ");
-  EXPECT_EQ(SiteTreeAt(kSiteNone).depth_change, 0xFFFF);
+  EXPECT_EQ(SiteTreeAt(kSiteNone).depth_change, kSiteNone);
   EXPECT_EQ(SiteTreeAt(7).record, nullptr);
 }
 
@@ -136,13 +137,13 @@ TEST_F(PageTreeTest, SecondLoadAppendsAndOneFreeReleasesBoth) {
 }
 
 TEST_F(PageTreeTest, FailedLoadsLeaveNothingAndSayWhy) {
-  EXPECT_EQ(SiteTreeLoad(Path("missing.txt"), kSiteTextWidth), 0xFFFF);
+  EXPECT_EQ(SiteTreeLoad(Path("missing.txt"), kSiteTextWidth), kLineLoadFailed);
   EXPECT_TRUE(DetailHas(dir + "/missing.txt: not found"));
-  EXPECT_EQ(SiteTreeLoad(Tree("empty.txt", ""), kSiteTextWidth), 0xFFFF);
+  EXPECT_EQ(SiteTreeLoad(Tree("empty.txt", ""), kSiteTextWidth), kLineLoadFailed);
   EXPECT_TRUE(DetailHas("empty.txt: no lines"));
   std::string lines;
   for (int i = 0; i < 2100; ++i) lines += "n\n";
-  EXPECT_EQ(SiteTreeLoad(Tree("many.txt", lines), kSiteTextWidth), 0xFFFF);
+  EXPECT_EQ(SiteTreeLoad(Tree("many.txt", lines), kSiteTextWidth), kLineLoadFailed);
   EXPECT_TRUE(DetailHas("many.txt: more lines or text than the line queue holds"));
 
   const WorkMarkId m0 = WorkMark(kMarkQuery);

@@ -48,15 +48,15 @@ TEST_F(SiteTextTest, TranslateLooksUpAndLogsMissingNames) {
 TEST_F(SiteTextTest, LangAndLangIdKeywords) {
   Language("welcome:'Willkommen'");
   const WorkMarkId mark = WorkMark(kMarkQuery);
-  SiteKwLang(L("'welcome',UCASE"));
-  SiteKwLang(L("'Canci\xF3n'"));
-  SiteKwLang(L("'my_text'"));
+  EXPECT_EQ(SiteKwLang(L("'welcome',UCASE")), 0);
+  EXPECT_EQ(SiteKwLang(L("'Canci\xF3n'")), 0);
+  EXPECT_EQ(SiteKwLang(L("'my_text'")), 0);
   EXPECT_EQ(WorkMark(kMarkQuery), mark);
   EXPECT_EQ(Taken(), "WILLKOMMENCanci&oacute;nmy text");
   EXPECT_EQ(Log(), "\r\n--- Fail LangCode Canci\xF3n\r\n\r\n--- Fail LangCode my_text\r\n");
 
   // A failing expression writes nothing and logs an empty name.
-  SiteKwLang(L("1+'a'"));
+  EXPECT_EQ(SiteKwLang(L("1+'a'")), 0);
   EXPECT_EQ(Taken(), "");
   const std::string tail = "\r\n--- Fail LangCode \r\n";
   const std::string log = Log();

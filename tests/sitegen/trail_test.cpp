@@ -22,7 +22,7 @@ TEST_F(TrailTest, TrailKeepsOneItemPerComponent) {
 
   // Commas and unclosed quotes of a translation become references; a quoted
   // stretch with its comma stays, since the list split keeps it whole.
-  StorePop(kGroupParamLists);
+  EXPECT_EQ(StorePop(kGroupParamLists), 0);
   Names("products:'Tools, hand':tools:\"L'atelier\":hammer:'say \"a,b\" now'");
   EXPECT_EQ(SiteGenBuildTrail(), 0);
   const StrSlice trail = StoreGet(kGroupRun, kRunTrail);
