@@ -53,7 +53,7 @@ bool ParseLanguages(const char* list, u16* mask) {
   const char* p = list;
   while (true) {
     const char* end = std::strchr(p, ',');
-    const u32 n = static_cast<u32>(end ? end - p : std::strlen(p));
+    const u32 n = end ? static_cast<u32>(end - p) : static_cast<u32>(std::strlen(p));
     if (n) {
       u16 bit = 0;
       for (u16 k = 0; k < 5 && !bit; ++k) {

@@ -185,7 +185,7 @@ FuncArgTypes FuncArgsCollect(ExprCursor call, u16 max, ExprCursor* out) {
     if (a.status < kFirstError) {
       static constexpr char kOmitted[] = {kArgOmitted};
       const StrSlice v = a.status == kErrEmptyExpr ? StrSlice{kOmitted, 1} : WorkTop();
-      types[n++] = a.status == kErrEmptyExpr ? 0 : static_cast<u16>(a.cls & kClassTextBit);
+      types[n++] = a.status == kErrEmptyExpr ? u16{0} : static_cast<u16>(a.cls & kClassTextBit);
       a.status = StorePush(kGroupFuncArgs, v);
     }
     WorkMark(mark);

@@ -176,7 +176,7 @@ TEST_F(NoWindowTest, TheLanguageFileFitsTheVariableStore) {
   };
   for (const auto& c : cases) {
     std::ofstream f(site + "/source/tree/tree_en.txt", std::ios::binary | std::ios::trunc);
-    for (int i = 0; i < c.lines; ++i) f << "k" << i << "='" << std::string(c.value_bytes, 'x') << "'\n";
+    for (int i = 0; i < c.lines; ++i) f << "k" << i << "='" << std::string(static_cast<size_t>(c.value_bytes), 'x') << "'\n";
     f.close();
     const ProgramRun r = Program(site, "--no-window --lang en --overwrite all");
     EXPECT_EQ(r.status, c.fits ? 0 : 1) << c.lines;

@@ -70,7 +70,7 @@ std::string StandardErrorOf(bool terminal, const std::function<void()>& steps) {
 // call); anywhere else it writes one line, its last frame, when it ends.
 TEST_F(ConsoleTest, TheProgressBarIsDrawnOnATerminalAndWrittenOnceElsewhere) {
   const std::string title = "Proceso en progreso..... ";
-  const auto frame = [&](int cells, const char* percent) {
+  const auto frame = [&](size_t cells, const char* percent) {
     return title + "[" + std::string(cells, '#') + std::string(30 - cells, '.') + "] " + percent;
   };
   const struct {
