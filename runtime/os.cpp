@@ -34,6 +34,14 @@ thread_local int t_last_error = 0;
 // Remembers why the call that just failed failed, for OsLastError.
 void NoteError() { t_last_error = errno; }
 
+// The result of a call that answers 0 on success: 0, or kFailed with the
+// reason noted.
+u16 Outcome(int r) {
+  if (r == 0) return 0;
+  NoteError();
+  return kFailed;
+}
+
 // An unusable path is noted as the system would have refused it.
 void ToNative(StrSlice path, NativePath* out) {
   out->ok = false;
@@ -264,10 +272,7 @@ u16 OsDirChange(StrSlice path) {
   AppendClose();
   NativePath p;
   ToNative(path, &p);
-  if (!p.ok) return kFailed;
-  if (chdir(p.text) == 0) return 0;
-  NoteError();
-  return kFailed;
+  return p.ok ? Outcome(chdir(p.text)) : kFailed;
 }
 
 // ---- Files and folders ----------------------------------------------------
@@ -304,10 +309,7 @@ u16 OsFileCreateNew(StrSlice path) {
 }
 
 u16 OsFileClose(std::FILE* f) {
-  if (!f) return kFailed;
-  if (std::fclose(f) == 0) return 0;
-  NoteError();
-  return kFailed;
+  return f ? Outcome(std::fclose(f)) : kFailed;
 }
 
 u32 OsFileRead(std::FILE* f, void* buf, u32 n) {
@@ -336,10 +338,7 @@ u32 OsFileReadToLineEnd(std::FILE* f, char* buf, u32 n) {
 
 u16 OsFileSeek(std::FILE* f, u32 pos) {
   if (!f) return kFailed;
-  int r = pos == kOsSeekEnd ? fseeko(f, 0, SEEK_END) : fseeko(f, static_cast<off_t>(pos), SEEK_SET);
-  if (r == 0) return 0;
-  NoteError();
-  return kFailed;
+  return Outcome(pos == kOsSeekEnd ? fseeko(f, 0, SEEK_END) : fseeko(f, static_cast<off_t>(pos), SEEK_SET));
 }
 
 u32 OsFileTell(std::FILE* f) {
@@ -363,10 +362,7 @@ u32 OsFileSizeOf(std::FILE* f) {
 }
 
 u16 OsFileFlush(std::FILE* f) {
-  if (!f) return kFailed;
-  if (std::fflush(f) == 0) return 0;
-  NoteError();
-  return kFailed;
+  return f ? Outcome(std::fflush(f)) : kFailed;
 }
 
 u16 OsFileUnread(std::FILE* f, u8 c) { return f && std::ungetc(c, f) != EOF ? 0 : kFailed; }
@@ -376,10 +372,7 @@ u16 OsFileRemove(StrSlice path) {
   NativePath p;
   ToNative(path, &p);
   // unlink never removes a folder.
-  if (!p.ok) return kFailed;
-  if (unlink(p.text) == 0) return 0;
-  NoteError();
-  return kFailed;
+  return p.ok ? Outcome(unlink(p.text)) : kFailed;
 }
 
 u16 OsFileRename(StrSlice from, StrSlice to) {
@@ -387,10 +380,7 @@ u16 OsFileRename(StrSlice from, StrSlice to) {
   NativePath a, b;
   ToNative(from, &a);
   ToNative(to, &b);
-  if (!a.ok || !b.ok) return kFailed;
-  if (std::rename(a.text, b.text) == 0) return 0;
-  NoteError();
-  return kFailed;
+  return a.ok && b.ok ? Outcome(std::rename(a.text, b.text)) : kFailed;
 }
 
 namespace {
@@ -749,20 +739,14 @@ void OsMemFree(void* data) { std::free(data); }
 u16 OsDirCreate(StrSlice path) {
   NativePath p;
   ToNative(path, &p);
-  if (!p.ok) return kFailed;
-  if (mkdir(p.text, 0777) == 0) return 0;
-  NoteError();
-  return kFailed;
+  return p.ok ? Outcome(mkdir(p.text, 0777)) : kFailed;
 }
 
 u16 OsDirRemove(StrSlice path) {
   AppendClose();
   NativePath p;
   ToNative(path, &p);
-  if (!p.ok) return kFailed;
-  if (rmdir(p.text) == 0) return 0;
-  NoteError();
-  return kFailed;
+  return p.ok ? Outcome(rmdir(p.text)) : kFailed;
 }
 
 bool OsStatPath(StrSlice path, OsStat* out) {
