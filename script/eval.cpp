@@ -195,7 +195,7 @@ FuncArgTypes FuncArgsCollect(ExprCursor call, u16 max, ExprCursor* out) {
   return WorkReturn(mark, reinterpret_cast<const char*>(types), static_cast<u16>(n * sizeof(u16)));
 }
 
-u16 FuncArgTotal(FuncArgTypes types) { return types.ptr ? static_cast<u16>(types.len / 2) : 0; }
+u16 FuncArgTotal(FuncArgTypes types) { return types.ptr ? static_cast<u16>(types.len / 2) : u16{0}; }
 
 u16 FuncArgType(FuncArgTypes types, u16 n) {
   if (n == 0 || n > FuncArgTotal(types)) return 0;
