@@ -126,8 +126,9 @@ void SetCounter(u16* c, u16 value) {
 }
 
 // Takes the outcomes of the pages written by the writer threads, in the
-// order the pages were made (the queue's order, so the oldest outcome is
-// the oldest pending page's) (with wait, until none is left). A page in
+// order the pages were made, which is the queue's order: the oldest
+// outcome is the oldest pending page's. Without wait it stops at the first
+// page still being written; with wait it takes them all. A page in
 // place gets its held log lines and its "...OK" written. A page that could
 // not be written ends the run as if it had been written at once: its old
 // file stays, the log keeps its "Creating File:" line and nothing after
