@@ -4,14 +4,17 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "html/output.h"
+#include "html/request.h"
 #include "runtime/appenv.h"
 #include "runtime/file.h"
 #include "runtime/memory.h"
 #include "runtime/message.h"
 #include "runtime/varstore.h"
+#include "runtime/window.h"
 #include "script/sortlist.h"
 #include "script/variables.h"
 #include "sitegen/pagetree.h"
@@ -22,6 +25,14 @@ namespace vkfuzz {
 namespace {
 std::string g_dir;
 std::FILE* g_null = nullptr;
+
+// The working folder goes with the process, whatever the inputs left in it.
+void RemoveDir() {
+  if (chdir("/") == 0) {
+    std::error_code ec;
+    std::filesystem::remove_all(g_dir, ec);
+  }
+}
 }  // namespace
 
 void Fresh() {
@@ -29,6 +40,7 @@ void Fresh() {
     char dir[] = "/tmp/vkfuzzXXXXXX";
     if (!mkdtemp(dir) || chdir(dir) != 0) abort();
     g_dir = dir;
+    std::atexit(RemoveDir);
     g_null = std::fopen("/dev/null", "wb");
   }
   // Whatever the last input left: files, tree, lists, then the memory.
@@ -38,6 +50,8 @@ void Fresh() {
   (void)vk::SortListFreeAll();
   if (vk::MemIsInit() && vk::VarShutdown() != 0) vk::MemRelease(true);
   vk::MsgCatalogReset();
+  vk::HtmlEchoReset();
+  vk::WinStackReset();
   vk::SiteGenLangSet(vk::kSiteLangNone);
   if (vk::SysVarInit() != 0) abort();
   vk::HtmlSinkSet(g_null);
