@@ -88,17 +88,23 @@ bool Unfinished(Queue* q, StrSlice path) {
 
 }  // namespace
 
-u32 WriteQueuePut(StrSlice path, char* data, u32 len) {
-  if (OsFileKeepSame(path, data, len) == 0) {
-    OsMemFree(data);
-    return 0;
-  }
+bool WriteQueuePut(StrSlice path, char* data, u32 len) {
   Queue* q = Get();
   std::unique_lock<std::mutex> lock(q->m);
+  // An earlier content of this name is finished first: the file is
+  // compared with what it will hold, not with what it holds meanwhile.
   if (Unfinished(q, path)) {
     q->work.notify_all();  // it may wait in a batch not full yet
     q->finished.wait(lock, [q, path] { return !Unfinished(q, path); });
   }
+  // The comparison reads the file; the writers need the lock meanwhile.
+  // Only this thread hands over jobs, so none of this name can come in.
+  lock.unlock();
+  if (OsFileKeepSame(path, data, len) == 0) {
+    OsMemFree(data);
+    return false;
+  }
+  lock.lock();
   // A writer more while the jobs outnumber them, up to one a core beside
   // the producer's.
   const u32 cores = std::thread::hardware_concurrency();
@@ -115,7 +121,7 @@ u32 WriteQueuePut(StrSlice path, char* data, u32 len) {
   job.rc = 0;
   job.err = 0;
   if (q->put - q->started >= kWakeBatch && q->idle > 0) q->work.notify_one();
-  return q->put;
+  return true;
 }
 
 bool WriteQueueTake(WriteDone* done, bool wait) {
@@ -128,19 +134,14 @@ bool WriteQueueTake(WriteDone* done, bool wait) {
     if (q->started < q->put) q->work.notify_all();  // a batch not full yet
     q->finished.wait(lock, [&job] { return job.finished; });
   }
-  *done = WriteDone{++q->taken, job.rc, job.err};
+  ++q->taken;
+  *done = WriteDone{job.rc, job.err};
   // Released here, on the producer's thread, where it was allocated: a
   // block freed by another thread would make the allocator take a lock
   // that the producer wants for its next page.
   OsMemFree(job.data);
   job.data = nullptr;
   return true;
-}
-
-u32 WriteQueueCount() {
-  if (!g_queue) return 0;
-  std::lock_guard<std::mutex> lock(g_queue->m);
-  return g_queue->put - g_queue->taken;
 }
 
 }  // namespace vk

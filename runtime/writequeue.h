@@ -19,22 +19,19 @@ namespace vk {
 constexpr u32 kWriteQueueDepth = 64;
 
 struct WriteDone {
-  u32 ticket;  // as WriteQueuePut gave it
   u16 rc;      // OsFileReplace's result
   int err;     // the system's error number when it failed
 };
 
 // Takes data (allocated with malloc; the queue releases it with OsMemFree,
 // at once or when its outcome is taken).
-// 0 when the file held the data already (done), else the job's ticket
-// (1, 2, ...). The caller makes room first: WriteQueueCount() below
-// kWriteQueueDepth.
-u32 WriteQueuePut(StrSlice path, char* data, u32 len);
+// false when the file held the data already (done), true when a writer
+// got the job. The caller keeps fewer than kWriteQueueDepth jobs handed
+// over and not taken back.
+bool WriteQueuePut(StrSlice path, char* data, u32 len);
 // The outcome of the oldest job not taken yet: true with *done set when it
 // is finished (with wait, after waiting for it); false when there is none
 // or, without wait, it is still being written.
 bool WriteQueueTake(WriteDone* done, bool wait);
-// Jobs handed over and not taken back yet.
-u32 WriteQueueCount();
 
 }  // namespace vk

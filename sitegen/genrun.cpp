@@ -166,7 +166,7 @@ void PutPage(RunState* run, StrSlice file, char* data, u32 size) {
     OsMemFree(data);
     return;
   }
-  if (WriteQueuePut(file, data, size) == 0) {
+  if (!WriteQueuePut(file, data, size)) {
     LogLine(StrC("...OK\r\n"), kLogNormal);
     return;
   }

@@ -645,3 +645,20 @@ TEST_F(GenRunTest, ASecondRunIntoTheSameSiteIsRefused) {
   EXPECT_EQ(Run(0x01, All()), 0);
   EXPECT_TRUE(fs::exists("out/home_en.html"));
 }
+
+// Two nodes of one name make one page, written twice in a run: the later
+// node's content is the one left, however the writers were scheduled.
+TEST_F(GenRunTest, ThePageOfTwoNodesOfOneNameIsTheLaterOne) {
+  Write("a.html", "A [LANG_ID]\n");
+  Write("b.html", "B [LANG_ID]\n");
+  Write("tree.txt", "home, a.html\nhome, b.html\n");
+  for (int run = 0; run < 20; ++run) {
+    EXPECT_EQ(Run(0x03, All(), 0), 0);
+    EXPECT_EQ(Read("out/home_en.html"), "B _en\n");
+    EXPECT_EQ(Read("out/home_es.html"), "B _es\n");
+    Write("b.html", "B " + std::to_string(run) + " [LANG_ID]\n");
+    Write("a.html", "A " + std::to_string(run) + " [LANG_ID]\n");
+    Write("b.html", "B [LANG_ID]\n");
+  }
+  EXPECT_FALSE(HasTemporary("."));
+}
