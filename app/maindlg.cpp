@@ -7,7 +7,7 @@
 #include "runtime/file.h"
 #include "runtime/message.h"
 #include "runtime/number.h"
-#include "runtime/os.h"
+#include "runtime/osfile.h"
 #include "runtime/path.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"

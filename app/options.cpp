@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "runtime/os.h"
+#include "runtime/ostext.h"
 #include "runtime/scratch.h"
 #include "sitegen/genrun.h"
 

@@ -6,7 +6,7 @@
 #include "runtime/file.h"
 #include "runtime/linelist.h"
 #include "runtime/list.h"
-#include "runtime/os.h"
+#include "runtime/osfile.h"
 #include "runtime/path.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"

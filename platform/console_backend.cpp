@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/os.h"
+#include "runtime/ostext.h"
 #include "runtime/str.h"
 
 namespace vk {

@@ -28,7 +28,7 @@
 #include <QStyle>
 #include <QVariant>
 
-#include "runtime/os.h"
+#include "runtime/ostext.h"
 
 namespace vk {
 

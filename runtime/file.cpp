@@ -4,7 +4,11 @@
 
 #include "runtime/error.h"
 #include "runtime/number.h"
-#include "runtime/os.h"
+#include "runtime/osdir.h"
+#include "runtime/osfile.h"
+#include "runtime/osproc.h"
+#include "runtime/ostemp.h"
+#include "runtime/ostext.h"
 #include "runtime/path.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"

@@ -5,7 +5,7 @@
 // and creation, and the environment.
 //
 // Streams are always binary: bytes reach the disk as written. Every system
-// call goes through the boundary module (runtime/os.h). Text results are
+// call goes through the boundary modules (runtime/os*.h). Text results are
 // one new scratch entry or an error slice.
 #pragma once
 #include <cstdio>

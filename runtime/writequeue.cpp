@@ -5,7 +5,9 @@
 #include <string>
 #include <thread>
 
-#include "runtime/os.h"
+#include "runtime/osfile.h"
+#include "runtime/osproc.h"
+#include "runtime/ostemp.h"
 
 namespace vk {
 namespace {

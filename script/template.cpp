@@ -6,7 +6,7 @@
 #include "runtime/error.h"
 #include "runtime/list.h"
 #include "runtime/memory.h"
-#include "runtime/os.h"
+#include "runtime/osproc.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
 #include "runtime/varstore.h"

@@ -7,7 +7,7 @@
 #include "runtime/linelist.h"
 #include "runtime/list.h"
 #include "runtime/memory.h"
-#include "runtime/os.h"
+#include "runtime/osproc.h"
 #include "runtime/path.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"

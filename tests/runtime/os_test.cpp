@@ -1,4 +1,8 @@
-#include "runtime/os.h"
+#include "runtime/osdir.h"
+#include "runtime/osfile.h"
+#include "runtime/osproc.h"
+#include "runtime/ostemp.h"
+#include "runtime/ostext.h"
 
 #include <stdlib.h>
 #include <sys/stat.h>

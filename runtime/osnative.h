@@ -1,0 +1,47 @@
+// What the operating-system boundary's own sources (os*.cpp) share: the
+// system form of a library path and the noting of a failed call's reason for
+// OsLastError. Included by those sources only.
+#pragma once
+#include <cerrno>
+#include <cstring>
+
+#include "runtime/ostext.h"
+#include "runtime/slice.h"
+
+namespace vk::osnative {
+
+// A system path built from a library path, NUL-terminated; ok is false when
+// the path is empty, too long or holds a NUL byte.
+struct NativePath {
+  char text[kOsPathMax];
+  bool ok;
+};
+
+// The reason of this thread's latest failed call (defined in osproc.cpp,
+// read by OsLastError).
+extern thread_local int t_last_error;
+
+// Remembers why the call that just failed failed, for OsLastError.
+inline void NoteError() { t_last_error = errno; }
+
+// The result of a call that answers 0 on success: 0, or kFailed with the
+// reason noted.
+inline u16 Outcome(int r) {
+  if (r == 0) return 0;
+  NoteError();
+  return kFailed;
+}
+
+// An unusable path is noted as the system would have refused it.
+inline void ToNative(StrSlice path, NativePath* out) {
+  out->ok = false;
+  out->text[0] = 0;
+  if (!path.ptr || path.len == 0) {
+    t_last_error = ENOENT;
+    return;
+  }
+  out->ok = OsToUtf8(path, true, out->text, sizeof out->text) != kOsTooLong;
+  if (!out->ok) t_last_error = std::memchr(path.ptr, 0, path.len) ? EINVAL : ENAMETOOLONG;
+}
+
+}  // namespace vk::osnative
