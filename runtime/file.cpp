@@ -482,6 +482,20 @@ i16 FileOpen(StrSlice name, u16 flags) {
   return static_cast<i16>(slot);
 }
 
+i16 FileOpenMemory(char** data, size_t* size) {
+  TableInit();
+  *data = nullptr;
+  *size = 0;
+  u16 slot = kFileFirstUserSlot;
+  while (slot < kFileSlots && g_slots[slot]) ++slot;
+  if (slot == kFileSlots) return OpenFailure(StrMake("", 0), kOpenQuiet, kErrDataOutBound);
+  std::FILE* f = OsMemStreamOpen(data, size);
+  if (!f) return static_cast<i16>(kErrOutOfMemory);
+  g_slots[slot] = f;
+  g_state[slot] = SlotState{true, true, false, 0, 0};
+  return static_cast<i16>(slot);
+}
+
 u16 FileClose(u16 slot) {
   if (IsStandard(slot)) return slot;
   if (!SlotStream(slot)) return 0;

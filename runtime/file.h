@@ -8,6 +8,7 @@
 // call goes through the boundary modules (runtime/os*.h). Text results are
 // one new scratch entry or an error slice.
 #pragma once
+#include <cstddef>
 #include <cstdio>
 #include "runtime/slice.h"
 
@@ -79,6 +80,10 @@ struct FileInfoRecord {
 // True when a FileOpen result is a failure (-1, or a quiet open's code),
 // false when it is a slot.
 inline bool FileOpenFailed(i16 result) { return static_cast<u16>(result) >= kFileSlots; }
+// A slot whose stream writes into memory: after FileClose, *data (released
+// with OsMemFree) holds the *size bytes written. The slot, or 168 (no slot
+// free) or 145 (no memory); nothing is recorded.
+[[nodiscard]] i16 FileOpenMemory(char** data, size_t* size);
 // Slots 0-2 return their number untouched; an empty slot 0; otherwise the
 // stream is closed, the slot emptied and its number returned; 131
 // (kErrFileIO) when the stream reported an error on closing, so bytes it

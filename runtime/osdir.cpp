@@ -72,12 +72,14 @@ int CompareNames(const void* a, const void* b) {
 }  // namespace
 
 u16 OsDirCreate(StrSlice path) {
+  Settle(path, false);
   NativePath p;
   ToNative(path, &p);
   return p.ok ? Outcome(mkdir(p.text, 0777)) : kFailed;
 }
 
 u16 OsDirRemove(StrSlice path) {
+  Settle(path, false);
   OsAppendEnd();
   NativePath p;
   ToNative(path, &p);
@@ -124,6 +126,7 @@ u16 OsList(StrSlice pattern, OsVisit visit, void* ctx) {
     return visit(last, ctx) ? 0 : kOsStopped;
   }
 
+  Settle(cut == kNotFound ? StrMake("", 0) : StrMake(pattern.ptr, cut), true);
   NativePath dir;
   if (cut == kNotFound) {
     std::strcpy(dir.text, ".");

@@ -38,6 +38,7 @@ void AppendClose() {
 }  // namespace
 
 std::FILE* OsFileOpen(StrSlice path, const char* mode) {
+  Settle(path, false);
   NativePath p;
   ToNative(path, &p);
   if (!p.ok) return nullptr;
@@ -53,6 +54,7 @@ std::FILE* OsFileOpen(StrSlice path, const char* mode) {
 }
 
 u16 OsFileCreateNew(StrSlice path) {
+  Settle(path, false);
   NativePath p;
   ToNative(path, &p);
   if (!p.ok) return kFailed;
@@ -128,6 +130,7 @@ u16 OsFileFlush(std::FILE* f) {
 u16 OsFileUnread(std::FILE* f, u8 c) { return f && std::ungetc(c, f) != EOF ? 0 : kFailed; }
 
 u16 OsFileRemove(StrSlice path) {
+  Settle(path, false);
   AppendClose();
   NativePath p;
   ToNative(path, &p);
@@ -136,6 +139,8 @@ u16 OsFileRemove(StrSlice path) {
 }
 
 u16 OsFileRename(StrSlice from, StrSlice to) {
+  Settle(from, false);
+  Settle(to, false);
   AppendClose();
   NativePath a, b;
   ToNative(from, &a);
@@ -147,6 +152,7 @@ void OsAppendEnd() { AppendClose(); }
 
 u16 OsFileAppend(StrSlice path, const void* data, u32 len) {
   if (!IsAppendName(path)) {
+    Settle(path, false);
     AppendClose();
     NativePath p;
     ToNative(path, &p);
@@ -185,6 +191,7 @@ u16 OsFileAppend(StrSlice path, const void* data, u32 len) {
 }
 
 u16 OsFileSlurp(StrSlice path, u32 max, char** data, u32* size) {
+  Settle(path, false);
   *data = nullptr;
   *size = 0;
   NativePath p;
@@ -240,6 +247,7 @@ std::FILE* OsMemStreamOpen(char** data, size_t* size) {
 void OsMemFree(void* data) { std::free(data); }
 
 bool OsStatPath(StrSlice path, OsStat* out) {
+  Settle(path, false);
   *out = OsStat{};
   NativePath p;
   ToNative(path, &p);
@@ -248,6 +256,7 @@ bool OsStatPath(StrSlice path, OsStat* out) {
   if (statx(AT_FDCWD, p.text, 0, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) return false;
   out->exists = true;
   out->is_dir = S_ISDIR(sx.stx_mode);
+  out->device = (u64{sx.stx_dev_major} << 32) | sx.stx_dev_minor;
   out->size = sx.stx_size;
   out->accessed = StampOf(sx.stx_atime);
   out->written = StampOf(sx.stx_mtime);
@@ -255,7 +264,17 @@ bool OsStatPath(StrSlice path, OsStat* out) {
   return true;
 }
 
+bool OsIsLink(StrSlice path) {
+  Settle(path, false);
+  NativePath p;
+  ToNative(path, &p);
+  struct stat st;
+  return p.ok && lstat(p.text, &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool OsSameFile(StrSlice a, StrSlice b) {
+  Settle(a, false);
+  Settle(b, false);
   NativePath pa;
   NativePath pb;
   ToNative(a, &pa);

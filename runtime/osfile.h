@@ -71,6 +71,7 @@ void OsMemFree(void* data);
 struct OsStat {
   bool exists;
   bool is_dir;
+  u64 device;    // the file system that holds it
   u64 size;
   i64 created;   // birth time where the file system records it, else written
   i64 accessed;
@@ -78,6 +79,8 @@ struct OsStat {
 };
 // Information on a library path (no wildcards). false when nothing is there.
 bool OsStatPath(StrSlice path, OsStat* out);
+// True when the name itself is a symbolic link (whatever it points at).
+bool OsIsLink(StrSlice path);
 // True when both paths name one existing file (the same device and inode),
 // however each is spelt: "..", links and repeated separators included.
 bool OsSameFile(StrSlice a, StrSlice b);

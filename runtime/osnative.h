@@ -44,4 +44,10 @@ inline void ToNative(StrSlice path, NativePath* out) {
   if (!out->ok) t_last_error = std::memchr(path.ptr, 0, path.len) ? EINVAL : ENAMETOOLONG;
 }
 
+// Lets the write queue put in place what it holds for a file the caller is
+// about to name (folder false) or for a folder it is about to list (folder
+// true): every public call that names a file or lists a folder calls it
+// first (defined in ostemp.cpp).
+void Settle(StrSlice path, bool folder);
+
 }  // namespace vk::osnative

@@ -1,9 +1,12 @@
 #include "runtime/osproc.h"
 
 #include <locale.h>
+#include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "runtime/osfile.h"
@@ -81,6 +84,61 @@ StrSlice OsErrorText(int err) {
   char number[32];
   std::snprintf(number, sizeof number, "error %d", err);
   return OsTextFromUtf8(number);
+}
+
+namespace {
+// Read once from the environment, unless a test sets them first.
+u32 g_fallbacks = 0;
+bool g_fallbacks_known = false;
+
+struct ThreadStart {
+  void (*fn)(void*);
+  void* arg;
+};
+
+void* ThreadMain(void* p) {
+  const ThreadStart start = *static_cast<ThreadStart*>(p);
+  std::free(p);
+  start.fn(start.arg);
+  return nullptr;
+}
+}  // namespace
+
+u32 OsFallbacks() {
+  if (!g_fallbacks_known) {
+    const char* v = std::getenv("VK_OS_FALLBACK");
+    g_fallbacks = v ? static_cast<u32>(std::strtoul(v, nullptr, 0)) : 0;
+    g_fallbacks_known = true;
+  }
+  return g_fallbacks;
+}
+
+void OsSetFallbacks(u32 bits) {
+  g_fallbacks = bits;
+  g_fallbacks_known = true;
+}
+
+u32 OsCpuCount() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+  const int n = CPU_COUNT(&set);
+  return n > 0 ? static_cast<u32>(n) : 1;
+}
+
+bool OsThreadStart(void (*fn)(void*), void* arg) {
+  if (OsFallbacks() & kOsNoThreads) return false;
+  auto* start = static_cast<ThreadStart*>(std::malloc(sizeof(ThreadStart)));
+  if (!start) return false;
+  *start = ThreadStart{fn, arg};
+  pthread_attr_t attr;
+  pthread_t thread;
+  bool ok = pthread_attr_init(&attr) == 0;
+  ok = ok && pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED) == 0;
+  ok = ok && pthread_create(&thread, &attr, ThreadMain, start) == 0;
+  pthread_attr_destroy(&attr);
+  if (!ok) std::free(start);
+  return ok;
 }
 
 }  // namespace vk

@@ -22,11 +22,27 @@ StrSlice OsDirCurrent();
 
 // The system's error number of the latest failed call on this thread that
 // says so (0 when none did). The calls on files and folders note it when
-// they fail; the inquiries (OsStatPath, OsSameFile, OsList, OsFileKeepSame,
+// they fail; the inquiries (OsStatPath, OsSameFile, OsList, OsFileSame,
 // OsDirLock) need not.
 int OsLastError();
 // The system's reason for error number err ("No space left on device"),
 // in English whatever the process's locale: one new scratch entry.
 StrSlice OsErrorText(int err);
+
+// Fallbacks the boundary takes where a system lacks something, forced on
+// for tests (or from the environment variable VK_OS_FALLBACK, a number of
+// these bits), so that each one runs on any machine.
+enum : u32 {
+  kOsNoThreads = 0x01,   // no thread can be started
+  kOsNoExchange = 0x02,  // the file system cannot swap two names
+};
+u32 OsFallbacks();
+void OsSetFallbacks(u32 bits);
+
+// The CPUs this process may run on (its affinity), at least 1.
+u32 OsCpuCount();
+// Starts a thread running fn(arg) that is never joined: false when the
+// system refuses one (or kOsNoThreads is set).
+bool OsThreadStart(void (*fn)(void*), void* arg);
 
 }  // namespace vk

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,17 +11,32 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
+#include <utility>
 
 #include "runtime/error.h"
 #include "runtime/osfile.h"
 #include "runtime/osnative.h"
-#include "runtime/scratch.h"
+#include "runtime/osproc.h"
 
 namespace vk {
 
 using namespace osnative;
 
 namespace {
+
+// ".vellumcraft-<pid>-<number>.tmp": the process id tells a sweep whether
+// the temporary's writer is still there; the number counts up across the
+// process, so no two temporaries of one process share a name.
+constexpr char kTempPrefix[] = ".vellumcraft-";
+constexpr char kTempSuffix[] = ".tmp";
+constexpr u32 kTempTries = 64;
+std::atomic<u32> g_temp_counter{0};
+
+OsSettleHook g_settle_hook = nullptr;
+
+// Folders swept since OsTempSweepForget, by file system and inode.
+std::set<std::pair<u64, u64>> g_swept;
 
 // Writes all of data to fd: true, or false with the reason noted.
 bool WriteAll(int fd, const char* at, u32 len) {
@@ -38,216 +54,236 @@ bool WriteAll(int fd, const char* at, u32 len) {
   return true;
 }
 
-// The temporary's suffix: ".~" and digits. The number counts up across the
-// process and starts from the process id, so two processes writing one
-// name rarely meet; when they do, the exclusive create tells and the next
-// number is tried.
-constexpr char kTempMark[] = ".~";
-constexpr u32 kTempTries = 64;
-std::atomic<u32> g_temp_counter{0};
-
-bool IsTempName(const char* name) {
-  const char* mark = std::strrchr(name, '~');
-  if (!mark || mark == name || mark[-1] != '.' || mark[1] == 0) return false;
-  for (const char* c = mark + 1; *c; ++c)
-    if (*c < '0' || *c > '9') return false;
+// The temporary number's name beside the file at path (system form), into
+// out: false when it would not fit.
+bool TempName(const char* path, u32 number, char* out) {
+  const char* cut = std::strrchr(path, '/');
+  const size_t folder = cut ? static_cast<size_t>(cut - path) + 1 : 0;
+  if (folder + sizeof kTempPrefix + 2 * 10 + sizeof kTempSuffix >= kOsPathMax) return false;
+  std::memcpy(out, path, folder);
+  std::snprintf(out + folder, kOsPathMax - folder, "%s%d-%u%s", kTempPrefix, static_cast<int>(getpid()), number,
+                kTempSuffix);
   return true;
 }
 
-// Gives the open file fd a free temporary name beside path (into temp):
-// with linked, fd is a file without a name and is linked there; else a new
-// file is created there and *fd set. true, or false with the reason noted.
-bool TempBeside(const char* path, char* temp, int* fd, bool linked) {
-  const size_t base = std::strlen(path);
-  if (base + sizeof kTempMark + 10 >= kOsPathMax) {
-    t_last_error = ENAMETOOLONG;
-    return false;
-  }
-  std::memcpy(temp, path, base);
-  char self[32];
-  std::snprintf(self, sizeof self, "/proc/self/fd/%d", *fd);
-  for (u32 i = 0; i < kTempTries; ++i) {
-    const u32 n = static_cast<u32>(getpid()) * 1000u + g_temp_counter.fetch_add(1);
-    std::snprintf(temp + base, kOsPathMax - base, "%s%u", kTempMark, n);
-    // Exclusive and without following a link: a name already taken (by
-    // another process, or by anything planted there) is never written.
-    if (linked ? linkat(AT_FDCWD, self, AT_FDCWD, temp, AT_SYMLINK_FOLLOW) == 0
-               : (*fd = open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)) >= 0) {
-      return true;
-    }
-    if (errno != EEXIST) break;
-  }
-  NoteError();
-  return false;
-}
-
-// The folder part of a system path ("." for a bare name).
-void FolderOf(const char* path, char* out) {
-  const char* cut = std::strrchr(path, '/');
-  if (!cut) {
-    std::strcpy(out, ".");
-  } else if (cut == path) {
-    std::strcpy(out, "/");
-  } else {
-    std::memcpy(out, path, static_cast<size_t>(cut - path));
-    out[cut - path] = 0;
-  }
-}
-
-// Renames the temporary over path: 0, or kOsOpenFailed (and the temporary
-// is gone).
-u16 RenameOver(const char* temp, const char* path) {
-  if (rename(temp, path) == 0) return 0;
-  NoteError();
-  unlink(temp);
-  return kOsOpenFailed;
-}
-
-// A file without a name is given one through its entry in /proc, which a
-// system without /proc (a bare chroot) lacks.
-bool CanLinkUnnamed() {
-  static const bool can = access("/proc/self/fd", X_OK) == 0;
-  return can;
-}
-
-// Puts the written file without a name, fd, in place at path. A name that
-// is free gets the file at once. Anything else but a folder is swapped with
-// it in one step (the file goes in, what was there comes out under a
-// temporary name) and then removed: unlike renaming over it, swapping does
-// not make the file system write the new file out at once, which costs
-// far more than the swap. A folder is renamed over, which fails as it
-// should. 0, or kOsOpenFailed.
-u16 LinkInPlace(int fd, const char* path, char* temp) {
-  char self[32];
-  std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
-  struct stat st {};
-  const bool there = fstatat(AT_FDCWD, path, &st, AT_SYMLINK_NOFOLLOW) == 0;
-  if (!there) {
-    if (linkat(AT_FDCWD, self, AT_FDCWD, path, AT_SYMLINK_FOLLOW) == 0) return 0;
-    if (errno != EEXIST) {
-      NoteError();
-      return kOsOpenFailed;
-    }
-  }
-  if (!TempBeside(path, temp, &fd, true)) return kOsOpenFailed;
-  if (there && !S_ISDIR(st.st_mode) && renameat2(AT_FDCWD, temp, AT_FDCWD, path, RENAME_EXCHANGE) == 0) {
-    unlink(temp);
+// The process id in a temporary's name; 0 for a name that is not one.
+long TempOwner(const char* name) {
+  const size_t prefix = sizeof kTempPrefix - 1;
+  const size_t suffix = sizeof kTempSuffix - 1;
+  const size_t len = std::strlen(name);
+  if (len <= prefix + suffix || std::memcmp(name, kTempPrefix, prefix) != 0 ||
+      std::memcmp(name + len - suffix, kTempSuffix, suffix) != 0) {
     return 0;
   }
-  // No swapping here (the name went away meanwhile, or the file system
-  // cannot swap): an ordinary rename.
-  return RenameOver(temp, path);
+  long pid = 0;
+  size_t i = prefix;
+  for (; i < len - suffix && name[i] >= '0' && name[i] <= '9'; ++i) {
+    pid = pid * 10 + (name[i] - '0');
+    if (pid > 0x7FFFFFFF) return 0;
+  }
+  if (i == prefix || name[i] != '-' || ++i == len - suffix) return 0;
+  for (; i < len - suffix; ++i)
+    if (name[i] < '0' || name[i] > '9') return 0;
+  return pid;
 }
+
+// True when the process is gone: its temporaries are no one's.
+bool OwnerGone(long pid) { return pid != getpid() && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
 
 }  // namespace
 
-u16 OsFileKeepSame(StrSlice path, const void* data, u32 len) {
+void osnative::Settle(StrSlice path, bool folder) {
+  if (g_settle_hook) g_settle_hook(path, folder);
+}
+
+void OsSetSettleHook(OsSettleHook hook) { g_settle_hook = hook; }
+
+u16 OsTempWrite(StrSlice path, const void* data, u32 len, bool durable, OsTemp* temp) {
+  NativePath p;
+  ToNative(path, &p);
+  if (!p.ok) return kOsOpenFailed;
+  char name[kOsPathMax];
+  int fd = -1;
+  // Exclusive and without following a link: a name already taken (by
+  // anything planted there) is never written.
+  for (u32 i = 0; i < kTempTries && fd < 0; ++i) {
+    temp->number = g_temp_counter.fetch_add(1);
+    if (!TempName(p.text, temp->number, name)) {
+      t_last_error = ENAMETOOLONG;
+      return kOsOpenFailed;
+    }
+    fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    NoteError();
+    return kOsOpenFailed;
+  }
+  u16 rc = WriteAll(fd, static_cast<const char*>(data), len) ? 0 : kFailed;
+  if (rc && (t_last_error == ENOSPC || t_last_error == EDQUOT)) rc = kOsNoRoom;
+  if (rc == 0 && durable && fdatasync(fd) != 0) {
+    NoteError();
+    rc = kFailed;
+  }
+  struct stat st {};
+  if (rc == 0 && fstat(fd, &st) != 0) {
+    NoteError();
+    rc = kFailed;
+  }
+  temp->device = static_cast<u64>(st.st_dev);
+  // A failure that only the close reports keeps the old file.
+  if (close(fd) != 0 && rc == 0) {
+    NoteError();
+    rc = kFailed;
+  }
+  if (rc) unlink(name);
+  return rc;
+}
+
+u16 OsTempPlace(StrSlice path, OsTemp* temp, bool* swapped) {
+  *swapped = false;
+  NativePath p;
+  ToNative(path, &p);
+  char name[kOsPathMax];
+  if (!p.ok || !TempName(p.text, temp->number, name)) return kOsOpenFailed;
+  // Swapping leaves the old file's removal, which is most of the cost of
+  // renaming over it, for later and for other threads. A folder is renamed
+  // over, which fails as it should; so does a file system that cannot swap.
+  struct stat st {};
+  const bool there = lstat(p.text, &st) == 0;
+  if (there && !S_ISDIR(st.st_mode) && !(OsFallbacks() & kOsNoExchange) &&
+      renameat2(AT_FDCWD, name, AT_FDCWD, p.text, RENAME_EXCHANGE) == 0) {
+    *swapped = true;
+    return 0;
+  }
+  if (rename(name, p.text) == 0) return 0;
+  NoteError();
+  unlink(name);
+  return kOsOpenFailed;
+}
+
+void OsTempDrop(StrSlice path, const OsTemp& temp) {
+  NativePath p;
+  ToNative(path, &p);
+  char name[kOsPathMax];
+  if (p.ok && TempName(p.text, temp.number, name)) unlink(name);
+}
+
+u16 OsSyncFileSystem(StrSlice path) {
+  NativePath p;
+  ToNative(path, &p);
+  if (!p.ok) return kFailed;
+  const int fd = open(p.text, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return Outcome(-1);
+  const u16 rc = Outcome(syncfs(fd));
+  close(fd);
+  return rc;
+}
+
+u16 OsFileSame(StrSlice path, const void* data, u32 len, u64* device) {
+  Settle(path, false);
   NativePath p;
   ToNative(path, &p);
   if (!p.ok) return kOsDiffers;
   // A link is never followed (it is to be replaced), and a FIFO never
-  // blocks: it reads as empty.
+  // blocks.
   const int fd = open(p.text, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return kOsDiffers;
-  // One byte more than data tells a longer file; a regular file is read
-  // short only at its end.
-  char* buf = static_cast<char*>(std::malloc(len + 1u));
-  bool same = false;
+  // A file with another name is replaced, so that the other name keeps its
+  // content and its time. One byte more than data tells a longer file; a
+  // regular file is read short only at its end.
+  struct stat st {};
+  bool same = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 &&
+              static_cast<u64>(st.st_size) == len;
+  char* buf = same ? static_cast<char*>(std::malloc(len + 1u)) : nullptr;
   if (buf) {
     ssize_t n;
     do n = read(fd, buf, len + 1u);
     while (n < 0 && errno == EINTR);
     same = n == static_cast<ssize_t>(len) && std::memcmp(buf, data, len) == 0;
     std::free(buf);
+  } else {
+    same = false;
   }
-  // Both stamps to now, which the owner or anyone who may write the file
-  // may set (a time of one's choosing would need the owner).
-  same = same && futimens(fd, nullptr) == 0;
   close(fd);
+  *device = static_cast<u64>(st.st_dev);
   return same ? 0 : kOsDiffers;
 }
 
-u16 OsFileReplace(StrSlice path, const void* data, u32 len) {
+u16 OsFileTouch(StrSlice path) {
+  Settle(path, false);
   NativePath p;
   ToNative(path, &p);
-  if (!p.ok) return kOsOpenFailed;
-  // The new content goes into a file without a name first: made outside
-  // the folder's lock, so that writers in one folder do not wait for each
-  // other, and gone by itself when the process dies before it is linked.
-  // Where the file system has no such files, a named temporary takes its
-  // place, closed before the rename so that a failure that only the close
-  // reports keeps the old file.
-  char folder[kOsPathMax];
-  FolderOf(p.text, folder);
-  char temp[kOsPathMax];
-  int fd = CanLinkUnnamed() ? open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666) : -1;
-  const bool unnamed = fd >= 0;
-  if (!unnamed && CanLinkUnnamed() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-    NoteError();
-    return kOsOpenFailed;
-  }
-  if (!unnamed && !TempBeside(p.text, temp, &fd, false)) return kOsOpenFailed;
-  u16 rc = WriteAll(fd, static_cast<const char*>(data), len) ? 0 : kFailed;
-  if (unnamed) {
-    if (rc == 0) rc = LinkInPlace(fd, p.text, temp);
-    close(fd);
-    return rc;
-  }
-  if (close(fd) != 0 && rc == 0) {
-    NoteError();
-    rc = kFailed;
-  }
-  if (rc != 0) {
-    unlink(temp);
-    return rc;
-  }
-  return RenameOver(temp, p.text);
+  // Both stamps to now, which the owner or anyone who may write the file
+  // may set (a time of one's choosing would need the owner).
+  return p.ok ? Outcome(utimensat(AT_FDCWD, p.text, nullptr, AT_SYMLINK_NOFOLLOW)) : kFailed;
 }
 
-StrSlice OsFileCreateTemp(StrSlice path) {
-  NativePath p;
-  ToNative(path, &p);
-  char temp[kOsPathMax];
-  int fd = -1;
-  if (!p.ok || !TempBeside(p.text, temp, &fd, false)) return StrErrorSlice(kOsOpenFailed);
-  close(fd);
-  // The suffix is the same bytes in both forms.
-  const size_t base = std::strlen(p.text);
-  const u32 suffix = static_cast<u32>(std::strlen(temp + base));
-  const WorkMarkId mark = WorkMark(kMarkQuery);
-  const StrSlice room = path.len + suffix <= kMaxText ? WorkAllocSlice(static_cast<u16>(path.len + suffix), kNoFill)
-                                                      : StrErrorSlice(kErrStringTooLong);
-  if (!room.ptr) {
-    unlink(temp);
-    return room;
-  }
-  char* out = const_cast<char*>(room.ptr);
-  std::memcpy(out, path.ptr, path.len);
-  std::memcpy(out + path.len, temp + base, suffix);
-  return WorkReturn(mark, room);
+u16 OsFileReplace(StrSlice path, const void* data, u32 len) {
+  Settle(path, false);
+  OsTemp temp{};
+  u16 rc = OsTempWrite(path, data, len, true, &temp);
+  if (rc == kOsNoRoom) rc = kFailed;
+  bool swapped = false;
+  if (rc == 0) rc = OsTempPlace(path, &temp, &swapped);
+  if (swapped) OsTempDrop(path, temp);
+  return rc;
 }
 
 u16 OsFilePut(StrSlice path, const void* data, u32 len) {
-  return OsFileKeepSame(path, data, len) == 0 ? 0 : OsFileReplace(path, data, len);
+  u64 device = 0;
+  if (OsFileSame(path, data, len, &device) == 0 && OsFileTouch(path) == 0) return 0;
+  return OsFileReplace(path, data, len);
 }
 
-u16 OsTempSweep(StrSlice folder) {
+u16 OsTempSweep(StrSlice base, StrSlice inside) {
   NativePath p;
-  ToNative(folder, &p);
-  const int dfd = p.ok ? open(p.text, O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
-  DIR* d = dfd >= 0 ? fdopendir(dfd) : nullptr;
-  if (!d) {
-    if (p.ok) NoteError();
+  ToNative(base, &p);
+  int dfd = p.ok ? open(p.text, O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+  if (p.ok && dfd < 0) NoteError();
+  // Each step inside is a folder of its own, never a link to one.
+  for (u16 i = 0; dfd >= 0 && i < inside.len;) {
+    u16 j = i;
+    while (j < inside.len && inside.ptr[j] != '\\' && inside.ptr[j] != '/') ++j;
+    char step[kOsPathMax];
+    if (j > i && OsToUtf8(StrMake(inside.ptr + i, j - i), false, step, sizeof step) != kOsTooLong) {
+      const int next = openat(dfd, step, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (next < 0) NoteError();
+      close(dfd);
+      dfd = next;
+    }
+    i = static_cast<u16>(j + 1);
+  }
+  struct stat st {};
+  if (dfd < 0 || fstat(dfd, &st) != 0) {
     if (dfd >= 0) close(dfd);
     return kFailed;
   }
+  if (!g_swept.insert({static_cast<u64>(st.st_dev), static_cast<u64>(st.st_ino)}).second) {
+    close(dfd);
+    return 0;
+  }
+  DIR* d = fdopendir(dfd);
+  if (!d) {
+    NoteError();
+    close(dfd);
+    return kFailed;
+  }
   while (struct dirent* e = readdir(d)) {
-    const bool file_or_link = e->d_type == DT_REG || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN;
+    const long owner = TempOwner(e->d_name);
+    if (owner == 0 || !OwnerGone(owner)) continue;
+    bool file_or_link = e->d_type == DT_REG || e->d_type == DT_LNK;
+    struct stat es {};
+    if (e->d_type == DT_UNKNOWN && fstatat(dfd, e->d_name, &es, AT_SYMLINK_NOFOLLOW) == 0) {
+      file_or_link = S_ISREG(es.st_mode) || S_ISLNK(es.st_mode);
+    }
     // unlinkat without AT_REMOVEDIR never removes a folder.
-    if (file_or_link && IsTempName(e->d_name)) unlinkat(dfd, e->d_name, 0);
+    if (file_or_link) unlinkat(dfd, e->d_name, 0);
   }
   closedir(d);
   return 0;
 }
+
+void OsTempSweepForget() { g_swept.clear(); }
 
 }  // namespace vk

@@ -1,43 +1,81 @@
-// Whole-file writes, at the operating-system boundary (see ostext.h).
-// A file is replaced whole: its new content goes to a temporary file in the
-// same folder, which is then renamed over it. At every moment the name holds
-// the old file or the whole new one, also when the process is killed or the
-// disk fills; a link at the name is replaced, never written through, and a
-// hard-linked twin keeps the old content. A temporary is the file's name
-// followed by ".~" and digits; one that a killed process left behind is
-// removed by OsTempSweep.
+// Whole-file writes and the temporaries they go through, at the
+// operating-system boundary (see ostext.h).
 //
-// These three are safe to call from any thread; they never close the file
-// that OsFileAppend keeps open (see OsAppendEnd).
+// A file is replaced whole: its new content goes to a temporary in the same
+// folder, which then takes the file's place in one step. At every moment the
+// name holds the old file or the whole new one, also when the process is
+// killed, the disk fills or the power goes: a temporary's content is on the
+// disk before it takes a file's place. A link at the name is replaced, never
+// written through, and a hard-linked twin keeps the old content.
+//
+// A temporary is named ".vellumcraft-<process id>-<number>.tmp", a name no
+// user gives a file; one whose process is gone (killed) is removed by
+// OsTempSweep. The calls on temporaries (OsTempWrite, OsTempPlace,
+// OsTempDrop) may be made from any thread; the others are the producer's.
 #pragma once
 #include "runtime/osfile.h"
 #include "runtime/slice.h"
 
 namespace vk {
 
-// 0 when the name is a file of its own (not a link) that holds exactly the
-// len bytes of data; its modification time is then set to now, as a rewrite
-// would have set it. kOsDiffers for anything else (different content, a
-// link, a folder, no file, a time that cannot be set).
+// A temporary beside a file: its number (which, with the file's folder and
+// the process id, makes its name) and the file system it is on.
+struct OsTemp {
+  u32 number;
+  u64 device;
+};
+// OsTempWrite's answer when the system had no room for the temporary (a
+// full disk or quota): a writer going one file at a time may have had it.
+constexpr u16 kOsNoRoom = 0xFFFB;
+
+// Writes len bytes of data into a new temporary beside path (*temp tells
+// which), flushed to the disk first with durable: 0; kOsOpenFailed when it
+// cannot be created (no write access to the folder, no folder); kOsNoRoom
+// or kFailed when writing failed (no room; a size limit, an I/O error).
+// A failure leaves no temporary; OsLastError tells why.
+[[nodiscard]] u16 OsTempWrite(StrSlice path, const void* data, u32 len, bool durable, OsTemp* temp);
+// Puts the temporary in path's place: anything there but a folder is
+// swapped with it in one step, so that the old file then lies under the
+// temporary's name (*swapped; to be removed with OsTempDrop); else it is
+// renamed to path. 0, or kOsOpenFailed when the name cannot take it (a
+// folder there): the temporary is removed then.
+[[nodiscard]] u16 OsTempPlace(StrSlice path, OsTemp* temp, bool* swapped);
+// Removes the temporary beside path.
+void OsTempDrop(StrSlice path, const OsTemp& temp);
+// Flushes everything written on the file system that holds path (a file or
+// a folder) to the disk: 0, or kFailed with the reason noted.
+[[nodiscard]] u16 OsSyncFileSystem(StrSlice path);
+
+// 0 when the name is a regular file of its own (not a link, no other name
+// for it) that holds exactly the len bytes of data; *device is then its
+// file system. kOsDiffers for anything else. Nothing is changed.
 constexpr u16 kOsDiffers = 0xFFFD;
-[[nodiscard]] u16 OsFileKeepSame(StrSlice path, const void* data, u32 len);
-// Replaces the file with len bytes of data (a missing file is created): 0;
-// kOsOpenFailed when the temporary cannot be created or renamed over the
-// name (a folder there, no write access to the folder); kFailed when writing
-// it failed (a full disk, a size limit). A failure leaves the old file as it
-// was and no temporary; OsLastError tells why.
+[[nodiscard]] u16 OsFileSame(StrSlice path, const void* data, u32 len, u64* device);
+// Sets a file's times to now, as a rewrite would have (a link is not
+// followed): 0, or kFailed with the reason noted.
+[[nodiscard]] u16 OsFileTouch(StrSlice path);
+// Replaces the file with len bytes of data (a missing file is created),
+// durable when it returns: 0; kOsOpenFailed when the temporary cannot be
+// created or take the name (a folder there, no write access to the folder);
+// kFailed when writing it failed (a full disk, a size limit). A failure
+// leaves the old file as it was and no temporary; OsLastError tells why.
 [[nodiscard]] u16 OsFileReplace(StrSlice path, const void* data, u32 len);
-// Creates a new empty temporary beside path, for a caller that writes it
-// through a stream and then renames it over path (OsFileRename), or removes
-// it when that fails: its library path as one new scratch entry, or an
-// error slice (kOsOpenFailed when it cannot be created, 145 when the
-// scratch stack is full).
-StrSlice OsFileCreateTemp(StrSlice path);
-// OsFileKeepSame, else OsFileReplace.
+// A file that holds the data already only gets the current time
+// (OsFileSame, OsFileTouch); else OsFileReplace.
 [[nodiscard]] u16 OsFilePut(StrSlice path, const void* data, u32 len);
-// Removes the temporaries that a killed writer left in a folder (regular
-// files and links named like one, nothing else): 0, or kFailed when the
-// folder cannot be read.
-[[nodiscard]] u16 OsTempSweep(StrSlice folder);
+
+// Removes the temporaries of processes that are gone from the folder
+// `inside` of base (empty: base itself), reached from base without
+// following a link: regular files and links named like one, nothing else.
+// Each folder is swept once until OsTempSweepForget. 0, or kFailed when the
+// folder cannot be reached or read.
+[[nodiscard]] u16 OsTempSweep(StrSlice base, StrSlice inside);
+void OsTempSweepForget();
+
+// A function that the boundary calls before a call that names a file
+// (folder false) or lists a folder (folder true), with that library path:
+// the write queue puts in place what it holds for it. Null for none.
+using OsSettleHook = void (*)(StrSlice path, bool folder);
+void OsSetSettleHook(OsSettleHook hook);
 
 }  // namespace vk

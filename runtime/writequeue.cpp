@@ -1,10 +1,15 @@
 #include "runtime/writequeue.h"
 
 #include <condition_variable>
+#include <cstring>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
+#include <vector>
 
+#include "runtime/error.h"
 #include "runtime/osfile.h"
 #include "runtime/osproc.h"
 #include "runtime/ostemp.h"
@@ -16,134 +21,408 @@ namespace {
 // inode, which goes faster from several threads; a few more than this gain
 // nothing.
 constexpr u32 kMaxWriters = 6;
+// Contents held for files not in place, at most: past it the queue
+// settles, so that memory and the temporaries on the disk stay bounded.
+constexpr u64 kHeldMax = u64{64} << 20;
+// The producer wakes a writer once this many jobs wait to be started (or
+// when it settles); a writer that takes a job while more wait wakes the
+// next. Waking a thread is a system call, which the producer then makes
+// once a batch instead of once a file.
+constexpr u32 kWakeBatch = 8;
+
+enum : u8 {
+  kJobQueued,   // to be written into a temporary
+  kJobWriting,  // a thread is writing it
+  kJobWritten,  // its temporary is whole
+  kJobKept,     // the file holds the content already
+  kJobFailed,   // its temporary could not be written
+  kJobSettled,  // in place, kept, failed or dropped: rc tells
+};
 
 struct Job {
   std::string path;  // library form
   char* data;
   u32 len;
-  bool finished;
+  u8 state;
   u16 rc;
   int err;
+  OsTemp temp;
+  u64 device;  // the file system of a kept file
 };
 
-// Tickets count up from 1; job t lives in ring[t % depth]. Jobs [taken+1,
-// put] are handed over and not taken back; [taken+1, started] have been
-// picked up by a writer.
+// An old file that a swap left under a temporary's name, to be removed.
+struct Drop {
+  std::string path;
+  OsTemp temp;
+};
+
+// Jobs are numbered from 1 in the order handed over; jobs [first, first +
+// jobs.size()) are not taken yet, and those up to settled are settled.
+// References to jobs stay valid while they are in the deque (it only grows
+// at the back and shrinks at the front), so a thread works on its job
+// without the lock.
 struct Queue {
   std::mutex m;
-  std::condition_variable work;      // a job to start, for the writers
-  std::condition_variable finished;  // a job finished, for the producer
-  Job ring[kWriteQueueDepth];
-  u32 put = 0;
-  u32 taken = 0;
-  u32 started = 0;
+  std::condition_variable work;  // for the writers: a job to write or a file to drop
+  std::condition_variable done;  // for the producer: a job written, a file dropped
+  std::deque<Job> jobs;
+  u32 first = 1;
+  u32 next = 1;     // no job before this one waits to be written
+  u32 settled = 0;
+  u32 writing = 0;  // jobs being written
+  std::vector<Drop> drops;
+  size_t drop_next = 0;
+  u32 dropping = 0;  // drops being done
   u32 writers = 0;
-  u32 idle = 0;  // writers waiting for a job
+  u32 most = 1;
+  u32 idle = 0;  // writers waiting for work
+  bool failed = false;
+  bool settling = false;
+  u64 held = 0;
+  std::unordered_map<std::string, u32> latest;   // path -> its latest job not settled
+  std::unordered_map<std::string, u32> folders;  // folder -> jobs in it not settled
+  std::vector<std::pair<u64, std::string>> devices;  // file systems written this run, a folder on each
+  std::thread::id producer;
 };
-
-// The producer wakes a writer once this many jobs wait to be started (or
-// when it has to wait for one); a writer that takes a job while more wait
-// wakes the next. Waking a thread is a system call, which the producer then
-// makes once a batch instead of once a file.
-constexpr u32 kWakeBatch = 8;
 
 // Made on first use and never destroyed: writers sleep on it until the
 // process ends.
 Queue* g_queue = nullptr;
-
-Job& At(Queue* q, u32 ticket) { return q->ring[ticket % kWriteQueueDepth]; }
-
-void Writer(Queue* q) {
-  std::unique_lock<std::mutex> lock(q->m);
-  for (;;) {
-    ++q->idle;
-    q->work.wait(lock, [q] { return q->started < q->put; });
-    --q->idle;
-    Job& job = At(q, ++q->started);
-    if (q->started < q->put && q->idle > 0) q->work.notify_one();
-    lock.unlock();
-    const u16 rc = OsFileReplace(StrMake(job.path.data(), static_cast<u32>(job.path.size())), job.data, job.len);
-    const int err = rc ? OsLastError() : 0;
-    lock.lock();
-    job.rc = rc;
-    job.err = err;
-    job.finished = true;
-    q->finished.notify_all();
-  }
-}
 
 Queue* Get() {
   if (!g_queue) g_queue = new Queue;
   return g_queue;
 }
 
-// A job for path handed over and not finished.
-bool Unfinished(Queue* q, StrSlice path) {
-  for (u32 t = q->taken + 1; t <= q->put; ++t) {
-    const Job& job = At(q, t);
-    if (!job.finished && job.path.size() == path.len && job.path.compare(0, path.len, path.ptr, path.len) == 0) {
-      return true;
+u32 End(const Queue* q) { return q->first + static_cast<u32>(q->jobs.size()); }
+Job& At(Queue* q, u32 n) { return q->jobs[n - q->first]; }
+StrSlice Sl(const std::string& s) { return StrMake(s.data(), static_cast<u32>(s.size())); }
+
+// The folder part of a library path ("" for a bare name).
+std::string FolderOf(const std::string& path) {
+  const size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+// The next job that waits to be written, now being written; null when none.
+Job* NextQueued(Queue* q) {
+  if (q->next < q->first) q->next = q->first;
+  while (q->next < End(q) && At(q, q->next).state != kJobQueued) ++q->next;
+  if (q->next == End(q)) return nullptr;
+  Job* job = &At(q, q->next++);
+  job->state = kJobWriting;
+  ++q->writing;
+  return job;
+}
+
+// Writes the job's temporary; called without the lock, and finished under it.
+void WriteJob(Queue* q, Job* job, std::unique_lock<std::mutex>& lock) {
+  lock.unlock();
+  const u16 rc = OsTempWrite(Sl(job->path), job->data, job->len, false, &job->temp);
+  const int err = rc ? OsLastError() : 0;
+  lock.lock();
+  job->rc = rc;
+  job->err = err;
+  job->state = rc ? kJobFailed : kJobWritten;
+  --q->writing;
+  q->done.notify_all();
+}
+
+// Removes the next old file waiting; false when none waits.
+bool DropOne(Queue* q, std::unique_lock<std::mutex>& lock) {
+  if (q->drop_next == q->drops.size()) return false;
+  const Drop& d = q->drops[q->drop_next++];
+  ++q->dropping;
+  const std::string path = d.path;
+  const OsTemp temp = d.temp;
+  lock.unlock();
+  OsTempDrop(Sl(path), temp);
+  lock.lock();
+  --q->dropping;
+  q->done.notify_all();
+  return true;
+}
+
+void Writer(void* arg) {
+  Queue* q = static_cast<Queue*>(arg);
+  std::unique_lock<std::mutex> lock(q->m);
+  for (;;) {
+    if (Job* job = NextQueued(q)) {
+      if (q->idle > 0 && q->next < End(q)) q->work.notify_one();
+      WriteJob(q, job, lock);
+      continue;
+    }
+    if (DropOne(q, lock)) continue;
+    ++q->idle;
+    q->work.wait(lock);
+    --q->idle;
+  }
+}
+
+// Removes every old file left by a swap, with the writers' help, and waits
+// until all are gone.
+void WaitDrops(Queue* q, std::unique_lock<std::mutex>& lock) {
+  q->work.notify_all();
+  while (DropOne(q, lock)) {
+  }
+  q->done.wait(lock, [q] { return q->dropping == 0; });
+  q->drops.clear();
+  q->drop_next = 0;
+}
+
+// Remembers that the run wrote on the file system dev, through folder.
+void NoteDevice(Queue* q, u64 dev, const std::string& folder) {
+  for (const auto& d : q->devices)
+    if (d.first == dev) return;
+  q->devices.emplace_back(dev, folder);
+}
+
+// Writes the job's file at once, flushed before it takes its place: a
+// temporary refused for want of room when earlier files still held theirs,
+// or a kept file whose time cannot be set (it is then replaced, as a
+// changed file would be). The old files swapped out so far are removed
+// first, for their room.
+u16 PlaceNow(Queue* q, Job& job, std::unique_lock<std::mutex>& lock) {
+  WaitDrops(q, lock);
+  lock.unlock();
+  u16 rc = OsTempWrite(Sl(job.path), job.data, job.len, true, &job.temp);
+  bool swapped = false;
+  if (rc == 0) rc = OsTempPlace(Sl(job.path), &job.temp, &swapped);
+  if (rc == 0 && swapped) OsTempDrop(Sl(job.path), job.temp);
+  job.err = rc ? OsLastError() : 0;
+  lock.lock();
+  return rc;
+}
+
+// Puts job n in place (or drops it after a failure); under the lock.
+void SettleJob(Queue* q, u32 n, std::unique_lock<std::mutex>& lock) {
+  Job& job = At(q, n);
+  const StrSlice path = Sl(job.path);
+  u16 rc = 0;
+  if (q->failed || job.state == kJobSettled) {
+    if (job.state == kJobWritten) {
+      lock.unlock();
+      OsTempDrop(path, job.temp);
+      lock.lock();
+    }
+    rc = kWriteDropped;
+    job.err = 0;
+  } else if (job.state == kJobKept) {
+    lock.unlock();
+    rc = OsFileTouch(path);
+    lock.lock();
+    if (rc == 0) {
+      NoteDevice(q, job.device, FolderOf(job.path));
+    } else {
+      rc = PlaceNow(q, job, lock);
+      if (rc == 0) NoteDevice(q, job.temp.device, FolderOf(job.path));
+    }
+  } else if (job.state == kJobWritten) {
+    bool swapped = false;
+    lock.unlock();
+    rc = OsTempPlace(path, &job.temp, &swapped);
+    job.err = rc ? OsLastError() : 0;
+    lock.lock();
+    if (rc == 0) NoteDevice(q, job.temp.device, FolderOf(job.path));
+    if (rc == 0 && swapped) {
+      q->drops.push_back(Drop{job.path, job.temp});
+      if (q->idle > 0) q->work.notify_one();
+    }
+  } else {  // kJobFailed
+    rc = job.rc;
+    if (rc == kOsNoRoom) {
+      rc = PlaceNow(q, job, lock);
+      if (rc == 0) NoteDevice(q, job.temp.device, FolderOf(job.path));
     }
   }
-  return false;
+  // No room in the end is a write that failed.
+  job.rc = rc == kOsNoRoom ? u16{kFailed} : rc;
+  job.state = kJobSettled;
+  if (rc != 0 && rc != kWriteDropped) q->failed = true;
+  auto latest = q->latest.find(job.path);
+  if (latest != q->latest.end() && latest->second == n) q->latest.erase(latest);
+  auto folder = q->folders.find(FolderOf(job.path));
+  if (folder != q->folders.end() && --folder->second == 0) q->folders.erase(folder);
+}
+
+// Starts a writer while the jobs waiting outnumber them, up to the most the
+// run may use. A thread the system refuses stops the trying: the run goes
+// on with the writers it has, or writes on its own thread.
+void MoreWriters(Queue* q) {
+  const u32 waiting = End(q) - q->next;
+  if (q->writers >= q->most || (q->writers > 0 && q->writers > waiting)) return;
+  if (OsThreadStart(Writer, q)) {
+    ++q->writers;
+  } else {
+    q->most = q->writers;
+  }
+}
+
+// Settles the queue when the producer is about to touch a file, or list a
+// folder, whose new content is not in place yet.
+void SettleHook(StrSlice path, bool folder) {
+  Queue* q = g_queue;
+  {
+    std::lock_guard<std::mutex> lock(q->m);
+    if (q->settling || q->settled + 1 >= End(q) || std::this_thread::get_id() != q->producer) return;
+    const std::string key(path.ptr ? path.ptr : "", path.len);
+    if (folder ? q->folders.count(key) == 0 : q->latest.count(key) == 0) return;
+  }
+  WriteQueueSettle();
 }
 
 }  // namespace
 
-bool WriteQueuePut(StrSlice path, char* data, u32 len) {
+void WriteQueueBegin() {
+  Queue* q = Get();
+  WriteQueueSettle();
+  std::unique_lock<std::mutex> lock(q->m);
+  WaitDrops(q, lock);
+  q->failed = false;
+  q->devices.clear();
+  q->producer = std::this_thread::get_id();
+  // One writer a CPU beside the producer's, decided once a run from the
+  // CPUs this process may run on.
+  const u32 cpus = OsCpuCount();
+  q->most = cpus <= 1 ? 1 : cpus - 1 < kMaxWriters ? cpus - 1 : kMaxWriters;
+  OsSetSettleHook(SettleHook);
+}
+
+void WriteQueuePut(StrSlice path, char* data, u32 len) {
   Queue* q = Get();
   std::unique_lock<std::mutex> lock(q->m);
-  // An earlier content of this name is finished first: the file is
-  // compared with what it will hold, not with what it holds meanwhile.
-  if (Unfinished(q, path)) {
-    q->work.notify_all();  // it may wait in a batch not full yet
-    q->finished.wait(lock, [q, path] { return !Unfinished(q, path); });
-  }
-  // The comparison reads the file; the writers need the lock meanwhile.
-  // Only this thread hands over jobs, so none of this name can come in.
-  lock.unlock();
-  if (OsFileKeepSame(path, data, len) == 0) {
-    OsMemFree(data);
-    return false;
-  }
-  lock.lock();
-  // A writer more while the jobs outnumber them, up to one a core beside
-  // the producer's.
-  const u32 cores = std::thread::hardware_concurrency();
-  const u32 most = cores <= 1 ? 1 : cores - 1 < kMaxWriters ? cores - 1 : kMaxWriters;
-  if (q->writers == 0 || (q->writers < most && q->writers <= q->put - q->taken)) {
-    std::thread(Writer, q).detach();
-    ++q->writers;
-  }
-  Job& job = At(q, ++q->put);
+  Job job{};
   job.path.assign(path.ptr, path.len);
   job.data = data;
   job.len = len;
-  job.finished = false;
-  job.rc = 0;
-  job.err = 0;
-  if (q->put - q->started >= kWakeBatch && q->idle > 0) q->work.notify_one();
-  return true;
+  if (q->failed) {
+    // The run ended at an earlier file: this one is never written.
+    job.state = kJobSettled;
+    job.rc = kWriteDropped;
+  } else {
+    // A content not in place yet is what the file will hold when this one
+    // takes its turn; else the file itself is compared (without the lock:
+    // the comparison reads the file, and the writers need the lock).
+    const auto latest = q->latest.find(job.path);
+    bool same;
+    if (latest != q->latest.end()) {
+      const Job& before = At(q, latest->second);
+      same = before.len == len && std::memcmp(before.data, data, len) == 0;
+      job.device = before.state == kJobKept ? before.device : before.temp.device;
+    } else {
+      lock.unlock();
+      same = OsFileSame(path, data, len, &job.device) == 0;
+      lock.lock();
+    }
+    job.state = same ? kJobKept : kJobQueued;
+  }
+  const bool settled = job.state == kJobSettled;
+  const bool queued = job.state == kJobQueued;
+  q->jobs.push_back(std::move(job));
+  const u32 n = End(q) - 1;
+  q->held += len;
+  if (settled && q->settled + 1 == n) {
+    q->settled = n;
+    return;
+  }
+  Job& added = At(q, n);
+  q->latest[added.path] = n;
+  ++q->folders[FolderOf(added.path)];
+  if (settled) return;
+  if (queued) {
+    MoreWriters(q);
+    if (q->writers == 0) {
+      // No writer thread: the producer writes it itself.
+      Job* self = NextQueued(q);
+      if (self) WriteJob(q, self, lock);
+    } else if (q->idle > 0 && End(q) - q->next >= kWakeBatch) {
+      q->work.notify_one();
+    }
+  }
+  if (q->held > kHeldMax) {
+    lock.unlock();
+    WriteQueueSettle();
+  }
 }
 
-bool WriteQueueTake(WriteDone* done, bool wait) {
+void WriteQueueSettle() {
   Queue* q = Get();
   std::unique_lock<std::mutex> lock(q->m);
-  if (q->taken == q->put) return false;
-  Job& job = At(q, q->taken + 1);
-  if (!job.finished) {
-    if (!wait) return false;
-    if (q->started < q->put) q->work.notify_all();  // a batch not full yet
-    q->finished.wait(lock, [&job] { return job.finished; });
+  if (q->settling || q->settled + 1 >= End(q)) return;
+  q->settling = true;
+  const u32 end = End(q);
+  // What no writer has started is written here, beside them; then the rest
+  // is waited for.
+  q->work.notify_all();
+  while (Job* job = NextQueued(q)) WriteJob(q, job, lock);
+  q->done.wait(lock, [q] { return q->writing == 0; });
+
+  // Every temporary reaches the disk before any takes its file's place, so
+  // that a file holds its old or its new content whenever the power goes:
+  // one flush for each file system the temporaries are on. A flush that
+  // fails fails the first file there.
+  std::vector<u64> flushed;
+  for (u32 n = q->settled + 1; n < end; ++n) {
+    Job& job = At(q, n);
+    if (job.state != kJobWritten) continue;
+    bool seen = false;
+    for (u64 d : flushed) seen = seen || d == job.temp.device;
+    if (seen) continue;
+    flushed.push_back(job.temp.device);
+    const std::string folder = FolderOf(job.path);
+    lock.unlock();
+    const u16 rc = OsSyncFileSystem(Sl(folder.empty() ? std::string(".") : folder));
+    const int err = rc ? OsLastError() : 0;
+    lock.lock();
+    if (rc) {
+      OsTempDrop(Sl(job.path), job.temp);
+      job.state = kJobFailed;
+      job.rc = kFailed;
+      job.err = err;
+    }
   }
-  ++q->taken;
+  for (u32 n = q->settled + 1; n < end; ++n) SettleJob(q, n, lock);
+  q->settled = end - 1;
+  q->settling = false;
+}
+
+bool WriteQueueTake(WriteDone* done) {
+  Queue* q = Get();
+  std::lock_guard<std::mutex> lock(q->m);
+  if (q->jobs.empty() || q->first > q->settled) return false;
+  Job& job = q->jobs.front();
   *done = WriteDone{job.rc, job.err};
   // Released here, on the producer's thread, where it was allocated: a
   // block freed by another thread would make the allocator take a lock
   // that the producer wants for its next page.
   OsMemFree(job.data);
-  job.data = nullptr;
+  q->held -= job.len;
+  q->jobs.pop_front();
+  ++q->first;
   return true;
+}
+
+u32 WriteQueueCount() {
+  Queue* q = Get();
+  std::lock_guard<std::mutex> lock(q->m);
+  return static_cast<u32>(q->jobs.size());
+}
+
+u16 WriteQueueSync(StrSlice folder) {
+  Queue* q = Get();
+  OsStat st;
+  const bool there = folder.len && OsStatPath(folder, &st);
+  std::unique_lock<std::mutex> lock(q->m);
+  WaitDrops(q, lock);
+  if (there) NoteDevice(q, st.device, std::string(folder.ptr, folder.len));
+  const auto devices = q->devices;
+  lock.unlock();
+  u16 rc = 0;
+  for (const auto& d : devices) {
+    const std::string& f = d.second;
+    if (OsSyncFileSystem(Sl(f.empty() ? std::string(".") : f)) != 0) rc = kFailed;
+  }
+  return rc;
 }
 
 }  // namespace vk

@@ -1,37 +1,64 @@
-// Files written whole by a few writer threads behind one producer thread.
-// The producer hands over a file's new content; when the file holds it
-// already, only its modification time is set (at once, on the producer's
-// thread: no thread is woken for a file that does not change); otherwise a
-// writer thread replaces the file (OsFileReplace). Outcomes come back in the
-// order the files were handed over, so the producer can report them as if
-// they had been written one after the other. A file handed over while an
-// earlier one of the same name is unfinished waits for it, so the later
-// content wins.
+// Files written as if by one writer, with a few writer threads behind the
+// one thread that makes them (the producer).
 //
-// Only the producer calls these; the writers touch nothing but the files
-// and their own jobs.
+// The producer hands over each file's new content in the order a single
+// writer would write the files. Writer threads write each content into a
+// temporary beside its file. When the queue is settled, the files are put
+// in place in that order: the temporaries are first flushed to the disk
+// (one flush per file system), then each takes its file's place (swapped
+// with the old file, which is removed afterwards, or renamed to a free
+// name). A file that holds its content already is kept and only gets the
+// current time, in its turn. So at every moment a file holds its old or its
+// new content, also across a power cut, and the files end as one writer
+// would have left them.
+//
+// The first file that cannot be put in place ends it: that file and every
+// file handed over after it stay as they were (their temporaries are
+// removed, nothing is time-stamped), as though the writer had stopped
+// there. A temporary that the system refuses for want of room is written
+// again in its turn, after the files before it freed theirs, as a writer
+// going one file at a time would have found the room.
+//
+// While a content is handed over and not in place, the producer sees the
+// file system as though it were: any call of the system boundary that names
+// the file, or lists its folder, settles the queue first; and a later
+// content of the same name is compared with the earlier content, not with
+// the file.
+//
+// Only the producer calls these.
 #pragma once
 #include "runtime/slice.h"
 
 namespace vk {
 
-// Jobs handed over and not yet taken back, at most.
-constexpr u32 kWriteQueueDepth = 64;
-
+// The outcome of a file handed over, in the order handed over.
 struct WriteDone {
-  u16 rc;      // OsFileReplace's result
-  int err;     // the system's error number when it failed
+  u16 rc;   // 0 in place (or kept); the failure (kOsOpenFailed: cannot be
+            // put there; kFailed: cannot be written); kWriteDropped after a
+            // failure
+  int err;  // the system's error number when it failed
 };
+constexpr u16 kWriteDropped = 0xFFFC;
 
-// Takes data (allocated with malloc; the queue releases it with OsMemFree,
-// at once or when its outcome is taken).
-// false when the file held the data already (done), true when a writer
-// got the job. The caller keeps fewer than kWriteQueueDepth jobs handed
-// over and not taken back.
-bool WriteQueuePut(StrSlice path, char* data, u32 len);
-// The outcome of the oldest job not taken yet: true with *done set when it
-// is finished (with wait, after waiting for it); false when there is none
-// or, without wait, it is still being written.
-bool WriteQueueTake(WriteDone* done, bool wait);
+// Starts a run of files: decides how many writer threads it may use, from
+// the CPUs the process may run on, and forgets the file systems of the last
+// run. Files of a run not settled yet are settled first.
+void WriteQueueBegin();
+// Hands over the new content of path: data (allocated with malloc) and len.
+// The queue releases data, on this thread, when the outcome is taken. After
+// a failure the file is dropped at once.
+void WriteQueuePut(StrSlice path, char* data, u32 len);
+// Puts every file handed over in place, in order (see above).
+void WriteQueueSettle();
+// The outcome of the oldest file settled and not taken: false when there is
+// none (the queue is not settled that far).
+bool WriteQueueTake(WriteDone* done);
+// Files handed over and not taken yet.
+u32 WriteQueueCount();
+// Makes what the run wrote durable: waits for the old files' removal, then
+// flushes every file system that got a file of the run, and the one that
+// holds folder (the log's, say). 0, or kFailed with the reason noted when a
+// flush failed.
+[[nodiscard]] u16 WriteQueueSync(StrSlice folder);
 
 }  // namespace vk

@@ -9,6 +9,7 @@
 #include "runtime/list.h"
 #include "runtime/number.h"
 #include "runtime/osfile.h"
+#include "runtime/osproc.h"
 #include "runtime/path.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
@@ -49,10 +50,39 @@ struct LogHold {
 };
 LogHold g_hold;
 
+// The first line the log could not take since it was named, and why.
+bool g_lost = false;
+int g_lost_err = 0;
+
+void NoteLost(bool ok) {
+  if (ok || g_lost) return;
+  g_lost = true;
+  g_lost_err = OsLastError();
+}
+
 // Appends len bytes at the end of the open file; true when all went out.
 bool PutAtEnd(u16 slot, StrSlice text) {
   if (text.len == 0) return true;
   return FileWriteBlock(slot, kFileAtEnd, text.ptr, text.len) == text.len;
+}
+
+// Appends text and CR LF to the named file in one write, so the line cannot
+// be split by a failure in between; when the joined copy cannot be made (a
+// text near the size limit, a full scratch stack) the two parts go out one
+// by one. true when all went out.
+bool AppendLine(StrSlice file_name, StrSlice text) {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  const StrSlice line = LineText(text);
+  const StrSlice whole = StrConcat(line, Lit(kLineEnd));
+  bool ok = true;
+  if (whole.ptr) {
+    ok = FileWrite(file_name, kWriteAppend, whole.ptr, whole.len) == 0;
+  } else {
+    if (line.len > 0) ok = FileWrite(file_name, kWriteAppend, line.ptr, line.len) == 0;
+    ok = FileWrite(file_name, kWriteAppend, kLineEnd, 2) == 0 && ok;
+  }
+  WorkMark(m);
+  return ok;
 }
 
 }  // namespace
@@ -75,6 +105,8 @@ u16 LogSetFile(StrSlice name) {
   // The name as stored: the caller's slice may have pointed into the store,
   // which the store just rewrote. No file there is the usual case.
   (void)FileDelete(StoreGet(kGroupRun, kRunLogName));
+  g_lost = false;
+  g_lost_err = 0;
   return 0;
 }
 
@@ -85,7 +117,8 @@ void LogLine(StrSlice text, u8 flags) {
     if (g_hold.on) {
       g_hold.held.append(line.ptr, line.len).append(kLineEnd);
     } else {
-      LogAppendLine(LogFilePath(), line);
+      const StrSlice path = LogFilePath();
+      if (path.len) NoteLost(AppendLine(path, line));
     }
   }
   WorkMark(m);
@@ -98,6 +131,11 @@ void LogHoldStart() {
   g_hold.held.clear();
 }
 
+bool LogLost(int* err) {
+  if (err) *err = g_lost ? g_lost_err : 0;
+  return g_lost;
+}
+
 u32 LogHoldMark() { return g_hold.released + static_cast<u32>(g_hold.held.size()); }
 
 void LogHoldRelease(u32 upto) {
@@ -107,7 +145,7 @@ void LogHoldRelease(u32 upto) {
   const WorkMarkId m = WorkMark(kMarkQuery);
   const StrSlice path = LogFilePath();
   // One write: on a full disk the lines go out whole or not at all.
-  if (path.len) (void)OsFileAppend(path, g_hold.held.data(), n);
+  if (path.len) NoteLost(OsFileAppend(path, g_hold.held.data(), n) == 0);
   WorkMark(m);
   g_hold.released = upto;
   g_hold.held.erase(0, n);
@@ -122,20 +160,7 @@ void LogHoldEnd(bool keep) {
 
 u8 LogAppendLine(StrSlice file_name, StrSlice text) {
   if (!file_name.ptr || file_name.len == 0) return 0;
-  const WorkMarkId m = WorkMark(kMarkQuery);
-  const StrSlice line = LineText(text);
-  // One write of the text and its line end, so the line cannot be split by
-  // a failure in between; when the joined copy cannot be made (a text near
-  // the size limit, a full scratch stack) the two parts go out one by one.
-  // A line that cannot be written is lost, as the contract says.
-  const StrSlice whole = StrConcat(line, Lit(kLineEnd));
-  if (whole.ptr) {
-    (void)FileWrite(file_name, kWriteAppend, whole.ptr, whole.len);
-  } else {
-    if (line.len > 0) (void)FileWrite(file_name, kWriteAppend, line.ptr, line.len);
-    (void)FileWrite(file_name, kWriteAppend, kLineEnd, 2);
-  }
-  WorkMark(m);
+  (void)AppendLine(file_name, text);  // a line that cannot be written is lost, as the contract says
   return 1;
 }
 

@@ -2,9 +2,10 @@
 // and framed entries (a head with date and time, the text, a closing rule)
 // such as the assertion check writes. Lines are gated by the system variable
 // _TRACE: a line is written only when the caller's flag bits meet its value.
-// Every write opens, appends to and closes the file, so a line is on disk
-// when the call returns; nothing is buffered and no time stamp is added to
-// plain lines. Line ends are CR LF, written as bytes.
+// A line goes to the file in one write when the call returns (the file stays
+// open from one line to the next), unless the log is being held (below); no
+// time stamp is added to plain lines. Line ends are CR LF, written as bytes.
+// A line the file cannot take is lost, and remembered (LogLost).
 //
 // The log's name is variable group 9 entry 10; when that is empty it is the
 // first two characters of the application's short name (item 1 of identity
@@ -29,10 +30,10 @@ StrSlice LogFilePath();
 // error slice is written as "Error #" and its code. A log that cannot be
 // written loses the line silently.
 void LogLine(StrSlice text, u8 flags);
-// Holding the log: while pages are being written by other threads, the
-// lines that follow a page's "Creating File:" line wait in memory, so that
-// the log keeps the order of the run and says "...OK" only of a page whose
-// file is in place. Positions count the bytes held since LogHoldStart.
+// Holding the log: while a run's files wait to be put in place, the lines
+// that follow wait in memory, so that the log keeps the order of the run and
+// says "...OK" only of a page whose file is in place. Positions count the
+// bytes held since LogHoldStart.
 // Starts holding (nothing when holding already).
 void LogHoldStart();
 // The position after the lines held so far.
@@ -42,6 +43,9 @@ u32 LogHoldMark();
 void LogHoldRelease(u32 upto);
 // Stops holding: writes the rest with keep, else forgets it.
 void LogHoldEnd(bool keep);
+// True when a line could not be written to the log since it was named
+// (LogSetFile), with *err (when given) the system's reason for the first.
+bool LogLost(int* err);
 // Appends text and CR LF to the named file (an error slice as for LogLine):
 // 1 when the name is not empty (whether or not the write succeeded), else 0
 // with nothing written.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "html/render.h"
 #include "runtime/appenv.h"
@@ -11,8 +12,10 @@
 #include "runtime/file.h"
 #include "runtime/linelist.h"
 #include "runtime/list.h"
+#include "runtime/osdir.h"
 #include "runtime/osfile.h"
 #include "runtime/oslock.h"
+#include "runtime/osproc.h"
 #include "runtime/ostemp.h"
 #include "runtime/path.h"
 #include "runtime/progress.h"
@@ -85,15 +88,35 @@ u16 LangFileUnusable(StrSlice file) {
                       false);
 }
 
-// A page handed to the writer threads whose outcome the run has not taken
-// yet: what the run reports when its file is in place, and what it undoes
-// when it is not.
-struct PendingPage {
-  std::string path;
-  u32 log_failed;  // held-log position before the page's "...OK" line
-  u32 log_ok;      // and after it
-  u16 written;     // the counters just after the page was counted
+// What the run goes back to when a file it handed to the write queue
+// cannot be put in place: its state just after it handed the file over.
+struct RunMark {
+  u32 log_at;  // held-log position (before a page's "...OK" line)
+  u16 written;
   u16 avoids;
+  u16 shown_code;
+  std::string blamed;
+  int blamed_err;
+  u32 error;           // the recorded error (ErrGet)
+  std::string detail;  // the error detail
+};
+
+// A file handed to the write queue whose outcome the run has not taken
+// yet: what the run reports when it is in place, and what it undoes when it
+// is not.
+constexpr u8 kRunFilePage = 0;  // beside menufrag's kSiteFileMenu and kSiteFileTypeMap
+struct PendingFile {
+  std::string path;
+  u8 kind;
+  RunMark before;
+  u32 log_ok;  // held-log position after a page's "...OK" line
+};
+
+// A folder the run made for a node, and how many files it had handed over
+// then: a failure of one of those leaves it, a later failure removes it.
+struct MadeFolder {
+  std::string path;
+  u32 after;
 };
 
 // What one run carries from node to node.
@@ -110,8 +133,14 @@ struct RunState {
   std::string writing;  // the page being written (or the last one named)
   std::string blamed;   // the page or file that shown_code is about; empty for none
   int blamed_err;       // why the system refused it (its error number); 0 for none
-  std::deque<PendingPage> pending;  // oldest first
+  std::deque<PendingFile> pending;  // oldest first
+  std::vector<MadeFolder> made;
+  u32 handed;  // files handed to the write queue
+  u32 taken;   // and their outcomes taken
 };
+
+// The run in progress, for the fragments' and type map's way to the queue.
+RunState* g_run = nullptr;
 
 // shown_code becomes code, about the page or file `where`, which the
 // system refused with error number err (0 for none); the run goes on
@@ -127,57 +156,93 @@ void SetCounter(u16* c, u16 value) {
   if (c) *c = value;
 }
 
-// Takes the outcomes of the pages written by the writer threads, in the
-// order the pages were made, which is the queue's order: the oldest
-// outcome is the oldest pending page's. Without wait it stops at the first
-// page still being written; with wait it takes them all. A page in
-// place gets its held log lines and its "...OK" written. A page that could
-// not be written ends the run as if it had been written at once: its old
-// file stays, the log keeps its "Creating File:" line and nothing after
-// it, the counters go back to what they were after it, and the pages made
-// after it are reported no more (each of their files is whole, old or new).
-void TakeWritten(RunState* run, bool wait) {
-  WriteDone done{};
-  while (!run->pending.empty() && WriteQueueTake(&done, wait)) {
-    const PendingPage page = std::move(run->pending.front());
-    run->pending.pop_front();
-    if (done.rc == 0) {
-      LogHoldRelease(page.log_ok);
-      continue;
-    }
-    LogHoldRelease(page.log_failed);
-    LogHoldEnd(false);
-    SetCounter(run->rule.written, page.written);
-    SetCounter(run->rule.avoids, page.avoids);
-    Keep(&run->writing, Kept(page.path));
-    Blame(run, HtmlPagePutCode(done.rc), Kept(page.path), done.err);
+RunMark MarkNow(const RunState* run) {
+  const u32 error = ErrGet();
+  const StrSlice detail = ErrDetail();
+  return RunMark{LogHoldMark(), Counter(run->rule.written), Counter(run->rule.avoids), run->shown_code,
+                 run->blamed, run->blamed_err, error, std::string(detail.ptr ? detail.ptr : "", detail.len)};
+}
+
+void GoBackTo(RunState* run, const RunMark& mark) {
+  LogHoldRelease(mark.log_at);
+  LogHoldEnd(false);
+  SetCounter(run->rule.written, mark.written);
+  SetCounter(run->rule.avoids, mark.avoids);
+  run->shown_code = mark.shown_code;
+  run->blamed = mark.blamed;
+  run->blamed_err = mark.blamed_err;
+  (void)ErrSet(kErrForce, static_cast<i16>(mark.error >> 16), static_cast<u16>(mark.error), 0);
+  (void)ErrMsgAppend(0, StrMake(mark.detail.data(), static_cast<u32>(mark.detail.size())), false);
+}
+
+// The file handed over as number `failed` could not be put in place: the
+// run ends as if it had stopped there. Its old file stays, and so does
+// every file handed over after it (the queue drops them); the log keeps
+// what it had then (a page's "Creating File:" line, nothing after it), the
+// counters, the message and the error state go back to what they were, and
+// the folders made after it are removed again.
+void FileFailed(RunState* run, const PendingFile& file, const WriteDone& done, u32 failed) {
+  GoBackTo(run, file.before);
+  const StrSlice path = Kept(file.path);
+  if (file.kind == kRunFilePage) {
+    Keep(&run->writing, path);
+    Blame(run, HtmlPagePutCode(done.rc), path, done.err);
     run->stop_code = run->shown_code;
-    while (!run->pending.empty() && WriteQueueTake(&done, true)) run->pending.pop_front();
+  } else {
+    run->stop_code = SiteGenFileFailed(path, file.kind, done.rc, done.err);
+  }
+  WriteQueueSettle();
+  WriteDone dropped{};
+  while (!run->pending.empty() && WriteQueueTake(&dropped)) {
+    run->pending.pop_front();
+    ++run->taken;
+  }
+  while (!run->made.empty() && run->made.back().after >= failed) {
+    (void)OsDirRemove(Kept(run->made.back().path));  // empty, as its files were dropped
+    run->made.pop_back();
+  }
+}
+
+// Takes the outcomes of the files the queue has settled, in the order they
+// were handed over. A file in place gets its held log lines written (a
+// page's with its "...OK").
+void TakeWritten(RunState* run) {
+  WriteDone done{};
+  while (!run->pending.empty() && WriteQueueTake(&done)) {
+    const PendingFile file = std::move(run->pending.front());
+    run->pending.pop_front();
+    const u32 number = ++run->taken;
+    if (done.rc == 0) {
+      LogHoldRelease(file.log_ok);
+    } else if (done.rc != kWriteDropped) {
+      FileFailed(run, file, done, number);
+    }
   }
   if (run->pending.empty()) LogHoldEnd(true);
 }
 
-// Puts a rendered page (data, taken over) in its file: at once when the
-// file holds it already, else through a writer thread. The log says
-// "...OK" now, held until the page's file is in place.
-void PutPage(RunState* run, StrSlice file, char* data, u32 size) {
-  TakeWritten(run, false);
-  while (run->pending.size() >= kWriteQueueDepth) TakeWritten(run, true);
+// Hands a file's content (data, taken over) to the write queue. A page's
+// log says "...OK" now, held until its file is in place.
+void HandOver(RunState* run, StrSlice file, char* data, u32 size, u8 kind) {
+  TakeWritten(run);
   if (run->stop_code) {
-    // An earlier page could not be written: the run ended there.
+    // An earlier file could not be written: the run ended there.
     OsMemFree(data);
     return;
   }
-  if (!WriteQueuePut(file, data, size)) {
-    LogLine(StrC("...OK\r\n"), kLogNormal);
-    return;
-  }
   LogHoldStart();
-  PendingPage page{std::string(file.ptr, file.len), LogHoldMark(), 0, Counter(run->rule.written),
-                   Counter(run->rule.avoids)};
-  LogLine(StrC("...OK\r\n"), kLogNormal);
-  page.log_ok = LogHoldMark();
-  run->pending.push_back(std::move(page));
+  PendingFile pending{std::string(file.ptr, file.len), kind, MarkNow(run), 0};
+  if (kind == kRunFilePage) LogLine(StrC("...OK\r\n"), kLogNormal);
+  pending.log_ok = LogHoldMark();
+  run->pending.push_back(std::move(pending));
+  ++run->handed;
+  WriteQueuePut(file, data, size);
+}
+
+// The fragments' and the type map's way to their files during a run.
+u16 RunFilePut(StrSlice file, char* data, u32 len, u8 kind) {
+  HandOver(g_run, file, data, len, kind);
+  return 0;
 }
 
 // A node whose name is no plain step inside its folder ("..", a separator,
@@ -212,8 +277,13 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
     *folder = PathJoin(*folder, name_item);
     const StrSlice made = PathJoin(run->root, *folder);
     // A folder that cannot be made fails the page's write, which names it.
+    // One the run makes is remembered, to be removed again if a file handed
+    // over before it fails.
+    OsStat st;
+    const bool there = OsStatPath(made, &st);
     (void)DirCreatePath(made);
-    if (run->sweep) (void)OsTempSweep(made);  // a folder that cannot be read has none
+    if (!there && OsStatPath(made, &st) && st.is_dir) run->made.push_back(MadeFolder{std::string(made.ptr, made.len), run->handed});
+    if (run->sweep) (void)OsTempSweep(run->root, *folder);  // a folder that cannot be reached has none of ours
     name = StrC("index");
   }
   if (stored == 0) stored = StoreSet(kGroupRun, kRunPageFolder, StrTranslate(*folder, "\\", ","));
@@ -252,7 +322,7 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
   u32 size = 0;
   const u16 rc = HtmlPageToMemory(tpl, run->context, &data, &size);
   if (rc == 0) {
-    PutPage(run, file, data, size);
+    HandOver(run, file, data, size, kRunFilePage);
     return true;
   }
   Blame(run, rc, file);
@@ -294,9 +364,9 @@ void RunLanguage(RunState* run, StrSlice tree, u16 index, u32 total, WorkMarkId 
     const bool descend = SiteNodeField(node.text, kNodeFieldName).len == 0 || RunPage(run, node, &folder);
     *cursor = SiteTreeNext(cursor->index, descend ? 1 : 0);
   }
-  // The language ends when its last page is in place: a page that could
-  // not be written ends the run before the next language's menus.
-  TakeWritten(run, true);
+  // Outcomes the queue has settled meanwhile; the rest are taken when the
+  // run ends (a file that cannot be written then ends it where it was).
+  TakeWritten(run);
   run->sweep = false;
   WorkMark(mark);
   if (loaded == 0) (void)ParamListPop();  // removing an entry needs no room
@@ -384,12 +454,18 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
   if (root.len == 0 || (root.len == 1 && root.ptr[0] == '\\')) {
     run.stop_code = ErrMsgAppend(kErrData, StrC("no output folder for the pages"), false);
   }
+  // Files are handed to the write queue, the fragments and the type map
+  // too, and put in place in the order a single writer would write them.
+  WriteQueueBegin();
+  g_run = &run;
+  SiteGenSetFilePut(RunFilePut);
   // Temporaries that a killed run left in the output folder (the type
   // map's among them) and beside the menu fragments; the page folders are
   // swept as the first language meets them. A folder that cannot be read
   // holds none that this run could have to do with.
-  if (run.stop_code == 0) (void)OsTempSweep(root);
-  if (run.stop_code == 0) (void)OsTempSweep(StrC("."));
+  OsTempSweepForget();
+  if (run.stop_code == 0) (void)OsTempSweep(root, kStrEmpty);
+  if (run.stop_code == 0) (void)OsTempSweep(StrC("."), kStrEmpty);
   if (run.stop_code == 0) run.stop_code = SiteGenLoadVars(tree);
   if (run.stop_code == 0) {
     run.stop_code = run.shown_code = SiteTreeLoad(tree, kSiteTextWidth);
@@ -410,13 +486,32 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
   }
   if (tree_loaded) SiteTreeFree();
 
+  // Every file handed over is put in place (or, after one that cannot be,
+  // dropped), and what the run wrote is made durable: once the run has
+  // ended, a power cut leaves every file new.
+  WriteQueueSettle();
+  TakeWritten(&run);
+  SiteGenSetFilePut(nullptr);
+  g_run = nullptr;
+  const u16 synced = WriteQueueSync(StrC("."));
+  const int sync_err = synced ? OsLastError() : 0;
   ProgressClose();
   SysVarFlags(kSysSystemCompat, kCompatLf, 0);
   SysVarFlags(kSysAuxstat, kAuxPageMode, 0);
 
   // A cancel names the page it stopped; any other error the page or file
-  // it is about, with the system's reason when it refused that file.
+  // it is about, with the system's reason when it refused that file. A run
+  // that went well otherwise says when its files could not be made
+  // durable, or when its log lost lines.
   if (run.stop_code == kErrCancelled) Blame(&run, kErrCancelled, Kept(run.writing));
+  int log_err = 0;
+  if (!run.stop_code && !run.shown_code && synced) {
+    Blame(&run, kErrFileIO, root, sync_err);
+  } else if (!run.stop_code && !run.shown_code && LogLost(&log_err)) {
+    const WorkMarkId m = WorkMark(kMarkQuery);
+    Blame(&run, kErrFileIO, PathResolve(DirCurrent(), LogFilePath()), log_err);
+    WorkMark(m);
+  }
   if (run.shown_code) {
     const WorkMarkId m = WorkMark(kMarkQuery);
     ErrMsgAppend(run.shown_code, FileShown(Kept(run.blamed), run.blamed_err), true);

@@ -1,5 +1,6 @@
 #include "sitegen/menufrag.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -95,6 +96,16 @@ u16 Fail(u16 code, StrSlice name, int err = 0) {
   return ErrSet(kErrFirst, kWhereFileStream, code, code);
 }
 
+// Puts a file in place at once: the default way for the fragments and the
+// type map outside a run.
+u16 PutAtOnce(StrSlice file, char* data, u32 len, u8 /*kind*/) {
+  const u16 rc = OsFilePut(file, data, len);
+  OsMemFree(data);
+  return rc;
+}
+
+SiteFilePut g_file_put = PutAtOnce;
+
 // The lines of the old type map held in the line queue from entry first on,
 // without the lines of the language's entry, each followed by LF, then the
 // new entry: one new scratch entry, or the error slice 146 / 145.
@@ -146,20 +157,13 @@ u16 SiteGenWriteMenus() {
 u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing) {
   const WorkMarkId mark = WorkMark(kMarkQuery);
   StrSlice menu_path = StrDup(VarText(kRelPathVar));
-  // The fragment is written to a temporary beside it and renamed over it
-  // when whole, so a page that includes it never meets half a menu.
-  // Its name is kept off the scratch stack, which the walk releases.
-  const StrSlice made = OsFileCreateTemp(file);
-  const std::string kept(made.ptr ? made.ptr : "", made.ptr ? made.len : 0);
-  const StrSlice temp = StrMake(kept.data(), static_cast<u32>(kept.size()));
-  const i16 slot = made.ptr ? FileOpen(temp, kOpenPlain | kOpenQuiet) : -1;
+  // The fragment is made in memory and put in its file whole, so a page
+  // that includes it never meets half a menu.
+  char* data = nullptr;
+  size_t size = 0;
+  const i16 slot = FileOpenMemory(&data, &size);
   if (FileOpenFailed(slot)) {
-    // The fragment's folder takes no file (no write access, no room): the
-    // fragment is named, with the system's reason.
-    const bool refused = made.ptr ? slot == static_cast<i16>(kErrFileNotFound) : StrError(made) == kOsOpenFailed;
-    const int err = refused ? OsLastError() : 0;
-    if (made.ptr) (void)OsFileRemove(temp);  // nothing of it to keep
-    const u16 rc = Fail(kErrFileNotFound, file, err);
+    const u16 rc = Fail(kErrOutOfMemory, file);
     WorkMark(mark);
     return rc;
   }
@@ -205,22 +209,15 @@ u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing) {
     for (; rc == 0 && open; --open) rc = PutClose(h, indent);
   }
   if (rc == 0) rc = Put(h, closing);
-  // Bytes still buffered must reach the file before it counts as written.
-  if (OsFileFlush(FileStream(h)) != 0 && rc == 0) rc = kFailed;
-  // A write the system refused (a full disk) says why.
-  int err = rc == kFailed ? OsLastError() : 0;
-  if (FileClose(h) != h && rc == 0) {
-    rc = kFailed;
-    err = OsLastError();
+  if (FileClose(h) != h && rc == 0) rc = kErrOutOfMemory;
+  if (rc == 0) {
+    const u16 put = g_file_put(file, data, static_cast<u32>(size), kSiteFileMenu);
+    data = nullptr;  // the put took it
+    if (put) rc = SiteGenFileFailed(file, kSiteFileMenu, put, OsLastError());
+  } else {
+    rc = Fail(rc, file);
   }
-  // A name that cannot take the fragment (a folder there) fails as an
-  // open would.
-  if (rc == 0 && OsFileRename(temp, file) != 0) {
-    rc = kErrFileNotFound;
-    err = OsLastError();
-  }
-  if (rc != 0) (void)OsFileRemove(temp);  // the old fragment stays; the temporary goes
-  rc = Fail(rc, file, err);
+  OsMemFree(data);
   WorkMark(mark);
   return rc;
 }
@@ -272,8 +269,10 @@ u16 SiteGenWriteTypeMap(StrSlice root, StrSlice base, u16 index) {
 
   StrSlice content{nullptr, 0};
   if (rc == 0) {
+    // A link in the map's place is not read through (its lines may come
+    // from anywhere): it is replaced by a new map, as a page would be.
     FileInfoRecord info;
-    if (FileFindInfo(path, &info) != 0 || info.size == 0) {
+    if (OsIsLink(path) || FileFindInfo(path, &info) != 0 || info.size == 0) {
       content = StrConcat(StrC(kTypeMapNew), entry);
     } else {
       const u16 queued = StoreCount(kGroupLineQueue);
@@ -287,16 +286,40 @@ u16 SiteGenWriteTypeMap(StrSlice root, StrSlice base, u16 index) {
     }
   }
   if (rc == 0) rc = StrError(content);
-  // The new map replaces the old one in one rename; a failed replacement
-  // has named the file in the error detail already.
-  bool named = false;
-  if (rc == 0 && FileWrite(path, kWriteReplace, content.ptr, content.len) != 0) {
-    rc = kErrDiskIO;
-    named = true;
+  // The new map replaces the old one whole; a failed replacement names the
+  // file in the error detail.
+  if (rc == 0) {
+    char* data = static_cast<char*>(std::malloc(content.len ? content.len : 1u));
+    if (!data) {
+      rc = Fail(kErrOutOfMemory, path);
+    } else {
+      std::memcpy(data, content.ptr, content.len);
+      const u16 put = g_file_put(path, data, content.len, kSiteFileTypeMap);
+      rc = put ? SiteGenFileFailed(path, kSiteFileTypeMap, put, OsLastError()) : 0;
+    }
+    WorkMark(mark);
+    return rc;
   }
-  rc = Fail(rc, named || StrError(path) ? StrSlice{nullptr, 0} : path);
+  rc = Fail(rc, StrError(path) ? StrSlice{nullptr, 0} : path);
   WorkMark(mark);
   return rc;
+}
+
+void SiteGenSetFilePut(SiteFilePut put) { g_file_put = put ? put : PutAtOnce; }
+
+u16 SiteGenFileFailed(StrSlice file, u8 kind, u16 rc, int err) {
+  if (kind == kSiteFileTypeMap) {
+    // As a failed replacement through the file layer reports it: the file
+    // named for 164, then the map's own 130.
+    const WorkMarkId mark = WorkMark(kMarkQuery);
+    ErrMsgAppend(kErrFileNotFound, FileShown(file, err), true);
+    WorkMark(mark);
+    (void)ErrSet(kErrFirst, kWhereFileStream, kErrFileNotFound, kErrFileNotFound);
+    return Fail(kErrDiskIO, StrSlice{nullptr, 0});
+  }
+  // A fragment's name that cannot take a file (a folder there, no write
+  // access) fails as an open would; anything else is a failed write.
+  return Fail(rc == kOsOpenFailed ? u16{kErrFileNotFound} : u16{kFailed}, file, err);
 }
 
 }  // namespace vk

@@ -11,9 +11,13 @@
 //
 // The type map "index.html.var" in the output root lists the language
 // variants of the index page for the web server's content negotiation. Each
-// call replaces the language's entry with a new one at the end; the file is
-// rewritten through a temporary file beside it, so a failure leaves the old
-// type map as it was.
+// call replaces the language's entry with a new one at the end. A link in
+// the map's place is not read: it is replaced by a new map.
+//
+// Fragments and the type map are put in their files whole (see
+// runtime/ostemp.h), so a failure leaves the old file as it was: at once by
+// default, or, during a run, by the run's write queue in its turn (the run
+// then reports a failure through SiteGenFileFailed).
 //
 // Every function releases its scratch results before it returns. The menu
 // writer moves the shared tree cursor (SiteCursorGet).
@@ -31,10 +35,10 @@ constexpr char kTypeMapFile[] = "index.html.var";
 // vertical one only when the horizontal one was written: the first error,
 // or 0.
 [[nodiscard]] u16 SiteGenWriteMenus();
-// One fragment file, created or truncated: 164 when it cannot be created,
-// kFailed when a write fails (the name joins the error detail, with the
+// One fragment file, replaced whole: 164 when the name cannot take a file,
+// kFailed when writing it fails (the name joins the error detail, with the
 // system's reason), 146 when an item does not fit its room, else 0. After a
-// failure the closing text is not written.
+// failure the file is not touched.
 [[nodiscard]] u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing);
 // Appends the item of the node under the shared cursor to the open file:
 // its link option when it has one, else "/" + menu path + name (with
@@ -49,5 +53,16 @@ u8 SiteGenMenuAvoided(StrSlice name);
 // not fit; 163 for an index that names no language (nothing is touched).
 // A missing or empty type map starts with "URI: index" and an empty line.
 [[nodiscard]] u16 SiteGenWriteTypeMap(StrSlice root, StrSlice base, u16 index);
+
+// How the fragments and the type map reach their files: put takes the
+// content (allocated with malloc, which it releases) and answers 0, or the
+// failure (OsFilePut's answer) with OsLastError telling why. Null restores
+// the default, OsFilePut at once.
+enum : u8 { kSiteFileMenu = 1, kSiteFileTypeMap = 2 };
+using SiteFilePut = u16 (*)(StrSlice file, char* data, u32 len, u8 kind);
+void SiteGenSetFilePut(SiteFilePut put);
+// Records the failure of a fragment or type map file as its writer reports
+// it (rc is the put's answer, err the system's reason): the code to return.
+[[nodiscard]] u16 SiteGenFileFailed(StrSlice file, u8 kind, u16 rc, int err);
 
 }  // namespace vk

@@ -159,7 +159,7 @@ TEST_F(OsTest, FailedCallsNoteTheSystemsReason) {
        "Directory not empty"},
       {"change into a missing folder", [](const std::string& p) { return OsDirChange(Sl(p)) != 0; }, "none",
        "No such file or directory"},
-      {"sweep a missing folder", [](const std::string& p) { return OsTempSweep(Sl(p)) != 0; }, "none",
+      {"sweep a missing folder", [](const std::string& p) { return OsTempSweep(Sl(p), L("")) != 0; }, "none",
        "No such file or directory"},
       {"read a folder whole",
        [](const std::string& p) {

@@ -508,9 +508,12 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
   return files;
 }
 
+// The program's temporaries are ".vellumcraft-<pid>-<n>.tmp".
+bool IsTemporary(const std::string& name) { return name.rfind(".vellumcraft-", 0) == 0; }
+
 bool HasTemporary(const std::string& root) {
   for (const auto& e : fs::recursive_directory_iterator(root))
-    if (e.path().filename().string().find(".~") != std::string::npos) return true;
+    if (IsTemporary(e.path().filename().string())) return true;
   return false;
 }
 
@@ -531,8 +534,11 @@ TEST_F(GenRunTest, APageThatCannotBeWrittenWholeLeavesTheOldOne) {
 
   {
     SizeLimit limit(2048);
-    // The log passes the limit: the line that meets it is left out whole.
-    ASSERT_EQ(Run(0x01, All(), 0), 0);
+    // The log passes the limit: the line that meets it is left out whole,
+    // and the run says so at its end, naming the log and why.
+    g_box.clear();
+    ASSERT_EQ(Run(0x01, All(), 0), kErrFileIO);
+    EXPECT_NE(g_box.find(Shown(kSiteLogName) + " (File too large)"), std::string::npos) << g_box;
     const std::string log = Read(kSiteLogName);
     EXPECT_LE(log.size(), 2048u);
     EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
@@ -605,25 +611,36 @@ TEST_F(GenRunTest, PagesReplaceLinksAndUnchangedPagesAreOnlyStamped) {
 }
 
 // Temporaries that a killed run left (of pages and of the type map), however
-// many, are removed by the next run; nothing else is.
+// many, are removed by the next run; nothing else is: not a live process's
+// temporary, not a user's file named like one, not a file or folder with the
+// name of an older version's temporaries, nothing reached through a folder
+// that is a link.
 TEST_F(GenRunTest, AKilledRunsTemporariesAreRemovedByTheNext) {
   ASSERT_EQ(Run(0x01, All()), 0);
-  for (int i = 1; i <= 150; ++i) Write("out/index.html.var.~" + std::to_string(i), "stale");
-  Write("out/home_en.html.~123456", "<html>half");
-  Write("out/products/widget_en.html.~9", "");
-  const std::vector<std::string> kept = {"out/notes.~draft", "out/keep.txt", "out/products/a.~1b"};
+  // No process has this id (it is above any system's limit).
+  const std::string gone = ".vellumcraft-2147483646-";
+  for (int i = 1; i <= 150; ++i) Write("out/" + gone + std::to_string(i) + ".tmp", "stale");
+  Write("out/products/" + gone + "9.tmp", "<html>half");
+  fs::create_symlink("nowhere", "out/" + gone + "151.tmp");
+  const std::vector<std::string> kept = {"out/.vellumcraft-1-5.tmp", "out/" + gone + "x.tmp", "out/" + gone + "7.tmp.bak",
+                                         "out/notes.~1", "out/home_en.html.~7", "out/keep.txt", "elsewhere/" + gone + "3.tmp"};
+  // A folder of the site that is a link: the pages go there, its files stay.
+  fs::create_directory("elsewhere");
   for (const std::string& name : kept) Write(name, "mine");
-  fs::create_directory("out/folder.~5");
+  fs::create_directory("out/" + gone + "152.tmp");
+  fs::create_directory_symlink("../elsewhere", "out/linked");
+  Write("tree.txt", "home\nproducts\n\twidget\ncontact\nlinked\n\tinside\n");
 
   EXPECT_EQ(Run(0x03, All()), 0) << g_box;
   EXPECT_TRUE(fs::exists("out/index.html.var"));
+  EXPECT_TRUE(fs::exists("elsewhere/inside_en.html"));
   for (const auto& e : fs::recursive_directory_iterator("out")) {
     const std::string name = e.path().filename().string();
-    const bool temp = name.find(".~") != std::string::npos;
-    EXPECT_TRUE(!temp || e.is_directory() || name == "notes.~draft" || name == "a.~1b") << e.path();
+    EXPECT_TRUE(name.rfind(gone, 0) != 0 || e.is_directory() || name == gone + "x.tmp" || name == gone + "7.tmp.bak")
+        << e.path();
   }
   for (const std::string& name : kept) EXPECT_EQ(Read(name), "mine") << name;
-  EXPECT_TRUE(fs::is_directory("out/folder.~5"));
+  EXPECT_TRUE(fs::is_directory("out/" + gone + "152.tmp"));
 }
 
 // While another run writes into the site, a run is refused at once and
