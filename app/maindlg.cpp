@@ -8,6 +8,7 @@
 #include "runtime/message.h"
 #include "runtime/number.h"
 #include "runtime/osfile.h"
+#include "runtime/ostemp.h"
 #include "runtime/path.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
@@ -81,6 +82,9 @@ u16 WriteConfig(const CVellumcraftDlg* dlg) {
     std::memcpy(buf + n, kCrLf, 2);
     n += 2;
   }
+  // A killed run may have left config.txt's temporary here, where no run
+  // sweeps; it goes before the file is replaced again.
+  (void)OsTempSweep(StrC("."), StrC(""));  // a folder that cannot be read holds none
   const u16 rc = FileWrite(StrC(kConfigName), kWriteReplace, buf, static_cast<u16>(n));
   WorkMark(mark);
   return rc;

@@ -191,9 +191,17 @@ u16 OsFileAppend(StrSlice path, const void* data, u32 len) {
 }
 
 u16 OsFileSlurp(StrSlice path, u32 max, char** data, u32* size) {
-  Settle(path, false);
   *data = nullptr;
   *size = 0;
+  // A content that waits to be put in place is what the file holds.
+  if (Pending(path, data, size)) {
+    if (*size <= max) return 0;
+    std::free(*data);
+    *data = nullptr;
+    *size = 0;
+    return kOsTooLarge;
+  }
+  Settle(path, false);
   NativePath p;
   ToNative(path, &p);
   if (!p.ok) return kOsOpenFailed;
@@ -265,7 +273,8 @@ bool OsStatPath(StrSlice path, OsStat* out) {
 }
 
 bool OsIsLink(StrSlice path) {
-  Settle(path, false);
+  // A content that waits to be put in place will be a file of its own.
+  if (Pending(path, nullptr, nullptr)) return false;
   NativePath p;
   ToNative(path, &p);
   struct stat st;

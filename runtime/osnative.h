@@ -49,5 +49,8 @@ inline void ToNative(StrSlice path, NativePath* out) {
 // true): every public call that names a file or lists a folder calls it
 // first (defined in ostemp.cpp).
 void Settle(StrSlice path, bool folder);
+// True when the write queue holds a content for path that is not in place
+// yet; with data, a copy of it (malloc'd) in *data and *size.
+bool Pending(StrSlice path, char** data, u32* size);
 
 }  // namespace vk::osnative

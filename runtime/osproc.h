@@ -35,6 +35,7 @@ StrSlice OsErrorText(int err);
 enum : u32 {
   kOsNoThreads = 0x01,   // no thread can be started
   kOsNoExchange = 0x02,  // the file system cannot swap two names
+  kOsNoUnnamed = 0x04,   // no file can be made without a name (or linked through /proc)
 };
 u32 OsFallbacks();
 void OsSetFallbacks(u32 bits);

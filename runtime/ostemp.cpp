@@ -33,7 +33,7 @@ constexpr char kTempSuffix[] = ".tmp";
 constexpr u32 kTempTries = 64;
 std::atomic<u32> g_temp_counter{0};
 
-OsSettleHook g_settle_hook = nullptr;
+OsPendingHooks g_hooks{};
 
 // Folders swept since OsTempSweepForget, by file system and inode.
 std::set<std::pair<u64, u64>> g_swept;
@@ -87,26 +87,68 @@ long TempOwner(const char* name) {
   return pid;
 }
 
+// The folder part of a system path ("." for a bare name).
+void FolderOf(const char* path, char* out) {
+  const char* cut = std::strrchr(path, '/');
+  if (!cut) {
+    std::strcpy(out, ".");
+  } else if (cut == path) {
+    std::strcpy(out, "/");
+  } else {
+    std::memcpy(out, path, static_cast<size_t>(cut - path));
+    out[cut - path] = 0;
+  }
+}
+
+// A file without a name is given one through its entry in /proc, which a
+// system without /proc (a bare chroot) lacks.
+bool CanLinkUnnamed() {
+  static const bool can = access("/proc/self/fd", X_OK) == 0;
+  return can;
+}
+
 // True when the process is gone: its temporaries are no one's.
 bool OwnerGone(long pid) { return pid != getpid() && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
 
 }  // namespace
 
 void osnative::Settle(StrSlice path, bool folder) {
-  if (g_settle_hook) g_settle_hook(path, folder);
+  if (g_hooks.settle) g_hooks.settle(path, folder);
 }
 
-void OsSetSettleHook(OsSettleHook hook) { g_settle_hook = hook; }
+bool osnative::Pending(StrSlice path, char** data, u32* size) {
+  return g_hooks.pending && g_hooks.pending(path, data, size);
+}
+
+void OsSetPendingHooks(OsPendingHooks hooks) { g_hooks = hooks; }
 
 u16 OsTempWrite(StrSlice path, const void* data, u32 len, bool durable, OsTemp* temp) {
   NativePath p;
   ToNative(path, &p);
   if (!p.ok) return kOsOpenFailed;
   char name[kOsPathMax];
+  name[0] = 0;
+  // The content goes into a file without a name first, which is then
+  // linked under the temporary's name: making a file is most of the work,
+  // and a file without a name is made without holding the folder, so that
+  // writers in one folder do not wait for each other. Where that cannot be
+  // done (no such files on this file system, no /proc to link them
+  // through), the temporary is made under its name at once.
   int fd = -1;
+  bool unnamed = false;
+  if (!(OsFallbacks() & kOsNoUnnamed) && CanLinkUnnamed()) {
+    char folder[kOsPathMax];
+    FolderOf(p.text, folder);
+    fd = open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    unnamed = fd >= 0;
+    if (!unnamed && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+      NoteError();
+      return kOsOpenFailed;
+    }
+  }
   // Exclusive and without following a link: a name already taken (by
   // anything planted there) is never written.
-  for (u32 i = 0; i < kTempTries && fd < 0; ++i) {
+  for (u32 i = 0; i < kTempTries && !unnamed && fd < 0; ++i) {
     temp->number = g_temp_counter.fetch_add(1);
     if (!TempName(p.text, temp->number, name)) {
       t_last_error = ENAMETOOLONG;
@@ -131,12 +173,31 @@ u16 OsTempWrite(StrSlice path, const void* data, u32 len, bool durable, OsTemp* 
     rc = kFailed;
   }
   temp->device = static_cast<u64>(st.st_dev);
+  if (rc == 0 && unnamed) {
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    bool linked = false;
+    for (u32 i = 0; i < kTempTries && !linked; ++i) {
+      temp->number = g_temp_counter.fetch_add(1);
+      if (!TempName(p.text, temp->number, name)) {
+        errno = ENAMETOOLONG;
+        break;
+      }
+      linked = linkat(AT_FDCWD, self, AT_FDCWD, name, AT_SYMLINK_FOLLOW) == 0;
+      if (!linked && errno != EEXIST) break;
+    }
+    if (!linked) {
+      NoteError();
+      rc = t_last_error == ENOSPC || t_last_error == EDQUOT ? kOsNoRoom : kOsOpenFailed;
+      name[0] = 0;  // nothing named to remove
+    }
+  }
   // A failure that only the close reports keeps the old file.
   if (close(fd) != 0 && rc == 0) {
     NoteError();
     rc = kFailed;
   }
-  if (rc) unlink(name);
+  if (rc && name[0]) unlink(name);
   return rc;
 }
 

@@ -72,10 +72,20 @@ constexpr u16 kOsDiffers = 0xFFFD;
 [[nodiscard]] u16 OsTempSweep(StrSlice base, StrSlice inside);
 void OsTempSweepForget();
 
-// A function that the boundary calls before a call that names a file
-// (folder false) or lists a folder (folder true), with that library path:
-// the write queue puts in place what it holds for it. Null for none.
-using OsSettleHook = void (*)(StrSlice path, bool folder);
-void OsSetSettleHook(OsSettleHook hook);
+// How the boundary lets the write queue show the producer a file system in
+// which every content handed over is in place:
+//  - settle(path, folder) is called before a call that names a file
+//    (folder false) or lists a folder (folder true): the queue puts in place
+//    what it holds for it;
+//  - pending(path, data, size) answers whether the queue holds a content for
+//    path and, when data is given, a copy of it (malloc'd, *size bytes): a
+//    whole-file read (OsFileSlurp, and so FileOpen for reading) gets that
+//    content without waiting for it to be put in place.
+// Null members for none.
+struct OsPendingHooks {
+  void (*settle)(StrSlice path, bool folder);
+  bool (*pending)(StrSlice path, char** data, u32* size);
+};
+void OsSetPendingHooks(OsPendingHooks hooks);
 
 }  // namespace vk

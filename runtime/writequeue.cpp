@@ -1,6 +1,7 @@
 #include "runtime/writequeue.h"
 
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -194,20 +195,11 @@ u16 PlaceNow(Queue* q, Job& job, std::unique_lock<std::mutex>& lock) {
   return rc;
 }
 
-// Puts job n in place (or drops it after a failure); under the lock.
-void SettleJob(Queue* q, u32 n, std::unique_lock<std::mutex>& lock) {
-  Job& job = At(q, n);
+// Puts job n in place, under the lock: 0, or its failure.
+u16 PlaceJob(Queue* q, Job& job, std::unique_lock<std::mutex>& lock) {
   const StrSlice path = Sl(job.path);
   u16 rc = 0;
-  if (q->failed || job.state == kJobSettled) {
-    if (job.state == kJobWritten) {
-      lock.unlock();
-      OsTempDrop(path, job.temp);
-      lock.lock();
-    }
-    rc = kWriteDropped;
-    job.err = 0;
-  } else if (job.state == kJobKept) {
+  if (job.state == kJobKept) {
     lock.unlock();
     rc = OsFileTouch(path);
     lock.lock();
@@ -236,13 +228,91 @@ void SettleJob(Queue* q, u32 n, std::unique_lock<std::mutex>& lock) {
     }
   }
   // No room in the end is a write that failed.
-  job.rc = rc == kOsNoRoom ? u16{kFailed} : rc;
+  return rc == kOsNoRoom ? u16{kFailed} : rc;
+}
+
+// Job n is settled with rc: it leaves the names and folders not in place.
+void Finish(Queue* q, u32 n, u16 rc) {
+  Job& job = At(q, n);
+  job.rc = rc;
+  if (rc == kWriteDropped) job.err = 0;
   job.state = kJobSettled;
-  if (rc != 0 && rc != kWriteDropped) q->failed = true;
   auto latest = q->latest.find(job.path);
   if (latest != q->latest.end() && latest->second == n) q->latest.erase(latest);
   auto folder = q->folders.find(FolderOf(job.path));
   if (folder != q->folders.end() && --folder->second == 0) q->folders.erase(folder);
+}
+
+// Drops job n, which a failure before it (rc kWriteDropped) or a later
+// content of its name (rc 0) made needless: its temporary goes, at once
+// after a failure (the run may remove the folder it is in), else with the
+// old files.
+void DropJob(Queue* q, u32 n, u16 rc, std::unique_lock<std::mutex>& lock) {
+  Job& job = At(q, n);
+  if (job.state == kJobWritten && rc == kWriteDropped) {
+    lock.unlock();
+    OsTempDrop(Sl(job.path), job.temp);
+    lock.lock();
+  } else if (job.state == kJobWritten) {
+    q->drops.push_back(Drop{job.path, job.temp});
+    if (q->idle > 0) q->work.notify_one();
+  }
+  Finish(q, n, rc);
+}
+
+// Puts jobs [from, end) in place in order, under the lock. A file whose
+// name gets a later content in the same batch waits for it and is then
+// dropped (nothing could have looked at it in between: a look settles), so
+// the disk never holds a content that the run replaced at once; when a
+// file in between fails, the waiting ones go in first, as they came first.
+// The first failure drops every later file.
+void PlaceAll(Queue* q, u32 from, u32 end, std::unique_lock<std::mutex>& lock) {
+  std::unordered_map<std::string, u32> last;  // name -> its last whole temporary here
+  for (u32 n = from; n < end; ++n)
+    if (At(q, n).state == kJobWritten) last[At(q, n).path] = n;
+  std::vector<u32> waiting;
+  for (u32 n = from; n < end; ++n) {
+    Job& job = At(q, n);
+    if (q->failed || job.state == kJobSettled) {
+      DropJob(q, n, kWriteDropped, lock);
+      continue;
+    }
+    const auto later = last.find(job.path);
+    const bool placeable = job.state == kJobWritten || job.state == kJobKept;
+    if (placeable && later != last.end() && later->second > n) {
+      waiting.push_back(n);
+      continue;
+    }
+    if (later != last.end() && later->second == n) {
+      // This content replaces the waiting ones of its name.
+      for (size_t i = 0; i < waiting.size();) {
+        if (At(q, waiting[i]).path == job.path) {
+          DropJob(q, waiting[i], 0, lock);
+          waiting.erase(waiting.begin() + static_cast<long>(i));
+        } else {
+          ++i;
+        }
+      }
+    }
+    u16 rc = PlaceJob(q, job, lock);
+    if (rc != 0) {
+      // The files waiting for a later content of their name came first:
+      // they go in first (a failed placement changed nothing).
+      for (u32 w : waiting) {
+        if (q->failed) {
+          DropJob(q, w, kWriteDropped, lock);
+          continue;
+        }
+        const u16 before = PlaceJob(q, At(q, w), lock);
+        if (before != 0) q->failed = true;
+        Finish(q, w, before);
+      }
+      waiting.clear();
+      if (q->failed) rc = kWriteDropped;  // one of them failed first
+      q->failed = true;
+    }
+    Finish(q, n, rc);
+  }
 }
 
 // Starts a writer while the jobs waiting outnumber them, up to the most the
@@ -271,6 +341,23 @@ void SettleHook(StrSlice path, bool folder) {
   WriteQueueSettle();
 }
 
+// The content the queue holds for path, for a whole-file read by the
+// producer that must see it as though it were in place.
+bool PendingHook(StrSlice path, char** data, u32* size) {
+  Queue* q = g_queue;
+  std::lock_guard<std::mutex> lock(q->m);
+  if (q->settling || std::this_thread::get_id() != q->producer) return false;
+  const auto latest = q->latest.find(std::string(path.ptr ? path.ptr : "", path.len));
+  if (latest == q->latest.end()) return false;
+  if (!data) return true;
+  const Job& job = At(q, latest->second);
+  *data = static_cast<char*>(std::malloc(job.len ? job.len : 1u));
+  if (!*data) return false;  // read from the file then, once it is in place
+  std::memcpy(*data, job.data, job.len);
+  *size = job.len;
+  return true;
+}
+
 }  // namespace
 
 void WriteQueueBegin() {
@@ -285,7 +372,7 @@ void WriteQueueBegin() {
   // CPUs this process may run on.
   const u32 cpus = OsCpuCount();
   q->most = cpus <= 1 ? 1 : cpus - 1 < kMaxWriters ? cpus - 1 : kMaxWriters;
-  OsSetSettleHook(SettleHook);
+  OsSetPendingHooks(OsPendingHooks{SettleHook, PendingHook});
 }
 
 void WriteQueuePut(StrSlice path, char* data, u32 len) {
@@ -381,7 +468,7 @@ void WriteQueueSettle() {
       job.err = err;
     }
   }
-  for (u32 n = q->settled + 1; n < end; ++n) SettleJob(q, n, lock);
+  PlaceAll(q, q->settled + 1, end, lock);
   q->settled = end - 1;
   q->settling = false;
 }

@@ -345,13 +345,17 @@ void RunLanguage(RunState* run, StrSlice tree, u16 index, u32 total, WorkMarkId 
     WorkMark(mark);
     return;
   }
-  if (!(run->flags & kRunNoMenus)) run->stop_code = SiteGenWriteMenus();
+  // A file handed over earlier may turn out not to be written while these
+  // are handed over: the run has ended then, and stays ended.
+  if (!(run->flags & kRunNoMenus)) {
+    if (const u16 rc = SiteGenWriteMenus()) run->stop_code = rc;
+  }
 
   SiteCursor* cursor = SiteCursorGet();
   *cursor = SiteTreeAt(SiteTreeRoot());
   if (run->stop_code == 0 && index > 0 && (run->flags & kRunTypeMap) && cursor->record) {
     const StrSlice base = (run->flags & kRunTypeMapIndex) ? StrC("index") : SiteNodeField(cursor->record->text, kNodeFieldName);
-    run->stop_code = SiteGenWriteTypeMap(run->root, base, index);
+    if (const u16 rc = SiteGenWriteTypeMap(run->root, base, index)) run->stop_code = rc;
   }
 
   StrSlice folder = kStrEmpty;

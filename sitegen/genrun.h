@@ -7,6 +7,11 @@
 // the system's reason when the system refused it), and the log's last line
 // is the same text after "Run Ended:"; success says nothing.
 //
+// Pages, fragments and type maps are put in their files as one writer
+// writing them one after another would leave them (runtime/writequeue.h):
+// a file that cannot be written ends the run there, with nothing after it
+// changed, and a run that returns has its files on the disk.
+//
 // Pages are named after the nodes: a node with children becomes a folder
 // holding "index" + suffix + ".html"; the suffix is the language's ("_en",
 // none without languages). A node name that would lead outside the output

@@ -270,20 +270,21 @@ u16 SiteGenWriteTypeMap(StrSlice root, StrSlice base, u16 index) {
   StrSlice content{nullptr, 0};
   if (rc == 0) {
     // A link in the map's place is not read through (its lines may come
-    // from anywhere): it is replaced by a new map, as a page would be.
-    FileInfoRecord info;
-    if (OsIsLink(path) || FileFindInfo(path, &info) != 0 || info.size == 0) {
+    // from anywhere): it is replaced by a new map, as a page would be. A
+    // map the run has not put in place yet reads as it will be.
+    const bool link = OsIsLink(path);
+    const u16 queued = StoreCount(kGroupLineQueue);
+    const u16 lines = link ? kLineLoadFailed : LineListLoad(path, kAnyLine, kAnyLine);
+    OsStat st;
+    const bool none = lines == kLineLoadFailed && (!OsStatPath(path, &st) || (!st.is_dir && st.size == 0));
+    if (link || lines == 0 || none) {
       content = StrConcat(StrC(kTypeMapNew), entry);
+    } else if (lines == kLineLoadFailed) {
+      rc = kErrDiskIO;
     } else {
-      const u16 queued = StoreCount(kGroupLineQueue);
-      const u16 lines = LineListLoad(path, kAnyLine, kAnyLine);
-      if (lines == kLineLoadFailed) {
-        rc = kErrDiskIO;
-      } else {
-        content = MergeTypeMap(queued, lines, pattern, entry);
-      }
-      (void)LineQueueTrim(queued);  // this call's lines leave the queue (which needs no room)
+      content = MergeTypeMap(queued, lines, pattern, entry);
     }
+    (void)LineQueueTrim(queued);  // this call's lines leave the queue (which needs no room)
   }
   if (rc == 0) rc = StrError(content);
   // The new map replaces the old one whole; a failed replacement names the

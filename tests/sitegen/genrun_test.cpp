@@ -12,6 +12,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "page_fixture.h"
 #include "runtime/error.h"
 #include "runtime/memory.h"
+#include "runtime/osproc.h"
 #include "runtime/linelist.h"
 #include "runtime/progress.h"
 #include "runtime/uibackend.h"
@@ -517,6 +519,18 @@ bool HasTemporary(const std::string& root) {
   return false;
 }
 
+// A modification time well in the past, and a file's own (-1 when it is not
+// there).
+constexpr time_t kLongAgo = 1000000000;
+time_t MTime(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? st.st_mtime : -1;
+}
+void SetLongAgo(const std::string& path) {
+  const timespec times[2] = {{kLongAgo, 0}, {kLongAgo, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
 }  // namespace
 
 // A write that fails part-way (a full disk, a size limit) leaves every page
@@ -608,6 +622,27 @@ TEST_F(GenRunTest, PagesReplaceLinksAndUnchangedPagesAreOnlyStamped) {
   EXPECT_EQ(Read("out/home_en.html"), "changed\n");
   ASSERT_EQ(stat("out/home_en.html", &st), 0);
   EXPECT_NE(st.st_ino, st_before.st_ino);
+
+  // An unchanged page with a second name outside the site becomes a file of
+  // its own to be stamped: the other name keeps its time. A type map that is
+  // a link to an outside file is replaced, not read or written through.
+  fs::create_hard_link("out/home_en.html", "outside.html");
+  SetLongAgo("outside.html");
+  const std::string outside_map = "URI: index\n\nURI: extra.html\nContent-language: xx\n\n";
+  Write("outside.var", outside_map);
+  fs::remove("out/index.html.var");
+  fs::create_symlink("../outside.var", "out/index.html.var");
+  const time_t again = time(nullptr);
+  ASSERT_EQ(Run(0x01, All()), 0) << g_box;
+  EXPECT_EQ(Read("outside.html"), "changed\n");
+  EXPECT_EQ(MTime("outside.html"), kLongAgo);
+  EXPECT_EQ(Read("out/home_en.html"), "changed\n");
+  EXPECT_EQ(fs::hard_link_count("out/home_en.html"), 1u);
+  EXPECT_GE(MTime("out/home_en.html"), again);
+  EXPECT_FALSE(fs::is_symlink("out/index.html.var"));
+  EXPECT_EQ(Read("out/index.html.var"),
+            "URI: index\n\nURI: home_en.html\nContent-type: text/html\nContent-language: en\n\n");
+  EXPECT_EQ(Read("outside.var"), outside_map);
 }
 
 // Temporaries that a killed run left (of pages and of the type map), however
@@ -663,19 +698,153 @@ TEST_F(GenRunTest, ASecondRunIntoTheSameSiteIsRefused) {
   EXPECT_TRUE(fs::exists("out/home_en.html"));
 }
 
-// Two nodes of one name make one page, written twice in a run: the later
-// node's content is the one left, however the writers were scheduled.
-TEST_F(GenRunTest, ThePageOfTwoNodesOfOneNameIsTheLaterOne) {
+
+// Two nodes of one page name make one page, decided in turn as one writer
+// would: the second node's check sees the first node's page in place
+// (created, replaced or deleted), and its content is compared with the
+// first node's, not with the file of the run before.
+TEST_F(GenRunTest, TwoNodesOfOnePageNameAreDecidedInTurn) {
   Write("a.html", "A [LANG_ID]\n");
   Write("b.html", "B [LANG_ID]\n");
-  Write("tree.txt", "home, a.html\nhome, b.html\n");
-  for (int run = 0; run < 20; ++run) {
-    EXPECT_EQ(Run(0x03, All(), 0), 0);
-    EXPECT_EQ(Read("out/home_en.html"), "B _en\n");
-    EXPECT_EQ(Read("out/home_es.html"), "B _es\n");
-    Write("b.html", "B " + std::to_string(run) + " [LANG_ID]\n");
-    Write("a.html", "A " + std::to_string(run) + " [LANG_ID]\n");
-    Write("b.html", "B [LANG_ID]\n");
+  const struct {
+    const char* tree;
+    const char* page;  // before the suffix
+  } trees[] = {{"home, a.html\nhome, b.html\n", "out/home"}, {"sec, a.html\n\tindex, b.html\n", "out/sec/index"}};
+  const struct {
+    const char* what;
+    bool overwrite, deletion;
+    i16 window;
+    bool existing;        // over the site of a run before (its page holds B)
+    u16 written, avoids;  // both languages
+    const char* content;  // the page's, before the suffix; null when gone
+  } rules[] = {
+      {"create only", false, false, -1, false, 2, 2, "A"},
+      {"overwrite all", true, false, -1, false, 4, 0, "B"},
+      {"overwrite all, existing site", true, false, -1, true, 4, 0, "B"},
+      {"younger than 2 Min.", true, false, 1, false, 4, 0, "B"},
+      {"deletion, existing site", true, true, -1, true, 2, 2, nullptr},
+  };
+  for (const auto& t : trees)
+    for (const auto& r : rules)
+      for (int round = 0; round < 3; ++round) {  // however the writers were scheduled
+        SCOPED_TRACE(std::string(t.page) + ", " + r.what);
+        Write("tree.txt", t.tree);
+        fs::remove_all("out");
+        fs::create_directory("out");
+        if (r.existing) {
+          ASSERT_EQ(Run(0x03, All(), 0), 0) << g_box;
+        }
+        written = avoids = 0;
+        EXPECT_EQ(Run(0x03, SiteGenOverwriteRule(r.overwrite, r.deletion, r.window, &written, &avoids),
+                      r.deletion ? kRunDelete : 0),
+                  0)
+            << g_box;
+        EXPECT_EQ(written, r.written);
+        EXPECT_EQ(avoids, r.avoids);
+        const std::string log = Read(kSiteLogName);
+        for (const std::string lang : {"_en", "_es"}) {
+          const std::string page = t.page + lang + ".html";
+          if (r.content) {
+            EXPECT_EQ(Read(page), r.content + (" " + lang) + "\n");
+          } else {
+            EXPECT_FALSE(fs::exists(page));
+          }
+          EXPECT_EQ(log.find("Skipping File:" + Shown(page)) != std::string::npos, r.avoids > 0) << log;
+        }
+        EXPECT_FALSE(HasTemporary("."));
+      }
+}
+
+// A page that cannot be written in the middle of a run ends the run there,
+// as one writer stopping at it: the pages before it are new; nothing after
+// it is created, replaced or stamped (the folder of a later section is
+// removed again; the next language's pages, fragments and type map entry
+// are not written); the log, the counters and the message stop at it.
+TEST_F(GenRunTest, APageThatCannotBeWrittenMidRunEndsTheRunThere) {
+  for (const bool size_limit : {false, true})
+    for (const bool edited : {false, true}) {
+      SCOPED_TRACE(std::string(size_limit ? "size limit" : "folder at the name") + (edited ? ", edited" : ", fresh"));
+      MakeSite();
+      if (edited) {
+        Write("tree.txt", "p1\np2\np3\np4\np5\n");
+        Write("frame.html", "old [LANG_ID]\n");
+        ASSERT_EQ(Run(0x03, All()), 0) << g_box;
+      }
+      Write("tree.txt", "p1\np2\np3, big.html\np4\nsec\n\tchild\np5\n");
+      Write("frame.html", "new [LANG_ID]\n");
+      Write("big.html", std::string(3000, 'x') + "[LANG_ID]\n");
+      if (!size_limit) {
+        fs::remove("out/p3_en.html");
+        fs::create_directory("out/p3_en.html");
+      }
+      for (const auto& e : fs::recursive_directory_iterator("."))
+        if (e.is_regular_file()) SetLongAgo(e.path().string());
+      const auto before = Snapshot(".");
+      written = avoids = 0;
+      g_box.clear();
+      {
+        std::optional<SizeLimit> limit;
+        if (size_limit) limit.emplace(2048);
+        EXPECT_EQ(Run(0x03, All()), size_limit ? kErrFileIO : 0xFFFF);
+      }
+      EXPECT_NE(g_box.find(Shown("out/p3_en.html")), std::string::npos) << g_box;
+      EXPECT_EQ(written, 3);
+      EXPECT_EQ(avoids, 0);
+      EXPECT_EQ(Read("out/p1_en.html"), "new _en\n");
+      EXPECT_EQ(Read("out/p2_en.html"), "new _en\n");
+      // Only the files before p3 were written; the rest are as they were,
+      // to their times.
+      const std::set<std::string> changed = {"./out/p1_en.html", "./out/p2_en.html", "./out/index.html.var",
+                                             "./Vellumcraft_hmenu_en.txt", "./Vellumcraft_vmenu_en.txt",
+                                             std::string("./") + kSiteLogName};
+      const auto after = Snapshot(".");
+      for (const auto& [name, bytes] : after) {
+        EXPECT_TRUE(changed.count(name) || before.count(name)) << name;
+      }
+      for (const auto& [name, bytes] : before) {
+        if (changed.count(name)) continue;
+        EXPECT_EQ(after.count(name) ? after.at(name) : std::string("<gone>"), bytes) << name;
+        EXPECT_EQ(MTime(name), kLongAgo) << name;
+      }
+      EXPECT_FALSE(fs::exists("out/sec"));
+      EXPECT_EQ(fs::is_directory("out/p3_en.html"), !size_limit);
+      const std::string map = Read("out/index.html.var");
+      EXPECT_EQ(map.find("Content-language: es") != std::string::npos, edited) << map;
+      EXPECT_TRUE(map.ends_with("Content-language: en\n\n")) << map;
+      const std::string log = Read(kSiteLogName);
+      EXPECT_NE(log.find("Creating File:" + Shown("out/p2_en.html") + "\r\n...OK\r\n"), std::string::npos) << log;
+      const std::string p3 = "Creating File:" + Shown("out/p3_en.html") + "\r\n";
+      const size_t at = log.find(p3);
+      ASSERT_NE(at, std::string::npos) << log;
+      EXPECT_EQ(log.substr(at), p3 + "Run Ended:" + g_box + "\r\n");
+      EXPECT_FALSE(HasTemporary("."));
+    }
+}
+
+// Without writer threads and without swapping names (what a system may
+// lack), runs leave the same files, byte for byte, and the same counts.
+TEST_F(GenRunTest, RunsWithoutThreadsOrNameSwapsLeaveTheSameSite) {
+  const u32 saved = OsFallbacks();
+  std::map<std::string, std::string> site[2];
+  u16 counts[2][2] = {};
+  for (int k = 0; k < 2; ++k) {
+    OsSetFallbacks(k ? kOsNoThreads | kOsNoExchange : 0);
+    MakeSite();
+    Write("a.html", "A [LANG_ID]\n");
+    Write("tree.txt", "home, a.html\nhome\nproducts\n\twidget\n\tindex\ncontact\n");
+    written = avoids = 0;
+    EXPECT_EQ(Run(0x03, All()), 0) << g_box;  // new pages
+    EXPECT_EQ(Run(0x03, All()), 0) << g_box;  // unchanged: stamped
+    Write("frame.html", "changed [LANG_ID]\n");
+    EXPECT_EQ(Run(0x03, All()), 0) << g_box;  // replaced
+    EXPECT_FALSE(HasTemporary("."));
+    site[k] = Snapshot(".");
+    counts[k][0] = written;
+    counts[k][1] = avoids;
   }
-  EXPECT_FALSE(HasTemporary("."));
+  OsSetFallbacks(saved);
+  EXPECT_EQ(site[1], site[0]);
+  EXPECT_EQ(counts[1][0], counts[0][0]);
+  EXPECT_EQ(counts[1][1], counts[0][1]);
+  EXPECT_EQ(counts[0][0], 3 * 12);
 }
