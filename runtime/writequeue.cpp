@@ -49,6 +49,7 @@ struct Job {
   int err;
   OsTemp temp;
   u64 device;  // the file system of a kept file
+  u32 after;   // the job of an earlier content of its name not in place when handed over, or 0
 };
 
 // An old file that a swap left under a temporary's name, to be removed.
@@ -204,7 +205,9 @@ u16 PlaceJob(Queue* q, Job& job, std::unique_lock<std::mutex>& lock) {
     rc = OsFileTouch(path);
     lock.lock();
     if (rc == 0) {
-      NoteDevice(q, job.device, FolderOf(job.path));
+      // A file kept after an earlier content of the run is on the file
+      // system that one's placement noted.
+      if (job.after == 0) NoteDevice(q, job.device, FolderOf(job.path));
     } else {
       rc = PlaceNow(q, job, lock);
       if (rc == 0) NoteDevice(q, job.temp.device, FolderOf(job.path));
@@ -393,9 +396,10 @@ void WriteQueuePut(StrSlice path, char* data, u32 len) {
     const auto latest = q->latest.find(job.path);
     bool same;
     if (latest != q->latest.end()) {
+      // Its data is the producer's; the rest of it may be a writer's now.
       const Job& before = At(q, latest->second);
       same = before.len == len && std::memcmp(before.data, data, len) == 0;
-      job.device = before.state == kJobKept ? before.device : before.temp.device;
+      job.after = latest->second;
     } else {
       lock.unlock();
       same = OsFileSame(path, data, len, &job.device) == 0;
