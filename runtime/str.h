@@ -6,8 +6,10 @@
 // Searches take a plain flag: kPlain is a straight byte search, kQuoteAware
 // skips every stretch between a quote (' or ") and the next same quote.
 #pragma once
+#include <cstring>
 #include <type_traits>
 
+#include "runtime/scratch.h"
 #include "runtime/slice.h"
 
 namespace vk {
@@ -131,6 +133,31 @@ inline StrArg StrArgOf(T v) {
     return StrArgUInt(v);
   }
 }
+// A text made by two passes of one walk: emit(put) is called to measure the
+// text, then again to copy it into the room taken for it; put(bytes, len)
+// adds bytes. One new scratch entry, or the error slice 146 (over 65535
+// bytes) or 145 (no room).
+template <typename Emit>
+StrSlice StrBuild(Emit emit) {
+  char* out = nullptr;
+  u32 total = 0;
+  for (int pass = 0; pass < 2; ++pass) {
+    u32 n = 0;
+    auto put = [&](const char* bytes, u32 len) {
+      if (out) std::memcpy(out + n, bytes, len);
+      n += len;
+    };
+    emit(put);
+    if (pass == 0) {
+      const StrSlice room = WorkAllocText(n);
+      if (StrError(room)) return room;
+      total = n;
+      out = const_cast<char*>(room.ptr);
+    }
+  }
+  return StrMake(out, total);
+}
+
 template <typename... A>
 StrSlice StrFormatV(u16 max, StrSlice format, A... args) {
   const StrArg list[] = {StrArgOf(args)..., StrArgInt(0)};

@@ -20,6 +20,10 @@ namespace vk {
 constexpr u16 kStoreGroups = 39;
 constexpr u16 kStoreEntries = 2048;
 constexpr u32 kStoreBlockSize = 65535;
+// What the default layout holds at most: its entries but one, and its text
+// bytes (the block less the two tables of u16 counts and lengths) but one.
+constexpr u16 kStoreMostEntries = kStoreEntries - 1;
+constexpr u32 kStoreMostTextBytes = kStoreBlockSize - 2u * (u32{kStoreGroups} + kStoreEntries) - 1u;
 constexpr u16 kStoreFirstQueue = 37;
 constexpr u16 kStorePushOnlyCount = 39;  // StoreCount: sum of groups 30-38
 constexpr u16 kStoreFirstPushOnly = 30;

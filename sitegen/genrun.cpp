@@ -82,10 +82,15 @@ u16 LangFileUnusable(StrSlice file) {
     return ErrMsgAppend(kErrOpen, StrC("The language file cannot be opened:"), false);
   }
   (void)FileClose(static_cast<u16>(slot));  // only read: nothing to lose on closing
-  return ErrMsgAppend(kErrStringTooLong,
-                      StrC("The language file does not fit in the variable store (2047 lines and 61360 bytes in all, "
-                           "shared with the run's other values):"),
-                      false);
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  const u16 rc = ErrMsgAppend(kErrStringTooLong,
+                              StrFormatV(kLogLineMax,
+                                         "The language file does not fit in the variable store (%u lines and %u bytes "
+                                         "in all, shared with the run's other values):",
+                                         u32{kStoreMostEntries}, kStoreMostTextBytes),
+                              false);
+  WorkMark(m);
+  return rc;
 }
 
 // What the run goes back to when a file it handed to the write queue

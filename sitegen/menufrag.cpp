@@ -11,6 +11,7 @@
 #include "runtime/osfile.h"
 #include "runtime/osproc.h"
 #include "runtime/ostemp.h"
+#include "runtime/ostext.h"
 #include "runtime/path.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
@@ -110,11 +111,7 @@ SiteFilePut g_file_put = PutAtOnce;
 // without the lines of the language's entry, each followed by LF, then the
 // new entry: one new scratch entry, or the error slice 146 / 145.
 StrSlice MergeTypeMap(u16 first, u16 count, StrSlice pattern, StrSlice entry) {
-  char* out = nullptr;
-  u32 total = 0;
-  // Two passes over the same lines: the length, then the bytes.
-  for (int pass = 0; pass < 2; ++pass) {
-    u32 n = 0;
+  return StrBuild([&](auto put) {
     u16 skip = 0;
     for (u16 k = 0; k < count; ++k) {
       const StrSlice line = StoreGet(kGroupLineQueue, static_cast<u16>(first + k));
@@ -123,22 +120,11 @@ StrSlice MergeTypeMap(u16 first, u16 count, StrSlice pattern, StrSlice entry) {
         --skip;
         continue;
       }
-      if (out) {
-        std::memcpy(out + n, line.ptr, line.len);
-        out[n + line.len] = '\n';
-      }
-      n += line.len + 1u;
+      put(line.ptr, line.len);
+      put("\n", 1);
     }
-    if (out) std::memcpy(out + n, entry.ptr, entry.len);
-    n += entry.len;
-    if (pass == 0) {
-      const StrSlice room = WorkAllocText(n);
-      if (StrError(room)) return room;
-      total = n;
-      out = const_cast<char*>(room.ptr);
-    }
-  }
-  return StrMake(out, total);
+    put(entry.ptr, entry.len);
+  });
 }
 
 }  // namespace
@@ -264,7 +250,13 @@ u16 SiteGenWriteTypeMap(StrSlice root, StrSlice base, u16 index) {
   const StrSlice code = StrMake(suffix.ptr + 1, suffix.len - 1u);
   const StrSlice path = PathJoin(root, StrC(kTypeMapFile));
   const StrSlice pattern = StrFormatV(kRoom, kEntryPattern, suffix);
-  const StrSlice entry = StrFormatV(kRoom, kTypeMapEntry, base, code, code);
+  // The server reads the URI line as a file name: it names the page as it
+  // is on the disk, where names are UTF-8.
+  char disk_name[kOsPathMax];
+  const u32 disk_len = OsToUtf8(base, false, disk_name, sizeof disk_name);
+  const StrSlice on_disk = disk_len == kOsTooLong || disk_len > kMaxText ? StrErrorSlice(kErrStringTooLong)
+                                                                         : StrMake(disk_name, disk_len);
+  const StrSlice entry = StrError(on_disk) ? on_disk : StrFormatV(kRoom, kTypeMapEntry, on_disk, code, code);
   u16 rc = StrError(path) ? StrError(path) : StrError(pattern) ? StrError(pattern) : StrError(entry);
 
   StrSlice content{nullptr, 0};

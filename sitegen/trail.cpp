@@ -27,15 +27,7 @@ u32 FindByte(StrSlice s, u32 from, char c) {
 // are written as character references; quoted stretches stay as they are.
 StrSlice TrailItem(StrSlice name) {
   if (StrError(name)) return name;
-  // Two passes over the same walk: the length, then the bytes.
-  char* out = nullptr;
-  u32 total = 0;
-  for (int pass = 0; pass < 2; ++pass) {
-    u32 n = 0;
-    auto put = [&](const char* p, u32 len) {
-      if (out) std::memcpy(out + n, p, len);
-      n += len;
-    };
+  return StrBuild([&](auto put) {
     for (u32 i = 0; i < name.len;) {
       const char c = name.ptr[i];
       if (StrIsQuote(c)) {
@@ -53,15 +45,7 @@ StrSlice TrailItem(StrSlice name) {
       }
       ++i;
     }
-    if (pass == 0) {
-      if (n == name.len) return StrDup(name);
-      const StrSlice room = WorkAllocText(n);
-      if (StrError(room)) return room;
-      total = n;
-      out = const_cast<char*>(room.ptr);
-    }
-  }
-  return StrMake(out, total);
+  });
 }
 
 }  // namespace

@@ -196,6 +196,12 @@ TEST_F(TypeMapTest, OldEntriesMatchByPatternAndEmptyMapsStartAnew) {
   // No language: no entry, and the map is not touched.
   EXPECT_EQ(Map("index", 0), kErrData);
   EXPECT_EQ(Read("index.html.var"), "URI: index\n\n" + Entry("index", "it"));
+
+  // The URI names the page as it is on the disk, in UTF-8, as the server
+  // looks it up: "men\xFA" of the tree is "men\xC3\xBA" there.
+  Write("index.html.var", "");
+  EXPECT_EQ(Map("men\xFA", 1), 0);
+  EXPECT_EQ(Read("index.html.var"), "URI: index\n\n" + Entry("men\xC3\xBA", "en"));
 }
 
 TEST_F(TypeMapTest, FailuresKeepTheOldMap) {
