@@ -18,6 +18,7 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QKeyEvent>
+#include <QList>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
@@ -27,8 +28,12 @@
 #include <QSpacerItem>
 #include <QStyle>
 #include <QVariant>
+#include <QWindow>
 
+#include "runtime/message.h"
 #include "runtime/ostext.h"
+#include "runtime/scratch.h"
+#include "runtime/str.h"
 
 namespace vk {
 
@@ -52,6 +57,8 @@ QtUi g_qt;
 // its parent, say) leaves a null pointer: the handle is then dead.
 QPointer<QWidget> g_widgets[kUiMaxWindows];
 QObject* g_quit_watch = nullptr;
+// The dialogs UiQtRunModal is running, the innermost last.
+QList<QPointer<QWidget>> g_modal_runs;
 
 // ---- Text --------------------------------------------------------------
 
@@ -89,7 +96,17 @@ QString PathToQt(const u16* text) {
 
 UiWinRec* Live(UiWindow window);
 
-void ClearSlot(u16 slot, void*) { g_widgets[slot] = nullptr; }
+// Forgets a freed slot's widget. An owned window is no Qt child of its
+// owner (see OwnTo), so it goes here with the owner; controls go with the
+// window they are children of.
+void ClearSlot(u16 slot, void*) {
+  QWidget* w = g_widgets[slot];
+  g_widgets[slot] = nullptr;
+  if (w && w->isWindow()) {
+    w->hide();
+    w->deleteLater();
+  }
+}
 
 u32 Dispatch(UiWindow window, u16 message, u32 param) {
   const UiWinRec* r = Live(window);
@@ -206,6 +223,32 @@ QWidget* WidgetOf(UiWindow window) {
   return r ? g_widgets[UiWinSlot(&g_qt.windows, r)].data() : nullptr;
 }
 
+// The top-level widget a new window, box or dialog belongs to: its owner's
+// when the library names a live one, else the window the user is working
+// in: the innermost dialog run by UiQtRunModal (the program's main dialog,
+// which the library knows nothing of), else the active window. Null when
+// there is none: then the window stands on its own.
+QWidget* OwnerWidget(UiWindow owner) {
+  if (QWidget* w = WidgetOf(owner)) return w->window();
+  for (qsizetype i = g_modal_runs.size(); i-- > 0;) {
+    if (g_modal_runs[i] && g_modal_runs[i]->isVisible()) return g_modal_runs[i]->window();
+  }
+  return QApplication::activeWindow();
+}
+
+// Makes owner the transient parent of the top-level w, which the window
+// system then keeps above it (a Qt::Dialog type: most window managers keep
+// only dialogs above their parents). w is not made a Qt child of owner: a
+// child would be disabled with its owner, which the library disables while
+// one of its modal windows is up, and deleted with it behind the library's
+// back.
+void OwnTo(QWidget* w, QWidget* owner) {
+  if (!owner) return;
+  (void)owner->winId();
+  (void)w->winId();
+  if (w->windowHandle() && owner->windowHandle()) w->windowHandle()->setTransientParent(owner->windowHandle());
+}
+
 // ---- Backend -----------------------------------------------------------------
 
 bool QtClassRegistered(void*, const char* name) {
@@ -224,6 +267,8 @@ UiWindow QtCreateWindow(const UiCreate* p) {
     proc = g_qt.classes.procs[c];
   }
   QWidget* parent = WidgetOf(p->parent);
+  // A top-level window of the library stays above the window it belongs to.
+  QWidget* owner = kind == kUiKindTop ? OwnerWidget(p->parent) : nullptr;
   UiCreate params = *p;
   if (!parent) params.parent = kUiNoWindow;
   if (kind != kUiKindTop && !parent) return kUiNoWindow;
@@ -237,13 +282,22 @@ UiWindow QtCreateWindow(const UiCreate* p) {
   switch (kind) {
     case kUiKindTop: {
       Qt::WindowFlags flags = Qt::Window;
-      if (p->style & kUiStyleDlgFrame) flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+      if (owner) {
+        flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+      }
+      // The close box stays: the procedure hears it as a close request.
+      if (p->style & kUiStyleDlgFrame) {
+        flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                Qt::WindowCloseButtonHint;
+      }
       if (p->ex_style & kUiExTopmost) flags |= Qt::WindowStaysOnTopHint;
-      w = new VkWindow(r->handle, parent ? parent->window() : nullptr, flags);
+      w = new VkWindow(r->handle, nullptr, flags);
       w->setWindowTitle(title);
       w->setAttribute(Qt::WA_DeleteOnClose, false);
       w->move(p->x, p->y);
       w->resize(width, height);
+      OwnTo(w, owner);
       break;
     }
     case kUiKindProgressBar: {
@@ -365,6 +419,32 @@ void QtPostQuit() { g_qt.quit = true; }
 // waits cannot answer a message box shown now: there is nothing to drop.
 void QtDiscardInput() {}
 
+// The buttons a box can have, with the catalogue's text for each (the
+// language module's when it has one) and the answer each gives.
+struct BoxButton {
+  QMessageBox::StandardButton button;
+  const char* text_key;
+  u16 answer;
+};
+constexpr BoxButton kBoxButtons[] = {
+    {QMessageBox::Ok, "0017", kUiAnswerOk},         {QMessageBox::Yes, "0018", kUiAnswerYes},
+    {QMessageBox::No, "0019", kUiAnswerNo},         {QMessageBox::Cancel, "0020", kUiAnswerCancel},
+    {QMessageBox::Retry, "0021", kUiAnswerRetry},   {QMessageBox::Ignore, "0022", kUiAnswerIgnore},
+    {QMessageBox::Abort, "0023", kUiAnswerAbort},
+};
+
+// A catalogue text as Qt shows library text: each windows-1252 byte one
+// Latin-1 character. A language module without the text leaves the
+// built-in one.
+QString CatalogText(const char* key) {
+  const WorkMarkId m = WorkMark(kMarkQuery);
+  StrSlice text = MsgText(key);
+  if (!text.ptr || text.len == 0) text = MsgBuiltinText(StrC(key));
+  const QString s = text.ptr ? QString::fromLatin1(text.ptr, text.len) : QString();
+  WorkMark(m);
+  return s;
+}
+
 u16 QtMessageBox(UiWindow owner, const u16* text, const u16* caption, u16 type) {
   if (!qApp) return kUiAnswerNone;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -404,8 +484,12 @@ u16 QtMessageBox(UiWindow owner, const u16* text, const u16* caption, u16 type) 
     default:
       break;
   }
-  QMessageBox box(icon, ToQtZ(caption), ToQtZ(text, true), buttons, WidgetOf(owner));
+  QMessageBox box(icon, ToQtZ(caption), ToQtZ(text, true), buttons, OwnerWidget(owner));
   box.setTextFormat(Qt::PlainText);
+  // The buttons speak the program's language, as its titles do, not Qt's.
+  for (const BoxButton& b : kBoxButtons) {
+    if (QAbstractButton* button = box.button(b.button)) button->setText(CatalogText(b.text_key));
+  }
   // A box sized to a short text cuts its own title ("Mensaje... rmativo"),
   // which the title bar shows beside its icon and buttons. A spacer across
   // the box's grid keeps it as wide as the title needs there (measured
@@ -419,22 +503,11 @@ u16 QtMessageBox(UiWindow owner, const u16* text, const u16* caption, u16 type) 
                   grid->columnCount());
   }
   box.exec();
-  switch (box.standardButton(box.clickedButton())) {
-    case QMessageBox::Ok:
-      return kUiAnswerOk;
-    case QMessageBox::Yes:
-      return kUiAnswerYes;
-    case QMessageBox::No:
-      return kUiAnswerNo;
-    case QMessageBox::Retry:
-      return kUiAnswerRetry;
-    case QMessageBox::Abort:
-      return kUiAnswerAbort;
-    case QMessageBox::Ignore:
-      return kUiAnswerIgnore;
-    default:
-      return kUiAnswerCancel;
+  const QMessageBox::StandardButton pressed = box.standardButton(box.clickedButton());
+  for (const BoxButton& b : kBoxButtons) {
+    if (b.button == pressed) return b.answer;
   }
+  return kUiAnswerCancel;
 }
 
 // The name, pattern pairs of a filter list as Qt name filters. The name is
@@ -465,7 +538,7 @@ QStringList NameFilters(const u16* filter) {
 
 bool QtFileDialog(bool save, UiFileDialog* d) {
   if (!qApp || !d->file || d->file_units == 0) return false;
-  QFileDialog dialog(WidgetOf(d->owner));
+  QFileDialog dialog(OwnerWidget(d->owner));
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setOption(QFileDialog::HideNameFilterDetails, true);
   if (d->title) dialog.setWindowTitle(ToQtZ(d->title));
@@ -608,8 +681,11 @@ int UiQtRunModal(QWidget* dialog) {
   ModalWatch watch(dialog, &loop);
   dialog->installEventFilter(&watch);
   QObject::connect(dialog, &QObject::destroyed, &loop, &QEventLoop::quit);
+  // Windows the library opens meanwhile without an owner belong to it.
+  g_modal_runs.append(guard);
   dialog->show();
   if (dialog->isVisible()) loop.exec();
+  g_modal_runs.removeLast();
   if (!guard) return -1;
   dialog->removeEventFilter(&watch);
   const QVariant ended = dialog->property(kModalResult);

@@ -13,6 +13,12 @@
 // window outside its own family, the progress window's Cancel included.
 // UiQtRunModal runs a dialog the way the window framework ran its modal
 // dialogs instead: show() and a local event loop until the dialog is done.
+//
+// Ownership: a window, message box or file dialog stays above the window
+// it belongs to (its transient parent): the library's owner when it names
+// one, else the innermost dialog UiQtRunModal runs, else the active window.
+// A top-level window of the library is no Qt child of its owner, so it is
+// not disabled with it; destroying the owner destroys it.
 #pragma once
 #include "runtime/uibackend.h"
 

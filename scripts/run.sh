@@ -30,4 +30,5 @@ echo
 echo "Pages:                  $site/ (index_en.html, index_es.html, about/, products/, index.html.var)"
 echo "Menu fragments and log: $site/source/templates/"
 echo "Open the window:        cd $site && $program"
+echo "Serve them with Apache: scripts/serve_example.sh (examples/bilingual/apache.conf)"
 exit "$status"

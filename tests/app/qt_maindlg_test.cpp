@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <functional>
 #include <memory>
 
@@ -172,9 +173,10 @@ TEST_F(QtMainDlgTest, MissingTreeFileShowsMessage1001AndKeepsConfig) {
 
 TEST_F(QtMainDlgTest, DuringARunStartIsRefusedAndCancelEndsIt) {
   Open();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));  // Start is clicked in it
   TypeExample();
   int ticks = 0;
-  bool disabled = false, still_shown = false;
+  bool disabled = false, still_shown = false, above_the_window = false;
   u16 second = 0;
   QString box_text;
   QTimer timer;
@@ -193,6 +195,8 @@ TEST_F(QtMainDlgTest, DuringARunStartIsRefusedAndCancelEndsIt) {
     still_shown = window->isVisible();
     QWidget* progress = UiQtWidget(ProgressStateGet()->window);
     ASSERT_NE(progress, nullptr);
+    above_the_window =
+        progress->windowHandle() && progress->windowHandle()->transientParent() == window->windowHandle();
     QPushButton* cancel = progress->findChild<QPushButton*>();
     ASSERT_NE(cancel, nullptr);
     cancel->click();
@@ -202,6 +206,7 @@ TEST_F(QtMainDlgTest, DuringARunStartIsRefusedAndCancelEndsIt) {
   timer.stop();
 
   EXPECT_TRUE(disabled);
+  EXPECT_TRUE(above_the_window);
   EXPECT_EQ(second, kDlgBusy);
   EXPECT_TRUE(still_shown);
   EXPECT_TRUE(box_text.contains(QStringLiteral("Cancelado por el usuario"))) << box_text.toStdString();

@@ -66,26 +66,44 @@ TEST_F(QtUiTest, EscOnTheWindowCancels) {
   ProgressClose();
 }
 
-TEST_F(QtUiTest, CancelStaysClickableDuringARunInsideAModalDialog) {
-  QDialog dialog;
-  auto* start = new QPushButton(QStringLiteral("Start"), &dialog);
-  int steps = 0;
-  u16 result = 0;
-  QObject::connect(start, &QPushButton::clicked, [&] {
-    EXPECT_EQ(ProgressOpen(0, 0), 0);
-    Soon([] {
-      ASSERT_TRUE(QTest::qWaitForWindowExposed(ProgressWidget()));
-      ClickThroughTheWindow(CancelButton());
+// A run from a button of a dialog that UiQtRunModal runs, as the program's
+// main dialog runs: the progress window belongs to that dialog (the window
+// system keeps it above it, however the dialog is clicked), and its Cancel
+// and its close box both stay usable and end the run.
+TEST_F(QtUiTest, CancelAndTheCloseBoxStayUsableDuringARunInsideAModalDialog) {
+  const struct {
+    const char* way;
+    void (*cancel)(QWidget* progress);
+  } ways[] = {
+      {"Cancel", [](QWidget*) { ClickThroughTheWindow(CancelButton()); }},
+      // What the window manager sends for the close box.
+      {"close box", [](QWidget* progress) { progress->windowHandle()->close(); }},
+  };
+  for (const auto& c : ways) {
+    QDialog dialog;
+    auto* start = new QPushButton(QStringLiteral("Start"), &dialog);
+    int steps = 0;
+    u16 result = 0;
+    const QWindow* transient_parent = nullptr;
+    QObject::connect(start, &QPushButton::clicked, [&] {
+      EXPECT_EQ(ProgressOpen(0, 0), 0);
+      Soon([&] {
+        QWidget* progress = ProgressWidget();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(progress));
+        transient_parent = progress->windowHandle()->transientParent();
+        c.cancel(progress);
+      });
+      while (steps < 100000 && (result = ProgressUpdate(0, 1, L(""))) == 0) ++steps;
+      ProgressClose();
+      UiQtEndModal(&dialog, 7);
     });
-    while (steps < 100000 && (result = ProgressUpdate(0, 1, L(""))) == 0) ++steps;
-    ProgressClose();
-    UiQtEndModal(&dialog, 7);
-  });
-  Soon([start] { start->click(); });
-  EXPECT_EQ(UiQtRunModal(&dialog), 7);
-  EXPECT_EQ(result, kErrCancelled);
-  EXPECT_LT(steps, 100000);
-  EXPECT_FALSE(dialog.isVisible());
+    Soon([start] { start->click(); });
+    EXPECT_EQ(UiQtRunModal(&dialog), 7) << c.way;
+    EXPECT_EQ(transient_parent, dialog.windowHandle()) << c.way;
+    EXPECT_EQ(result, kErrCancelled) << c.way;
+    EXPECT_LT(steps, 100000) << c.way;
+    EXPECT_FALSE(dialog.isVisible()) << c.way;
+  }
 }
 
 TEST_F(QtUiTest, ModalRunEndsWhenTheDialogIsDone) {

@@ -1,12 +1,16 @@
-// Message boxes and file dialogs through the Qt backend, offscreen, each
-// answered by a timer that works the real widget.
+// Owned windows, message boxes and file dialogs through the Qt backend,
+// offscreen, each box and dialog answered by a timer that works the real
+// widget.
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
+#include <QWindow>
 #include <fstream>
 #include <unistd.h>
 #include <climits>
+#include <vector>
 
 #include "qt_fixture.h"
 #include "runtime/window.h"
@@ -50,6 +54,86 @@ TEST_F(QtUiTest, MessageBoxShowsFoldedTextsAndAnswersTheButtonPressed) {
 
   Soon([&] { Modal<QMessageBox>()->button(QMessageBox::Cancel)->click(); });
   EXPECT_EQ(MsgBoxAsk(L("x"), L(""), kMsgBoxRetryCancel), kMsgBoxCancelled);
+}
+
+// Every button of every kind of box in the program's language (the
+// catalogue's texts, accents and all), each answering as its kind says.
+TEST_F(QtUiTest, MessageBoxButtonsSpeakTheProgramsLanguage) {
+  struct Button {
+    QMessageBox::StandardButton button;
+    QString text;
+    u16 answer;
+  };
+  const Button ok{QMessageBox::Ok, QStringLiteral("Aceptar"), kUiAnswerOk};
+  const Button cancel{QMessageBox::Cancel, QStringLiteral("Cancelar"), kUiAnswerCancel};
+  const Button yes{QMessageBox::Yes, QString::fromLatin1("S\xED"), kUiAnswerYes};
+  const Button no{QMessageBox::No, QStringLiteral("No"), kUiAnswerNo};
+  const Button retry{QMessageBox::Retry, QStringLiteral("Reintentar"), kUiAnswerRetry};
+  const Button ignore{QMessageBox::Ignore, QStringLiteral("Ignorar"), kUiAnswerIgnore};
+  const Button abort{QMessageBox::Abort, QStringLiteral("Anular"), kUiAnswerAbort};
+  const struct {
+    u16 type;
+    std::vector<Button> buttons;
+  } cases[] = {
+      {kUiMbOk | kUiMbIconInfo, {ok}},
+      {kUiMbOkCancel | kUiMbIconWarning, {ok, cancel}},
+      {kUiMbAbortRetryIgnore | kUiMbIconError, {abort, retry, ignore}},
+      {kUiMbYesNoCancel | kUiMbIconQuestion, {yes, no, cancel}},
+      {kUiMbYesNo, {yes, no}},
+      {kUiMbRetryCancel | kUiMbIconError, {retry, cancel}},
+  };
+  const u16 text[] = {'x', 0};
+  for (const auto& c : cases) {
+    QStringList wanted;
+    for (const Button& b : c.buttons) wanted << b.text;
+    for (const Button& pressed : c.buttons) {
+      QStringList texts;
+      qsizetype count = 0;
+      Soon([&] {
+        QMessageBox* box = Modal<QMessageBox>();
+        ASSERT_NE(box, nullptr);
+        count = box->buttons().size();
+        for (const Button& b : c.buttons) {
+          QAbstractButton* in_box = box->button(b.button);
+          texts << (in_box ? in_box->text() : QStringLiteral("(none)"));
+        }
+        ASSERT_NE(box->button(pressed.button), nullptr);
+        box->button(pressed.button)->click();
+      });
+      EXPECT_EQ(UiBackendGet()->message_box(kUiNoWindow, text, text, c.type), pressed.answer) << c.type;
+      EXPECT_EQ(count, static_cast<qsizetype>(c.buttons.size())) << c.type;
+      EXPECT_EQ(texts.join(u'|').toStdString(), wanted.join(u'|').toStdString()) << c.type;
+    }
+  }
+}
+
+// A top-level window the library opens over another stays above it (the
+// owner's window is its transient parent) but is no Qt child of it: it
+// stays usable while its owner is disabled, and it goes when its owner is
+// destroyed.
+TEST_F(QtUiTest, AnOwnedWindowStaysAboveItsOwnerAndGoesWithIt) {
+  const UiWindow owner = WinCreate(L("TestWin"), L("owner"), kUiStyleVisible, 0, 0, 300, 200, 0, nullptr);
+  const UiWindow owned = WinCreate(L("TestWin"), L("owned"), kUiStyleVisible, 0, 0, 200, 100, 0, nullptr);
+  ASSERT_NE(owned, kUiNoWindow);
+  QWidget* owner_widget = UiQtWidget(owner);
+  QPointer<QWidget> owned_widget = UiQtWidget(owned);
+  ASSERT_NE(owned_widget, nullptr);
+  ASSERT_NE(owned_widget->windowHandle(), nullptr);
+  EXPECT_EQ(owned_widget->windowHandle()->transientParent(), owner_widget->windowHandle());
+  UiBackendGet()->enable_window(owner, false);
+  EXPECT_TRUE(owned_widget->isEnabled());
+  const UiWindow modal = WinCreate(L("TestWin"), L("modal"), kUiStyleVisible | kUiStyleModal, 0, 0, 100, 50, 0,
+                                   nullptr);
+  ASSERT_NE(modal, kUiNoWindow);
+  EXPECT_FALSE(owned_widget->isEnabled());
+  EXPECT_TRUE(UiQtWidget(modal)->isEnabled());
+  EXPECT_EQ(UiQtWidget(modal)->windowHandle()->transientParent(), owned_widget->windowHandle());
+
+  UiBackendGet()->destroy_window(owner);
+  UiBackendGet()->pump(kUiNoWindow);
+  EXPECT_FALSE(UiBackendGet()->is_window(owned));
+  EXPECT_FALSE(UiBackendGet()->is_window(modal));
+  EXPECT_EQ(owned_widget, nullptr);
 }
 
 // A box is never narrower than its title needs beside the title bar's
