@@ -9,7 +9,12 @@
 
 namespace vk {
 
-const char kAppUsage[] =
+namespace {
+
+// The usage up to the --overwrite option's line, and after it; between them
+// go the time-window labels, taken from the dialog's list so that they are
+// the ones the option accepts.
+constexpr char kUsageHead[] =
     "Usage: vellumcraft [--no-window] [options] [key=value ...]\n"
     "Generates a multilingual web site from a frame page, a tree file and a macro value file.\n"
     "Without a display, or with --no-window, the dialog's Start is pressed once and the\n"
@@ -19,18 +24,80 @@ const char kAppUsage[] =
     "  --tree PATH         the tree file\n"
     "  --values PATH       the macro value file\n"
     "  --lang en,es,...    the languages (en, es, fr, de, it)\n"
-    "  --overwrite LABEL   overwrite existing pages: all, or a time window such as \"2 Hours\"\n"
+    "  --overwrite LABEL   overwrite existing pages: all, or those written within a time\n"
+    "                      window. LABEL, in any letter case, is one of\n";
+constexpr char kUsageTail[] =
     "  --no-overwrite      leave existing pages alone\n"
     "  --delete            delete the pages the rule lets through instead of writing them\n"
     "  --no-window         run without a window\n"
     "  --help              this text\n"
     "\n"
     "Exit status without a window: 0 the run reported no error, 1 it did, 2 unusable options.\n";
+constexpr char kUsageIndent[] = "                      ";
+constexpr u32 kUsageWidth = 88;  // the usage's longest line
+// The head, the tail and eleven labels with their quotes and line starts
+// take about 1,100 bytes.
+constexpr u32 kUsageMax = 2048;
+constexpr char kAllWindows[] = "all";
+
+char g_usage[kUsageMax];
+
+// Appends to the usage; what would not fit is cut.
+void Append(u32* at, const char* text, u32 len) {
+  if (len > kUsageMax - 1 - *at) len = kUsageMax - 1 - *at;
+  std::memcpy(g_usage + *at, text, len);
+  *at += len;
+}
+
+template <u32 N>
+void Append(u32* at, const char (&text)[N]) {
+  Append(at, text, N - 1);
+}
+
+// The usage with the labels in quotes, wrapped under the options'
+// descriptions.
+const char* BuildUsage() {
+  u32 at = 0;
+  Append(&at, kUsageHead);
+  u32 line_start = at;
+  Append(&at, kUsageIndent);
+  for (u16 k = 1; k <= kTimeWindowCount; ++k) {
+    const StrSlice item = SiteGenTimeWindowItem(k);
+    if (!item.ptr || item.len == 0) break;
+    if (k > 1) {
+      Append(&at, ",");
+      if (at - line_start + 1 + item.len + 2 > kUsageWidth) {
+        Append(&at, "\n");
+        line_start = at;
+        Append(&at, kUsageIndent);
+      } else {
+        Append(&at, " ");
+      }
+    }
+    Append(&at, "\"");
+    Append(&at, item.ptr, item.len);
+    Append(&at, "\"");
+    if (k == 1) {  // "All Files" is also asked for by a short name
+      Append(&at, " (or ");
+      Append(&at, kAllWindows);
+      Append(&at, ")");
+    }
+  }
+  Append(&at, "\n");
+  Append(&at, kUsageTail);
+  g_usage[at] = '\0';
+  return g_usage;
+}
+
+}  // namespace
+
+// Built before main runs; the labels are constant data, there before any
+// initializer.
+const char* const kAppUsage = BuildUsage();
 
 namespace {
 
 constexpr const char* kLangCodes[] = {"en", "es", "fr", "de", "it"};
-constexpr char kAllWindows[] = "all";
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 

@@ -32,7 +32,8 @@ struct AppOptions {
   char error[kOptionErrorMax];  // why the options are unusable
 };
 
-extern const char kAppUsage[];
+// The usage text; it names every time-window label --overwrite accepts.
+extern const char* const kAppUsage;
 
 // Says on standard error why the options are unusable (options->error),
 // then the usage: the same for every option the program refuses.

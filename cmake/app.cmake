@@ -1,6 +1,7 @@
 # The application: vk_app holds the main dialog's logic, the options and
 # the run without a window (no Qt); vk_app_qt the Qt windows; the program
-# `vellumcraft` is app/main.cpp over them, installed into bin/. Built with
+# `vellumcraft` is app/main.cpp over them, installed into bin/ (with a
+# desktop entry and an icon when it has its window). Built with
 # VK_WITH_QT=OFF the program runs without a window only.
 
 if(NOT TARGET vk_sitegen OR NOT TARGET vk_platform)
@@ -38,13 +39,32 @@ endif()
 
 include(GNUInstallDirs)
 install(TARGETS vellumcraft RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# With its window the program is a desktop program: its entry puts it in
+# the desktop's menu, with its icon. A program without a window, started
+# from a menu without a terminal, would show nothing, so it gets neither.
+if(TARGET vk_app_qt)
+  install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/desktop/vellumcraft.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/desktop/vellumcraft.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+endif()
+
+if(NOT BUILD_TESTING)
+  return()
+endif()
+
+# The desktop entry passes desktop-file-validate (skipped where the tool is
+# not installed; Debian: desktop-file-utils).
+find_program(VK_DESKTOP_VALIDATE desktop-file-validate)
+add_test(NAME desktop_entry
+         COMMAND ${CMAKE_COMMAND} -DVK_DESKTOP_VALIDATE=${VK_DESKTOP_VALIDATE}
+                 -DVK_DESKTOP_ENTRY=${CMAKE_CURRENT_SOURCE_DIR}/desktop/vellumcraft.desktop
+                 -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/check_desktop.cmake)
+set_tests_properties(desktop_entry PROPERTIES SKIP_REGULAR_EXPRESSION "desktop-file-validate not found")
 
 # One program per test file; qt_*_test.cpp files drive the Qt windows and
 # are built only with Qt. The tests know the program and the bundled
 # example site.
-if(NOT BUILD_TESTING)
-  return()
-endif()
 file(GLOB vk_app_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/app/*_test.cpp)
 file(GLOB vk_app_test_helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/app/*_support.cpp)
 foreach(test IN LISTS vk_app_tests)

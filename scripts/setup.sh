@@ -1,5 +1,5 @@
 # Installs the Debian packages the build needs when one is missing (as root).
-vk_packages=(cmake g++ make libgtest-dev qt6-base-dev)
+vk_packages=(cmake g++ make libgtest-dev qt6-base-dev desktop-file-utils)
 vk_missing=()
 for p in "${vk_packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || vk_missing+=("$p")

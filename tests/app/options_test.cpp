@@ -49,12 +49,21 @@ TEST(AppOptions, UnusableOptions) {
 struct OptionsApplyTest : AppTest {};
 
 TEST_F(OptionsApplyTest, TimeWindowLabelsAndTheDialog) {
+  // Each label picks its place in the combo's list, and the usage names it
+  // exactly, in quotes (the points are part of the labels).
+  const char* const labels[] = {"All Files", "2 Min.",   "10 Min", "30 Min.", "1 Hour", "2 Hours",
+                                "6 Hours",   "12 Hours", "1 Day",  "2 Days",  "7 Days"};
+  const std::string usage = kAppUsage;
+  for (i16 k = 0; k < 11; ++k) {
+    EXPECT_EQ(AppWindowIndex(labels[k]), k) << labels[k];
+    EXPECT_NE(usage.find(std::string("\"") + labels[k] + "\""), std::string::npos) << labels[k] << "\n" << usage;
+  }
+  EXPECT_NE(usage.find("\"All Files\" (or all)"), std::string::npos) << usage;
   EXPECT_EQ(AppWindowIndex("all"), 0);
   EXPECT_EQ(AppWindowIndex("ALL"), 0);
-  EXPECT_EQ(AppWindowIndex("All Files"), 0);
   EXPECT_EQ(AppWindowIndex("2 hours"), 5);
-  EXPECT_EQ(AppWindowIndex("10 Min"), 2);
-  EXPECT_EQ(AppWindowIndex("7 Days"), 10);
+  EXPECT_EQ(AppWindowIndex("2 Min"), -2);
+  EXPECT_EQ(AppWindowIndex("10 Min."), -2);
   EXPECT_EQ(AppWindowIndex("3 Hours"), -2);
 
   // The options win over "config.txt"; what they do not name stays.
