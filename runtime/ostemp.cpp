@@ -1,6 +1,7 @@
 #include "runtime/ostemp.h"
 
 #include <dirent.h>
+#include <pthread.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -35,6 +36,23 @@ std::atomic<u32> g_temp_counter{0};
 
 OsPendingHooks g_hooks{};
 
+// The process id, asked of the system once (and again in a child after a
+// fork): every temporary's name holds it.
+std::atomic<int> g_self{0};
+
+void ForgetSelf() { g_self.store(0, std::memory_order_relaxed); }
+
+int SelfPid() {
+  int pid = g_self.load(std::memory_order_relaxed);
+  if (pid == 0) {
+    static const bool watched = pthread_atfork(nullptr, nullptr, ForgetSelf) == 0;
+    (void)watched;
+    pid = static_cast<int>(getpid());
+    g_self.store(pid, std::memory_order_relaxed);
+  }
+  return pid;
+}
+
 // Folders swept since OsTempSweepForget, by file system and inode.
 std::set<std::pair<u64, u64>> g_swept;
 
@@ -61,7 +79,7 @@ bool TempName(const char* path, u32 number, char* out) {
   const size_t folder = cut ? static_cast<size_t>(cut - path) + 1 : 0;
   if (folder + sizeof kTempPrefix + 2 * 10 + sizeof kTempSuffix >= kOsPathMax) return false;
   std::memcpy(out, path, folder);
-  std::snprintf(out + folder, kOsPathMax - folder, "%s%d-%u%s", kTempPrefix, static_cast<int>(getpid()), number,
+  std::snprintf(out + folder, kOsPathMax - folder, "%s%d-%u%s", kTempPrefix, SelfPid(), number,
                 kTempSuffix);
   return true;
 }
@@ -108,7 +126,7 @@ bool CanLinkUnnamed() {
 }
 
 // True when the process is gone: its temporaries are no one's.
-bool OwnerGone(long pid) { return pid != getpid() && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
+bool OwnerGone(long pid) { return pid != SelfPid() && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
 
 }  // namespace
 
@@ -280,7 +298,7 @@ u16 OsFileTouch(StrSlice path) {
   return p.ok ? Outcome(utimensat(AT_FDCWD, p.text, nullptr, AT_SYMLINK_NOFOLLOW)) : kFailed;
 }
 
-u16 OsFileReplace(StrSlice path, const void* data, u32 len) {
+u16 OsFileReplace(StrSlice path, const void* data, u32 len, u64* device) {
   Settle(path, false);
   OsTemp temp{};
   u16 rc = OsTempWrite(path, data, len, true, &temp);
@@ -288,6 +306,7 @@ u16 OsFileReplace(StrSlice path, const void* data, u32 len) {
   bool swapped = false;
   if (rc == 0) rc = OsTempPlace(path, &temp, &swapped);
   if (swapped) OsTempDrop(path, temp);
+  if (device) *device = temp.device;
   return rc;
 }
 

@@ -59,7 +59,8 @@ constexpr u16 kOsDiffers = 0xFFFD;
 // created or take the name (a folder there, no write access to the folder);
 // kFailed when writing it failed (a full disk, a size limit). A failure
 // leaves the old file as it was and no temporary; OsLastError tells why.
-[[nodiscard]] u16 OsFileReplace(StrSlice path, const void* data, u32 len);
+// *device (when given) is then the file system the file is on.
+[[nodiscard]] u16 OsFileReplace(StrSlice path, const void* data, u32 len, u64* device = nullptr);
 // A file that holds the data already only gets the current time
 // (OsFileSame, OsFileTouch); else OsFileReplace.
 [[nodiscard]] u16 OsFilePut(StrSlice path, const void* data, u32 len);

@@ -41,7 +41,8 @@ enum : u8 {
 };
 
 struct Job {
-  std::string path;  // library form
+  std::string path;    // library form
+  std::string folder;  // its folder ("" for a bare name)
   char* data;
   u32 len;
   u8 state;
@@ -179,20 +180,22 @@ void NoteDevice(Queue* q, u64 dev, const std::string& folder) {
   q->devices.emplace_back(dev, folder);
 }
 
-// Writes the job's file at once, flushed before it takes its place: a
-// temporary refused for want of room when earlier files still held theirs,
-// or a kept file whose time cannot be set (it is then replaced, as a
-// changed file would be). The old files swapped out so far are removed
-// first, for their room.
+// Flushes the file system that holds folder ("" the current one).
+u16 SyncFolder(const std::string& folder) { return OsSyncFileSystem(Sl(folder.empty() ? std::string(".") : folder)); }
+
+// Replaces the job's file at once, durable before it takes its place (as
+// OsFileReplace does): a temporary refused for want of room when earlier
+// files still held theirs, or a kept file whose time cannot be set (it is
+// then replaced, as a changed file would be). The old files swapped out so
+// far are removed first, for their room.
 u16 PlaceNow(Queue* q, Job& job, std::unique_lock<std::mutex>& lock) {
   WaitDrops(q, lock);
   lock.unlock();
-  u16 rc = OsTempWrite(Sl(job.path), job.data, job.len, true, &job.temp);
-  bool swapped = false;
-  if (rc == 0) rc = OsTempPlace(Sl(job.path), &job.temp, &swapped);
-  if (rc == 0 && swapped) OsTempDrop(Sl(job.path), job.temp);
+  u64 device = 0;
+  const u16 rc = OsFileReplace(Sl(job.path), job.data, job.len, &device);
   job.err = rc ? OsLastError() : 0;
   lock.lock();
+  if (rc == 0) NoteDevice(q, device, job.folder);
   return rc;
 }
 
@@ -207,10 +210,9 @@ u16 PlaceJob(Queue* q, Job& job, std::unique_lock<std::mutex>& lock) {
     if (rc == 0) {
       // A file kept after an earlier content of the run is on the file
       // system that one's placement noted.
-      if (job.after == 0) NoteDevice(q, job.device, FolderOf(job.path));
+      if (job.after == 0) NoteDevice(q, job.device, job.folder);
     } else {
       rc = PlaceNow(q, job, lock);
-      if (rc == 0) NoteDevice(q, job.temp.device, FolderOf(job.path));
     }
   } else if (job.state == kJobWritten) {
     bool swapped = false;
@@ -218,17 +220,13 @@ u16 PlaceJob(Queue* q, Job& job, std::unique_lock<std::mutex>& lock) {
     rc = OsTempPlace(path, &job.temp, &swapped);
     job.err = rc ? OsLastError() : 0;
     lock.lock();
-    if (rc == 0) NoteDevice(q, job.temp.device, FolderOf(job.path));
+    if (rc == 0) NoteDevice(q, job.temp.device, job.folder);
     if (rc == 0 && swapped) {
       q->drops.push_back(Drop{job.path, job.temp});
       if (q->idle > 0) q->work.notify_one();
     }
   } else {  // kJobFailed
-    rc = job.rc;
-    if (rc == kOsNoRoom) {
-      rc = PlaceNow(q, job, lock);
-      if (rc == 0) NoteDevice(q, job.temp.device, FolderOf(job.path));
-    }
+    rc = job.rc == kOsNoRoom ? PlaceNow(q, job, lock) : job.rc;
   }
   // No room in the end is a write that failed.
   return rc == kOsNoRoom ? u16{kFailed} : rc;
@@ -242,7 +240,7 @@ void Finish(Queue* q, u32 n, u16 rc) {
   job.state = kJobSettled;
   auto latest = q->latest.find(job.path);
   if (latest != q->latest.end() && latest->second == n) q->latest.erase(latest);
-  auto folder = q->folders.find(FolderOf(job.path));
+  auto folder = q->folders.find(job.folder);
   if (folder != q->folders.end() && --folder->second == 0) q->folders.erase(folder);
 }
 
@@ -276,7 +274,7 @@ void PlaceAll(Queue* q, u32 from, u32 end, std::unique_lock<std::mutex>& lock) {
   std::vector<u32> waiting;
   for (u32 n = from; n < end; ++n) {
     Job& job = At(q, n);
-    if (q->failed || job.state == kJobSettled) {
+    if (q->failed) {
       DropJob(q, n, kWriteDropped, lock);
       continue;
     }
@@ -349,7 +347,7 @@ void SettleHook(StrSlice path, bool folder) {
 bool PendingHook(StrSlice path, char** data, u32* size) {
   Queue* q = g_queue;
   std::lock_guard<std::mutex> lock(q->m);
-  if (q->settling || std::this_thread::get_id() != q->producer) return false;
+  if (q->latest.empty() || q->settling || std::this_thread::get_id() != q->producer) return false;
   const auto latest = q->latest.find(std::string(path.ptr ? path.ptr : "", path.len));
   if (latest == q->latest.end()) return false;
   if (!data) return true;
@@ -386,40 +384,39 @@ void WriteQueuePut(StrSlice path, char* data, u32 len) {
   job.data = data;
   job.len = len;
   if (q->failed) {
-    // The run ended at an earlier file: this one is never written.
+    // The run ended at an earlier file, and every file before this one is
+    // settled (a failure is found only by settling): it is never written.
     job.state = kJobSettled;
     job.rc = kWriteDropped;
-  } else {
-    // A content not in place yet is what the file will hold when this one
-    // takes its turn; else the file itself is compared (without the lock:
-    // the comparison reads the file, and the writers need the lock).
-    const auto latest = q->latest.find(job.path);
-    bool same;
-    if (latest != q->latest.end()) {
-      // Its data is the producer's; the rest of it may be a writer's now.
-      const Job& before = At(q, latest->second);
-      same = before.len == len && std::memcmp(before.data, data, len) == 0;
-      job.after = latest->second;
-    } else {
-      lock.unlock();
-      same = OsFileSame(path, data, len, &job.device) == 0;
-      lock.lock();
-    }
-    job.state = same ? kJobKept : kJobQueued;
+    q->jobs.push_back(std::move(job));
+    q->held += len;
+    q->settled = End(q) - 1;
+    return;
   }
-  const bool settled = job.state == kJobSettled;
+  // A content not in place yet is what the file will hold when this one
+  // takes its turn; else the file itself is compared (without the lock: the
+  // comparison reads the file, and the writers need the lock).
+  const auto latest = q->latest.find(job.path);
+  bool same;
+  if (latest != q->latest.end()) {
+    // Its data is the producer's; the rest of it may be a writer's now.
+    const Job& before = At(q, latest->second);
+    same = before.len == len && std::memcmp(before.data, data, len) == 0;
+    job.after = latest->second;
+  } else {
+    lock.unlock();
+    same = OsFileSame(path, data, len, &job.device) == 0;
+    lock.lock();
+  }
+  job.state = same ? kJobKept : kJobQueued;
   const bool queued = job.state == kJobQueued;
+  job.folder = FolderOf(job.path);
   q->jobs.push_back(std::move(job));
   const u32 n = End(q) - 1;
   q->held += len;
-  if (settled && q->settled + 1 == n) {
-    q->settled = n;
-    return;
-  }
   Job& added = At(q, n);
   q->latest[added.path] = n;
-  ++q->folders[FolderOf(added.path)];
-  if (settled) return;
+  ++q->folders[added.folder];
   if (queued) {
     MoreWriters(q);
     if (q->writers == 0) {
@@ -460,9 +457,8 @@ void WriteQueueSettle() {
     for (u64 d : flushed) seen = seen || d == job.temp.device;
     if (seen) continue;
     flushed.push_back(job.temp.device);
-    const std::string folder = FolderOf(job.path);
     lock.unlock();
-    const u16 rc = OsSyncFileSystem(Sl(folder.empty() ? std::string(".") : folder));
+    const u16 rc = SyncFolder(job.folder);
     const int err = rc ? OsLastError() : 0;
     lock.lock();
     if (rc) {
@@ -509,10 +505,8 @@ u16 WriteQueueSync(StrSlice folder) {
   const auto devices = q->devices;
   lock.unlock();
   u16 rc = 0;
-  for (const auto& d : devices) {
-    const std::string& f = d.second;
-    if (OsSyncFileSystem(Sl(f.empty() ? std::string(".") : f)) != 0) rc = kFailed;
-  }
+  for (const auto& d : devices)
+    if (SyncFolder(d.second) != 0) rc = kFailed;
   return rc;
 }
 

@@ -285,9 +285,9 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
     // One the run makes is remembered, to be removed again if a file handed
     // over before it fails.
     OsStat st;
-    const bool there = OsStatPath(made, &st);
-    (void)DirCreatePath(made);
-    if (!there && OsStatPath(made, &st) && st.is_dir) run->made.push_back(MadeFolder{std::string(made.ptr, made.len), run->handed});
+    if (!OsStatPath(made, &st) && DirCreatePath(made) == 0) {
+      run->made.push_back(MadeFolder{std::string(made.ptr, made.len), run->handed});
+    }
     if (run->sweep) (void)OsTempSweep(run->root, *folder);  // a folder that cannot be reached has none of ours
     name = StrC("index");
   }

@@ -149,7 +149,7 @@ u16 SiteGenWriteMenuTree(StrSlice file, StrSlice opening, StrSlice closing) {
   size_t size = 0;
   const i16 slot = FileOpenMemory(&data, &size);
   if (FileOpenFailed(slot)) {
-    const u16 rc = Fail(kErrOutOfMemory, file);
+    const u16 rc = Fail(static_cast<u16>(slot), file);  // no slot free, or no memory
     WorkMark(mark);
     return rc;
   }
@@ -304,10 +304,7 @@ u16 SiteGenFileFailed(StrSlice file, u8 kind, u16 rc, int err) {
   if (kind == kSiteFileTypeMap) {
     // As a failed replacement through the file layer reports it: the file
     // named for 164, then the map's own 130.
-    const WorkMarkId mark = WorkMark(kMarkQuery);
-    ErrMsgAppend(kErrFileNotFound, FileShown(file, err), true);
-    WorkMark(mark);
-    (void)ErrSet(kErrFirst, kWhereFileStream, kErrFileNotFound, kErrFileNotFound);
+    (void)Fail(kErrFileNotFound, file, err);
     return Fail(kErrDiskIO, StrSlice{nullptr, 0});
   }
   // A fragment's name that cannot take a file (a folder there, no write

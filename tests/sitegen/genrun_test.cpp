@@ -1,13 +1,15 @@
 #include "sitegen/genrun.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <ctime>
-
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -676,6 +678,28 @@ TEST_F(GenRunTest, AKilledRunsTemporariesAreRemovedByTheNext) {
   }
   for (const std::string& name : kept) EXPECT_EQ(Read(name), "mine") << name;
   EXPECT_TRUE(fs::is_directory("out/" + gone + "152.tmp"));
+}
+
+// A disk too full to hold every new page beside its old one, as the
+// writers' temporaries would need it: each page refused for want of room is
+// written again in its turn, once the pages before it gave back their old
+// files' room, as a writer going one page at a time would have found it.
+TEST_F(GenRunTest, AFullDiskHasTheRoomAWriterInTurnWouldFind) {
+  if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+    GTEST_SKIP() << "a small file system of its own needs the right to mount one";
+  }
+  std::string tree;
+  for (int i = 0; i < 8; ++i) tree += "p" + std::to_string(i) + "\n";
+  Write("tree.txt", tree);
+  Write("frame.html", std::string(3000, 'a') + "[LANG_ID]\n");
+  // Room for eleven blocks: the eight pages and the type map, and two more.
+  ASSERT_EQ(mount("vktest", "out", "tmpfs", 0, "size=45056"), 0) << std::strerror(errno);
+  EXPECT_EQ(Run(0x01, All()), 0) << g_box;
+  Write("frame.html", std::string(3000, 'b') + "[LANG_ID]\n");
+  EXPECT_EQ(Run(0x01, All()), 0) << g_box;
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(Read("out/p" + std::to_string(i) + "_en.html"), std::string(3000, 'b') + "_en\n");
+  EXPECT_FALSE(HasTemporary("out"));
+  EXPECT_EQ(umount2("out", MNT_DETACH), 0);
 }
 
 // While another run writes into the site, a run is refused at once and
