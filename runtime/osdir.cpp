@@ -72,18 +72,12 @@ int CompareNames(const void* a, const void* b) {
 }  // namespace
 
 u16 OsDirCreate(StrSlice path) {
-  Settle(path, false);
-  NativePath p;
-  ToNative(path, &p);
-  return p.ok ? Outcome(mkdir(p.text, 0777)) : kFailed;
+  return OnName(path, [](const char* name) { return mkdir(name, 0777); });
 }
 
 u16 OsDirRemove(StrSlice path) {
-  Settle(path, false);
   OsAppendEnd();
-  NativePath p;
-  ToNative(path, &p);
-  return p.ok ? Outcome(rmdir(p.text)) : kFailed;
+  return OnName(path, [](const char* name) { return rmdir(name); });
 }
 
 bool OsMatch(StrSlice pattern, StrSlice name) {

@@ -130,12 +130,9 @@ u16 OsFileFlush(std::FILE* f) {
 u16 OsFileUnread(std::FILE* f, u8 c) { return f && std::ungetc(c, f) != EOF ? 0 : kFailed; }
 
 u16 OsFileRemove(StrSlice path) {
-  Settle(path, false);
   AppendClose();
-  NativePath p;
-  ToNative(path, &p);
   // unlink never removes a folder.
-  return p.ok ? Outcome(unlink(p.text)) : kFailed;
+  return OnName(path, [](const char* name) { return unlink(name); });
 }
 
 u16 OsFileRename(StrSlice from, StrSlice to) {

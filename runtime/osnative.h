@@ -53,4 +53,15 @@ void Settle(StrSlice path, bool folder);
 // yet; with data, a copy of it (malloc'd) in *data and *size.
 bool Pending(StrSlice path, char** data, u32* size);
 
+// A call on one name that answers 0 on success, call(system path): the
+// write queue settles the name first. 0, or kFailed with the reason noted
+// (an unusable path as the system would have refused it).
+template <typename Call>
+u16 OnName(StrSlice path, Call call) {
+  Settle(path, false);
+  NativePath p;
+  ToNative(path, &p);
+  return p.ok ? Outcome(call(p.text)) : kFailed;
+}
+
 }  // namespace vk::osnative

@@ -84,6 +84,24 @@ bool TempName(const char* path, u32 number, char* out) {
   return true;
 }
 
+// Gives a new temporary a free name beside path (into name, its number into
+// *temp) through claim(name), which answers false with errno set; a name
+// already taken (EEXIST) makes it try the next number. true, or false with
+// errno telling why.
+template <typename Claim>
+bool ClaimTempName(const char* path, OsTemp* temp, char* name, Claim claim) {
+  for (u32 i = 0; i < kTempTries; ++i) {
+    temp->number = g_temp_counter.fetch_add(1);
+    if (!TempName(path, temp->number, name)) {
+      errno = ENAMETOOLONG;
+      return false;
+    }
+    if (claim(name)) return true;
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
 // The process id in a temporary's name; 0 for a name that is not one.
 long TempOwner(const char* name) {
   const size_t prefix = sizeof kTempPrefix - 1;
@@ -166,16 +184,10 @@ u16 OsTempWrite(StrSlice path, const void* data, u32 len, bool durable, OsTemp* 
   }
   // Exclusive and without following a link: a name already taken (by
   // anything planted there) is never written.
-  for (u32 i = 0; i < kTempTries && !unnamed && fd < 0; ++i) {
-    temp->number = g_temp_counter.fetch_add(1);
-    if (!TempName(p.text, temp->number, name)) {
-      t_last_error = ENAMETOOLONG;
-      return kOsOpenFailed;
-    }
-    fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) {
+  if (!unnamed && !ClaimTempName(p.text, temp, name, [&fd](const char* n) {
+        fd = open(n, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        return fd >= 0;
+      })) {
     NoteError();
     return kOsOpenFailed;
   }
@@ -194,17 +206,8 @@ u16 OsTempWrite(StrSlice path, const void* data, u32 len, bool durable, OsTemp* 
   if (rc == 0 && unnamed) {
     char self[32];
     std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
-    bool linked = false;
-    for (u32 i = 0; i < kTempTries && !linked; ++i) {
-      temp->number = g_temp_counter.fetch_add(1);
-      if (!TempName(p.text, temp->number, name)) {
-        errno = ENAMETOOLONG;
-        break;
-      }
-      linked = linkat(AT_FDCWD, self, AT_FDCWD, name, AT_SYMLINK_FOLLOW) == 0;
-      if (!linked && errno != EEXIST) break;
-    }
-    if (!linked) {
+    if (!ClaimTempName(p.text, temp, name,
+                       [&self](const char* n) { return linkat(AT_FDCWD, self, AT_FDCWD, n, AT_SYMLINK_FOLLOW) == 0; })) {
       NoteError();
       rc = t_last_error == ENOSPC || t_last_error == EDQUOT ? kOsNoRoom : kOsOpenFailed;
       name[0] = 0;  // nothing named to remove
@@ -290,12 +293,9 @@ u16 OsFileSame(StrSlice path, const void* data, u32 len, u64* device) {
 }
 
 u16 OsFileTouch(StrSlice path) {
-  Settle(path, false);
-  NativePath p;
-  ToNative(path, &p);
   // Both stamps to now, which the owner or anyone who may write the file
   // may set (a time of one's choosing would need the owner).
-  return p.ok ? Outcome(utimensat(AT_FDCWD, p.text, nullptr, AT_SYMLINK_NOFOLLOW)) : kFailed;
+  return OnName(path, [](const char* name) { return utimensat(AT_FDCWD, name, nullptr, AT_SYMLINK_NOFOLLOW); });
 }
 
 u16 OsFileReplace(StrSlice path, const void* data, u32 len, u64* device) {

@@ -140,8 +140,7 @@ struct RunState {
   int blamed_err;       // why the system refused it (its error number); 0 for none
   std::deque<PendingFile> pending;  // oldest first
   std::vector<MadeFolder> made;
-  u32 handed;  // files handed to the write queue
-  u32 taken;   // and their outcomes taken
+  u32 handed;  // files handed to the write queue; those in `pending` are the last of them
 };
 
 // The run in progress, for the fragments' and type map's way to the queue.
@@ -198,10 +197,7 @@ void FileFailed(RunState* run, const PendingFile& file, const WriteDone& done, u
   }
   WriteQueueSettle();
   WriteDone dropped{};
-  while (!run->pending.empty() && WriteQueueTake(&dropped)) {
-    run->pending.pop_front();
-    ++run->taken;
-  }
+  while (!run->pending.empty() && WriteQueueTake(&dropped)) run->pending.pop_front();
   while (!run->made.empty() && run->made.back().after >= failed) {
     (void)OsDirRemove(Kept(run->made.back().path));  // empty, as its files were dropped
     run->made.pop_back();
@@ -216,7 +212,7 @@ void TakeWritten(RunState* run) {
   while (!run->pending.empty() && WriteQueueTake(&done)) {
     const PendingFile file = std::move(run->pending.front());
     run->pending.pop_front();
-    const u32 number = ++run->taken;
+    const u32 number = run->handed - static_cast<u32>(run->pending.size());
     if (done.rc == 0) {
       LogHoldRelease(file.log_ok);
     } else if (done.rc != kWriteDropped) {
