@@ -72,12 +72,19 @@ int CompareNames(const void* a, const void* b) {
 }  // namespace
 
 u16 OsDirCreate(StrSlice path) {
-  return OnName(path, [](const char* name) { return mkdir(name, 0777); });
+  // Made and removed folders are flushed with the run.
+  return OnName(path, [](const char* name) {
+    SyncNoteParent(name);
+    return mkdir(name, 0777);
+  });
 }
 
 u16 OsDirRemove(StrSlice path) {
   OsAppendEnd();
-  return OnName(path, [](const char* name) { return rmdir(name); });
+  return OnName(path, [](const char* name) {
+    SyncNoteParent(name);
+    return rmdir(name);
+  });
 }
 
 bool OsMatch(StrSlice pattern, StrSlice name) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -131,8 +132,11 @@ u16 OsFileUnread(std::FILE* f, u8 c) { return f && std::ungetc(c, f) != EOF ? 0 
 
 u16 OsFileRemove(StrSlice path) {
   AppendClose();
-  // unlink never removes a folder.
-  return OnName(path, [](const char* name) { return unlink(name); });
+  // unlink never removes a folder. The removal is flushed with the run.
+  return OnName(path, [](const char* name) {
+    SyncNoteParent(name);
+    return unlink(name);
+  });
 }
 
 u16 OsFileRename(StrSlice from, StrSlice to) {
@@ -142,7 +146,9 @@ u16 OsFileRename(StrSlice from, StrSlice to) {
   NativePath a, b;
   ToNative(from, &a);
   ToNative(to, &b);
-  return a.ok && b.ok ? Outcome(std::rename(a.text, b.text)) : kFailed;
+  if (!a.ok || !b.ok) return kFailed;
+  SyncNoteParent(b.text);
+  return Outcome(std::rename(a.text, b.text));
 }
 
 void OsAppendEnd() { AppendClose(); }
@@ -261,7 +267,7 @@ bool OsStatPath(StrSlice path, OsStat* out) {
   if (statx(AT_FDCWD, p.text, 0, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) return false;
   out->exists = true;
   out->is_dir = S_ISDIR(sx.stx_mode);
-  out->device = (u64{sx.stx_dev_major} << 32) | sx.stx_dev_minor;
+  out->device = static_cast<u64>(makedev(sx.stx_dev_major, sx.stx_dev_minor));  // as st_dev
   out->size = sx.stx_size;
   out->accessed = StampOf(sx.stx_atime);
   out->written = StampOf(sx.stx_mtime);
@@ -276,6 +282,16 @@ bool OsIsLink(StrSlice path) {
   ToNative(path, &p);
   struct stat st;
   return p.ok && lstat(p.text, &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool OsFileIdOf(StrSlice path, u64* device, u64* inode) {
+  NativePath p;
+  ToNative(path.len ? path : StrMake(".", 1), &p);
+  struct stat st;
+  if (!p.ok || stat(p.text, &st) != 0) return false;
+  *device = static_cast<u64>(st.st_dev);
+  *inode = static_cast<u64>(st.st_ino);
+  return true;
 }
 
 bool OsSameFile(StrSlice a, StrSlice b) {

@@ -81,6 +81,10 @@ struct OsStat {
 bool OsStatPath(StrSlice path, OsStat* out);
 // True when the name itself is a symbolic link (whatever it points at).
 bool OsIsLink(StrSlice path);
+// The identity (file system and inode) of what a library path names, or
+// false when nothing is there. Unlike every other call here it does not
+// let the write queue settle first: it is the queue's own inquiry.
+bool OsFileIdOf(StrSlice path, u64* device, u64* inode);
 // True when both paths name one existing file (the same device and inode),
 // however each is spelt: "..", links and repeated separators included.
 bool OsSameFile(StrSlice a, StrSlice b);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "runtime/osfault.h"
 #include "runtime/ostext.h"
 #include "runtime/slice.h"
 
@@ -52,6 +53,18 @@ void Settle(StrSlice path, bool folder);
 // True when the write queue holds a content for path that is not in place
 // yet; with data, a copy of it (malloc'd) in *data and *size.
 bool Pending(StrSlice path, char** data, u32* size);
+
+// True when a failure is injected into this call (osfault.h): errno is
+// then set to it, and the caller fails as though the system had refused.
+bool Faulted(OsFaultCall call);
+
+// Notes the file system of a change for the run's flush (ossync.h): through
+// a descriptor the caller holds on a file there (its device from fstat; the
+// file's path names the folder for a message), through a folder, or
+// through the folder of a path (system forms).
+void SyncNoteFd(int fd, u64 device, const char* path);
+void SyncNoteFolder(const char* folder);
+void SyncNoteParent(const char* path);
 
 // A call on one name that answers 0 on success, call(system path): the
 // write queue settles the name first. 0, or kFailed with the reason noted

@@ -26,10 +26,14 @@ using namespace osnative;
 
 namespace {
 
-// ".vellumcraft-<pid>-<number>.tmp": the process id tells a sweep whether
-// the temporary's writer is still there; the number counts up across the
-// process, so no two temporaries of one process share a name.
+// ".vellumcraft-<boot>-<pid>-<number>.tmp": the boot (the first 8 digits
+// of the system's boot id) and the process id tell a sweep whether the
+// temporary's writer is still there (a process of an earlier boot never
+// is, whatever process has its id now); the number counts up across the
+// process, so no two temporaries of one process share a name. Names of
+// the older form ".vellumcraft-<pid>-<number>.tmp" are still swept.
 constexpr char kTempPrefix[] = ".vellumcraft-";
+constexpr u32 kBootDigits = 8;
 constexpr char kTempSuffix[] = ".tmp";
 constexpr u32 kTempTries = 64;
 std::atomic<u32> g_temp_counter{0};
@@ -53,13 +57,37 @@ int SelfPid() {
   return pid;
 }
 
+// This boot's tag, read once: kBootDigits hex digits, or "0" where the
+// system does not say.
+const char* BootTag() {
+  static char tag[kBootDigits + 1] = {};
+  static const bool known = [] {
+    std::strcpy(tag, "0");
+    const int fd = open("/proc/sys/kernel/random/boot_id", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return true;
+    char id[kBootDigits];
+    if (read(fd, id, sizeof id) == static_cast<ssize_t>(sizeof id)) {
+      bool hex = true;
+      for (char c : id) hex = hex && ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'));
+      if (hex) {
+        std::memcpy(tag, id, sizeof id);
+        tag[kBootDigits] = 0;
+      }
+    }
+    close(fd);
+    return true;
+  }();
+  (void)known;
+  return tag;
+}
+
 // Folders swept since OsTempSweepForget, by file system and inode.
 std::set<std::pair<u64, u64>> g_swept;
 
 // Writes all of data to fd: true, or false with the reason noted.
 bool WriteAll(int fd, const char* at, u32 len) {
   while (len > 0) {
-    const ssize_t n = write(fd, at, len);
+    const ssize_t n = Faulted(kOsFaultWrite) ? -1 : write(fd, at, len);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = ENOSPC;
@@ -77,9 +105,9 @@ bool WriteAll(int fd, const char* at, u32 len) {
 bool TempName(const char* path, u32 number, char* out) {
   const char* cut = std::strrchr(path, '/');
   const size_t folder = cut ? static_cast<size_t>(cut - path) + 1 : 0;
-  if (folder + sizeof kTempPrefix + 2 * 10 + sizeof kTempSuffix >= kOsPathMax) return false;
+  if (folder + sizeof kTempPrefix + kBootDigits + 2 * 11 + sizeof kTempSuffix >= kOsPathMax) return false;
   std::memcpy(out, path, folder);
-  std::snprintf(out + folder, kOsPathMax - folder, "%s%d-%u%s", kTempPrefix, SelfPid(), number,
+  std::snprintf(out + folder, kOsPathMax - folder, "%s%s-%d-%u%s", kTempPrefix, BootTag(), SelfPid(), number,
                 kTempSuffix);
   return true;
 }
@@ -102,25 +130,54 @@ bool ClaimTempName(const char* path, OsTemp* temp, char* name, Claim claim) {
   return false;
 }
 
-// The process id in a temporary's name; 0 for a name that is not one.
-long TempOwner(const char* name) {
+// Whose a temporary's name says it is.
+struct TempOwnerOf {
+  bool ours;     // a name of the program's form
+  bool earlier;  // made in an earlier boot (or one that cannot be told)
+  long pid;
+};
+
+// Reads the name's fields between the prefix and the suffix: two (pid,
+// number) in the older form, three (boot, pid, number) now.
+TempOwnerOf TempOwner(const char* name) {
+  TempOwnerOf owner{false, false, 0};
   const size_t prefix = sizeof kTempPrefix - 1;
   const size_t suffix = sizeof kTempSuffix - 1;
   const size_t len = std::strlen(name);
   if (len <= prefix + suffix || std::memcmp(name, kTempPrefix, prefix) != 0 ||
       std::memcmp(name + len - suffix, kTempSuffix, suffix) != 0) {
-    return 0;
+    return owner;
   }
+  const char* field[3];
+  size_t size[3];
+  u32 fields = 0;
+  for (size_t i = prefix, from = prefix; i <= len - suffix; ++i) {
+    if (i < len - suffix && name[i] != '-') continue;
+    if (fields == 3 || i == from) return owner;
+    field[fields] = name + from;
+    size[fields++] = i - from;
+    from = i + 1;
+  }
+  if (fields < 2) return owner;
+  const u32 pid_at = fields == 3 ? 1 : 0;
+  for (u32 f = pid_at; f < fields; ++f)
+    for (size_t k = 0; k < size[f]; ++k)
+      if (field[f][k] < '0' || field[f][k] > '9') return owner;
   long pid = 0;
-  size_t i = prefix;
-  for (; i < len - suffix && name[i] >= '0' && name[i] <= '9'; ++i) {
-    pid = pid * 10 + (name[i] - '0');
-    if (pid > 0x7FFFFFFF) return 0;
+  for (size_t k = 0; k < size[pid_at]; ++k) {
+    pid = pid * 10 + (field[pid_at][k] - '0');
+    if (pid > 0x7FFFFFFF) return owner;
   }
-  if (i == prefix || name[i] != '-' || ++i == len - suffix) return 0;
-  for (; i < len - suffix; ++i)
-    if (name[i] < '0' || name[i] > '9') return 0;
-  return pid;
+  if (pid == 0) return owner;
+  owner.ours = true;
+  owner.pid = pid;
+  if (fields == 3) {
+    const char* tag = BootTag();
+    // Where this boot cannot be told, neither can an earlier one.
+    const bool known = std::strlen(tag) == kBootDigits;
+    owner.earlier = known && (size[0] != kBootDigits || std::memcmp(tag, field[0], kBootDigits) != 0);
+  }
+  return owner;
 }
 
 // The folder part of a system path ("." for a bare name).
@@ -143,8 +200,37 @@ bool CanLinkUnnamed() {
   return can;
 }
 
-// True when the process is gone: its temporaries are no one's.
-bool OwnerGone(long pid) { return pid != SelfPid() && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
+// True when a process that has ended still holds its id until its parent
+// collects it: it writes nothing more.
+bool Ended(long pid) {
+  char path[32];
+  std::snprintf(path, sizeof path, "/proc/%ld/stat", pid);
+  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char buf[512];
+  const ssize_t n = read(fd, buf, sizeof buf - 1);
+  close(fd);
+  if (n <= 0) return false;
+  buf[n] = 0;
+  // "pid (name) state ...": the name may hold anything, ')' too.
+  const char* close_paren = std::strrchr(buf, ')');
+  return close_paren && close_paren[1] == ' ' && (close_paren[2] == 'Z' || close_paren[2] == 'X');
+}
+
+// True when the temporary's writer is gone: its temporaries are no one's.
+bool OwnerGone(const TempOwnerOf& owner) {
+  if (!owner.ours) return false;
+  if (owner.earlier) return true;
+  if (owner.pid == SelfPid()) return false;
+  if (kill(static_cast<pid_t>(owner.pid), 0) != 0) return errno == ESRCH;
+  return Ended(owner.pid);
+}
+
+// The answer for a write that failed: want of room (a full disk or quota,
+// for the content or for the temporary itself), or `other`.
+u16 WriteFailure(u16 other) {
+  return t_last_error == ENOSPC || t_last_error == EDQUOT ? kOsNoRoom : other;
+}
 
 }  // namespace
 
@@ -172,6 +258,10 @@ u16 OsTempWrite(StrSlice path, const void* data, u32 len, bool durable, OsTemp* 
   // through), the temporary is made under its name at once.
   int fd = -1;
   bool unnamed = false;
+  if (Faulted(kOsFaultCreate)) {
+    NoteError();
+    return WriteFailure(kOsOpenFailed);
+  }
   if (!(OsFallbacks() & kOsNoUnnamed) && CanLinkUnnamed()) {
     char folder[kOsPathMax];
     FolderOf(p.text, folder);
@@ -179,7 +269,7 @@ u16 OsTempWrite(StrSlice path, const void* data, u32 len, bool durable, OsTemp* 
     unnamed = fd >= 0;
     if (!unnamed && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
       NoteError();
-      return kOsOpenFailed;
+      return WriteFailure(kOsOpenFailed);
     }
   }
   // Exclusive and without following a link: a name already taken (by
@@ -189,13 +279,12 @@ u16 OsTempWrite(StrSlice path, const void* data, u32 len, bool durable, OsTemp* 
         return fd >= 0;
       })) {
     NoteError();
-    return kOsOpenFailed;
+    return WriteFailure(kOsOpenFailed);
   }
-  u16 rc = WriteAll(fd, static_cast<const char*>(data), len) ? 0 : kFailed;
-  if (rc && (t_last_error == ENOSPC || t_last_error == EDQUOT)) rc = kOsNoRoom;
-  if (rc == 0 && durable && fdatasync(fd) != 0) {
+  u16 rc = WriteAll(fd, static_cast<const char*>(data), len) ? 0 : WriteFailure(kFailed);
+  if (rc == 0 && durable && (Faulted(kOsFaultSync) || fdatasync(fd) != 0)) {
     NoteError();
-    rc = kFailed;
+    rc = WriteFailure(kFailed);
   }
   struct stat st {};
   if (rc == 0 && fstat(fd, &st) != 0) {
@@ -203,20 +292,26 @@ u16 OsTempWrite(StrSlice path, const void* data, u32 len, bool durable, OsTemp* 
     rc = kFailed;
   }
   temp->device = static_cast<u64>(st.st_dev);
+  temp->mode = static_cast<u32>(st.st_mode);
+  temp->uid = static_cast<u32>(st.st_uid);
+  temp->gid = static_cast<u32>(st.st_gid);
   if (rc == 0 && unnamed) {
     char self[32];
     std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
     if (!ClaimTempName(p.text, temp, name,
                        [&self](const char* n) { return linkat(AT_FDCWD, self, AT_FDCWD, n, AT_SYMLINK_FOLLOW) == 0; })) {
       NoteError();
-      rc = t_last_error == ENOSPC || t_last_error == EDQUOT ? kOsNoRoom : kOsOpenFailed;
+      rc = WriteFailure(kOsOpenFailed);
       name[0] = 0;  // nothing named to remove
     }
   }
+  // The run's flush goes through a descriptor held from the first file of
+  // each file system, opened before anything was written there.
+  if (rc == 0) SyncNoteFd(fd, temp->device, p.text);
   // A failure that only the close reports keeps the old file.
   if (close(fd) != 0 && rc == 0) {
     NoteError();
-    rc = kFailed;
+    rc = WriteFailure(kFailed);
   }
   if (rc && name[0]) unlink(name);
   return rc;
@@ -228,11 +323,28 @@ u16 OsTempPlace(StrSlice path, OsTemp* temp, bool* swapped) {
   ToNative(path, &p);
   char name[kOsPathMax];
   if (!p.ok || !TempName(p.text, temp->number, name)) return kOsOpenFailed;
+  struct stat st {};
+  const bool there = lstat(p.text, &st) == 0;
+  // A file replaced keeps its permissions, and its owner and group where
+  // this process may give them (as editors do): a page kept private stays
+  // private. A link or anything else there is replaced by a new file.
+  if (there && S_ISREG(st.st_mode)) {
+    if ((st.st_uid != temp->uid || st.st_gid != temp->gid) &&
+        lchown(name, st.st_uid == temp->uid ? static_cast<uid_t>(-1) : st.st_uid,
+               st.st_gid == temp->gid ? static_cast<gid_t>(-1) : st.st_gid) != 0) {
+      // Not ours to give: the group alone may be.
+      if (st.st_gid != temp->gid) (void)lchown(name, static_cast<uid_t>(-1), st.st_gid);
+    }
+    if ((st.st_mode & 07777) != (temp->mode & 07777)) (void)chmod(name, st.st_mode & 07777);
+  }
+  if (Faulted(kOsFaultPlace)) {
+    NoteError();
+    unlink(name);
+    return kOsOpenFailed;
+  }
   // Swapping leaves the old file's removal, which is most of the cost of
   // renaming over it, for later and for other threads. A folder is renamed
   // over, which fails as it should; so does a file system that cannot swap.
-  struct stat st {};
-  const bool there = lstat(p.text, &st) == 0;
   if (there && !S_ISDIR(st.st_mode) && !(OsFallbacks() & kOsNoExchange) &&
       renameat2(AT_FDCWD, name, AT_FDCWD, p.text, RENAME_EXCHANGE) == 0) {
     *swapped = true;
@@ -249,17 +361,6 @@ void OsTempDrop(StrSlice path, const OsTemp& temp) {
   ToNative(path, &p);
   char name[kOsPathMax];
   if (p.ok && TempName(p.text, temp.number, name)) unlink(name);
-}
-
-u16 OsSyncFileSystem(StrSlice path) {
-  NativePath p;
-  ToNative(path, &p);
-  if (!p.ok) return kFailed;
-  const int fd = open(p.text, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return Outcome(-1);
-  const u16 rc = Outcome(syncfs(fd));
-  close(fd);
-  return rc;
 }
 
 u16 OsFileSame(StrSlice path, const void* data, u32 len, u64* device) {
@@ -287,6 +388,8 @@ u16 OsFileSame(StrSlice path, const void* data, u32 len, u64* device) {
   } else {
     same = false;
   }
+  // A file kept is stamped: its file system is flushed with the run's.
+  if (same) SyncNoteFd(fd, static_cast<u64>(st.st_dev), p.text);
   close(fd);
   *device = static_cast<u64>(st.st_dev);
   return same ? 0 : kOsDiffers;
@@ -302,12 +405,40 @@ u16 OsFileReplace(StrSlice path, const void* data, u32 len, u64* device) {
   Settle(path, false);
   OsTemp temp{};
   u16 rc = OsTempWrite(path, data, len, true, &temp);
-  if (rc == kOsNoRoom) rc = kFailed;
+  if (rc == kOsNoRoom) rc = kFailed;  // no earlier file holds room that could be given back
   bool swapped = false;
   if (rc == 0) rc = OsTempPlace(path, &temp, &swapped);
   if (swapped) OsTempDrop(path, temp);
   if (device) *device = temp.device;
   return rc;
+}
+
+u16 OsFilePlaceable(StrSlice path) {
+  Settle(path, false);
+  NativePath p;
+  ToNative(path, &p);
+  if (!p.ok) return kOsOpenFailed;
+  struct statx sx {};
+  if (statx(AT_FDCWD, p.text, AT_SYMLINK_NOFOLLOW, STATX_TYPE, &sx) == 0) {
+    if (S_ISDIR(sx.stx_mode)) {
+      t_last_error = EISDIR;
+      return kOsOpenFailed;
+    }
+    if (sx.stx_attributes & (STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND)) {
+      t_last_error = EPERM;
+      return kOsOpenFailed;
+    }
+  } else if (errno != ENOENT) {
+    NoteError();
+    return kOsOpenFailed;
+  }
+  char folder[kOsPathMax];
+  FolderOf(p.text, folder);
+  if (faccessat(AT_FDCWD, folder, W_OK | X_OK, AT_EACCESS) != 0) {
+    NoteError();
+    return kOsOpenFailed;
+  }
+  return 0;
 }
 
 u16 OsFilePut(StrSlice path, const void* data, u32 len) {
@@ -350,8 +481,7 @@ u16 OsTempSweep(StrSlice base, StrSlice inside) {
     return kFailed;
   }
   while (struct dirent* e = readdir(d)) {
-    const long owner = TempOwner(e->d_name);
-    if (owner == 0 || !OwnerGone(owner)) continue;
+    if (!OwnerGone(TempOwner(e->d_name))) continue;
     bool file_or_link = e->d_type == DT_REG || e->d_type == DT_LNK;
     struct stat es {};
     if (e->d_type == DT_UNKNOWN && fstatat(dfd, e->d_name, &es, AT_SYMLINK_NOFOLLOW) == 0) {

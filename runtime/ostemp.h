@@ -8,9 +8,9 @@
 // disk before it takes a file's place. A link at the name is replaced, never
 // written through, and a hard-linked twin keeps the old content.
 //
-// A temporary is named ".vellumcraft-<process id>-<number>.tmp", a name no
-// user gives a file; one whose process is gone (killed) is removed by
-// OsTempSweep. The calls on temporaries (OsTempWrite, OsTempPlace,
+// A temporary is named ".vellumcraft-<boot>-<process id>-<number>.tmp", a
+// name no user gives a file; one whose process is gone (killed, or of an
+// earlier boot) is removed by OsTempSweep. The calls on temporaries (OsTempWrite, OsTempPlace,
 // OsTempDrop) may be made from any thread; the others are the producer's.
 #pragma once
 #include "runtime/osfile.h"
@@ -19,32 +19,36 @@
 namespace vk {
 
 // A temporary beside a file: its number (which, with the file's folder and
-// the process id, makes its name) and the file system it is on.
+// the process id, makes its name), the file system it is on, and the mode,
+// owner and group it was made with.
 struct OsTemp {
   u32 number;
   u64 device;
+  u32 mode;
+  u32 uid;
+  u32 gid;
 };
 // OsTempWrite's answer when the system had no room for the temporary (a
-// full disk or quota): a writer going one file at a time may have had it.
+// full disk or quota, for its content or for the temporary itself, blocks
+// or inodes): a writer going one file at a time may have had it.
 constexpr u16 kOsNoRoom = 0xFFFB;
 
 // Writes len bytes of data into a new temporary beside path (*temp tells
-// which), flushed to the disk first with durable: 0; kOsOpenFailed when it
-// cannot be created (no write access to the folder, no folder); kOsNoRoom
-// or kFailed when writing failed (no room; a size limit, an I/O error).
-// A failure leaves no temporary; OsLastError tells why.
+// which), flushed to the disk first with durable: 0; kOsNoRoom when the
+// system had no room for it; kOsOpenFailed when it cannot be created (no
+// write access to the folder, no folder); kFailed when writing failed (a
+// size limit, an I/O error). A failure leaves no temporary; OsLastError
+// tells why. Its file system is noted for the run's flush (ossync.h).
 [[nodiscard]] u16 OsTempWrite(StrSlice path, const void* data, u32 len, bool durable, OsTemp* temp);
-// Puts the temporary in path's place: anything there but a folder is
-// swapped with it in one step, so that the old file then lies under the
+// Puts the temporary in path's place, with the mode (and, where this
+// process may set them, the owner and group) of the regular file it
+// replaces: anything there but a folder is swapped with it in one step, so that the old file then lies under the
 // temporary's name (*swapped; to be removed with OsTempDrop); else it is
 // renamed to path. 0, or kOsOpenFailed when the name cannot take it (a
 // folder there): the temporary is removed then.
 [[nodiscard]] u16 OsTempPlace(StrSlice path, OsTemp* temp, bool* swapped);
 // Removes the temporary beside path.
 void OsTempDrop(StrSlice path, const OsTemp& temp);
-// Flushes everything written on the file system that holds path (a file or
-// a folder) to the disk: 0, or kFailed with the reason noted.
-[[nodiscard]] u16 OsSyncFileSystem(StrSlice path);
 
 // 0 when the name is a regular file of its own (not a link, no other name
 // for it) that holds exactly the len bytes of data; *device is then its
@@ -61,6 +65,12 @@ constexpr u16 kOsDiffers = 0xFFFD;
 // leaves the old file as it was and no temporary; OsLastError tells why.
 // *device (when given) is then the file system the file is on.
 [[nodiscard]] u16 OsFileReplace(StrSlice path, const void* data, u32 len, u64* device = nullptr);
+// 0 when a file could be put at path now (nothing there, or a file that
+// may be replaced, in a folder that may be written); kOsOpenFailed with the
+// reason noted when not: a folder there (EISDIR), a file that may not be
+// replaced (immutable or append-only: EPERM), no folder, or a folder that
+// may not be written. Nothing is changed.
+[[nodiscard]] u16 OsFilePlaceable(StrSlice path);
 // A file that holds the data already only gets the current time
 // (OsFileSame, OsFileTouch); else OsFileReplace.
 [[nodiscard]] u16 OsFilePut(StrSlice path, const void* data, u32 len);

@@ -1,5 +1,8 @@
 #include "runtime/writequeue.h"
 
+#include <pthread.h>
+
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +16,7 @@
 #include "runtime/error.h"
 #include "runtime/osfile.h"
 #include "runtime/osproc.h"
+#include "runtime/ossync.h"
 #include "runtime/ostemp.h"
 
 namespace vk {
@@ -32,7 +36,7 @@ constexpr u64 kHeldMax = u64{64} << 20;
 constexpr u32 kWakeBatch = 8;
 
 enum : u8 {
-  kJobQueued,   // to be written into a temporary
+  kJobQueued,   // to be written: into a temporary, or at once in its turn after want of room
   kJobWriting,  // a thread is writing it
   kJobWritten,  // its temporary is whole
   kJobKept,     // the file holds the content already
@@ -45,18 +49,26 @@ struct Job {
   std::string folder;  // its folder ("" for a bare name)
   char* data;
   u32 len;
+  u32 number;  // in the order handed over
   u8 state;
   u16 rc;
   int err;
   OsTemp temp;
-  u64 device;  // the file system of a kept file
-  u32 after;   // the job of an earlier content of its name not in place when handed over, or 0
 };
 
 // An old file that a swap left under a temporary's name, to be removed.
 struct Drop {
   std::string path;
   OsTemp temp;
+};
+
+// A folder that holds files not in place: how many, and what it is (known
+// once a call spelled otherwise asks about it).
+struct PendingFolder {
+  u32 files;
+  bool known;
+  u64 device;
+  u64 inode;
 };
 
 // Jobs are numbered from 1 in the order handed over; jobs [first, first +
@@ -76,24 +88,37 @@ struct Queue {
   std::vector<Drop> drops;
   size_t drop_next = 0;
   u32 dropping = 0;  // drops being done
-  u32 writers = 0;
-  u32 most = 1;
-  u32 idle = 0;  // writers waiting for work
+  u32 writers = 0;   // threads started (they live as long as the process)
+  u32 most = 1;      // writer threads this run may use; 0 for none
+  u32 idle = 0;      // writers waiting for work
+  u32 thread_jobs = 0;  // jobs the writer threads wrote this run
   bool failed = false;
   bool settling = false;
+  // Want of room was met at job `serial_from`: from it on, every file is
+  // written at once in its turn, one at a time, as a writer without
+  // temporaries to spare would.
+  bool serial = false;
+  u32 serial_from = 0;
   u64 held = 0;
-  std::unordered_map<std::string, u32> latest;   // path -> its latest job not settled
-  std::unordered_map<std::string, u32> folders;  // folder -> jobs in it not settled
-  std::vector<std::pair<u64, std::string>> devices;  // file systems written this run, a folder on each
+  std::unordered_map<std::string, u32> latest;           // path -> its latest job not settled
+  std::unordered_map<std::string, PendingFolder> folders;  // folder -> its files not settled
+  std::unordered_map<std::string, u32> names;            // last step of a path in `latest` -> how many
   std::thread::id producer;
 };
 
 // Made on first use and never destroyed: writers sleep on it until the
-// process ends.
+// process ends. A child process made by fork has none of the writers: it
+// starts a queue of its own.
 Queue* g_queue = nullptr;
 
+void ForgetQueue() { g_queue = nullptr; }
+
 Queue* Get() {
-  if (!g_queue) g_queue = new Queue;
+  if (!g_queue) {
+    static const bool watched = pthread_atfork(nullptr, nullptr, ForgetQueue) == 0;
+    (void)watched;
+    g_queue = new Queue;
+  }
   return g_queue;
 }
 
@@ -101,14 +126,26 @@ u32 End(const Queue* q) { return q->first + static_cast<u32>(q->jobs.size()); }
 Job& At(Queue* q, u32 n) { return q->jobs[n - q->first]; }
 StrSlice Sl(const std::string& s) { return StrMake(s.data(), static_cast<u32>(s.size())); }
 
+// Where the last step of a library path begins.
+size_t StepAt(const std::string& path) {
+  const size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? 0 : cut + 1;
+}
 // The folder part of a library path ("" for a bare name).
 std::string FolderOf(const std::string& path) {
-  const size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut);
+  const size_t at = StepAt(path);
+  return at == 0 ? std::string() : path.substr(0, at - 1);
 }
+std::string StepOf(const std::string& path) { return path.substr(StepAt(path)); }
 
-// The next job that waits to be written, now being written; null when none.
+// Whether writer threads may take jobs now: not when the run may use none,
+// nor once want of room has made the run write one file at a time.
+bool ThreadsServe(const Queue* q) { return q->most > 0 && !q->serial; }
+
+// The next job that waits to be written, now being written; null when none
+// (or, after want of room, when none is to be written ahead of its turn).
 Job* NextQueued(Queue* q) {
+  if (q->serial) return nullptr;
   if (q->next < q->first) q->next = q->first;
   while (q->next < End(q) && At(q, q->next).state != kJobQueued) ++q->next;
   if (q->next == End(q)) return nullptr;
@@ -118,7 +155,9 @@ Job* NextQueued(Queue* q) {
   return job;
 }
 
-// Writes the job's temporary; called without the lock, and finished under it.
+// Writes the job's temporary; called without the lock, and finished under
+// it. The system's first refusal for want of room makes the run write one
+// file at a time from that job on.
 void WriteJob(Queue* q, Job* job, std::unique_lock<std::mutex>& lock) {
   lock.unlock();
   const u16 rc = OsTempWrite(Sl(job->path), job->data, job->len, false, &job->temp);
@@ -127,6 +166,10 @@ void WriteJob(Queue* q, Job* job, std::unique_lock<std::mutex>& lock) {
   job->rc = rc;
   job->err = err;
   job->state = rc ? kJobFailed : kJobWritten;
+  if (rc == kOsNoRoom && (!q->serial || job->number < q->serial_from)) {
+    q->serial = true;
+    q->serial_from = job->number;
+  }
   --q->writing;
   q->done.notify_all();
 }
@@ -150,12 +193,15 @@ void Writer(void* arg) {
   Queue* q = static_cast<Queue*>(arg);
   std::unique_lock<std::mutex> lock(q->m);
   for (;;) {
-    if (Job* job = NextQueued(q)) {
-      if (q->idle > 0 && q->next < End(q)) q->work.notify_one();
-      WriteJob(q, job, lock);
-      continue;
+    if (ThreadsServe(q)) {
+      if (Job* job = NextQueued(q)) {
+        if (q->idle > 0 && q->next < End(q)) q->work.notify_one();
+        ++q->thread_jobs;
+        WriteJob(q, job, lock);
+        continue;
+      }
+      if (DropOne(q, lock)) continue;
     }
-    if (DropOne(q, lock)) continue;
     ++q->idle;
     q->work.wait(lock);
     --q->idle;
@@ -173,63 +219,41 @@ void WaitDrops(Queue* q, std::unique_lock<std::mutex>& lock) {
   q->drop_next = 0;
 }
 
-// Remembers that the run wrote on the file system dev, through folder.
-void NoteDevice(Queue* q, u64 dev, const std::string& folder) {
-  for (const auto& d : q->devices)
-    if (d.first == dev) return;
-  q->devices.emplace_back(dev, folder);
-}
-
-// Flushes the file system that holds folder ("" the current one).
-u16 SyncFolder(const std::string& folder) { return OsSyncFileSystem(Sl(folder.empty() ? std::string(".") : folder)); }
-
 // Replaces the job's file at once, durable before it takes its place (as
-// OsFileReplace does): a temporary refused for want of room when earlier
-// files still held theirs, or a kept file whose time cannot be set (it is
-// then replaced, as a changed file would be). The old files swapped out so
-// far are removed first, for their room.
+// OsFileReplace does): a file in its turn after want of room, or a kept
+// file whose time cannot be set (it is then replaced, as a changed file
+// would be). The old files swapped out so far are removed first, for
+// their room.
 u16 PlaceNow(Queue* q, Job& job, std::unique_lock<std::mutex>& lock) {
   WaitDrops(q, lock);
   lock.unlock();
-  u64 device = 0;
-  const u16 rc = OsFileReplace(Sl(job.path), job.data, job.len, &device);
+  const u16 rc = OsFileReplace(Sl(job.path), job.data, job.len);
   job.err = rc ? OsLastError() : 0;
   lock.lock();
-  if (rc == 0) NoteDevice(q, device, job.folder);
   return rc;
 }
 
 // Puts job n in place, under the lock: 0, or its failure.
 u16 PlaceJob(Queue* q, Job& job, std::unique_lock<std::mutex>& lock) {
   const StrSlice path = Sl(job.path);
-  u16 rc = 0;
   if (job.state == kJobKept) {
     lock.unlock();
-    rc = OsFileTouch(path);
+    const u16 rc = OsFileTouch(path);
     lock.lock();
-    if (rc == 0) {
-      // A file kept after an earlier content of the run is on the file
-      // system that one's placement noted.
-      if (job.after == 0) NoteDevice(q, job.device, job.folder);
-    } else {
-      rc = PlaceNow(q, job, lock);
-    }
-  } else if (job.state == kJobWritten) {
-    bool swapped = false;
-    lock.unlock();
-    rc = OsTempPlace(path, &job.temp, &swapped);
-    job.err = rc ? OsLastError() : 0;
-    lock.lock();
-    if (rc == 0) NoteDevice(q, job.temp.device, job.folder);
-    if (rc == 0 && swapped) {
-      q->drops.push_back(Drop{job.path, job.temp});
-      if (q->idle > 0) q->work.notify_one();
-    }
-  } else {  // kJobFailed
-    rc = job.rc == kOsNoRoom ? PlaceNow(q, job, lock) : job.rc;
+    return rc == 0 ? 0 : PlaceNow(q, job, lock);
   }
-  // No room in the end is a write that failed.
-  return rc == kOsNoRoom ? u16{kFailed} : rc;
+  if (job.state == kJobQueued) return PlaceNow(q, job, lock);
+  if (job.state == kJobFailed) return job.rc;
+  bool swapped = false;
+  lock.unlock();
+  const u16 rc = OsTempPlace(path, &job.temp, &swapped);
+  job.err = rc ? OsLastError() : 0;
+  lock.lock();
+  if (rc == 0 && swapped) {
+    q->drops.push_back(Drop{job.path, job.temp});
+    if (q->idle > 0 && ThreadsServe(q)) q->work.notify_one();
+  }
+  return rc;
 }
 
 // Job n is settled with rc: it leaves the names and folders not in place.
@@ -239,79 +263,33 @@ void Finish(Queue* q, u32 n, u16 rc) {
   if (rc == kWriteDropped) job.err = 0;
   job.state = kJobSettled;
   auto latest = q->latest.find(job.path);
-  if (latest != q->latest.end() && latest->second == n) q->latest.erase(latest);
-  auto folder = q->folders.find(job.folder);
-  if (folder != q->folders.end() && --folder->second == 0) q->folders.erase(folder);
-}
-
-// Drops job n, which a failure before it (rc kWriteDropped) or a later
-// content of its name (rc 0) made needless: its temporary goes, at once
-// after a failure (the run may remove the folder it is in), else with the
-// old files.
-void DropJob(Queue* q, u32 n, u16 rc, std::unique_lock<std::mutex>& lock) {
-  Job& job = At(q, n);
-  if (job.state == kJobWritten && rc == kWriteDropped) {
-    lock.unlock();
-    OsTempDrop(Sl(job.path), job.temp);
-    lock.lock();
-  } else if (job.state == kJobWritten) {
-    q->drops.push_back(Drop{job.path, job.temp});
-    if (q->idle > 0) q->work.notify_one();
+  if (latest != q->latest.end() && latest->second == n) {
+    q->latest.erase(latest);
+    auto name = q->names.find(StepOf(job.path));
+    if (name != q->names.end() && --name->second == 0) q->names.erase(name);
   }
-  Finish(q, n, rc);
+  auto folder = q->folders.find(job.folder);
+  if (folder != q->folders.end() && --folder->second.files == 0) q->folders.erase(folder);
 }
 
-// Puts jobs [from, end) in place in order, under the lock. A file whose
-// name gets a later content in the same batch waits for it and is then
-// dropped (nothing could have looked at it in between: a look settles), so
-// the disk never holds a content that the run replaced at once; when a
-// file in between fails, the waiting ones go in first, as they came first.
-// The first failure drops every later file.
+// Puts jobs [from, end) in place in order, under the lock, each in its
+// turn (a name handed over twice gets both contents, in turn). The first
+// failure drops every later file: its temporary goes at once (the run may
+// remove the folder it is in).
 void PlaceAll(Queue* q, u32 from, u32 end, std::unique_lock<std::mutex>& lock) {
-  std::unordered_map<std::string, u32> last;  // name -> its last whole temporary here
-  for (u32 n = from; n < end; ++n)
-    if (At(q, n).state == kJobWritten) last[At(q, n).path] = n;
-  std::vector<u32> waiting;
   for (u32 n = from; n < end; ++n) {
     Job& job = At(q, n);
     if (q->failed) {
-      DropJob(q, n, kWriteDropped, lock);
+      if (job.state == kJobWritten) {
+        lock.unlock();
+        OsTempDrop(Sl(job.path), job.temp);
+        lock.lock();
+      }
+      Finish(q, n, kWriteDropped);
       continue;
     }
-    const auto later = last.find(job.path);
-    const bool placeable = job.state == kJobWritten || job.state == kJobKept;
-    if (placeable && later != last.end() && later->second > n) {
-      waiting.push_back(n);
-      continue;
-    }
-    if (later != last.end() && later->second == n) {
-      // This content replaces the waiting ones of its name.
-      for (size_t i = 0; i < waiting.size();) {
-        if (At(q, waiting[i]).path == job.path) {
-          DropJob(q, waiting[i], 0, lock);
-          waiting.erase(waiting.begin() + static_cast<long>(i));
-        } else {
-          ++i;
-        }
-      }
-    }
-    u16 rc = PlaceJob(q, job, lock);
-    if (rc != 0) {
-      // The files waiting for a later content of their name came first:
-      // they go in first (a failed placement changed nothing).
-      for (u32 w : waiting) {
-        if (q->failed) {
-          DropJob(q, w, kWriteDropped, lock);
-          continue;
-        }
-        const u16 before = PlaceJob(q, At(q, w), lock);
-        if (before != 0) q->failed = true;
-        Finish(q, w, before);
-      }
-      waiting.clear();
-      if (q->failed) rc = kWriteDropped;  // one of them failed first
-      q->failed = true;
-    }
+    const u16 rc = PlaceJob(q, job, lock);
+    if (rc != 0) q->failed = true;
     Finish(q, n, rc);
   }
 }
@@ -329,15 +307,63 @@ void MoreWriters(Queue* q) {
   }
 }
 
+// The folder of a pending file: what it is, found out once.
+bool FolderId(PendingFolder* f, const std::string& folder) {
+  if (!f->known) f->known = OsFileIdOf(Sl(folder), &f->device, &f->inode);
+  return f->known;
+}
+
+// The pending file that path names, however it is spelt (relative,
+// absolute, with '/' or '\'): the same last step in a folder that is the
+// same folder (file system and inode). Under the lock; key gets its path
+// as handed over. False when none.
+bool FindPending(Queue* q, StrSlice path, std::string* key) {
+  key->assign(path.ptr ? path.ptr : "", path.len);
+  if (q->latest.count(*key)) return true;
+  if (q->names.count(StepOf(*key)) == 0) return false;
+  u64 device = 0;
+  u64 inode = 0;
+  if (!OsFileIdOf(Sl(FolderOf(*key)), &device, &inode)) return false;
+  const std::string step = StepOf(*key);
+  for (auto& [folder, f] : q->folders) {
+    if (!FolderId(&f, folder) || f.device != device || f.inode != inode) continue;
+    const std::string there = folder.empty() ? step : folder + '\\' + step;
+    if (q->latest.count(there)) {
+      *key = there;
+      return true;
+    }
+    // The producer may have spelt the folder with '/'.
+    const std::string slash = folder.empty() ? step : folder + '/' + step;
+    if (q->latest.count(slash)) {
+      *key = slash;
+      return true;
+    }
+  }
+  return false;
+}
+
+// True when folder (a listing's) holds a file not in place, however spelt.
+bool FolderPending(Queue* q, StrSlice folder) {
+  const std::string key(folder.ptr ? folder.ptr : "", folder.len);
+  if (q->folders.count(key)) return true;
+  u64 device = 0;
+  u64 inode = 0;
+  if (q->folders.empty() || !OsFileIdOf(folder, &device, &inode)) return false;
+  for (auto& [name, f] : q->folders)
+    if (FolderId(&f, name) && f.device == device && f.inode == inode) return true;
+  return false;
+}
+
 // Settles the queue when the producer is about to touch a file, or list a
 // folder, whose new content is not in place yet.
 void SettleHook(StrSlice path, bool folder) {
   Queue* q = g_queue;
+  if (!q) return;
   {
     std::lock_guard<std::mutex> lock(q->m);
     if (q->settling || q->settled + 1 >= End(q) || std::this_thread::get_id() != q->producer) return;
-    const std::string key(path.ptr ? path.ptr : "", path.len);
-    if (folder ? q->folders.count(key) == 0 : q->latest.count(key) == 0) return;
+    std::string key;
+    if (folder ? !FolderPending(q, path) : !FindPending(q, path, &key)) return;
   }
   WriteQueueSettle();
 }
@@ -346,12 +372,13 @@ void SettleHook(StrSlice path, bool folder) {
 // producer that must see it as though it were in place.
 bool PendingHook(StrSlice path, char** data, u32* size) {
   Queue* q = g_queue;
+  if (!q) return false;
   std::lock_guard<std::mutex> lock(q->m);
   if (q->latest.empty() || q->settling || std::this_thread::get_id() != q->producer) return false;
-  const auto latest = q->latest.find(std::string(path.ptr ? path.ptr : "", path.len));
-  if (latest == q->latest.end()) return false;
+  std::string key;
+  if (!FindPending(q, path, &key)) return false;
   if (!data) return true;
-  const Job& job = At(q, latest->second);
+  const Job& job = At(q, q->latest[key]);
   *data = static_cast<char*>(std::malloc(job.len ? job.len : 1u));
   if (!*data) return false;  // read from the file then, once it is in place
   std::memcpy(*data, job.data, job.len);
@@ -367,12 +394,18 @@ void WriteQueueBegin() {
   std::unique_lock<std::mutex> lock(q->m);
   WaitDrops(q, lock);
   q->failed = false;
-  q->devices.clear();
+  q->serial = false;
+  q->serial_from = 0;
+  q->thread_jobs = 0;
   q->producer = std::this_thread::get_id();
   // One writer a CPU beside the producer's, decided once a run from the
-  // CPUs this process may run on.
+  // CPUs this process may run on; none where threads are not to be used
+  // (writers started by an earlier run then stay asleep).
   const u32 cpus = OsCpuCount();
   q->most = cpus <= 1 ? 1 : cpus - 1 < kMaxWriters ? cpus - 1 : kMaxWriters;
+  if (OsFallbacks() & kOsNoThreads) q->most = 0;
+  lock.unlock();
+  OsSyncBegin();
   OsSetPendingHooks(OsPendingHooks{SettleHook, PendingHook});
 }
 
@@ -383,6 +416,7 @@ void WriteQueuePut(StrSlice path, char* data, u32 len) {
   job.path.assign(path.ptr, path.len);
   job.data = data;
   job.len = len;
+  job.number = End(q);
   if (q->failed) {
     // The run ended at an earlier file, and every file before this one is
     // settled (a failure is found only by settling): it is never written.
@@ -402,10 +436,10 @@ void WriteQueuePut(StrSlice path, char* data, u32 len) {
     // Its data is the producer's; the rest of it may be a writer's now.
     const Job& before = At(q, latest->second);
     same = before.len == len && std::memcmp(before.data, data, len) == 0;
-    job.after = latest->second;
   } else {
     lock.unlock();
-    same = OsFileSame(path, data, len, &job.device) == 0;
+    u64 device = 0;
+    same = OsFileSame(path, data, len, &device) == 0;
     lock.lock();
   }
   job.state = same ? kJobKept : kJobQueued;
@@ -415,11 +449,12 @@ void WriteQueuePut(StrSlice path, char* data, u32 len) {
   const u32 n = End(q) - 1;
   q->held += len;
   Job& added = At(q, n);
+  if (q->latest.count(added.path) == 0) ++q->names[StepOf(added.path)];
   q->latest[added.path] = n;
-  ++q->folders[added.folder];
-  if (queued) {
-    MoreWriters(q);
-    if (q->writers == 0) {
+  ++q->folders.try_emplace(added.folder, PendingFolder{0, false, 0, 0}).first->second.files;
+  if (queued && !q->serial) {
+    if (q->most > 0) MoreWriters(q);
+    if (q->writers == 0 || q->most == 0) {
       // No writer thread: the producer writes it itself.
       Job* self = NextQueued(q);
       if (self) WriteJob(q, self, lock);
@@ -438,19 +473,35 @@ void WriteQueueSettle() {
   std::unique_lock<std::mutex> lock(q->m);
   if (q->settling || q->settled + 1 >= End(q)) return;
   q->settling = true;
+  const u32 from = q->settled + 1;
   const u32 end = End(q);
   // What no writer has started is written here, beside them; then the rest
   // is waited for.
-  q->work.notify_all();
+  if (ThreadsServe(q)) q->work.notify_all();
   while (Job* job = NextQueued(q)) WriteJob(q, job, lock);
   q->done.wait(lock, [q] { return q->writing == 0; });
+
+  // After want of room, the temporaries of the files from there on are
+  // given up, so that each of those is written in its turn into the room
+  // the files before it leave.
+  if (q->serial) {
+    for (u32 n = std::max(from, q->serial_from); n < end; ++n) {
+      Job& job = At(q, n);
+      if (job.state == kJobWritten) {
+        lock.unlock();
+        OsTempDrop(Sl(job.path), job.temp);
+        lock.lock();
+      }
+      if (job.state == kJobWritten || (job.state == kJobFailed && job.rc == kOsNoRoom)) job.state = kJobQueued;
+    }
+  }
 
   // Every temporary reaches the disk before any takes its file's place, so
   // that a file holds its old or its new content whenever the power goes:
   // one flush for each file system the temporaries are on. A flush that
   // fails fails the first file there.
   std::vector<u64> flushed;
-  for (u32 n = q->settled + 1; n < end; ++n) {
+  for (u32 n = from; n < end; ++n) {
     Job& job = At(q, n);
     if (job.state != kJobWritten) continue;
     bool seen = false;
@@ -458,7 +509,7 @@ void WriteQueueSettle() {
     if (seen) continue;
     flushed.push_back(job.temp.device);
     lock.unlock();
-    const u16 rc = SyncFolder(job.folder);
+    const u16 rc = OsSyncDevice(job.temp.device);
     const int err = rc ? OsLastError() : 0;
     lock.lock();
     if (rc) {
@@ -468,7 +519,7 @@ void WriteQueueSettle() {
       job.err = err;
     }
   }
-  PlaceAll(q, q->settled + 1, end, lock);
+  PlaceAll(q, from, end, lock);
   q->settled = end - 1;
   q->settling = false;
 }
@@ -495,19 +546,20 @@ u32 WriteQueueCount() {
   return static_cast<u32>(q->jobs.size());
 }
 
-u16 WriteQueueSync(StrSlice folder) {
+u32 WriteQueueThreadJobs() {
   Queue* q = Get();
-  OsStat st;
-  const bool there = folder.len && OsStatPath(folder, &st);
-  std::unique_lock<std::mutex> lock(q->m);
-  WaitDrops(q, lock);
-  if (there) NoteDevice(q, st.device, std::string(folder.ptr, folder.len));
-  const auto devices = q->devices;
-  lock.unlock();
-  u16 rc = 0;
-  for (const auto& d : devices)
-    if (SyncFolder(d.second) != 0) rc = kFailed;
-  return rc;
+  std::lock_guard<std::mutex> lock(q->m);
+  return q->thread_jobs;
+}
+
+u16 WriteQueueSync(StrSlice folder, StrSlice* failed) {
+  Queue* q = Get();
+  {
+    std::unique_lock<std::mutex> lock(q->m);
+    WaitDrops(q, lock);
+  }
+  if (folder.len) OsSyncNote(folder);
+  return OsSyncAll(failed);
 }
 
 }  // namespace vk

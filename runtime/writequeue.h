@@ -12,18 +12,22 @@
 // new content, also across a power cut, and the files end as one writer
 // would have left them.
 //
-// The first file that cannot be put in place ends it: that file and every
-// file handed over after it stay as they were (their temporaries are
-// removed, nothing is time-stamped), as though the writer had stopped
-// there. A temporary that the system refuses for want of room is written
-// again in its turn, after the files before it freed theirs, as a writer
-// going one file at a time would have found the room.
+// Each content takes its turn, a name handed over twice too. The first
+// file that cannot be put in place ends it: that file and every file handed
+// over after it stay as they were (their temporaries are removed, nothing
+// is time-stamped), as though the writer had stopped there. At the first
+// refusal for want of room (blocks or inodes, a full disk or a quota) the
+// later temporaries are given up, and from that file on each file is
+// written at once in its turn (a temporary, flushed, then renamed) after
+// the files before it have freed their room: a run that a writer going one
+// file at a time would finish, finishes.
 //
 // While a content is handed over and not in place, the producer sees the
 // file system as though it were: any call of the system boundary that names
-// the file, or lists its folder, settles the queue first; and a later
-// content of the same name is compared with the earlier content, not with
-// the file.
+// the file (however the path is spelt: it is matched by its folder's
+// identity and its name), or lists its folder, settles the queue first, and
+// a whole-file read gets the content; a later content of the same name is
+// compared with the earlier content, not with the file.
 //
 // Only the producer calls these.
 #pragma once
@@ -41,8 +45,9 @@ struct WriteDone {
 constexpr u16 kWriteDropped = 0xFFFC;
 
 // Starts a run of files: decides how many writer threads it may use, from
-// the CPUs the process may run on, and forgets the file systems of the last
-// run. Files of a run not settled yet are settled first.
+// the CPUs the process may run on (none with the kOsNoThreads fallback),
+// and forgets the file systems of the last run. Files of a run not settled
+// yet are settled first.
 void WriteQueueBegin();
 // Hands over the new content of path: data (allocated with malloc) and len.
 // The queue releases data, on this thread, when the outcome is taken. After
@@ -55,10 +60,12 @@ void WriteQueueSettle();
 bool WriteQueueTake(WriteDone* done);
 // Files handed over and not taken yet.
 u32 WriteQueueCount();
-// Makes what the run wrote durable: waits for the old files' removal, then
-// flushes every file system that got a file of the run, and the one that
-// holds folder (the log's, say). 0, or kFailed with the reason noted when a
-// flush failed.
-[[nodiscard]] u16 WriteQueueSync(StrSlice folder);
+// Jobs that writer threads (not the producer) wrote since WriteQueueBegin.
+u32 WriteQueueThreadJobs();
+// Makes what the run changed durable: waits for the old files' removal,
+// then flushes every file system the run changed (ossync.h), each once,
+// and the one that holds folder (the log's, say). 0, or kFailed with the
+// reason noted and *failed the folder whose file system failed.
+[[nodiscard]] u16 WriteQueueSync(StrSlice folder, StrSlice* failed);
 
 }  // namespace vk

@@ -118,7 +118,9 @@ struct PendingFile {
 };
 
 // A folder the run made for a node, and how many files it had handed over
-// then: a failure of one of those leaves it, a later failure removes it.
+// before it made it: when one of those fails, the run stops before the
+// folder was made, which is removed again; a failure of a file handed over
+// after it leaves it.
 struct MadeFolder {
   std::string path;
   u32 after;
@@ -179,6 +181,17 @@ void GoBackTo(RunState* run, const RunMark& mark) {
   (void)ErrMsgAppend(0, StrMake(mark.detail.data(), static_cast<u32>(mark.detail.size())), false);
 }
 
+// A page whose file cannot be put in place (rc and err as the write queue
+// answers) ends the run there: the run goes back to `before`, its state
+// just before the page was made, so that the log keeps the page's
+// "Creating File:" line and none of its making, and the message names it.
+void PageFailed(RunState* run, const RunMark& before, StrSlice path, u16 rc, int err) {
+  GoBackTo(run, before);
+  Keep(&run->writing, path);
+  Blame(run, HtmlPagePutCode(rc), path, err);
+  run->stop_code = run->shown_code;
+}
+
 // The file handed over as number `failed` could not be put in place: the
 // run ends as if it had stopped there. Its old file stays, and so does
 // every file handed over after it (the queue drops them); the log keeps
@@ -186,13 +199,11 @@ void GoBackTo(RunState* run, const RunMark& mark) {
 // counters, the message and the error state go back to what they were, and
 // the folders made after it are removed again.
 void FileFailed(RunState* run, const PendingFile& file, const WriteDone& done, u32 failed) {
-  GoBackTo(run, file.before);
   const StrSlice path = Kept(file.path);
   if (file.kind == kRunFilePage) {
-    Keep(&run->writing, path);
-    Blame(run, HtmlPagePutCode(done.rc), path, done.err);
-    run->stop_code = run->shown_code;
+    PageFailed(run, file.before, path, done.rc, done.err);
   } else {
+    GoBackTo(run, file.before);
     run->stop_code = SiteGenFileFailed(path, file.kind, done.rc, done.err);
   }
   WriteQueueSettle();
@@ -206,8 +217,9 @@ void FileFailed(RunState* run, const PendingFile& file, const WriteDone& done, u
 
 // Takes the outcomes of the files the queue has settled, in the order they
 // were handed over. A file in place gets its held log lines written (a
-// page's with its "...OK").
-void TakeWritten(RunState* run) {
+// page's with its "...OK"); with nothing left pending the log is no longer
+// held, unless keep_holding.
+void TakeWritten(RunState* run, bool keep_holding = false) {
   WriteDone done{};
   while (!run->pending.empty() && WriteQueueTake(&done)) {
     const PendingFile file = std::move(run->pending.front());
@@ -219,20 +231,25 @@ void TakeWritten(RunState* run) {
       FileFailed(run, file, done, number);
     }
   }
-  if (run->pending.empty()) LogHoldEnd(true);
+  if (run->pending.empty() && !keep_holding) LogHoldEnd(true);
+}
+
+// Before a file's content is made: takes the outcomes settled so far and
+// holds the log from here, with *before the run's state to go back to
+// should the file not be put in place. False when an earlier file could not
+// be: the run has ended.
+bool FileStart(RunState* run, RunMark* before) {
+  TakeWritten(run);
+  if (run->stop_code) return false;
+  LogHoldStart();
+  *before = MarkNow(run);
+  return true;
 }
 
 // Hands a file's content (data, taken over) to the write queue. A page's
 // log says "...OK" now, held until its file is in place.
-void HandOver(RunState* run, StrSlice file, char* data, u32 size, u8 kind) {
-  TakeWritten(run);
-  if (run->stop_code) {
-    // An earlier file could not be written: the run ended there.
-    OsMemFree(data);
-    return;
-  }
-  LogHoldStart();
-  PendingFile pending{std::string(file.ptr, file.len), kind, MarkNow(run), 0};
+void HandOver(RunState* run, StrSlice file, char* data, u32 size, u8 kind, const RunMark& before) {
+  PendingFile pending{std::string(file.ptr, file.len), kind, before, 0};
   if (kind == kRunFilePage) LogLine(StrC("...OK\r\n"), kLogNormal);
   pending.log_ok = LogHoldMark();
   run->pending.push_back(std::move(pending));
@@ -242,8 +259,24 @@ void HandOver(RunState* run, StrSlice file, char* data, u32 size, u8 kind) {
 
 // The fragments' and the type map's way to their files during a run.
 u16 RunFilePut(StrSlice file, char* data, u32 len, u8 kind) {
-  HandOver(g_run, file, data, len, kind);
+  RunMark before;
+  if (FileStart(g_run, &before)) {
+    HandOver(g_run, file, data, len, kind, before);
+  } else {
+    OsMemFree(data);  // an earlier file could not be written: the run ended there
+  }
   return 0;
+}
+
+// A page that could not be made, whose file cannot be put in place either:
+// a writer that opens its file before it makes the page ends the run
+// there, before anything of the page is made, unless a file before it
+// failed first.
+void PageUnplaceable(RunState* run, const RunMark& before, StrSlice file, int err) {
+  WriteQueueSettle();
+  TakeWritten(run, true);
+  if (run->stop_code) return;  // an earlier file failed: the run went back to it
+  PageFailed(run, before, file, kOsOpenFailed, err);
 }
 
 // A node whose name is no plain step inside its folder ("..", a separator,
@@ -315,15 +348,20 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
   const u8 page_mode = static_cast<u8>(StrValue(SiteNodeOption(kOptPageMode)));
   SysVarFlags(kSysAuxstat, kAuxPageMode, page_mode != 0);
   LogPath("Creating File:%s", file);
+  RunMark before;
+  if (!FileStart(run, &before)) return true;
   StrSlice tpl = (run->flags & kRunFrameOnly) ? kStrEmpty : SiteNodeOption(kOptTemplate);
   if (tpl.len == 0) tpl = run->frame;
-  // The page is made here and written by a writer thread; a page with the
-  // same name made earlier in the run is finished first.
+  // The page is made here and written by a writer thread, in its turn.
   char* data = nullptr;
   u32 size = 0;
   const u16 rc = HtmlPageToMemory(tpl, run->context, &data, &size);
   if (rc == 0) {
-    HandOver(run, file, data, size, kRunFilePage);
+    HandOver(run, file, data, size, kRunFilePage, before);
+    return true;
+  }
+  if (OsFilePlaceable(file) != 0) {
+    PageUnplaceable(run, before, file, OsLastError());
     return true;
   }
   Blame(run, rc, file);
@@ -498,8 +536,11 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
   TakeWritten(&run);
   SiteGenSetFilePut(nullptr);
   g_run = nullptr;
-  const u16 synced = WriteQueueSync(StrC("."));
+  StrSlice sync_folder = kStrEmpty;
+  const u16 synced = WriteQueueSync(StrC("."), &sync_folder);
   const int sync_err = synced ? OsLastError() : 0;
+  std::string sync_failed;
+  Keep(&sync_failed, sync_folder);
   ProgressClose();
   SysVarFlags(kSysSystemCompat, kCompatLf, 0);
   SysVarFlags(kSysAuxstat, kAuxPageMode, 0);
@@ -511,7 +552,7 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
   if (run.stop_code == kErrCancelled) Blame(&run, kErrCancelled, Kept(run.writing));
   int log_err = 0;
   if (!run.stop_code && !run.shown_code && synced) {
-    Blame(&run, kErrFileIO, root, sync_err);
+    Blame(&run, kErrFileIO, Kept(sync_failed), sync_err);
   } else if (!run.stop_code && !run.shown_code && LogLost(&log_err)) {
     const WorkMarkId m = WorkMark(kMarkQuery);
     Blame(&run, kErrFileIO, PathResolve(DirCurrent(), LogFilePath()), log_err);

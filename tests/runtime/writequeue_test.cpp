@@ -71,7 +71,8 @@ struct WriteQueueTest : InTempDir<RuntimeTest>, ::testing::WithParamInterface<u3
   }
   // Temporaries anywhere in the folder, once the old files are removed.
   int Temps() {
-    EXPECT_EQ(WriteQueueSync(Sl(Lib())), 0);
+    StrSlice failed{};
+    EXPECT_EQ(WriteQueueSync(Sl(Lib()), &failed), 0);
     int n = 0;
     for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
       n += e.path().filename().string().rfind(".vellumcraft-", 0) == 0;
