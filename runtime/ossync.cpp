@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cstdlib>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -119,7 +121,9 @@ u16 OsSyncAll(StrSlice* failed) {
     close(h.fd);
   }
   if (rc) {
-    *failed = OsPathFromUtf8(where.c_str());
+    // Named as the user would find it, from the root.
+    char whole[PATH_MAX];
+    *failed = OsPathFromUtf8(realpath(where.c_str(), whole) ? whole : where.c_str());
     t_last_error = err;
   }
   return rc;

@@ -552,7 +552,9 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
   if (run.stop_code == kErrCancelled) Blame(&run, kErrCancelled, Kept(run.writing));
   int log_err = 0;
   if (!run.stop_code && !run.shown_code && synced) {
-    Blame(&run, kErrFileIO, Kept(sync_failed), sync_err);
+    const WorkMarkId m = WorkMark(kMarkQuery);
+    Blame(&run, kErrFileIO, PathResolve(DirCurrent(), Kept(sync_failed)), sync_err);
+    WorkMark(m);
   } else if (!run.stop_code && !run.shown_code && LogLost(&log_err)) {
     const WorkMarkId m = WorkMark(kMarkQuery);
     Blame(&run, kErrFileIO, PathResolve(DirCurrent(), LogFilePath()), log_err);

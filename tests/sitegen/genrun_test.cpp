@@ -4,13 +4,17 @@
 #include <sched.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -23,7 +27,9 @@
 #include "page_fixture.h"
 #include "runtime/error.h"
 #include "runtime/memory.h"
+#include "runtime/osfault.h"
 #include "runtime/osproc.h"
+#include "runtime/writequeue.h"
 #include "runtime/linelist.h"
 #include "runtime/progress.h"
 #include "runtime/uibackend.h"
@@ -512,7 +518,7 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
   return files;
 }
 
-// The program's temporaries are ".vellumcraft-<pid>-<n>.tmp".
+// The program's temporaries are ".vellumcraft-<boot>-<pid>-<n>.tmp".
 bool IsTemporary(const std::string& name) { return name.rfind(".vellumcraft-", 0) == 0; }
 
 bool HasTemporary(const std::string& root) {
@@ -668,7 +674,24 @@ TEST_F(GenRunTest, AKilledRunsTemporariesAreRemovedByTheNext) {
   fs::create_directory_symlink("../elsewhere", "out/linked");
   Write("tree.txt", "home\nproducts\n\twidget\ncontact\nlinked\n\tinside\n");
 
+  // A process of an earlier boot is gone whatever process has its id now;
+  // one that ended and was not collected yet writes nothing more.
+  std::string boot(8, '0');
+  std::ifstream("/proc/sys/kernel/random/boot_id").read(boot.data(), 8);
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  siginfo_t info{};
+  ASSERT_EQ(waitid(P_PID, static_cast<id_t>(ended), &info, WEXITED | WNOWAIT), 0);
+  const std::string other_boot = std::string(boot[0] == 'f' ? "0" : "f") + boot.substr(1);
+  const std::string swept[] = {".vellumcraft-" + other_boot + "-1-5.tmp",
+                               ".vellumcraft-" + boot + "-" + std::to_string(ended) + "-5.tmp"};
+  for (const std::string& name : swept) Write("out/" + name, "stale");
+  Write("out/.vellumcraft-" + boot + "-1-5.tmp", "mine");
+
   EXPECT_EQ(Run(0x03, All()), 0) << g_box;
+  waitpid(ended, nullptr, 0);
+  for (const std::string& name : swept) EXPECT_FALSE(fs::exists("out/" + name)) << name;
+  EXPECT_EQ(Read("out/.vellumcraft-" + boot + "-1-5.tmp"), "mine");
   EXPECT_TRUE(fs::exists("out/index.html.var"));
   EXPECT_TRUE(fs::exists("elsewhere/inside_en.html"));
   for (const auto& e : fs::recursive_directory_iterator("out")) {
@@ -680,26 +703,217 @@ TEST_F(GenRunTest, AKilledRunsTemporariesAreRemovedByTheNext) {
   EXPECT_TRUE(fs::is_directory("out/" + gone + "152.tmp"));
 }
 
-// A disk too full to hold every new page beside its old one, as the
-// writers' temporaries would need it: each page refused for want of room is
-// written again in its turn, once the pages before it gave back their old
-// files' room, as a writer going one page at a time would have found it.
-TEST_F(GenRunTest, AFullDiskHasTheRoomAWriterInTurnWouldFind) {
-  if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-    GTEST_SKIP() << "a small file system of its own needs the right to mount one";
+// Runs body in a child process of its own, inside a mount namespace of its
+// own (the writer threads of this process keep this process's mounts): the
+// child's failures fail the test. False when mounts cannot be made here.
+bool InOwnMounts(const std::function<void()>& body) {
+  fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(77);
+    body();
+    fflush(nullptr);
+    _exit(::testing::Test::HasFailure() ? 1 : 0);
   }
-  std::string tree;
-  for (int i = 0; i < 8; ++i) tree += "p" + std::to_string(i) + "\n";
-  Write("tree.txt", tree);
-  Write("frame.html", std::string(3000, 'a') + "[LANG_ID]\n");
-  // Room for eleven blocks: the eight pages and the type map, and two more.
-  ASSERT_EQ(mount("vktest", "out", "tmpfs", 0, "size=45056"), 0) << std::strerror(errno);
+  int status = 0;
+  EXPECT_EQ(waitpid(child, &status, 0), child);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) return false;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child's failures are above; status " << status;
+  return true;
+}
+
+// A disk too full to hold every new page beside its old one, in blocks or
+// in inodes, as the writers' temporaries would need it: at the first
+// refusal for want of room the rest of the run goes one page at a time (a
+// temporary, flushed, renamed), and finishes as such a writer would.
+TEST_F(GenRunTest, AFullDiskHasTheRoomAWriterInTurnWouldFind) {
+  const struct {
+    const char* what;
+    int pages;
+    size_t size;           // of each page
+    const char* options;   // of the file system
+  } cases[] = {
+      // Room for eleven blocks: the eight pages and the type map, and two more.
+      {"blocks", 8, 3000, "size=45056"},
+      // Inodes for the folder, the ten pages and the type map, and two more.
+      {"inodes", 10, 10, "nr_inodes=14"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    MakeSite();
+    std::string tree;
+    for (int i = 0; i < c.pages; ++i) tree += "p" + std::to_string(i) + "\n";
+    Write("tree.txt", tree);
+    const bool mounted = InOwnMounts([&] {
+      ASSERT_EQ(mount("vktest", "out", "tmpfs", 0, c.options), 0) << std::strerror(errno);
+      for (const char fill : {'a', 'b'}) {
+        Write("frame.html", std::string(c.size, fill) + "[LANG_ID]\n");
+        EXPECT_EQ(Run(0x01, All()), 0) << g_box;
+      }
+      for (int i = 0; i < c.pages; ++i)
+        EXPECT_EQ(Read("out/p" + std::to_string(i) + "_en.html"), std::string(c.size, 'b') + "_en\n");
+      EXPECT_FALSE(HasTemporary("out"));
+    });
+    if (!mounted) GTEST_SKIP() << "a small file system of its own needs the right to mount one";
+  }
+}
+
+// A failure the system gives at the boundary (injected there) ends the run
+// at the file it hits, as one writer meeting it would: the files before it
+// are new, it and every later file are as they were, and the message names
+// it with the system's reason. A flush that fails after every file is in
+// place is said too, naming the folder.
+TEST_F(GenRunTest, InjectedFailuresEndTheRunAtTheFileTheyHit) {
+  const struct {
+    const char* what;
+    OsFaultCall call;
+    int err;
+    u32 skip, times;
+    u16 code;
+    std::string named;  // in the message; empty for none
+    int pages_new;      // of home, products/index, products/widget, contact (in that order)
+  } cases[] = {
+      {"no room once", kOsFaultWrite, ENOSPC, 3, 1, 0, "", 4},
+      {"quota once", kOsFaultCreate, EDQUOT, 4, 1, 0, "", 4},
+      {"no room for good", kOsFaultWrite, ENOSPC, 0, 0, 0xFFFF, "Vellumcraft_hmenu_en.txt (No space left", 0},
+      {"I/O error on write", kOsFaultWrite, EIO, 0, 0, 0xFFFF, "Vellumcraft_hmenu_en.txt (Input/output", 0},
+      {"a rename in the middle", kOsFaultPlace, EACCES, 2, 1, 0xFFFF,
+       Shown("out/products/index_en.html") + " (Permission denied)", 1},
+      {"the flush before placing", kOsFaultSync, EIO, 0, 1, 0xFFFF, "Vellumcraft_hmenu_en.txt (Input/output", 0},
+      {"the flush at the end", kOsFaultSync, EIO, 1, 1, kErrFileIO,
+       "Error Fichero I/O(Streams): " + std::string(dir) + " (Input/output error)", 4},
+  };
+  const char* pages[] = {"out/home_en.html", "out/products/index_en.html", "out/products/widget_en.html",
+                         "out/contact_en.html"};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    MakeSite();
+    Write("frame.html", "old [LANG_ID]\n");
+    ASSERT_EQ(Run(0x01, All()), 0) << g_box;
+    fs::remove_all("Vellumcraft_hmenu_en.txt");
+    Write("frame.html", "new [LANG_ID]\n");
+    OsFaultSet(c.call, c.err, c.skip, c.times);
+    g_box.clear();
+    EXPECT_EQ(Run(0x01, All()), c.code) << g_box;
+    OsFaultClear();
+    if (!c.named.empty()) {
+      EXPECT_NE(g_box.find(c.named), std::string::npos) << g_box;
+    } else {
+      EXPECT_EQ(g_box, "");
+    }
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(Read(pages[i]), i < c.pages_new ? "new _en\n" : "old _en\n") << pages[i];
+    EXPECT_FALSE(HasTemporary("."));
+  }
+}
+
+// A name handed over twice, or a page that cannot be made, before a file
+// that cannot be put in place: the run ends at that file as one writer
+// would, with its counts, its message, and a log that ends at the file's
+// "Creating File:" line (none of its making); nothing after it is made.
+TEST_F(GenRunTest, ARunEndsAtTheFirstFileThatCannotBePutInPlace) {
+  const struct {
+    const char* what;
+    const char* tree;
+    const char* frame;
+    const char* folder_at;  // a folder where this page would go
+    u16 written;
+    const char* absent[2];
+  } cases[] = {
+      {"a page name twice, then a section of that name", "history, missing.html\nhistory\n\tabout\nlast\n",
+       "[LANG_ID]\n", "out/history_en.html", 1, {"out/history", "out/last_en.html"}},
+      {"a page name twice around another", "home, a.html\nx\nhome, b.html\n", "[LANG_ID]\n", "out/home_en.html", 1,
+       {"out/x_en.html", nullptr}},
+      {"a page whose making logs lines", "p1\np2\np3\n", "[LANG('nokey')][LANG_ID]\n", "out/p2_en.html", 2,
+       {"out/p3_en.html", nullptr}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    MakeSite();
+    Write("tree.txt", c.tree);
+    Write("frame.html", c.frame);
+    Write("a.html", "A\n");
+    Write("b.html", "B\n");
+    fs::create_directory(c.folder_at);
+    written = avoids = 0;
+    g_box.clear();
+    EXPECT_EQ(Run(0x01, All()), 0xFFFF);
+    EXPECT_EQ(written, c.written);
+    EXPECT_NE(g_box.find(Shown(c.folder_at) + " (Is a directory)"), std::string::npos) << g_box;
+    const std::string log = Read(kSiteLogName);
+    const std::string tail = "Creating File:" + Shown(c.folder_at) + "\r\nRun Ended:" + g_box + "\r\n";
+    EXPECT_TRUE(log.ends_with(tail)) << log;
+    for (const char* absent : c.absent)
+      EXPECT_TRUE(!absent || !fs::exists(absent)) << absent;
+    EXPECT_FALSE(HasTemporary("."));
+  }
+}
+
+// A type map that may not be replaced (immutable) ends the run before the
+// pages that follow it, in an edited site as on a fresh one.
+TEST_F(GenRunTest, ATypeMapThatMayNotBeReplacedStopsTheRunBeforeThePages) {
+  Write("frame.html", "old [LANG_ID]\n");
+  ASSERT_EQ(Run(0x03, All()), 0) << g_box;
+  const int fd = open("out/index.html.var", O_RDONLY);
+  int flags = 0;
+  if (fd < 0 || ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0 ||
+      (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0)) {
+    if (fd >= 0) close(fd);
+    GTEST_SKIP() << "this file system or user cannot make a file immutable";
+  }
+  Write("frame.html", "new [LANG_ID]\n");
+  written = avoids = 0;
+  const u16 rc = Run(0x03, All());
+  flags &= ~FS_IMMUTABLE_FL;
+  EXPECT_EQ(ioctl(fd, FS_IOC_SETFLAGS, &flags), 0);
+  close(fd);
+  EXPECT_EQ(rc, kErrDiskIO);
+  EXPECT_EQ(written, 0);
+  EXPECT_NE(g_box.find(Shown("out/index.html.var") + " (Operation not permitted)"), std::string::npos) << g_box;
+  for (const auto& e : fs::recursive_directory_iterator("out"))
+    EXPECT_TRUE(e.path().extension() != ".html" || Read(e.path().string()).starts_with("old ")) << e.path();
+}
+
+// A page the run made earlier is read by a later page's template as it is
+// now, however the template spells its path.
+TEST_F(GenRunTest, APageMadeEarlierIsReadNewHoweverItsPathIsSpelt) {
+  const std::string spellings[] = {"out\\\\home_en.html", "out/home_en.html", "./out/../out/home_en.html",
+                                   std::string(dir) + "/out/home_en.html"};
+  for (const std::string& spelt : spellings) {
+    SCOPED_TRACE(spelt);
+    MakeSite();
+    Write("tree.txt", "home\nreader, reader.html\n");
+    Write("reader.html", "[READ$('" + spelt + "')]\n");
+    for (const char* frame : {"old [LANG_ID]\n", "new [LANG_ID]\n"}) {
+      Write("frame.html", frame);
+      EXPECT_EQ(Run(0x01, All()), 0) << g_box;
+      EXPECT_EQ(Read("out/reader_en.html"), Read("out/home_en.html") + "\n");
+    }
+  }
+}
+
+// A page replaced keeps its permissions (and its group where the run may
+// give it); a new page gets what the umask gives.
+TEST_F(GenRunTest, AReplacedPageKeepsItsPermissions) {
+  const mode_t modes[] = {0600, 0640, 0604, 0755};
+  const char* pages[] = {"out/home_en.html", "out/products/index_en.html", "out/products/widget_en.html",
+                         "out/contact_en.html"};
+  const mode_t mask = umask(022);
+  Write("frame.html", "old [LANG_ID]\n");
+  ASSERT_EQ(Run(0x01, All()), 0) << g_box;
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(chmod(pages[i], modes[i]), 0);
+  Write("tree.txt", "home\nproducts\n\twidget\ncontact\nfresh\n");
+  Write("frame.html", "new [LANG_ID]\n");
   EXPECT_EQ(Run(0x01, All()), 0) << g_box;
-  Write("frame.html", std::string(3000, 'b') + "[LANG_ID]\n");
-  EXPECT_EQ(Run(0x01, All()), 0) << g_box;
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(Read("out/p" + std::to_string(i) + "_en.html"), std::string(3000, 'b') + "_en\n");
-  EXPECT_FALSE(HasTemporary("out"));
-  EXPECT_EQ(umount2("out", MNT_DETACH), 0);
+  umask(mask);
+  for (int i = 0; i < 4; ++i) {
+    struct stat st {};
+    EXPECT_EQ(stat(pages[i], &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, modes[i]) << pages[i];
+    EXPECT_EQ(Read(pages[i]), "new _en\n");
+  }
+  struct stat st {};
+  EXPECT_EQ(stat("out/fresh_en.html", &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
 }
 
 // While another run writes into the site, a run is refused at once and
@@ -852,7 +1066,7 @@ TEST_F(GenRunTest, RunsWithoutThreadsOrNameSwapsLeaveTheSameSite) {
   std::map<std::string, std::string> site[2];
   u16 counts[2][2] = {};
   for (int k = 0; k < 2; ++k) {
-    OsSetFallbacks(k ? kOsNoThreads | kOsNoExchange : 0);
+    OsSetFallbacks(k ? saved | kOsNoThreads | kOsNoExchange | kOsNoUnnamed : saved);
     MakeSite();
     Write("a.html", "A [LANG_ID]\n");
     Write("tree.txt", "home, a.html\nhome\nproducts\n\twidget\n\tindex\ncontact\n");
@@ -862,6 +1076,8 @@ TEST_F(GenRunTest, RunsWithoutThreadsOrNameSwapsLeaveTheSameSite) {
     Write("frame.html", "changed [LANG_ID]\n");
     EXPECT_EQ(Run(0x03, All()), 0) << g_box;  // replaced
     EXPECT_FALSE(HasTemporary("."));
+    // The pass without threads has none write for it.
+    EXPECT_TRUE(k == 0 || WriteQueueThreadJobs() == 0) << WriteQueueThreadJobs();
     site[k] = Snapshot(".");
     counts[k][0] = written;
     counts[k][1] = avoids;
