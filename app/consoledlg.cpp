@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/console_backend.h"
+#include "runtime/str.h"
 
 namespace vk {
 
@@ -34,11 +35,14 @@ void Add(void*, StrSlice label) {
   g_combo.labels[g_combo.count][n] = '\0';
   ++g_combo.count;
 }
-i16 Selection(void*) { return g_combo.selected; }
+// Without a window nothing is typed: the text is the chosen label's.
+void Text(void*, DlgField* text) {
+  DlgSetText(text, g_combo.selected >= 0 ? StrC(g_combo.labels[g_combo.selected]) : kStrEmpty);
+}
 void Select(void*, i16 index) { g_combo.selected = index >= 0 && index < g_combo.count ? index : -1; }
 void Busy(void*, bool) {}
 
-constexpr DlgView kConsoleView = {nullptr, Exchange, Reset, Add, Selection, Select, Busy};
+constexpr DlgView kConsoleView = {nullptr, Exchange, Reset, Add, Text, Select, Busy};
 
 void PrintCount(const char* name, const DlgField& f) {
   std::printf("%s: ", name);

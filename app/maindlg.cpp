@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/options.h"
 #include "html/request.h"
 #include "runtime/error.h"
 #include "runtime/file.h"
@@ -32,11 +33,11 @@ constexpr u16 kComboGuard = 64;
 void NoExchange(void*, CVellumcraftDlg*, bool) {}
 void NoReset(void*) {}
 void NoAdd(void*, StrSlice) {}
-i16 NoSelection(void*) { return -1; }
+void NoText(void*, DlgField* text) { text->len = 0; }
 void NoSelect(void*, i16) {}
 void NoBusy(void*, bool) {}
 
-constexpr DlgView kNoView = {nullptr, NoExchange, NoReset, NoAdd, NoSelection, NoSelect, NoBusy};
+constexpr DlgView kNoView = {nullptr, NoExchange, NoReset, NoAdd, NoText, NoSelect, NoBusy};
 
 // A path returned by the file dialog (library form) as a field shows it.
 void SetPathField(DlgField* f, StrSlice library_path) {
@@ -142,6 +143,18 @@ void Browse(CVellumcraftDlg* dlg, DlgField* field) {
   WorkMark(mark);
 }
 
+// The refusal of a typed time window that is no label of the list: with
+// "Overwrite" ticked it would decide which existing pages are replaced or
+// deleted, so no guess is made.
+void ShowUnknownWindow(const DlgField& window) {
+  const StrSlice text = StrFormatV(
+      kDlgFieldMax + 512,
+      "Unknown time window: %s. The time window is one of these labels, in any letter case: %s. "
+      "Nothing was written or deleted.",
+      DlgText(window), kAppWindowLabels);
+  MsgBoxAsk(text, StrSlice{"", 0}, kMsgBoxWarning);
+}
+
 // The refusal of a tree file whose output root would be empty.
 void ShowShallowTree(const CVellumcraftDlg* dlg) {
   const StrSlice text = StrFormatV(
@@ -240,7 +253,9 @@ u16 OnStart(CVellumcraftDlg* dlg) {
   dlg->written_count = 0;
   dlg->avoids_count = 0;
   DoDataExchange(dlg, true);
-  const i16 selection = dlg->view.combo_selection(dlg->view.ctx);
+  DlgField window{};
+  dlg->view.combo_text(dlg->view.ctx, &window);
+  const i16 selection = window.len ? AppWindowIndex(DlgText(window)) : i16{-1};
   const OverwriteRule rule =
       SiteGenOverwriteRule(dlg->overwrite, dlg->deletion, selection, &dlg->written_count, &dlg->avoids_count);
   const u16 mask = static_cast<u16>(dlg->english | dlg->spanish << 1 | dlg->french << 2 | dlg->german << 3 |
@@ -256,6 +271,9 @@ u16 OnStart(CVellumcraftDlg* dlg) {
   u16 result = 0;
   if (dlg->frame.len == 0 || dlg->tree.len == 0) {
     MsgBoxAsk(MsgText(kMsgPathsRequired), StrSlice{"", 0}, kMsgBoxWarning);
+    result = kErrData;
+  } else if (dlg->overwrite && selection == kAppWindowUnknown) {
+    ShowUnknownWindow(window);
     result = kErrData;
   } else {
     // The run goes on: the paths are only remembered for the next start.

@@ -61,11 +61,12 @@ struct DlgView {
   void* ctx;
   // Fields and boxes to the members (save) or the members to them.
   void (*exchange)(void* ctx, CVellumcraftDlg* dlg, bool save);
-  // The time-window combo: emptied, filled, read and set (-1: none chosen,
-  // also when its text was typed rather than picked).
+  // The time-window combo: emptied, filled, read and set. It is read as
+  // the text it shows, typed or picked (empty when nothing is chosen); it
+  // is set by a label's place in the list (-1: none chosen).
   void (*combo_reset)(void* ctx);
   void (*combo_add)(void* ctx, StrSlice label);
-  i16 (*combo_selection)(void* ctx);
+  void (*combo_text)(void* ctx, DlgField* text);
   void (*combo_select)(void* ctx, i16 index);
   // "Start" and the browse buttons greyed (busy) or usable again.
   void (*set_busy)(void* ctx, bool busy);
@@ -107,11 +108,14 @@ void OnBrowseFramePage(CVellumcraftDlg* dlg);
 void OnBrowseTreeFile(CVellumcraftDlg* dlg);
 void OnBrowseMacroFile(CVellumcraftDlg* dlg);
 // "Start": remembers the paths, runs the generator from the frame page's
-// folder and shows the counts. 0 when the run reported nothing; the code
-// the run showed; kErrData when the run was refused (a path missing, or a
-// tree file too shallow to have an output root); the code of a macro value
-// file that is there but cannot be used (146 over 65535 bytes), which is
-// shown and refuses the run; kDlgBusy during a run.
+// folder and shows the counts. The time window is the combo's text taken
+// as a label (any letter case, "all" too); an empty one means "All
+// Files", and it matters only with "Overwrite" ticked. 0 when the run
+// reported nothing; the code the run showed; kErrData when the run was
+// refused (a path missing, with "Overwrite" ticked a time window that is
+// no label, or a tree file too shallow to have an output root); the code
+// of a macro value file that is there but cannot be used (146 over 65535
+// bytes), which is shown and refuses the run; kDlgBusy during a run.
 [[nodiscard]] u16 OnStart(CVellumcraftDlg* dlg);
 // The command of a button id (Start or a browse button); false for others.
 bool DlgCommand(CVellumcraftDlg* dlg, u16 id);

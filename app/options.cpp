@@ -38,62 +38,88 @@ constexpr u32 kUsageWidth = 88;  // the usage's longest line
 // The head, the tail and eleven labels with their quotes and line starts
 // take about 1,100 bytes.
 constexpr u32 kUsageMax = 2048;
+// Eleven labels in quotes with their separators take about 150 bytes.
+constexpr u32 kWindowLabelsMax = 256;
+constexpr char kLabelSeparator[] = ", ";
 constexpr char kAllWindows[] = "all";
 
 char g_usage[kUsageMax];
+char g_window_labels[kWindowLabelsMax];
 
-// Appends to the usage; what would not fit is cut.
-void Append(u32* at, const char* text, u32 len) {
-  if (len > kUsageMax - 1 - *at) len = kUsageMax - 1 - *at;
-  std::memcpy(g_usage + *at, text, len);
-  *at += len;
+// A text built in a fixed buffer, always ended by a NUL.
+struct TextBuf {
+  char* bytes;
+  u32 cap;  // the room, the NUL included
+  u32 at;
+};
+
+// Appends to the text; what would not fit is cut.
+void Append(TextBuf* t, const char* text, u32 len) {
+  if (len > t->cap - 1 - t->at) len = t->cap - 1 - t->at;
+  std::memcpy(t->bytes + t->at, text, len);
+  t->at += len;
+  t->bytes[t->at] = '\0';
 }
 
 template <u32 N>
-void Append(u32* at, const char (&text)[N]) {
-  Append(at, text, N - 1);
+void Append(TextBuf* t, const char (&text)[N]) {
+  Append(t, text, N - 1);
 }
 
-// The usage with the labels in quotes, wrapped under the options'
-// descriptions.
-const char* BuildUsage() {
-  u32 at = 0;
-  Append(&at, kUsageHead);
-  u32 line_start = at;
-  Append(&at, kUsageIndent);
+// The labels of the dialog's list, so that they are the ones accepted, in
+// quotes and separated by ", ", "All Files" followed by its short name.
+const char* BuildWindowLabels() {
+  TextBuf t{g_window_labels, kWindowLabelsMax, 0};
   for (u16 k = 1; k <= kTimeWindowCount; ++k) {
     const StrSlice item = SiteGenTimeWindowItem(k);
     if (!item.ptr || item.len == 0) break;
-    if (k > 1) {
-      Append(&at, ",");
-      if (at - line_start + 1 + item.len + 2 > kUsageWidth) {
-        Append(&at, "\n");
-        line_start = at;
-        Append(&at, kUsageIndent);
-      } else {
-        Append(&at, " ");
-      }
-    }
-    Append(&at, "\"");
-    Append(&at, item.ptr, item.len);
-    Append(&at, "\"");
-    if (k == 1) {  // "All Files" is also asked for by a short name
-      Append(&at, " (or ");
-      Append(&at, kAllWindows);
-      Append(&at, ")");
+    if (k > 1) Append(&t, kLabelSeparator);
+    Append(&t, "\"");
+    Append(&t, item.ptr, item.len);
+    Append(&t, "\"");
+    if (k == 1) {
+      Append(&t, " (or ");
+      Append(&t, kAllWindows);
+      Append(&t, ")");
     }
   }
-  Append(&at, "\n");
-  Append(&at, kUsageTail);
-  g_usage[at] = '\0';
+  return g_window_labels;
+}
+
+// The usage with the labels wrapped, at their separators, under the
+// options' descriptions.
+const char* BuildUsage(const char* labels) {
+  TextBuf t{g_usage, kUsageMax, 0};
+  Append(&t, kUsageHead);
+  u32 line_start = t.at;
+  Append(&t, kUsageIndent);
+  for (const char* p = labels; *p;) {
+    const char* sep = std::strstr(p, kLabelSeparator);
+    const u32 n = static_cast<u32>(sep ? sep - p : std::strlen(p));
+    if (p != labels) {
+      Append(&t, ",");
+      if (t.at - line_start + 1 + n > kUsageWidth) {
+        Append(&t, "\n");
+        line_start = t.at;
+        Append(&t, kUsageIndent);
+      } else {
+        Append(&t, " ");
+      }
+    }
+    Append(&t, p, n);
+    p = sep ? sep + sizeof kLabelSeparator - 1 : p + n;
+  }
+  Append(&t, "\n");
+  Append(&t, kUsageTail);
   return g_usage;
 }
 
 }  // namespace
 
-// Built before main runs; the labels are constant data, there before any
-// initializer.
-const char* const kAppUsage = BuildUsage();
+// Built before main runs, the labels first; the labels are constant data,
+// there before any initializer.
+const char* const kAppWindowLabels = BuildWindowLabels();
+const char* const kAppUsage = BuildUsage(kAppWindowLabels);
 
 namespace {
 
@@ -217,22 +243,26 @@ int AppParseOptions(int argc, const char* const* argv, AppOptions* out) {
   return kExitOk;
 }
 
-i16 AppWindowIndex(const char* label) {
-  const u32 n = static_cast<u32>(std::strlen(label));
-  if (SameIgnoringCase(label, n, kAllWindows, sizeof kAllWindows - 1)) return 0;
+i16 AppWindowIndex(StrSlice label) {
+  if (SameIgnoringCase(label.ptr, label.len, kAllWindows, sizeof kAllWindows - 1)) return 0;
   for (u16 k = 1; k <= kTimeWindowCount; ++k) {
     const StrSlice item = SiteGenTimeWindowItem(k);
     if (!item.ptr || item.len == 0) break;
-    if (SameIgnoringCase(label, n, item.ptr, item.len)) return static_cast<i16>(k - 1);
+    if (SameIgnoringCase(label.ptr, label.len, item.ptr, item.len)) return static_cast<i16>(k - 1);
   }
-  return -2;
+  return kAppWindowUnknown;
+}
+
+i16 AppWindowIndex(const char* label) {
+  const size_t n = std::strlen(label);
+  return n > kMaxText ? kAppWindowUnknown : AppWindowIndex(StrMake(label, static_cast<u32>(n)));
 }
 
 int AppApplyOptions(CVellumcraftDlg* dlg, AppOptions* options) {
   i16 selection = -1;
   if (options->overwrite == 1) {
     selection = AppWindowIndex(options->window);
-    if (selection == -2) return Refuse(options, "unknown time window", options->window);
+    if (selection == kAppWindowUnknown) return Refuse(options, "unknown time window", options->window);
   }
   // What the dialog shows now (the paths from "config.txt") is the start.
   DoDataExchange(dlg, true);

@@ -41,9 +41,17 @@ void AppOptionsRefused(const AppOptions* options);
 
 // Reads the options. kExitOk, or kExitBadOptions with error set.
 [[nodiscard]] int AppParseOptions(int argc, const char* const* argv, AppOptions* out);
-// The time-window selection of a label: "all" (any case) and "All Files"
-// give 0, another label its place in the combo's list (ASCII case
-// ignored); -2 when no label matches.
+
+// AppWindowIndex's answer for a text that is no time-window label.
+constexpr i16 kAppWindowUnknown = -2;
+// The time-window labels as every refusal of an unknown one lists them:
+// in quotes, separated by ", ", "All Files" with its short name "all".
+extern const char* const kAppWindowLabels;
+// The time-window selection of a label, as --overwrite and the window's
+// typed text take it: "all" (any case) and "All Files" give 0, another
+// label its place in the combo's list (ASCII case ignored);
+// kAppWindowUnknown when no label matches.
+i16 AppWindowIndex(StrSlice label);
 i16 AppWindowIndex(const char* label);
 // Sets the dialog's members and combo from the options and shows them.
 // kExitOk, or kExitBadOptions (an unknown time window) with error set.

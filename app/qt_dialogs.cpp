@@ -87,7 +87,7 @@ class QtMainDlg : public QDialog {
     addAction(about);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
-    const DlgView view = {this, Exchange, ComboReset, ComboAdd, ComboSelection, ComboSelect, SetBusy};
+    const DlgView view = {this, Exchange, ComboReset, ComboAdd, ComboText, ComboSelect, SetBusy};
     DlgBindView(dlg_, &view);
     OnInitDialog(dlg_);
   }
@@ -230,12 +230,10 @@ class QtMainDlg : public QDialog {
   }
   static void ComboReset(void* ctx) { Of(ctx)->combo_->clear(); }
   static void ComboAdd(void* ctx, StrSlice label) { Of(ctx)->combo_->addItem(Latin1(label)); }
-  // A text typed into the combo is no choice of the list.
-  static i16 ComboSelection(void* ctx) {
-    const QComboBox* c = Of(ctx)->combo_;
-    const int index = c->currentIndex();
-    if (index < 0 || c->currentText() != c->itemText(index)) return -1;
-    return static_cast<i16>(index);
+  // What the combo shows, typed or picked: the dialog takes it as a label.
+  static void ComboText(void* ctx, DlgField* text) {
+    const QByteArray bytes = Of(ctx)->combo_->currentText().toLatin1();
+    DlgSetText(text, StrMake(bytes.constData(), static_cast<u32>(bytes.size())));
   }
   static void ComboSelect(void* ctx, i16 index) {
     QComboBox* c = Of(ctx)->combo_;

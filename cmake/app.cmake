@@ -53,12 +53,14 @@ if(NOT BUILD_TESTING)
   return()
 endif()
 
-# The desktop entry passes desktop-file-validate (skipped where the tool is
-# not installed; Debian: desktop-file-utils).
+# The desktop entry starts the program in its own data folder, not in the
+# home folder, and passes desktop-file-validate (that part skipped where the
+# tool is not installed; Debian: desktop-file-utils).
 find_program(VK_DESKTOP_VALIDATE desktop-file-validate)
 add_test(NAME desktop_entry
          COMMAND ${CMAKE_COMMAND} -DVK_DESKTOP_VALIDATE=${VK_DESKTOP_VALIDATE}
                  -DVK_DESKTOP_ENTRY=${CMAKE_CURRENT_SOURCE_DIR}/desktop/vellumcraft.desktop
+                 -DVK_DESKTOP_WORK=${CMAKE_CURRENT_BINARY_DIR}/desktop_entry_check
                  -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/check_desktop.cmake)
 set_tests_properties(desktop_entry PROPERTIES SKIP_REGULAR_EXPRESSION "desktop-file-validate not found")
 

@@ -3,6 +3,7 @@
 // site, refusals, re-entry and cancel.
 #include "app/maindlg.h"
 
+#include "app/options.h"
 #include "app_fixture.h"
 #include "platform/fake_backend.h"
 #include "platform/ui_fixture.h"
@@ -19,7 +20,7 @@ namespace {
 struct TestView {
   CVellumcraftDlg controls;  // only the fields and boxes are used
   std::vector<std::string> labels;
-  int selected = -1;
+  std::string window;  // the combo's text, picked or typed
   int busy_on = 0;
   int busy_off = 0;
 };
@@ -50,8 +51,11 @@ void Exchange(void* ctx, CVellumcraftDlg* dlg, bool save) {
 }
 void Reset(void* ctx) { Of(ctx)->labels.clear(); }
 void Add(void* ctx, StrSlice label) { Of(ctx)->labels.emplace_back(label.ptr, label.len); }
-i16 Selection(void* ctx) { return static_cast<i16>(Of(ctx)->selected); }
-void Select(void* ctx, i16 index) { Of(ctx)->selected = index; }
+void Text(void* ctx, DlgField* text) { SetField(text, Of(ctx)->window); }
+void Select(void* ctx, i16 index) {
+  TestView* v = Of(ctx);
+  v->window = index >= 0 && index < static_cast<int>(v->labels.size()) ? v->labels[index] : "";
+}
 void Busy(void* ctx, bool busy) { ++(busy ? Of(ctx)->busy_on : Of(ctx)->busy_off); }
 
 struct MainDlgTest : AppTest {
@@ -63,7 +67,7 @@ struct MainDlgTest : AppTest {
     AppTest::SetUp();
     if (HasFatalFailure()) return;
     FakeUiInstall();
-    const DlgView v = {&view, Exchange, Reset, Add, Selection, Select, Busy};
+    const DlgView v = {&view, Exchange, Reset, Add, Text, Select, Busy};
     DlgConstruct(&dlg, &v);
     DlgConstruct(&view.controls, nullptr);
   }
@@ -135,7 +139,7 @@ TEST_F(MainDlgTest, InitReadsConfigAndFillsTheTimeWindows) {
   const std::vector<std::string> labels = {"All Files", "2 Min.",  "10 Min", "30 Min.", "1 Hour", "2 Hours",
                                            "6 Hours",   "12 Hours", "1 Day",  "2 Days",  "7 Days"};
   EXPECT_EQ(view.labels, labels);
-  EXPECT_EQ(view.selected, -1);
+  EXPECT_EQ(view.window, "");
   EXPECT_FALSE(c().english || c().overwrite || c().deletion);
 }
 
@@ -171,7 +175,7 @@ TEST_F(MainDlgTest, StartWritesTheWholeSiteFromRelativePaths) {
   OnInitDialog(&dlg);
   TypeExample();
   c().overwrite = true;
-  view.selected = 10;  // "7 Days"
+  view.window = "7 Days";
   const WorkMarkId mark = WorkMark(kMarkQuery);
   EXPECT_EQ(OnStart(&dlg), 0);
   EXPECT_EQ(WorkMark(kMarkQuery), mark);
@@ -224,19 +228,19 @@ TEST_F(MainDlgTest, OverwriteRuleFromTheBoxesAndTheTimeWindow) {
   EXPECT_EQ(Field(c().avoids), "20");
   EXPECT_EQ(Count(Log(), "(Overwrite Off)"), 20);
 
-  // Pages an hour old, a window of 10 minutes: kept; typing into the combo
-  // instead of choosing counts as "All Files".
+  // Pages an hour old, a window of 10 minutes: kept; an empty time window
+  // counts as "All Files".
   for (const std::string& page : ExamplePages()) Age(site + "/" + page, 60);
   c().overwrite = true;
-  view.selected = 2;
+  view.window = "10 Min";
   EXPECT_EQ(OnStart(&dlg), 0);
   EXPECT_EQ(Field(c().written), "0");
   EXPECT_EQ(Field(c().avoids), "20");
-  view.selected = 6;  // "6 Hours"
+  view.window = "6 Hours";
   EXPECT_EQ(OnStart(&dlg), 0);
   EXPECT_EQ(Field(c().written), "20");
   for (const std::string& page : ExamplePages()) Age(site + "/" + page, 60);
-  view.selected = -1;
+  view.window = "";
   EXPECT_EQ(OnStart(&dlg), 0);
   EXPECT_EQ(Field(c().written), "20");
   EXPECT_EQ(Field(c().avoids), "0");
@@ -247,6 +251,61 @@ TEST_F(MainDlgTest, OverwriteRuleFromTheBoxesAndTheTimeWindow) {
   EXPECT_EQ(Field(c().written), "20");
   for (const std::string& page : ExamplePages()) EXPECT_FALSE(Exists(site + "/" + page)) << page;
   EXPECT_TRUE(Exists(site + "/index.html.var"));
+}
+
+// A typed time window is taken as a label; with Overwrite ticked one that
+// is no label refuses the run before anything is written or deleted, as
+// the command line refuses it. Without Overwrite the window plays no part.
+TEST_F(MainDlgTest, TypedTimeWindowIsALabelOrRefusedWithDeletion) {
+  const struct {
+    const char* typed;
+    bool overwrite;
+    u16 result;
+    const char* counts;  // "" when no run took place
+    bool fresh_kept;     // the English pages, just written
+    bool old_kept;       // the Spanish pages, five hours old
+  } cases[] = {
+      {"3 Hours", true, kErrData, "", true, true},
+      {"2 Hours", true, 0, "10/10", false, true},
+      {"2 hours", true, 0, "10/10", false, true},
+      {"", false, 0, "0/20", true, true},
+      {"3 Hours", false, 0, "0/20", true, true},
+  };
+  OnInitDialog(&dlg);
+  for (const auto& k : cases) {
+    const std::string row = std::string("\"") + k.typed + "\" overwrite " + (k.overwrite ? "on" : "off");
+    fs::remove_all(dir + "/site");
+    TypeExample();
+    c().overwrite = c().deletion = false;
+    view.window = "";
+    ASSERT_EQ(OnStart(&dlg), 0) << row;
+    for (const std::string& page : ExamplePages()) {
+      if (page.find("_es.") != std::string::npos) Age(site + "/" + page, 300);
+    }
+    Write("config.txt", "old\r\n");
+    SetField(&c().written, "");
+    SetField(&c().avoids, "");
+    const u16 boxes = ui().box_count;
+
+    c().overwrite = k.overwrite;
+    c().deletion = true;
+    view.window = k.typed;
+    EXPECT_EQ(OnStart(&dlg), k.result) << row;
+    EXPECT_EQ(Field(c().written) + (k.result ? "" : "/" + Field(c().avoids)), k.counts) << row;
+    for (const std::string& page : ExamplePages()) {
+      const bool old = page.find("_es.") != std::string::npos;
+      EXPECT_EQ(Exists(site + "/" + page), old ? k.old_kept : k.fresh_kept) << row << " " << page;
+    }
+    if (k.result) {
+      EXPECT_EQ(ui().box_count, boxes + 1) << row;
+      const std::string box = T(ui().last_box.text);
+      EXPECT_NE(box.find(k.typed), std::string::npos) << box;
+      EXPECT_NE(box.find(kAppWindowLabels), std::string::npos) << box;
+      EXPECT_EQ(Read("config.txt"), "old\r\n") << row;
+    } else {
+      EXPECT_EQ(ui().box_count, boxes) << row;
+    }
+  }
 }
 
 TEST_F(MainDlgTest, MacroValuesOfEveryLineEndAndAMissingFile) {

@@ -107,10 +107,24 @@ TEST_F(QtMainDlgTest, StartFromTheWindowWritesTheSiteAndShowsTheCounts) {
   Combo()->setCurrentIndex(2);
   Button(kIdcStart)->click();
   EXPECT_EQ(Counts(), "0/20");
-  // ... and a window typed in rather than chosen means "All Files".
-  Combo()->lineEdit()->setText("10 Minutes");
+  // ... as it does typed in, in another letter case; a typed window that
+  // is no label is refused with a box and the pages stay as they are.
+  Combo()->lineEdit()->setText("10 min");
   Button(kIdcStart)->click();
-  EXPECT_EQ(Counts(), "20/0");
+  EXPECT_EQ(Counts(), "0/20");
+  Box(kIdcDeletion)->click();
+  Combo()->lineEdit()->setText("10 Minutes");
+  QString box_text;
+  Soon([&] {
+    QMessageBox* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    box_text = box->text();
+    box->button(QMessageBox::Ok)->click();
+  });
+  Button(kIdcStart)->click();
+  EXPECT_TRUE(box_text.contains(QStringLiteral("10 Minutes"))) << box_text.toStdString();
+  EXPECT_TRUE(box_text.contains(QString::fromLatin1(kAppWindowLabels))) << box_text.toStdString();
+  for (const std::string& page : ExamplePages()) EXPECT_TRUE(Exists(site + "/" + page)) << page;
 }
 
 TEST_F(QtMainDlgTest, ConfigFillsTheFieldsAndTheComboStartsUnchosen) {
