@@ -28,6 +28,7 @@
 #include "runtime/error.h"
 #include "runtime/memory.h"
 #include "runtime/osfault.h"
+#include "runtime/oslock.h"
 #include "runtime/osproc.h"
 #include "runtime/writequeue.h"
 #include "runtime/linelist.h"
@@ -756,6 +757,55 @@ TEST_F(GenRunTest, AFullDiskHasTheRoomAWriterInTurnWouldFind) {
     });
     if (!mounted) GTEST_SKIP() << "a small file system of its own needs the right to mount one";
   }
+}
+
+// Pages removed on another file system mounted inside the site are flushed
+// with the run: a flush of that file system that fails is said, naming it.
+TEST_F(GenRunTest, RemovalsOnAnotherMountAreFlushedWithTheRun) {
+  const bool mounted = InOwnMounts([&] {
+    ASSERT_EQ(Run(0x01, All()), 0) << g_box;
+    ASSERT_EQ(mount("vktest", "out/products", "tmpfs", 0, "size=65536"), 0) << std::strerror(errno);
+    ASSERT_EQ(Run(0x01, All()), 0) << g_box;
+    // Its fragments and type map are kept: the start folder's file system
+    // is flushed first, then the mount's.
+    OsFaultSet(kOsFaultSync, EIO, 1, 1);
+    EXPECT_EQ(Run(0x01, SiteGenOverwriteRule(true, true, -1, &written, &avoids), kRunTypeMap | kRunDelete),
+              kErrFileIO);
+    OsFaultClear();
+    EXPECT_NE(g_box.find(Shown("out/products") + " (Input/output error)"), std::string::npos) << g_box;
+    EXPECT_FALSE(fs::exists("out/products/widget_en.html"));
+  });
+  if (!mounted) GTEST_SKIP() << "a file system of its own needs the right to mount one";
+}
+
+// An output folder that may be written but not read (mode 0300) takes the
+// pages of every run, and is locked against a second run as any other.
+TEST_F(GenRunTest, AFolderThatMayBeWrittenButNotReadTakesEveryRun) {
+  fs::permissions(".", fs::perms::all);
+  const bool ran = InOwnMounts([&] {
+    // Root reads any folder: the run is made as an ordinary user.
+    if (geteuid() == 0) {
+      for (const auto& e : fs::recursive_directory_iterator(".")) ASSERT_EQ(lchown(e.path().c_str(), 65534, 65534), 0);
+      ASSERT_EQ(chown(".", 65534, 65534), 0);
+      ASSERT_EQ(setgid(65534), 0);
+      ASSERT_EQ(setuid(65534), 0);
+    }
+    ASSERT_EQ(chmod("out", 0300), 0);
+    for (const char* frame : {"one [LANG_ID]\n", "two [LANG_ID]\n"}) {
+      Write("frame.html", frame);
+      EXPECT_EQ(Run(0x03, All()), 0) << g_box;
+    }
+    const std::string out = Lib("out");
+    const i32 held = OsDirLock(L(out.c_str()));
+    EXPECT_GE(held, 0);
+    g_box.clear();
+    EXPECT_EQ(Run(0x01, All()), kErrFileOpen);
+    EXPECT_NE(g_box.find("Another run is writing into this site"), std::string::npos) << g_box;
+    OsDirUnlock(held);
+    ASSERT_EQ(chmod("out", 0700), 0);
+    EXPECT_EQ(Read("out/products/widget_es.html"), "two _es\n");
+  });
+  if (!ran) GTEST_SKIP() << "a process of its own cannot be made here";
 }
 
 // A failure the system gives at the boundary (injected there) ends the run
