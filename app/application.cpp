@@ -8,6 +8,7 @@
 #include "runtime/appenv.h"
 #include "runtime/error.h"
 #include "runtime/memory.h"
+#include "runtime/ossignal.h"
 #include "script/variables.h"
 
 namespace vk {
@@ -67,6 +68,10 @@ int InitInstance(int argc, char** argv, AppWindowRunner window) {
     if (use_window) SayNoWindow();
     status = DlgRunConsole(&dlg, &options);
   }
+  // A run stopped by SIGTERM or SIGHUP ends the program, the window too
+  // (its dialog closes after the run), with the status of a run that
+  // failed.
+  if (OsStopRequested() && status == kExitOk) status = kExitRunError;
   // The process ends with the run's status; what could not be released goes with it.
   (void)VarShutdown();
   return status;

@@ -27,10 +27,12 @@
 #include <QScreen>
 #include <QSpacerItem>
 #include <QStyle>
+#include <QTimer>
 #include <QVariant>
 #include <QWindow>
 
 #include "runtime/message.h"
+#include "runtime/ossignal.h"
 #include "runtime/ostext.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
@@ -45,6 +47,9 @@ constexpr int kDefaultHeight = 300;
 // buttons, each about as wide as the bar is high.
 constexpr int kTitleBarItems = 4;
 constexpr char kModalResult[] = "vkModalResult";
+// How often a modal run or a message box looks for a stop request
+// (ossignal.h), in milliseconds.
+constexpr int kStopPollMs = 100;
 
 struct QtUi {
   UiClassTable classes;
@@ -447,6 +452,9 @@ QString CatalogText(const char* key) {
 
 u16 QtMessageBox(UiWindow owner, const u16* text, const u16* caption, u16 type) {
   if (!qApp) return kUiAnswerNone;
+  // After a stop request (a logout, the terminal closed) nobody is there to
+  // answer: the box answers its first button at once, as on the console.
+  if (OsStopRequested()) return UiMbFirstAnswer(type);
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   switch (type & kUiMbIconMask) {
     case kUiMbIconError:
@@ -502,7 +510,16 @@ u16 QtMessageBox(UiWindow owner, const u16* text, const u16* caption, u16 type) 
     grid->addItem(new QSpacerItem(title_width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
                   grid->columnCount());
   }
+  // A stop request while the box waits answers it the same way.
+  bool stopped = false;
+  QTimer stop_poll;
+  QObject::connect(&stop_poll, &QTimer::timeout, &box, [&box, &stopped]() {
+    stopped = OsStopRequested() != 0;
+    if (stopped) box.done(0);
+  });
+  stop_poll.start(kStopPollMs);
   box.exec();
+  if (stopped) return UiMbFirstAnswer(type);
   const QMessageBox::StandardButton pressed = box.standardButton(box.clickedButton());
   for (const BoxButton& b : kBoxButtons) {
     if (b.button == pressed) return b.answer;
@@ -681,6 +698,13 @@ int UiQtRunModal(QWidget* dialog) {
   ModalWatch watch(dialog, &loop);
   dialog->installEventFilter(&watch);
   QObject::connect(dialog, &QObject::destroyed, &loop, &QEventLoop::quit);
+  // A stop request (ossignal.h) closes the dialog as well: the program is
+  // to end. Seen while a run pumps, the loop ends once the run has.
+  QTimer stop_poll;
+  QObject::connect(&stop_poll, &QTimer::timeout, dialog, [dialog]() {
+    if (OsStopRequested()) dialog->hide();
+  });
+  stop_poll.start(kStopPollMs);
   // Windows the library opens meanwhile without an owner belong to it.
   g_modal_runs.append(guard);
   dialog->show();

@@ -3,6 +3,7 @@
 #include "runtime/error.h"
 #include "runtime/message.h"
 #include "runtime/number.h"
+#include "runtime/ossignal.h"
 #include "runtime/scratch.h"
 #include "runtime/str.h"
 #include "runtime/window.h"
@@ -47,6 +48,8 @@ const ProgressState* ProgressStateGet() { return &g_progress; }
 void ProgressStateInit() { g_progress = ProgressState{}; }
 
 u16 ProgressCreateWindow(u16 width, u32 total, bool text_mode) {
+  // The work's steps begin here, with or without a window.
+  OsStopWatchBegin();
   const UiBackend* ui = UiBackendGet();
   const u16 w = width > kWidthMax ? kWidthMax : width;
   const UiSize screen = ui->screen_size();
@@ -124,7 +127,7 @@ void ProgressStep(ProgressState* state, u32 total, u16 step) {
 
 u16 ProgressPoll() {
   WinPumpMessages(kUiNoWindow);
-  return g_progress.cancelled ? kErrCancelled : 0;
+  return g_progress.cancelled || OsStopRequested() ? kErrCancelled : 0;
 }
 
 u16 ProgressUpdate(u32 total, u16 step, StrSlice text) {
@@ -149,6 +152,10 @@ void ProgressClose() {
     WinStackPop(g_progress.window);
   }
   ProgressStateInit();
+  // After a stop the signals stay caught: the work's end (what comes after
+  // this, its log line and its message among it) and the program's exit are
+  // not cut short by a repeat.
+  if (!OsStopRequested()) OsStopWatchEnd();
 }
 
 u32 ProgressWndProc(UiWindow window, u16 message, u32 param) {

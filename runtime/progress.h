@@ -5,6 +5,13 @@
 // is busy; none of them takes the window down. A cancel request makes every later update answer kErrCancelled (122) until
 // the window is closed.
 //
+// From the opening on, SIGTERM and SIGHUP are stop requests (ossignal.h):
+// every later update answers kErrCancelled as for a cancel, and the work
+// ends as a cancelled one does. After a stop request closing keeps the
+// watch on, so that a repeated signal cannot cut the work's end short: the
+// program is to end (OsStopRequested says why); a caller that goes on
+// ends the watch itself (OsStopWatchEnd).
+//
 // Caller's order: ProgressOpen once, ProgressUpdate per unit of work
 // (stopping when it returns non-zero), ProgressClose at the end, also after
 // a cancel. One progress window per process.
@@ -44,7 +51,8 @@ const ProgressState* ProgressStateGet();
 // switches to text mode and is painted into the control; then polls.
 [[nodiscard]] u16 ProgressText(StrSlice text);
 // Destroys the window, takes it off the window stack and resets the state
-// (the cancel request included).
+// (the cancel request included); ends the stop watch unless a stop was
+// requested.
 void ProgressClose();
 
 // Inner steps.
@@ -54,7 +62,8 @@ void ProgressClose();
 // the bar can show it (the divisor doubling each time).
 void ProgressSetRange(ProgressState* state, u32 total);
 void ProgressStep(ProgressState* state, u32 total, u16 step);
-// Pumps every waiting event; kErrCancelled when a cancel was requested.
+// Pumps every waiting event; kErrCancelled when a cancel or a stop was
+// requested.
 [[nodiscard]] u16 ProgressPoll();
 u32 ProgressWndProc(UiWindow window, u16 message, u32 param);
 void ProgressStateInit();

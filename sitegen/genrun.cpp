@@ -15,6 +15,7 @@
 #include "runtime/osdir.h"
 #include "runtime/osfile.h"
 #include "runtime/oslock.h"
+#include "runtime/ossignal.h"
 #include "runtime/osproc.h"
 #include "runtime/ostemp.h"
 #include "runtime/path.h"
@@ -570,7 +571,13 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
     // The log ends with why the run ended, in the message's words, so that
     // a run that could not start leaves more than an empty log.
     const WorkMarkId m = WorkMark(kMarkQuery);
-    LogLine(StrConcat(StrC(kLogEndedPrefix), ErrText(shown)), kLogNormal);
+    StrSlice ended = StrConcat(StrC(kLogEndedPrefix), ErrText(shown));
+    // A run that SIGTERM or SIGHUP stopped (kill, a logout, the terminal
+    // closed) says so.
+    if (shown == kErrCancelled && OsStopRequested()) {
+      ended = StrFormatV(kLogLineMax, "%s (stopped by %s)", ended, OsStopSignalName(OsStopRequested()));
+    }
+    LogLine(ended, kLogNormal);
     WorkMark(m);
     (void)ErrShowMessage(shown);  // emptying the detail needs no room
   }

@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <vector>
 
 #include "app/application.h"
 #include "app/options.h"
@@ -239,6 +242,73 @@ TEST_F(NoWindowTest, MacroValueFileOverTheLimitRefusesTheRun) {
   EXPECT_NE(r.err.find("macros.txt cannot be used: it is over 65535 bytes"), std::string::npos) << r.err;
   EXPECT_EQ(r.out, "Written: 0\nAvoids: 0\n");
   for (const std::string& page : ExamplePages()) EXPECT_FALSE(fs::exists(site + "/" + page)) << page;
+}
+
+// TERM and HUP (kill, a logout, the terminal closed) stop a run as Ctrl-C
+// does. The widgets page's sub-template is a FIFO: the program waits on it
+// while it makes that page, the signals come then, and only then may it
+// read the FIFO (empty). The run ends at the next page, with every page
+// before it in place, no temporary left, the log ending as after a cancel
+// and status 1; a second signal changes nothing.
+TEST_F(NoWindowTest, TermAndHupStopTheRunAtTheNextPage) {
+  const std::string site = dir + "/site";
+  const std::string fifo = site + "/source/templates/products_widgets.sub.html";
+  const std::vector<std::vector<int>> cases = {{SIGTERM}, {SIGHUP}, {SIGHUP, SIGTERM}};
+  for (const std::vector<int>& signals : cases) {
+    SCOPED_TRACE(strsignal(signals[0]) + std::string(signals.size() > 1 ? " and a repeat" : ""));
+    fs::remove_all(site);
+    fs::copy(VK_EXAMPLES_DIR "/bilingual", site, fs::copy_options::recursive);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string cmd = "cd '" + site + "' && exec env -u DISPLAY -u WAYLAND_DISPLAY '" VK_APP_EXE
+                            "' --no-window --lang en,es --overwrite all >'" + dir + "/out' 2>'" + dir +
+                            "/err' </dev/null";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    // Each time the program opens the FIFO it finds a writer that closes at
+    // once; the signals go before the first close, while it waits.
+    bool sent = false;
+    int status = 0;
+    pid_t ended = 0;
+    for (int ms = 0; ms < 30000 && ended == 0; ++ms) {
+      const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd >= 0 && !sent) {
+        for (const int sig : signals) kill(child, sig);
+        sent = true;
+      }
+      if (fd >= 0) close(fd);
+      ended = waitpid(child, &status, WNOHANG);
+      if (ended == 0) usleep(1000);
+    }
+    if (ended == 0) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      FAIL() << "the program did not end";
+    }
+    EXPECT_TRUE(sent);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(Read(dir + "/out"), "Written: 6\nAvoids: 0\n");
+    const std::string err = Read(dir + "/err");
+    EXPECT_NE(err.find("Cancelado por el usuario"), std::string::npos) << err;
+    // The pages up to the one being written when the signals came, in the
+    // tree's order.
+    const std::vector<std::string> kept = {"index_en.html",          "about/index_en.html", "about/history_en.html",
+                                           "about/team_en.html",     "products/index_en.html",
+                                           "products/widgets/index_en.html"};
+    for (const std::string& page : ExamplePages())
+      EXPECT_EQ(fs::exists(site + "/" + page), std::find(kept.begin(), kept.end(), page) != kept.end()) << page;
+    for (const auto& e : fs::recursive_directory_iterator(site))
+      EXPECT_EQ(e.path().filename().string().find(".vellumcraft-"), std::string::npos) << e.path();
+    std::string log = AppTest::Read(site + "/source/templates/Vellumkit.log");
+    const std::string last = std::string("Run Ended:Cancelado por el usuario (stopped by ") +
+                             (signals[0] == SIGTERM ? "SIGTERM" : "SIGHUP") + ")\r\n";
+    ASSERT_GE(log.size(), last.size()) << log;
+    EXPECT_EQ(log.substr(log.size() - last.size()), last);
+  }
 }
 
 using AppStartFailure = InTempDir<LibManualStartTest>;

@@ -1,9 +1,11 @@
 // The progress window against the fake backend: geometry, range and step
 // arithmetic, cancel, and windows that go away or never come.
+#include <csignal>
 #include <cstring>
 #include <vector>
 
 #include "runtime/error.h"
+#include "runtime/ossignal.h"
 #include "runtime/progress.h"
 #include "runtime/window.h"
 #include "ui_fixture.h"
@@ -153,6 +155,39 @@ TEST_F(ProgressTest, CancelAndEscStayUntilClose) {
   ProgressClose();
   EXPECT_EQ(ProgressOpen(0, 10), 0);
   EXPECT_EQ(Step(10, 1), 0);
+}
+
+// TERM and HUP from the opening on are stop requests: every later step
+// answers 122. Another signal, or one after the close, changes nothing until
+// the watch is ended; then the signals have their earlier disposition back
+// and the next opening starts afresh, and its close ends the watch itself.
+TEST_F(ProgressTest, TermAndHupStopTheStepsUntilTheWatchEnds) {
+  for (const int sig : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    const int other = sig == SIGTERM ? SIGHUP : SIGTERM;
+    // Ignored outside the watch: a signal not caught fails the test
+    // instead of ending the test program.
+    std::signal(SIGTERM, SIG_IGN);
+    std::signal(SIGHUP, SIG_IGN);
+    EXPECT_EQ(ProgressOpen(0, 10), 0);
+    EXPECT_EQ(Step(10, 1), 0);
+    std::raise(sig);
+    std::raise(other);
+    EXPECT_EQ(Step(10, 1), kErrCancelled);
+    EXPECT_EQ(ProgressText(L("x")), kErrCancelled);
+    ProgressClose();
+    std::raise(other);
+    EXPECT_EQ(OsStopRequested(), sig);
+
+    OsStopWatchEnd();
+    EXPECT_EQ(OsStopRequested(), 0);
+    EXPECT_EQ(std::signal(sig, SIG_IGN), SIG_IGN);
+    EXPECT_EQ(ProgressOpen(0, 10), 0);
+    EXPECT_EQ(Step(10, 1), 0);
+    ProgressClose();
+    EXPECT_EQ(std::signal(sig, SIG_DFL), SIG_IGN);
+    std::signal(other, SIG_DFL);
+  }
 }
 
 TEST_F(ProgressTest, CloseWithoutAWindowOnlyResets) {
