@@ -272,26 +272,114 @@ void Finish(Queue* q, u32 n, u16 rc) {
   if (folder != q->folders.end() && --folder->second.files == 0) q->folders.erase(folder);
 }
 
-// Puts jobs [from, end) in place in order, under the lock, each in its
-// turn (a name handed over twice gets both contents, in turn). The first
-// failure drops every later file: its temporary goes at once (the run may
-// remove the folder it is in).
+// Drops job n, which a failure before it (rc kWriteDropped) or a later
+// content of its name in place (rc 0) made needless: its temporary goes, at
+// once after a failure (the run may remove the folder it is in), else with
+// the old files.
+void DropJob(Queue* q, u32 n, u16 rc, std::unique_lock<std::mutex>& lock) {
+  Job& job = At(q, n);
+  if (job.state == kJobWritten && rc == kWriteDropped) {
+    lock.unlock();
+    OsTempDrop(Sl(job.path), job.temp);
+    lock.lock();
+  } else if (job.state == kJobWritten) {
+    q->drops.push_back(Drop{job.path, job.temp});
+    if (q->idle > 0 && ThreadsServe(q)) q->work.notify_one();
+  }
+  Finish(q, n, rc);
+}
+
+// Whether the file of job n could take a content now, asked in its turn:
+// 0, or kOsOpenFailed with the reason in the job.
+u16 Placeable(Job& job, std::unique_lock<std::mutex>& lock) {
+  lock.unlock();
+  const u16 rc = OsFilePlaceable(Sl(job.path));
+  job.err = rc ? OsLastError() : 0;
+  lock.lock();
+  return rc;
+}
+
+// Puts jobs [from, end) in place in order, under the lock, as one writer
+// would. A content whose name gets a later whole content in the same batch
+// is not put there itself (nothing could have looked at it in between: a
+// look settles), so the disk never holds a content that the run replaced
+// at once, such as a type map between two languages: in its turn the name
+// is only asked whether it could take it (a writer would have stopped there
+// if not), and it is reported in place once the later content is. When a
+// file in between fails, or the later content cannot be put there after
+// all, the waiting contents go in first, as they came first. The first
+// failure drops every later file.
 void PlaceAll(Queue* q, u32 from, u32 end, std::unique_lock<std::mutex>& lock) {
+  std::unordered_map<std::string, u32> last;  // name -> its last whole temporary here
+  for (u32 n = from; n < end; ++n)
+    if (At(q, n).state == kJobWritten) last[At(q, n).path] = n;
+  std::vector<u32> waiting;
+  // Puts the waiting contents in place, in order (of the name `only`, or
+  // all); a failure among them is the run's first.
+  auto place_waiting = [&](const std::string* only) {
+    for (size_t i = 0; i < waiting.size();) {
+      const u32 w = waiting[i];
+      if (only && At(q, w).path != *only) {
+        ++i;
+        continue;
+      }
+      waiting.erase(waiting.begin() + static_cast<long>(i));
+      if (q->failed) {
+        DropJob(q, w, kWriteDropped, lock);
+        continue;
+      }
+      const u16 rc = PlaceJob(q, At(q, w), lock);
+      if (rc != 0) q->failed = true;
+      Finish(q, w, rc);
+    }
+  };
   for (u32 n = from; n < end; ++n) {
     Job& job = At(q, n);
     if (q->failed) {
-      if (job.state == kJobWritten) {
-        lock.unlock();
-        OsTempDrop(Sl(job.path), job.temp);
-        lock.lock();
-      }
-      Finish(q, n, kWriteDropped);
+      DropJob(q, n, kWriteDropped, lock);
       continue;
     }
-    const u16 rc = PlaceJob(q, job, lock);
-    if (rc != 0) q->failed = true;
+    const auto later = last.find(job.path);
+    const bool placeable = job.state == kJobWritten || job.state == kJobKept;
+    if (placeable && later != last.end() && later->second > n) {
+      const u16 rc = Placeable(job, lock);
+      if (rc != 0) {
+        const int err = job.err;
+        place_waiting(nullptr);
+        const bool first = !q->failed;
+        q->failed = true;
+        DropJob(q, n, kWriteDropped, lock);
+        if (first) {  // the run's failure is this file's own
+          job.rc = rc;
+          job.err = err;
+        }
+        continue;
+      }
+      waiting.push_back(n);
+      continue;
+    }
+    u16 rc = PlaceJob(q, job, lock);
+    if (rc == 0 && later != last.end() && later->second == n) {
+      // In place: the waiting contents of its name were replaced by it.
+      for (size_t i = 0; i < waiting.size();) {
+        if (At(q, waiting[i]).path == job.path) {
+          DropJob(q, waiting[i], 0, lock);
+          waiting.erase(waiting.begin() + static_cast<long>(i));
+        } else {
+          ++i;
+        }
+      }
+    } else if (rc != 0) {
+      // The contents waiting came first: they go in first (a placement
+      // that failed changed nothing), those of this name before the rest.
+      place_waiting(&job.path);
+      place_waiting(nullptr);
+      if (q->failed) rc = kWriteDropped;  // one of them failed first
+      q->failed = true;
+    }
     Finish(q, n, rc);
   }
+  place_waiting(nullptr);  // none are left: each name's last content is in the batch
 }
 
 // Starts a writer while the jobs waiting outnumber them, up to the most the
