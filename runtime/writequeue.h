@@ -12,8 +12,11 @@
 // new content, also across a power cut, and the files end as one writer
 // would have left them.
 //
-// Each content takes its turn, a name handed over twice too. The first
-// file that cannot be put in place ends it: that file and every file handed
+// Each content takes its turn, a name handed over twice too (a content
+// that a later one of its name replaces within one settling never reaches
+// the disk, but in its turn its name is asked whether it could take it,
+// and it counts as in place only once the later one is). The first file
+// that cannot be put in place ends it: that file and every file handed
 // over after it stay as they were (their temporaries are removed, nothing
 // is time-stamped), as though the writer had stopped there. At the first
 // refusal for want of room (blocks or inodes, a full disk or a quota) the
