@@ -350,13 +350,19 @@ u16 FnDate(const FuncCallInfo& call) {
 
   StrSlice date{};
   if (u16 st = TopAsText(type, &date)) return EndTop(mark, st);
+  const u16 given = date.len;
   if (type == kTypeText && (format & kFmtFileStamp)) {
     date = DateToText(FileTime(date, kTimeWritten, kTimeUnitDate));
   } else if (StrFindAny(date, Lit(kDateSeparators), kPlain) != kNotFound) {
     date = DateParse(date);
   }
   if (!date.ptr) return EndTop(mark, StrError(date));
-  return EndText(mark, DateFormat(date, static_cast<u16>(format & kFmtMask)));
+  const u16 shape = static_cast<u16>(format & kFmtMask);
+  // Only an empty argument stands for today. A typed date that does not
+  // read as one (year first, day first in a month-first language) or a
+  // file without a stamp is an invalid date, not today's.
+  if (date.len == 0 && given > 0) return EndText(mark, DateInvalid(shape));
+  return EndText(mark, DateFormat(date, shape));
 }
 
 // ---------------------------------------------------------------- TIME$

@@ -253,17 +253,19 @@ StrSlice DateParse(StrSlice text) {
   return WorkReturn(m, DateToText(static_cast<DateNumber>(DateCompose(day, month, year))));
 }
 
+StrSlice DateInvalid(u16 type) {
+  if (type == kDateShort) return Blanks(kBlankShortDate);
+  if (type == kDateFull) return Blanks(kBlankFullDate);
+  return Blanks(0);
+}
+
 StrSlice DateFormat(StrSlice text, u16 type) {
   const WorkMarkId m = WorkMark(kMarkQuery);
   const StrSlice t = DateOrToday(text);
   if (IsError(t)) return WorkReturn(m, t);
   const StrSlice s = DateToText(static_cast<DateNumber>(DateTextPart(t, kDateWhole)));
   if (IsError(s)) return WorkReturn(m, s);
-  if (s.len == 0) {
-    if (type == kDateShort) return WorkReturn(m, Blanks(kBlankShortDate));
-    if (type == kDateFull) return WorkReturn(m, Blanks(kBlankFullDate));
-    return WorkReturn(m, kStrEmpty);
-  }
+  if (s.len == 0) return WorkReturn(m, DateInvalid(type));
   const StrSlice y = StrMid(s, 0, 4);
   const StrSlice mo = StrMid(s, 4, 2);
   const StrSlice d = StrMid(s, 6, 2);

@@ -56,6 +56,8 @@ StrSlice DateParse(StrSlice text);
 // Invalid dates give 8 blanks for kDateShort, 10 for kDateFull, else the
 // empty text.
 StrSlice DateFormat(StrSlice text, u16 type);
+// What DateFormat gives for an invalid date in display form type.
+StrSlice DateInvalid(u16 type);
 
 // ---------------------------------------------------------------- numbers
 

@@ -95,6 +95,11 @@ TEST_F(EvalTest, StatementsAndVariables) {
   EXPECT_EQ(Num("a!=b"), 400);
   EXPECT_EQ(Text("q$='a;b,c'"), "a;b,c");
   EXPECT_EQ(Num("v(3);v(3)=7;v(3)+1"), 800);
+  // A value an integer cannot hold is an error, never its low 16 bits.
+  EXPECT_EQ(Num("big=32767;big"), 3276700);
+  EXPECT_EQ(Eval("big=40000"), kErrDataOutBound);
+  EXPECT_EQ(Num("big"), 3276700);
+  EXPECT_EQ(Eval("v(3)=-40000"), kErrDataOutBound);
   EXPECT_EQ(Num("_#(5)=7"), 700);  // stored into the built-in number array
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "interp_fixture.h"
+#include "runtime/appenv.h"
 #include "runtime/error.h"
 #include "runtime/number.h"
 #include "runtime/str.h"
@@ -208,6 +209,16 @@ TEST_F(FnValueTest, DateFormats) {
   // A typed date is read in the language's order first.
   EXPECT_EQ(Text("FN$DATE('2/29/2016')"), "20160229");
   EXPECT_EQ(Text("FN$DATE('2.29.2016';2)"), "02-29-2016");
+  // Only an empty date is today; a typed date that does not read as one
+  // (year first, or day first where the month comes first) is invalid.
+  const struct { const char* expr; const char* text; } invalid[] = {
+      {"FN$DATE('';2)", "12-25-2017"},      {"FN$DATE(0)", "20171225"},
+      {"FN$DATE('2016-02-29')", ""},        {"FN$DATE('29.02.2016';2)", "          "},
+      {"FN$DATE('29/02/16';1)", "        "}, {"FN$DATE('2/30/2016';2)", "          "},
+  };
+  for (const auto& c : invalid) EXPECT_EQ(Text(c.expr), c.text) << c.expr;
+  ASSERT_EQ(StoreSet(kGroupIdentity, kIdLanguage, L("ES")), 0);
+  EXPECT_EQ(Text("FN$DATE('29.02.2016';2)"), "29-02-2016");
   EXPECT_EQ(Eval("FN$DATE('1';2;3)"), kErrSyntax);
   EXPECT_EQ(Eval("FN$DATE('1';'2')"), kErrTypeMismatch);
 }
@@ -236,6 +247,8 @@ TEST_F(FnValueFileTest, DateAndTimeOfAFileStamp) {
   EXPECT_EQ(Text("TIME$('stamp';131)"), "08:09:10");
   // Without the flag the name is taken as a date, which it is not.
   EXPECT_EQ(Text("FN$DATE('stamp')"), "");
+  // A missing file has no date: it is not today's.
+  EXPECT_EQ(Text("FN$DATE('missing';130)"), "          ");
 }
 
 TEST_F(FnValueTest, NestedCallsAndFailuresLeaveNoStrayValue) {
