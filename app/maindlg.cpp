@@ -6,6 +6,7 @@
 #include "html/request.h"
 #include "runtime/error.h"
 #include "runtime/file.h"
+#include "runtime/list.h"
 #include "runtime/message.h"
 #include "runtime/number.h"
 #include "runtime/osfile.h"
@@ -102,8 +103,9 @@ void ShowConfigUnsaved(u16 code) {
   WorkMark(mark);
 }
 
-// The macro value file's text with its line ends turned into ':' in *out;
-// empty when no file is named, it is missing, not a plain file or empty.
+// The macro value file's text with its line ends turned into ':' in *out,
+// each line's value sealed so that it is read whole; empty when no file is
+// named, it is missing, not a plain file or empty.
 // A file that is there but cannot be used gives its code (146 over 65535
 // bytes, 145 no memory left, 136 unreadable) and an empty text.
 u16 ReadMacroValues(StrSlice path, StrSlice* out) {
@@ -113,10 +115,8 @@ u16 ReadMacroValues(StrSlice path, StrSlice* out) {
   if (st.size > kMaxText) return kErrStringTooLong;
   const StrSlice all = FileReadAll(path, 0, static_cast<u16>(st.size));
   if (const u16 err = StrError(all)) return err == kErrOutOfMemory || err == kErrStringTooLong ? err : u16{kErrRead};
-  const StrSlice colon{":", 1};
-  const StrSlice once = StrReplace(all, StrSlice{kCrLf, 2}, colon, kPlain);
-  const StrSlice text = StrReplace(once, StrSlice{"\n", 1}, colon, kPlain);
-  if (!text.ptr) return kErrOutOfMemory;
+  const StrSlice text = StrPairLinesJoin(all, ':');
+  if (const u16 err = StrError(text)) return err == kErrStringTooLong ? err : u16{kErrOutOfMemory};
   *out = text;
   return 0;
 }

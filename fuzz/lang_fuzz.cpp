@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vk::WorkMark(mark);
   }
   vk::SiteGenLangSet(1);
-  if (vk::ParamListLoad(vkfuzz::Sl(texts), 0, 0) == 0) {
+  if (vk::ParamListLoadPairs(vkfuzz::Sl(texts)) == 0) {
     static const char* const kKeys[] = {"home", "HOME", "a", "", "=", "'"};
     for (const char* k : kKeys) {
       vk::ParamListLookup(vk::StrC(k));

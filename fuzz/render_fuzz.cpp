@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vk::SiteGenLangSet(1);
   // Set-up on a fresh store, and the render: results are not looked at.
   (void)vk::StoreSet(vk::kGroupRun, vk::kRunLangTexts, vk::SiteGenLangSuffix(1));
-  (void)vk::ParamListLoad(vkfuzz::Sl(texts), 0, 0);
+  (void)vk::ParamListLoadPairs(vkfuzz::Sl(texts));
   *vk::SiteCursorGet() = vk::SiteTreeAt(2);
   (void)vk::StoreSet(vk::kGroupRun, vk::kRunPagePath, vk::StrSlice{"products\\widget", 15});
   (void)vk::StoreSet(vk::kGroupRun, vk::kRunPageFolder, vk::StrSlice{"products", 8});

@@ -108,11 +108,19 @@ u16 EnvNameFindNoCase(StrSlice name) {
 }
 
 // acc + (a blank unless first) + item, the item in double quotes when it
-// holds a blank or a tab; 146 past 65535 bytes.
+// holds a blank or a tab; 146 past 65535 bytes. Quoted whole, a request
+// parameter (name=value, no option) could not be found by its name, so
+// its value is quoted instead when it holds a blank or a tab or leaves a
+// quote open (which would hide every argument after it).
 StrSlice AppendArgument(StrSlice acc, StrSlice item, bool first) {
   if (StrError(acc)) return acc;
   if (StrError(item)) return item;
-  const u32 quote = StrFindAny(item, Lit(" \t"), kPlain) != kNotFound ? 1 : 0;
+  const StrSlice blanks = Lit(" \t");
+  const bool request = !first && item.len && item.ptr[0] != '-' && StrPairKeyEnd(item) != kNotFound;
+  if (request) item = StrPairLineSeal(item, blanks);
+  if (StrError(item)) return item;
+  const bool spaced = StrFindAny(item, blanks, kPlain) != kNotFound;
+  const u32 quote = spaced && !(request && StrParamReadsWhole(item, blanks)) ? 1 : 0;
   const WorkPiece pieces[] = {{acc.ptr, acc.len, 0}, {nullptr, first ? 0u : 1u, ' '}, {nullptr, quote, '"'},
                               {item.ptr, item.len, 0}, {nullptr, quote, '"'}};
   const u16 err = WorkPushPieces(pieces, 5);

@@ -48,6 +48,39 @@ void TrimBack(u16 group, u16 keep) {
   }
 }
 
+// LineListJoin; with pairs, each line sealed as one key=value pair first.
+StrSlice QueueJoin(u16 n, StrSlice separator, bool pairs) {
+  WorkMarkId m = WorkMark(kMarkQuery);
+  StrSlice acc = kStrEmpty;
+  if (n == 0 || n == kNotFound) return WorkReturn(m, acc);
+  for (u16 i = 0; i < n; ++i) {
+    const StrSlice line = StoreTop(kGroupLineQueue);
+    acc = WorkReturn(m, StrJoin(acc, separator, pairs ? StrPairLineSeal(line, kParamValueEnds) : line));
+    if (StrError(acc)) return acc;
+    u16 r = StorePop(kGroupLineQueue);
+    if (r) return WorkReturn(m, StrErrorSlice(r));
+  }
+  return acc;
+}
+
+u16 ParamListPush(StrSlice name, u16 layout, u16 code, StrSlice separator, bool pairs) {
+  u16 n = LineListLoad(name, layout, code);
+  if (n == kLineLoadFailed) return kLineLoadFailed;
+  WorkMarkId m = WorkMark(kMarkQuery);
+  u16 queued = StoreCount(kGroupLineQueue);
+  StrSlice list = QueueJoin(n, separator, pairs);
+  if (StrError(list)) {
+    // The join stopped part-way: drop the rest of the loaded lines too, so
+    // that no consumer of the queue finds them later.
+    u16 taken = static_cast<u16>(queued - StoreCount(kGroupLineQueue));
+    // (Removing an entry needs no room: it fails only without a store.)
+    for (u16 i = taken; i < n && StoreCount(kGroupLineQueue); ++i) (void)StorePop(kGroupLineQueue);
+  }
+  u16 r = StorePush(kGroupParamLists, list);
+  WorkMark(m);
+  return r;
+}
+
 }  // namespace
 
 LineLayout LineLayoutGet(u16 layout) {
@@ -117,40 +150,17 @@ u16 LineQueueTrim(u16 count) {
   return 0;
 }
 
-StrSlice LineListJoin(u16 n, StrSlice separator) {
-  WorkMarkId m = WorkMark(kMarkQuery);
-  StrSlice acc = kStrEmpty;
-  if (n == 0 || n == kNotFound) return WorkReturn(m, acc);
-  for (u16 i = 0; i < n; ++i) {
-    acc = WorkReturn(m, StrJoin(acc, separator, StoreTop(kGroupLineQueue)));
-    if (StrError(acc)) return acc;
-    u16 r = StorePop(kGroupLineQueue);
-    if (r) return WorkReturn(m, StrErrorSlice(r));
-  }
-  return acc;
-}
+StrSlice LineListJoin(u16 n, StrSlice separator) { return QueueJoin(n, separator, false); }
 
 u16 ParamListLoadSep(StrSlice name, u16 layout, u16 code, StrSlice separator) {
-  u16 n = LineListLoad(name, layout, code);
-  if (n == kLineLoadFailed) return kLineLoadFailed;
-  WorkMarkId m = WorkMark(kMarkQuery);
-  u16 queued = StoreCount(kGroupLineQueue);
-  StrSlice list = LineListJoin(n, separator);
-  if (StrError(list)) {
-    // The join stopped part-way: drop the rest of the loaded lines too, so
-    // that no consumer of the queue finds them later.
-    u16 taken = static_cast<u16>(queued - StoreCount(kGroupLineQueue));
-    // (Removing an entry needs no room: it fails only without a store.)
-    for (u16 i = taken; i < n && StoreCount(kGroupLineQueue); ++i) (void)StorePop(kGroupLineQueue);
-  }
-  u16 r = StorePush(kGroupParamLists, list);
-  WorkMark(m);
-  return r;
+  return ParamListPush(name, layout, code, separator, false);
 }
 
 u16 ParamListLoad(StrSlice name, u16 layout, u16 code) {
   return ParamListLoadSep(name, layout, code, Lit(":"));
 }
+
+u16 ParamListLoadPairs(StrSlice name) { return ParamListPush(name, 0, 0, Lit(":"), true); }
 
 StrSlice ParamListLookup(StrSlice key) {
   WorkMarkId m = WorkMark(kMarkQuery);

@@ -14,7 +14,7 @@ namespace {
 
 // Bytes after which a key of a parameter text may start, and which end a
 // value (the NUL is tested apart, as a slice cannot carry it in a C text).
-constexpr StrSlice kValueEnds{": &/", 4};
+constexpr StrSlice kValueEnds = kParamValueEnds;
 // A key:value pair is looked for before a key=value pair.
 constexpr char kPairSeps[] = {':', '='};
 
@@ -346,6 +346,133 @@ u16 StrKeyValuePush(StrSlice text, StrSlice key) {
   StrSlice value{text.ptr + offset, len};
   if (StrFindChar(key, '%', kPlain) == kNotFound) value = StrUnquote(value);
   return WorkPush(value.ptr, value.len);
+}
+
+namespace {
+
+// A line as it is joined: head, then body enclosed in quote (no quote when
+// quote is 0). Both point into the line, so that planning allocates nothing.
+struct PairSeal {
+  StrSlice head;
+  StrSlice body;
+  char quote;
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The quote character the text does not hold, the double quote first; 0
+// when it holds both.
+char FreeQuote(StrSlice t) {
+  if (!t.len || !std::memchr(t.ptr, '"', t.len)) return '"';
+  if (!std::memchr(t.ptr, '\'', t.len)) return '\'';
+  return 0;
+}
+
+PairSeal PairSealPlan(StrSlice line, StrSlice breaks) {
+  const u16 at = StrPairKeyEnd(line);
+  if (at != kNotFound) {
+    // Blanks and tabs before the key go: a tab is no key boundary.
+    u16 key = 0;
+    while (IsBlank(line.ptr[key])) ++key;
+    const StrSlice head{line.ptr + key, static_cast<u16>(at + 1 - key)};
+    const StrSlice value = StrTrim(StrSlice{line.ptr + at + 1, static_cast<u16>(line.len - at - 1)}, kTrimBoth);
+    if (StrParamReadsWhole(value, breaks)) return PairSeal{head, value, 0};
+    if (const char q = FreeQuote(value)) return PairSeal{head, value, q};
+  } else if (StrTrim(line, kTrimBoth).len) {
+    // A line that is no pair is hidden whole: joined by ':', a bare word
+    // would become a key whose value is the next line, and a stray quote
+    // would hide every line after it.
+    if (const char q = FreeQuote(line)) return PairSeal{kStrEmpty, line, q};
+  }
+  return PairSeal{line, kStrEmpty, 0};
+}
+
+u32 PairSealLen(const PairSeal& p) { return u32{p.head.len} + p.body.len + (p.quote ? 2u : 0u); }
+
+char* PairSealCopy(const PairSeal& p, char* d) {
+  std::memcpy(d, p.head.ptr, p.head.len);
+  d += p.head.len;
+  if (p.quote) *d++ = p.quote;
+  std::memcpy(d, p.body.ptr, p.body.len);
+  d += p.body.len;
+  if (p.quote) *d++ = p.quote;
+  return d;
+}
+
+// Past the last line of a text (a text is shorter than this).
+constexpr u32 kLinesDone = 0xFFFFFFFFu;
+
+// The line of text that starts at *from (ended by LF, a CR before the LF
+// dropped); *from moves past the LF, or to kLinesDone after the last line.
+StrSlice NextLine(StrSlice text, u32* from) {
+  const char* start = text.ptr + *from;
+  const u32 rest = text.len - *from;
+  const char* lf = rest ? static_cast<const char*>(std::memchr(start, '\n', rest)) : nullptr;
+  if (!lf) {
+    *from = kLinesDone;
+    return StrSlice{start, static_cast<u16>(rest)};
+  }
+  u32 len = static_cast<u32>(lf - start);
+  *from += len + 1;
+  if (len && start[len - 1] == '\r') --len;
+  return StrSlice{start, static_cast<u16>(len)};
+}
+
+}  // namespace
+
+bool StrParamReadsWhole(StrSlice value, StrSlice breaks) {
+  if (StrError(value)) return false;
+  for (u32 i = 0; i < value.len; ++i) {
+    const char c = value.ptr[i];
+    if (StrIsQuote(c)) {
+      const void* close = std::memchr(value.ptr + i + 1, c, value.len - i - 1);
+      if (!close) return false;
+      i = static_cast<u32>(static_cast<const char*>(close) - value.ptr);
+    } else if (breaks.len && std::memchr(breaks.ptr, c, breaks.len)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+u16 StrPairKeyEnd(StrSlice line) {
+  if (StrError(line)) return kNotFound;
+  u16 i = 0;
+  while (i < line.len && IsBlank(line.ptr[i])) ++i;
+  const u16 key = i;
+  for (; i < line.len; ++i) {
+    const char c = line.ptr[i];
+    if (c == '=' || c == ':') return i > key ? i : kNotFound;
+    if (IsBlank(c) || StrIsQuote(c)) return kNotFound;
+  }
+  return kNotFound;
+}
+
+StrSlice StrPairLineSeal(StrSlice line, StrSlice breaks) {
+  if (StrError(line)) return line;
+  const PairSeal p = PairSealPlan(line, breaks);
+  StrSlice out = WorkAllocText(PairSealLen(p));
+  if (!StrError(out)) PairSealCopy(p, const_cast<char*>(out.ptr));
+  return out;
+}
+
+StrSlice StrPairLinesJoin(StrSlice text, char sep) {
+  if (StrError(text)) return text;
+  // The length is summed first, so that the result is built in one entry
+  // in one more pass, however many lines the text has.
+  u32 total = 0;
+  for (u32 from = 0; from != kLinesDone;) {
+    if (from) ++total;
+    total += PairSealLen(PairSealPlan(NextLine(text, &from), kParamValueEnds));
+  }
+  StrSlice out = WorkAllocText(total);
+  if (StrError(out)) return out;
+  char* d = const_cast<char*>(out.ptr);
+  for (u32 from = 0; from != kLinesDone;) {
+    if (from) *d++ = sep;
+    d = PairSealCopy(PairSealPlan(NextLine(text, &from), kParamValueEnds), d);
+  }
+  return out;
 }
 
 }  // namespace vk

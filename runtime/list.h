@@ -85,4 +85,30 @@ StrSlice StrKeyIndexGet(StrSlice text, StrSlice key, u16 flags);
 // contains '%', else unquoted); 0, kNotFound when absent, or an error code.
 [[nodiscard]] u16 StrKeyValuePush(StrSlice text, StrSlice key);
 
+// Lines of key=value (or key:value) pairs joined into one parameter text.
+// Joined as they are, a value would end at its first ':', blank, '&' or '/'
+// and an apostrophe in it would open a quote hiding every line after it.
+// A line is therefore sealed before it is joined: its value, trimmed of
+// blanks and tabs, is enclosed in a quote it does not hold unless it is
+// read whole already, so that it is read back whole and as written.
+//
+// The bytes that end a value of a parameter text.
+constexpr StrSlice kParamValueEnds{": &/", 4};
+// True when no byte of breaks stands outside quotes in value and no quote
+// in it is left open: a parameter text reads such a value whole.
+bool StrParamReadsWhole(StrSlice value, StrSlice breaks);
+// The position of the '=' or ':' that ends the key of a pair line (blanks
+// and tabs before the key allowed); kNotFound when the line is no pair: no
+// separator, an empty key, or a key holding a blank, a tab or a quote.
+u16 StrPairKeyEnd(StrSlice line);
+// The line as one new entry: its key without the blanks before it, and its
+// value sealed against breaks. A line that is no pair (and not blank) is
+// enclosed whole, so that no key is found in it. A value (or a line)
+// holding both quote characters cannot be enclosed and is kept.
+StrSlice StrPairLineSeal(StrSlice line, StrSlice breaks);
+// The lines of text (ended by LF or CR LF) each sealed against
+// kParamValueEnds and joined by sep, every line keeping its place (an empty
+// line an empty item); error slice 146 past 65535 bytes.
+StrSlice StrPairLinesJoin(StrSlice text, char sep);
+
 }  // namespace vk

@@ -96,15 +96,22 @@ TEST_F(AppEnvTest, StartupStoresTheCommandLineRebuiltFromArguments) {
   ASSERT_GT(n, 0);
   const std::string prog = ToLib(std::string(exe, static_cast<size_t>(n)));
   // The empty argument between two quoted ones gives quote-blank-blank-quote.
-  const char* argv[] = {"ignored", "with blank", "\"a\"", "", "\"b\"", "caf\xC3\xA9"};
-  EXPECT_EQ(AppStartup(nullptr, 6, argv, [](void*) -> u16 { return 176; }), 176);
+  // A request parameter keeps its name outside quotes: its value is quoted
+  // when it holds a blank or leaves a quote open (an option never is).
+  const char* argv[] = {"ignored",     "with blank",  "\"a\"",    "",           "\"b\"",   "caf\xC3\xA9",
+                        "v=Ana Silva", "u='Ann Lee'", "w=Ana's", "--tree=a b", "p=x/y z"};
+  const int argc = sizeof argv / sizeof argv[0];
+  EXPECT_EQ(AppStartup(nullptr, argc, argv, [](void*) -> u16 { return 176; }), 176);
   EXPECT_EQ(StoreCount(kGroupIdentity), 0);
 
   static int instance;
-  ASSERT_EQ(AppStartup(&instance, 6, argv, [](void* i) -> u16 { return i == &instance ? 0 : 7; }), 0);
+  ASSERT_EQ(AppStartup(&instance, argc, argv, [](void* i) -> u16 { return i == &instance ? 0 : 7; }), 0);
   EXPECT_EQ(AppInstance(), &instance);
-  EXPECT_EQ(S(StoreGet(kGroupIdentity, kIdCommandLine)), prog + " \"with blank\" \"a\" \"b\" caf\xE9");
+  EXPECT_EQ(S(StoreGet(kGroupIdentity, kIdCommandLine)),
+            prog + " \"with blank\" \"a\" \"b\" caf\xE9 v=\"Ana Silva\" u='Ann Lee' w=\"Ana's\" \"--tree=a b\" p=\"x/y z\"");
   EXPECT_EQ(S(AppRunPath(0)), prog);
+  const char* const values[][2] = {{"v", "Ana Silva"}, {"u", "Ann Lee"}, {"w", "Ana's"}, {"p", "x/y z"}};
+  for (const auto& v : values) EXPECT_EQ(S(CmdLineParam(L(v[0]))), v[1]) << v[0];
 
   ASSERT_EQ(AppCommandLineStore(L("p \"x\"  \"y\"  \"z\"   \"r\"")), 0);
   EXPECT_EQ(S(StoreGet(kGroupIdentity, kIdCommandLine)), "p \"x\" \"y\" \"z\"   \"r\"");
