@@ -189,6 +189,9 @@ HtmlTagState HtmlTemplateNextTag(HtmlTagState state, StrSlice keywords, StrSlice
     const StrSlice field = StrTrimSet(StrSlice{scan.text.ptr + scan.at, scan.len}, kTrimBoth, StrC(" \t"));
     const MacroKeyword kw = MacroKeywordOf(keywords, field);
     status = kw.status;
+    // A keyword whose '(' is never closed: the field's text is the detail,
+    // so that the message says which field it was.
+    if (status == kErrSyntax) (void)ErrMsgAppend(status, field, false);
     HtmlTextOut(StrSlice{scan.text.ptr, static_cast<u16>(scan.at - 1)});
     if (scan.expanded) {
       if (const u16 st = LineTopReplace(pos, scan.text)) {

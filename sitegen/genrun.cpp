@@ -349,6 +349,16 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
   const u8 page_mode = static_cast<u8>(StrValue(SiteNodeOption(kOptPageMode)));
   SysVarFlags(kSysAuxstat, kAuxPageMode, page_mode != 0);
   LogPath("Creating File:%s", file);
+  // The page is made with no error recorded and an empty detail, so that
+  // its message shows what failed in it, not what an earlier page left
+  // there (a missing template the run went past, a file a function looked
+  // for). A page made well gives the run's error state back as it was: a
+  // missing template remembered for the final message keeps its detail.
+  const u32 carried_error = ErrGet();
+  const StrSlice carried_text = ErrDetail();
+  const std::string carried_detail(carried_text.ptr ? carried_text.ptr : "", carried_text.len);
+  (void)ErrSet(kErrForce, kWhereNone, kOk, 0);
+  (void)ErrMsgAppend(kOk, kStrEmpty, false);
   RunMark before;
   if (!FileStart(run, &before)) return true;
   StrSlice tpl = (run->flags & kRunFrameOnly) ? kStrEmpty : SiteNodeOption(kOptTemplate);
@@ -358,6 +368,8 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
   u32 size = 0;
   const u16 rc = HtmlPageToMemory(tpl, run->context, &data, &size);
   if (rc == 0) {
+    (void)ErrSet(kErrForce, static_cast<i16>(carried_error >> 16), static_cast<u16>(carried_error), 0);
+    (void)ErrMsgAppend(kOk, StrMake(carried_detail.data(), static_cast<u32>(carried_detail.size())), false);
     HandOver(run, file, data, size, kRunFilePage, before);
     return true;
   }
@@ -429,7 +441,7 @@ u16 SiteGenSetLanguage(StrSlice tree, u16 index) {
     rc = tree.len ? kErrData : 0;
   } else if (rc == 0 && tree.len) {
     const StrSlice file = LangFileName(tree, current);
-    rc = ParamListLoad(file, 0, 0);
+    rc = ParamListLoadPairs(file);
     if (rc == kLineLoadFailed) rc = LangFileUnusable(file);
   }
   WorkMark(m);

@@ -13,6 +13,10 @@
 //   "Files ..."       every file of the site after the last run, sorted;
 //   any other label   an input: the file named by its first `...`, written
 //                     before the next run.
+// A table in an example whose header is "| field | message |" is a run per
+// row: the frame page holds the field alone, the default command ends with
+// status 1, and the first line of its message (the log's "Run Ended:" line)
+// is the message column; backquotes around a cell are dropped.
 // Blocks are handled in order, so an example may run, change a file and run
 // again. When an expected block comes before any Run, the default command
 // runs. The site starts with the default "config.txt" and tree file the
@@ -27,6 +31,8 @@
 #include <filesystem>
 #include <set>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "temp_dir.h"
 
@@ -39,6 +45,8 @@ constexpr char kShownSite[] = "/home/ana/site";
 constexpr char kDefaultRun[] = "vellumcraft --no-window --lang en --overwrite all\n";
 constexpr char kDefaultConfig[] = "source/templates/frame.html\nsource/tree/tree.txt\nsource/macros.txt\n";
 constexpr char kDefaultTree[] = "index\n";
+constexpr char kTableLabel[] = "Table";
+constexpr char kRunEnded[] = "Run Ended:";
 
 struct Block {
   std::string label;
@@ -72,6 +80,14 @@ std::vector<Example> GuideExamples(const std::string& md) {
       body.clear();
     } else if (fence) {
       body += line + "\n";
+    } else if (StartsWith(line, "|")) {
+      // The rows of a table are one block, labelled "Table".
+      std::vector<Block>& blocks = out.back().blocks;
+      if (blocks.empty() || blocks.back().label != kTableLabel || label != kTableLabel) {
+        blocks.push_back(Block{kTableLabel, ""});
+      }
+      blocks.back().body += line + "\n";
+      label = kTableLabel;
     } else if (!line.empty()) {
       label = line;
     }
@@ -91,6 +107,27 @@ std::string Replace(std::string s, const std::string& from, const std::string& t
     s.replace(at, from.size(), to);
   }
   return s;
+}
+
+// The cells of a table row, trimmed, without enclosing backquotes; "\\|"
+// is a '|' inside a cell.
+std::vector<std::string> Cells(const std::string& row) {
+  std::vector<std::string> cells;
+  std::string cell;
+  for (size_t i = 1; i < row.size(); ++i) {
+    if (row[i] == '\\' && i + 1 < row.size() && row[i + 1] == '|') {
+      cell += row[++i];
+    } else if (row[i] != '|') {
+      cell += row[i];
+    } else {
+      const size_t a = cell.find_first_not_of(' ');
+      cell = a == std::string::npos ? "" : cell.substr(a, cell.find_last_not_of(' ') - a + 1);
+      if (cell.size() >= 2 && cell.front() == '`' && cell.back() == '`') cell = cell.substr(1, cell.size() - 2);
+      cells.push_back(cell);
+      cell.clear();
+    }
+  }
+  return cells;
 }
 
 // Each example is a site in a folder of its own inside the test's folder.
@@ -133,6 +170,27 @@ struct GuideTest : InTempDir<::testing::Test> {
     return s;
   }
 
+  // Each row after the header and its rule: the field's message.
+  void CheckMessages(const std::string& table) {
+    std::istringstream rows(table);
+    std::string row;
+    std::getline(rows, row);
+    ASSERT_EQ(Cells(row), (std::vector<std::string>{"field", "message"})) << "a table the test cannot read: " << row;
+    std::getline(rows, row);  // the rule under the header
+    while (std::getline(rows, row)) {
+      const std::vector<std::string> cells = Cells(row);
+      ASSERT_EQ(cells.size(), 2u) << row;
+      SCOPED_TRACE(cells[0]);
+      Put("source/templates/frame.html", cells[0] + "\n");
+      Run(kDefaultRun, 1);
+      const std::string log = Read(site + "/source/templates/Vellumkit.log");
+      const size_t at = log.find(kRunEnded);
+      ASSERT_NE(at, std::string::npos) << log;
+      const size_t from = at + sizeof kRunEnded - 1;
+      EXPECT_EQ(log.substr(from, log.find('\r', from) - from), cells[1]);
+    }
+  }
+
   void Check(const Example& ex) {
     SCOPED_TRACE("example " + ex.name);
     site = std::string(dir) + "/" + ex.name;
@@ -154,6 +212,8 @@ struct GuideTest : InTempDir<::testing::Test> {
         EXPECT_EQ(Shown(Read(site + "/" + name)), b.body) << name;
       } else if (StartsWith(b.label, "Files")) {
         EXPECT_EQ(Listing(), b.body);
+      } else if (b.label == kTableLabel) {
+        CheckMessages(b.body);
       } else {
         const std::string name = Quoted(b.label);
         ASSERT_FALSE(name.empty()) << "an input block without a file name: " << b.label;

@@ -332,6 +332,32 @@ TEST_F(GenRunTest, ARunThatEndsWithAnErrorSaysWhyInItsMessageAndItsLog) {
        "filename:" + Shown("frame.html") + " htmlpage:" + Shown("frame.html") + " DocRoot: DocRootFileNm:" +
            Shown("frame.html") + " (No such file or directory)\r\n" + Shown("out/contact_en.html"),
        true},
+      // A page's message holds what failed in it alone, whatever the pages
+      // before it left; a missing template the run went past keeps its own.
+      {"a syntax error after a missing template",
+       [] {
+         Write("tree.txt", "home, nosuch.html\nabout, bad.html\ncontact\n");
+         Write("bad.html", "[1+]\n");
+       },
+       "tree.txt", kRunTypeMap, 0, kErrSyntax, "Error SINTAXERROR(ExpExec): 1+\r\n" + Shown("out/about_en.html"), true},
+      {"a syntax error after a page looked for a missing file",
+       [] {
+         Write("tree.txt", "home\nabout, bad.html\n");
+         Write("frame.html", "[FN#FLEN('nofile.txt')]\n");
+         Write("bad.html", "[1+]\n");
+       },
+       "tree.txt", kRunTypeMap, 0, kErrSyntax, "Error SINTAXERROR(ExpExec): 1+\r\n" + Shown("out/about_en.html"), true},
+      {"a missing template, then a page that looked for a missing file",
+       [] {
+         Write("tree.txt", "home, nosuch.html\nabout\n");
+         Write("frame.html", "[FN#FLEN('nofile.txt')]\n");
+       },
+       "tree.txt", kRunTypeMap, 0, kErrFileNotFound,
+       "Error Fichero no encontrado: filename:nosuch.html htmlpage:nosuch.html DocRoot: DocRootFileNm:nosuch.html "
+       "(No such file or directory)\r\n" + Shown("out/home_en.html"),
+       true},
+      {"a keyword whose parenthesis is not closed", [] { Write("frame.html", "<p>[LANG('a']</p>\n"); }, "tree.txt",
+       kRunTypeMap, 0, kErrSyntax, "Error SINTAXERROR: LANG('a'\r\n" + Shown("out/home_en.html"), true},
       {"page path is a folder", [] { fs::create_directory("out/home_en.html"); }, "tree.txt", kRunTypeMap, 0, 0xFFFF,
        "Error Indefinido: " + Shown("out/home_en.html") + " (Is a directory)", true},
       {"output folder read-only",
