@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -267,7 +266,6 @@ bool OsStatPath(StrSlice path, OsStat* out) {
   if (statx(AT_FDCWD, p.text, 0, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) return false;
   out->exists = true;
   out->is_dir = S_ISDIR(sx.stx_mode);
-  out->device = static_cast<u64>(makedev(sx.stx_dev_major, sx.stx_dev_minor));  // as st_dev
   out->size = sx.stx_size;
   out->accessed = StampOf(sx.stx_atime);
   out->written = StampOf(sx.stx_mtime);

@@ -71,7 +71,6 @@ void OsMemFree(void* data);
 struct OsStat {
   bool exists;
   bool is_dir;
-  u64 device;    // the file system that holds it
   u64 size;
   i64 created;   // birth time where the file system records it, else written
   i64 accessed;

@@ -45,6 +45,20 @@ inline void ToNative(StrSlice path, NativePath* out) {
   if (!out->ok) t_last_error = std::memchr(path.ptr, 0, path.len) ? EINVAL : ENAMETOOLONG;
 }
 
+// The folder part of a system path into out (kOsPathMax bytes): "." for a
+// bare name, "/" for a name at the root.
+inline void NativeFolderOf(const char* path, char* out) {
+  const char* cut = std::strrchr(path, '/');
+  if (!cut) {
+    std::strcpy(out, ".");
+  } else if (cut == path) {
+    std::strcpy(out, "/");
+  } else {
+    std::memcpy(out, path, static_cast<size_t>(cut - path));
+    out[cut - path] = 0;
+  }
+}
+
 // Lets the write queue put in place what it holds for a file the caller is
 // about to name (folder false) or for a folder it is about to list (folder
 // true): every public call that names a file or lists a folder calls it

@@ -37,13 +37,6 @@ bool IsHeld(u64 device) {
   return false;
 }
 
-// The folder part of a system path ("." for a bare name).
-std::string FolderPart(const char* path) {
-  const char* cut = std::strrchr(path, '/');
-  if (!cut) return ".";
-  if (cut == path) return "/";
-  return std::string(path, static_cast<size_t>(cut - path));
-}
 
 // Flushes one held file system: 0, or kFailed with the reason noted.
 u16 Flush(const Held& h) {
@@ -57,7 +50,10 @@ void osnative::SyncNoteFd(int fd, u64 device, const char* path) {
   std::lock_guard<std::mutex> lock(g_mutex);
   if (IsHeld(device)) return;
   const int held = fcntl(fd, F_DUPFD_CLOEXEC, 0);
-  if (held >= 0) g_held.push_back(Held{device, held, FolderPart(path)});
+  if (held < 0) return;
+  char folder[kOsPathMax];
+  NativeFolderOf(path, folder);
+  g_held.push_back(Held{device, held, folder});
 }
 
 void osnative::SyncNoteFolder(const char* folder) {
@@ -82,7 +78,11 @@ void osnative::SyncNoteFolder(const char* folder) {
   g_held.push_back(Held{device, fd, folder});
 }
 
-void osnative::SyncNoteParent(const char* path) { SyncNoteFolder(FolderPart(path).c_str()); }
+void osnative::SyncNoteParent(const char* path) {
+  char folder[kOsPathMax];
+  NativeFolderOf(path, folder);
+  SyncNoteFolder(folder);
+}
 
 void OsSyncBegin() {
   std::lock_guard<std::mutex> lock(g_mutex);

@@ -180,18 +180,6 @@ TempOwnerOf TempOwner(const char* name) {
   return owner;
 }
 
-// The folder part of a system path ("." for a bare name).
-void FolderOf(const char* path, char* out) {
-  const char* cut = std::strrchr(path, '/');
-  if (!cut) {
-    std::strcpy(out, ".");
-  } else if (cut == path) {
-    std::strcpy(out, "/");
-  } else {
-    std::memcpy(out, path, static_cast<size_t>(cut - path));
-    out[cut - path] = 0;
-  }
-}
 
 // A file without a name is given one through its entry in /proc, which a
 // system without /proc (a bare chroot) lacks.
@@ -264,7 +252,7 @@ u16 OsTempWrite(StrSlice path, const void* data, u32 len, bool durable, OsTemp* 
   }
   if (!(OsFallbacks() & kOsNoUnnamed) && CanLinkUnnamed()) {
     char folder[kOsPathMax];
-    FolderOf(p.text, folder);
+    NativeFolderOf(p.text, folder);
     fd = open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     unnamed = fd >= 0;
     if (!unnamed && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
@@ -363,7 +351,7 @@ void OsTempDrop(StrSlice path, const OsTemp& temp) {
   if (p.ok && TempName(p.text, temp.number, name)) unlink(name);
 }
 
-u16 OsFileSame(StrSlice path, const void* data, u32 len, u64* device) {
+u16 OsFileSame(StrSlice path, const void* data, u32 len) {
   Settle(path, false);
   NativePath p;
   ToNative(path, &p);
@@ -391,7 +379,6 @@ u16 OsFileSame(StrSlice path, const void* data, u32 len, u64* device) {
   // A file kept is stamped: its file system is flushed with the run's.
   if (same) SyncNoteFd(fd, static_cast<u64>(st.st_dev), p.text);
   close(fd);
-  *device = static_cast<u64>(st.st_dev);
   return same ? 0 : kOsDiffers;
 }
 
@@ -401,7 +388,7 @@ u16 OsFileTouch(StrSlice path) {
   return OnName(path, [](const char* name) { return utimensat(AT_FDCWD, name, nullptr, AT_SYMLINK_NOFOLLOW); });
 }
 
-u16 OsFileReplace(StrSlice path, const void* data, u32 len, u64* device) {
+u16 OsFileReplace(StrSlice path, const void* data, u32 len) {
   Settle(path, false);
   OsTemp temp{};
   u16 rc = OsTempWrite(path, data, len, true, &temp);
@@ -409,7 +396,6 @@ u16 OsFileReplace(StrSlice path, const void* data, u32 len, u64* device) {
   bool swapped = false;
   if (rc == 0) rc = OsTempPlace(path, &temp, &swapped);
   if (swapped) OsTempDrop(path, temp);
-  if (device) *device = temp.device;
   return rc;
 }
 
@@ -433,7 +419,7 @@ u16 OsFilePlaceable(StrSlice path) {
     return kOsOpenFailed;
   }
   char folder[kOsPathMax];
-  FolderOf(p.text, folder);
+  NativeFolderOf(p.text, folder);
   if (faccessat(AT_FDCWD, folder, W_OK | X_OK, AT_EACCESS) != 0) {
     NoteError();
     return kOsOpenFailed;
@@ -442,8 +428,7 @@ u16 OsFilePlaceable(StrSlice path) {
 }
 
 u16 OsFilePut(StrSlice path, const void* data, u32 len) {
-  u64 device = 0;
-  if (OsFileSame(path, data, len, &device) == 0 && OsFileTouch(path) == 0) return 0;
+  if (OsFileSame(path, data, len) == 0 && OsFileTouch(path) == 0) return 0;
   return OsFileReplace(path, data, len);
 }
 

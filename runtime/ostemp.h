@@ -51,10 +51,11 @@ constexpr u16 kOsNoRoom = 0xFFFB;
 void OsTempDrop(StrSlice path, const OsTemp& temp);
 
 // 0 when the name is a regular file of its own (not a link, no other name
-// for it) that holds exactly the len bytes of data; *device is then its
-// file system. kOsDiffers for anything else. Nothing is changed.
+// for it) that holds exactly the len bytes of data (its file system is then
+// noted for the run's flush: it is to be stamped). kOsDiffers for anything
+// else. Nothing is changed.
 constexpr u16 kOsDiffers = 0xFFFD;
-[[nodiscard]] u16 OsFileSame(StrSlice path, const void* data, u32 len, u64* device);
+[[nodiscard]] u16 OsFileSame(StrSlice path, const void* data, u32 len);
 // Sets a file's times to now, as a rewrite would have (a link is not
 // followed): 0, or kFailed with the reason noted.
 [[nodiscard]] u16 OsFileTouch(StrSlice path);
@@ -63,8 +64,7 @@ constexpr u16 kOsDiffers = 0xFFFD;
 // created or take the name (a folder there, no write access to the folder);
 // kFailed when writing it failed (a full disk, a size limit). A failure
 // leaves the old file as it was and no temporary; OsLastError tells why.
-// *device (when given) is then the file system the file is on.
-[[nodiscard]] u16 OsFileReplace(StrSlice path, const void* data, u32 len, u64* device = nullptr);
+[[nodiscard]] u16 OsFileReplace(StrSlice path, const void* data, u32 len);
 // 0 when a file could be put at path now (nothing there, or a file that
 // may be replaced, in a folder that may be written); kOsOpenFailed with the
 // reason noted when not: a folder there (EISDIR), a file that may not be

@@ -408,11 +408,11 @@ bool FolderId(PendingFolder* f, const std::string& folder) {
 bool FindPending(Queue* q, StrSlice path, std::string* key) {
   key->assign(path.ptr ? path.ptr : "", path.len);
   if (q->latest.count(*key)) return true;
-  if (q->names.count(StepOf(*key)) == 0) return false;
+  const std::string step = StepOf(*key);
+  if (q->names.count(step) == 0) return false;
   u64 device = 0;
   u64 inode = 0;
   if (!OsFileIdOf(Sl(FolderOf(*key)), &device, &inode)) return false;
-  const std::string step = StepOf(*key);
   for (auto& [folder, f] : q->folders) {
     if (!FolderId(&f, folder) || f.device != device || f.inode != inode) continue;
     const std::string there = folder.empty() ? step : folder + '\\' + step;
@@ -526,8 +526,7 @@ void WriteQueuePut(StrSlice path, char* data, u32 len) {
     same = before.len == len && std::memcmp(before.data, data, len) == 0;
   } else {
     lock.unlock();
-    u64 device = 0;
-    same = OsFileSame(path, data, len, &device) == 0;
+    same = OsFileSame(path, data, len) == 0;
     lock.lock();
   }
   job.state = same ? kJobKept : kJobQueued;

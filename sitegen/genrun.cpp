@@ -94,8 +94,23 @@ u16 LangFileUnusable(StrSlice file) {
   return rc;
 }
 
+// The recorded error (ErrGet) and its detail, set aside and given back
+// whole.
+struct ErrKept {
+  u32 error;
+  std::string detail;
+};
+ErrKept ErrKeep() {
+  const StrSlice detail = ErrDetail();
+  return ErrKept{ErrGet(), std::string(detail.ptr ? detail.ptr : "", detail.len)};
+}
+void ErrGiveBack(const ErrKept& kept) {
+  (void)ErrSet(kErrForce, static_cast<i16>(kept.error >> 16), static_cast<u16>(kept.error), 0);
+  (void)ErrMsgAppend(0, StrMake(kept.detail.data(), static_cast<u32>(kept.detail.size())), false);
+}
+
 // What the run goes back to when a file it handed to the write queue
-// cannot be put in place: its state just after it handed the file over.
+// cannot be put in place: its state just before it made the file.
 struct RunMark {
   u32 log_at;  // held-log position (before a page's "...OK" line)
   u16 written;
@@ -103,8 +118,7 @@ struct RunMark {
   u16 shown_code;
   std::string blamed;
   int blamed_err;
-  u32 error;           // the recorded error (ErrGet)
-  std::string detail;  // the error detail
+  ErrKept err;
 };
 
 // A file handed to the write queue whose outcome the run has not taken
@@ -164,10 +178,8 @@ void SetCounter(u16* c, u16 value) {
 }
 
 RunMark MarkNow(const RunState* run) {
-  const u32 error = ErrGet();
-  const StrSlice detail = ErrDetail();
   return RunMark{LogHoldMark(), Counter(run->rule.written), Counter(run->rule.avoids), run->shown_code,
-                 run->blamed, run->blamed_err, error, std::string(detail.ptr ? detail.ptr : "", detail.len)};
+                 run->blamed, run->blamed_err, ErrKeep()};
 }
 
 void GoBackTo(RunState* run, const RunMark& mark) {
@@ -178,8 +190,7 @@ void GoBackTo(RunState* run, const RunMark& mark) {
   run->shown_code = mark.shown_code;
   run->blamed = mark.blamed;
   run->blamed_err = mark.blamed_err;
-  (void)ErrSet(kErrForce, static_cast<i16>(mark.error >> 16), static_cast<u16>(mark.error), 0);
-  (void)ErrMsgAppend(0, StrMake(mark.detail.data(), static_cast<u32>(mark.detail.size())), false);
+  ErrGiveBack(mark.err);
 }
 
 // A page whose file cannot be put in place (rc and err as the write queue
@@ -354,11 +365,8 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
   // there (a missing template the run went past, a file a function looked
   // for). A page made well gives the run's error state back as it was: a
   // missing template remembered for the final message keeps its detail.
-  const u32 carried_error = ErrGet();
-  const StrSlice carried_text = ErrDetail();
-  const std::string carried_detail(carried_text.ptr ? carried_text.ptr : "", carried_text.len);
-  (void)ErrSet(kErrForce, kWhereNone, kOk, 0);
-  (void)ErrMsgAppend(kOk, kStrEmpty, false);
+  const ErrKept carried = ErrKeep();
+  ErrGiveBack(ErrKept{});
   RunMark before;
   if (!FileStart(run, &before)) return true;
   StrSlice tpl = (run->flags & kRunFrameOnly) ? kStrEmpty : SiteNodeOption(kOptTemplate);
@@ -368,8 +376,7 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
   u32 size = 0;
   const u16 rc = HtmlPageToMemory(tpl, run->context, &data, &size);
   if (rc == 0) {
-    (void)ErrSet(kErrForce, static_cast<i16>(carried_error >> 16), static_cast<u16>(carried_error), 0);
-    (void)ErrMsgAppend(kOk, StrMake(carried_detail.data(), static_cast<u32>(carried_detail.size())), false);
+    ErrGiveBack(carried);
     HandOver(run, file, data, size, kRunFilePage, before);
     return true;
   }
@@ -565,9 +572,7 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
   if (run.stop_code == kErrCancelled) Blame(&run, kErrCancelled, Kept(run.writing));
   int log_err = 0;
   if (!run.stop_code && !run.shown_code && synced) {
-    const WorkMarkId m = WorkMark(kMarkQuery);
-    Blame(&run, kErrFileIO, PathResolve(DirCurrent(), Kept(sync_failed)), sync_err);
-    WorkMark(m);
+    Blame(&run, kErrFileIO, Kept(sync_failed), sync_err);  // named from the root
   } else if (!run.stop_code && !run.shown_code && LogLost(&log_err)) {
     const WorkMarkId m = WorkMark(kMarkQuery);
     Blame(&run, kErrFileIO, PathResolve(DirCurrent(), LogFilePath()), log_err);
