@@ -104,8 +104,8 @@ void ShowConfigUnsaved(u16 code) {
 }
 
 // The macro value file's text with its line ends turned into ':' in *out,
-// each line's value sealed so that it is read whole; empty when no file is
-// named, it is missing, not a plain file or empty.
+// the quote a line leaves open ended with the line (StrTextLinesJoin);
+// empty when no file is named, it is missing, not a plain file or empty.
 // A file that is there but cannot be used gives its code (146 over 65535
 // bytes, 145 no memory left, 136 unreadable) and an empty text.
 u16 ReadMacroValues(StrSlice path, StrSlice* out) {
@@ -115,7 +115,7 @@ u16 ReadMacroValues(StrSlice path, StrSlice* out) {
   if (st.size > kMaxText) return kErrStringTooLong;
   const StrSlice all = FileReadAll(path, 0, static_cast<u16>(st.size));
   if (const u16 err = StrError(all)) return err == kErrOutOfMemory || err == kErrStringTooLong ? err : u16{kErrRead};
-  const StrSlice text = StrPairLinesJoin(all, ':');
+  const StrSlice text = StrTextLinesJoin(all);
   if (const u16 err = StrError(text)) return err == kErrStringTooLong ? err : u16{kErrOutOfMemory};
   *out = text;
   return 0;

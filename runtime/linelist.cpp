@@ -48,14 +48,16 @@ void TrimBack(u16 group, u16 keep) {
   }
 }
 
-// LineListJoin; with pairs, each line sealed as one key=value pair first.
+// LineListJoin; with pairs, each line's open quote ended first
+// (StrLineQuoteClose; an empty line is no item of the join).
 StrSlice QueueJoin(u16 n, StrSlice separator, bool pairs) {
   WorkMarkId m = WorkMark(kMarkQuery);
   StrSlice acc = kStrEmpty;
   if (n == 0 || n == kNotFound) return WorkReturn(m, acc);
+  bool bare = false;
   for (u16 i = 0; i < n; ++i) {
     const StrSlice line = StoreTop(kGroupLineQueue);
-    acc = WorkReturn(m, StrJoin(acc, separator, pairs ? StrPairLineSeal(line, kParamValueEnds) : line));
+    acc = WorkReturn(m, StrJoin(acc, separator, pairs && line.len ? StrLineQuoteClose(line, &bare) : line));
     if (StrError(acc)) return acc;
     u16 r = StorePop(kGroupLineQueue);
     if (r) return WorkReturn(m, StrErrorSlice(r));

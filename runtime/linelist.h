@@ -55,9 +55,9 @@ StrSlice LineListJoin(u16 n, StrSlice separator);
 [[nodiscard]] u16 ParamListLoadSep(StrSlice name, u16 layout, u16 code, StrSlice separator);
 // ParamListLoadSep with the separator ":".
 [[nodiscard]] u16 ParamListLoad(StrSlice name, u16 layout, u16 code);
-// A file of key=value (or key:value) lines as the current parameter list,
-// joined by ":", each line sealed first (StrPairLineSeal): a value is read
-// whole and as written, whatever blank, ':' or quote it holds.
+// ParamListLoad of a file of key=value (or key:value) pairs, every line
+// read whole (layout 0), with the quote a line leaves open ended at the
+// line's end (StrLineQuoteClose) instead of hiding the lines after it.
 [[nodiscard]] u16 ParamListLoadPairs(StrSlice name);
 // The value of key (after ':' or '=') in the current parameter list,
 // normalised: a quoted value keeps its case, an unquoted one is upper-cased.

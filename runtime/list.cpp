@@ -14,7 +14,7 @@ namespace {
 
 // Bytes after which a key of a parameter text may start, and which end a
 // value (the NUL is tested apart, as a slice cannot carry it in a C text).
-constexpr StrSlice kValueEnds = kParamValueEnds;
+constexpr StrSlice kValueEnds{": &/", 4};
 // A key:value pair is looked for before a key=value pair.
 constexpr char kPairSeps[] = {':', '='};
 
@@ -350,12 +350,15 @@ u16 StrKeyValuePush(StrSlice text, StrSlice key) {
 
 namespace {
 
-// A line as it is joined: head, then body enclosed in quote (no quote when
-// quote is 0). Both point into the line, so that planning allocates nothing.
-struct PairSeal {
+// A text as it is joined: head, then body enclosed in quote (none when quote
+// is 0) and upper-cased when upper is set, then close (none when 0). The
+// slices point into the text, so that planning allocates nothing.
+struct LinePlan {
   StrSlice head;
   StrSlice body;
   char quote;
+  bool upper;
+  char close;
 };
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -368,7 +371,9 @@ char FreeQuote(StrSlice t) {
   return 0;
 }
 
-PairSeal PairSealPlan(StrSlice line, StrSlice breaks) {
+// A request argument name=value: its value, trimmed of blanks and tabs, is
+// enclosed in a quote it does not hold unless it reads whole already.
+LinePlan PairSealPlan(StrSlice line, StrSlice breaks) {
   const u16 at = StrPairKeyEnd(line);
   if (at != kNotFound) {
     // Blanks and tabs before the key go: a tab is no key boundary.
@@ -376,27 +381,93 @@ PairSeal PairSealPlan(StrSlice line, StrSlice breaks) {
     while (IsBlank(line.ptr[key])) ++key;
     const StrSlice head{line.ptr + key, static_cast<u16>(at + 1 - key)};
     const StrSlice value = StrTrim(StrSlice{line.ptr + at + 1, static_cast<u16>(line.len - at - 1)}, kTrimBoth);
-    if (StrParamReadsWhole(value, breaks)) return PairSeal{head, value, 0};
-    if (const char q = FreeQuote(value)) return PairSeal{head, value, q};
-  } else if (StrTrim(line, kTrimBoth).len) {
-    // A line that is no pair is hidden whole: joined by ':', a bare word
-    // would become a key whose value is the next line, and a stray quote
-    // would hide every line after it.
-    if (const char q = FreeQuote(line)) return PairSeal{kStrEmpty, line, q};
+    if (StrParamReadsWhole(value, breaks)) return LinePlan{head, value, 0, false, 0};
+    if (const char q = FreeQuote(value)) return LinePlan{head, value, q, false, 0};
   }
-  return PairSeal{line, kStrEmpty, 0};
+  return LinePlan{line, kStrEmpty, 0, false, 0};
 }
 
-u32 PairSealLen(const PairSeal& p) { return u32{p.head.len} + p.body.len + (p.quote ? 2u : 0u); }
+constexpr u32 kNoPos = 0xFFFFFFFFu;
 
-char* PairSealCopy(const PairSeal& p, char* d) {
+// A line walked as a key look-up walks it: the quote it leaves open (kNoPos
+// when every quote closes on it); where the value that holds that quote
+// starts, after its key's '=' or ':' (kNoPos when no key's value reaches
+// it); and whether the line ends in a word with no '=', which the ':' that
+// joins the next line makes a key whose value is that line.
+struct LineWalk {
+  u32 open;
+  u32 value;
+  bool bare_end;
+};
+
+LineWalk LineWalkOf(StrSlice line, bool after_bare) {
+  LineWalk w{kNoPos, after_bare ? 0u : kNoPos, false};
+  u32 item = 0;        // where the current item, and maybe a key, starts
+  bool keyed = false;  // the current item's key has met its '='
+  for (u32 i = 0; i < line.len; ++i) {
+    const char c = line.ptr[i];
+    if (StrIsQuote(c)) {
+      const void* close = std::memchr(line.ptr + i + 1, c, line.len - i - 1);
+      if (!close) {
+        w.open = i;
+        return w;
+      }
+      i = static_cast<u32>(static_cast<const char*>(close) - line.ptr);
+    } else if (c == '=') {
+      if (!keyed && i > item) w.value = i + 1;
+      keyed = true;
+    } else if (std::memchr(kValueEnds.ptr, c, kValueEnds.len)) {
+      // A value ends here; after a key's ':' the next one starts.
+      w.value = c == ':' && !keyed && i > item ? i + 1 : kNoPos;
+      item = i + 1;
+      keyed = false;
+    }
+  }
+  w.bare_end = !keyed && item < line.len;
+  return w;
+}
+
+// A line of a parameter file with the quote it leaves open ended at the
+// line's end. Read as it stands at the end of a text, that quote hides the
+// rest of the line, and the value holding it runs to the line's end and
+// is normalised; the plan writes that value normalised and enclosed in a
+// quote it does not hold, which a look-up reads back as it is. Where no
+// value holds the quote (or the value holds both quote characters), the
+// same quote closes the line instead: nothing there is read as a key.
+LinePlan QuoteClosePlan(StrSlice line, bool* bare) {
+  const LineWalk w = LineWalkOf(line, *bare);
+  // A line that leaves a quote open ends hidden: no bare word at its end.
+  *bare = w.bare_end;
+  if (w.open == kNoPos) return LinePlan{line, kStrEmpty, 0, false, 0};
+  if (w.value != kNoPos) {
+    const StrSlice raw{line.ptr + w.value, static_cast<u16>(line.len - w.value)};
+    const StrSlice body = StrUnquote(StrTrim(raw, kTrimBoth));
+    if (const char q = FreeQuote(body)) {
+      // StrNormalize upper-cases only a value that had nothing removed.
+      return LinePlan{StrSlice{line.ptr, static_cast<u16>(w.value)}, body, q, body.len == raw.len, 0};
+    }
+  }
+  return LinePlan{line, kStrEmpty, 0, false, line.ptr[w.open]};
+}
+
+u32 LinePlanLen(const LinePlan& p) {
+  return u32{p.head.len} + p.body.len + (p.quote ? 2u : 0u) + (p.close ? 1u : 0u);
+}
+
+char* LinePlanCopy(const LinePlan& p, char* d) {
   std::memcpy(d, p.head.ptr, p.head.len);
   d += p.head.len;
   if (p.quote) *d++ = p.quote;
-  std::memcpy(d, p.body.ptr, p.body.len);
-  d += p.body.len;
+  for (u16 i = 0; i < p.body.len; ++i) *d++ = p.upper ? StrCharUpper(p.body.ptr[i]) : p.body.ptr[i];
   if (p.quote) *d++ = p.quote;
+  if (p.close) *d++ = p.close;
   return d;
+}
+
+StrSlice LinePlanMake(const LinePlan& p) {
+  StrSlice out = WorkAllocText(LinePlanLen(p));
+  if (!StrError(out)) LinePlanCopy(p, const_cast<char*>(out.ptr));
+  return out;
 }
 
 // Past the last line of a text (a text is shorter than this).
@@ -450,27 +521,32 @@ u16 StrPairKeyEnd(StrSlice line) {
 
 StrSlice StrPairLineSeal(StrSlice line, StrSlice breaks) {
   if (StrError(line)) return line;
-  const PairSeal p = PairSealPlan(line, breaks);
-  StrSlice out = WorkAllocText(PairSealLen(p));
-  if (!StrError(out)) PairSealCopy(p, const_cast<char*>(out.ptr));
-  return out;
+  return LinePlanMake(PairSealPlan(line, breaks));
 }
 
-StrSlice StrPairLinesJoin(StrSlice text, char sep) {
+StrSlice StrLineQuoteClose(StrSlice line, bool* bare) {
+  if (StrError(line)) return line;
+  const LinePlan p = QuoteClosePlan(line, bare);
+  return p.quote || p.close ? LinePlanMake(p) : line;
+}
+
+StrSlice StrTextLinesJoin(StrSlice text) {
   if (StrError(text)) return text;
   // The length is summed first, so that the result is built in one entry
   // in one more pass, however many lines the text has.
   u32 total = 0;
+  bool bare = false;
   for (u32 from = 0; from != kLinesDone;) {
     if (from) ++total;
-    total += PairSealLen(PairSealPlan(NextLine(text, &from), kParamValueEnds));
+    total += LinePlanLen(QuoteClosePlan(NextLine(text, &from), &bare));
   }
   StrSlice out = WorkAllocText(total);
   if (StrError(out)) return out;
   char* d = const_cast<char*>(out.ptr);
+  bare = false;
   for (u32 from = 0; from != kLinesDone;) {
-    if (from) *d++ = sep;
-    d = PairSealCopy(PairSealPlan(NextLine(text, &from), kParamValueEnds), d);
+    if (from) *d++ = ':';
+    d = LinePlanCopy(QuoteClosePlan(NextLine(text, &from), &bare), d);
   }
   return out;
 }

@@ -85,15 +85,9 @@ StrSlice StrKeyIndexGet(StrSlice text, StrSlice key, u16 flags);
 // contains '%', else unquoted); 0, kNotFound when absent, or an error code.
 [[nodiscard]] u16 StrKeyValuePush(StrSlice text, StrSlice key);
 
-// Lines of key=value (or key:value) pairs joined into one parameter text.
-// Joined as they are, a value would end at its first ':', blank, '&' or '/'
-// and an apostrophe in it would open a quote hiding every line after it.
-// A line is therefore sealed before it is joined: its value, trimmed of
-// blanks and tabs, is enclosed in a quote it does not hold unless it is
-// read whole already, so that it is read back whole and as written.
+// A request argument name=value (blanks and tabs before the name allowed)
+// written so that a parameter text reads its value whole and as written.
 //
-// The bytes that end a value of a parameter text.
-constexpr StrSlice kParamValueEnds{": &/", 4};
 // True when no byte of breaks stands outside quotes in value and no quote
 // in it is left open: a parameter text reads such a value whole.
 bool StrParamReadsWhole(StrSlice value, StrSlice breaks);
@@ -101,14 +95,26 @@ bool StrParamReadsWhole(StrSlice value, StrSlice breaks);
 // and tabs before the key allowed); kNotFound when the line is no pair: no
 // separator, an empty key, or a key holding a blank, a tab or a quote.
 u16 StrPairKeyEnd(StrSlice line);
-// The line as one new entry: its key without the blanks before it, and its
-// value sealed against breaks. A line that is no pair (and not blank) is
-// enclosed whole, so that no key is found in it. A value (or a line)
-// holding both quote characters cannot be enclosed and is kept.
+// The pair as one new entry: its key without the blanks before it, and its
+// value, trimmed, enclosed in a quote it does not hold unless it reads
+// whole against breaks already (a value holding both quotes is kept). Any
+// other text is kept as it is.
 StrSlice StrPairLineSeal(StrSlice line, StrSlice breaks);
-// The lines of text (ended by LF or CR LF) each sealed against
-// kParamValueEnds and joined by sep, every line keeping its place (an empty
-// line an empty item); error slice 146 past 65535 bytes.
-StrSlice StrPairLinesJoin(StrSlice text, char sep);
+
+// Lines of a file joined by ':' into one parameter text. Each line reads
+// as it would at the end of the text, except that a quote it leaves open
+// ends with the line instead of hiding every line after it: the value
+// holding that quote reads, normalised, what it would read there.
+//
+// The line with the quote it leaves open ended (a new entry); the line
+// itself when it leaves none open. *bare tells whether the text the line is
+// joined to ends in a word with no '=' (the ':' makes it a key whose value
+// is this line; false before the first line), and is set for the next one.
+StrSlice StrLineQuoteClose(StrSlice line, bool* bare);
+// The lines of text (ended by LF or CR LF; a lone CR stays in its line)
+// each passed through StrLineQuoteClose and joined by ':', every line
+// keeping its place (an empty line an empty item); the error slice 146
+// past 65535 bytes.
+StrSlice StrTextLinesJoin(StrSlice text);
 
 }  // namespace vk

@@ -3,6 +3,8 @@
 // site, refusals, re-entry and cancel.
 #include "app/maindlg.h"
 
+#include <sstream>
+
 #include "app/options.h"
 #include "app_fixture.h"
 #include "platform/fake_backend.h"
@@ -321,6 +323,65 @@ TEST_F(MainDlgTest, MacroValuesOfEveryLineEndAndAMissingFile) {
   EXPECT_EQ(OnStart(&dlg), 0);
   EXPECT_EQ(Field(c().written), "20");
   EXPECT_EQ(Read(site + "/index_en.html").find("1999"), std::string::npos);
+}
+
+// The macro value file and a language file are each one parameter text,
+// their lines joined by ':': a value ends at a blank, ':', '&' or '/'
+// outside quotes and is upper-cased unless it was quoted or trimmed, and
+// the first of a key given twice wins. A quote a line leaves open ends
+// with it: that line reads as it would at the end of the file, and the
+// lines after it are read.
+TEST_F(MainDlgTest, MacroAndLanguageFilesReadAsParameterTexts) {
+  struct Case {
+    const char* line;
+    const char* pairs[2][2];  // key and value; a missing key has none
+  } const cases[] = {
+      {"COLOR=red SIZE=12", {{"COLOR", "RED"}, {"SIZE", "12"}}},
+      {"LINK=home.html:LABEL=Start", {{"LINK", "HOME.HTML"}, {"LABEL", "START"}}},
+      {"Q=a&R=b", {{"Q", "A"}, {"R", "B"}}},
+      {"E=\"quoted value\" F=two", {{"E", "quoted value"}, {"F", "TWO"}}},
+      {"about=About:contact=Contact", {{"contact", "CONTACT"}}},
+      {"TIME=10:30 URL=http://x/a", {{"TIME", "10"}, {"URL", "HTTP"}}},
+      // The line's last word is a key, the next line its value.
+      {"CITY=New York", {{"CITY", "NEW"}, {"York", "KEY="}}},
+      {"KEY= value", {{"KEY", ""}}},
+      {"PATH1=/x/y", {{"PATH1", ""}}},
+      {"\tTAB=y", {{"TAB", nullptr}}},
+      {"DUP=first", {{"DUP", "FIRST"}}},
+      {"DUP=second", {}},
+      {"NAME=O'Brien", {{"NAME", "O'BRIEN"}}},
+      {"AFTER=x", {{"AFTER", "X"}}},
+      {"TITLE=it's here", {{"TITLE", "IT'S HERE"}}},
+      {"# Bob's notes: NOTE=hidden", {{"NOTE", nullptr}}},
+      {"N='abc", {{"N", "'ABC"}}},
+      {"OWNER='Ana\"s' LAST=\"O'Brien\"", {{"OWNER", "Ana\"s"}, {"LAST", "O'Brien"}}},
+  };
+  OnInitDialog(&dlg);
+  TypeExample();
+  c().spanish = false;
+  std::string text, frame;
+  for (const Case& k : cases) {
+    text += std::string(k.line) + (text.size() % 2 ? "\r\n" : "\n");
+    for (const auto& kv : k.pairs) {
+      if (kv[0]) frame += std::string("[") + kv[0] + "]|[LANG('" + kv[0] + "')]\n";
+    }
+  }
+  Write(site + "/source/tree/tree.txt", "index\n");
+  Write(site + "/source/tree/tree_en.txt", text);
+  Write(site + "/source/macros.txt", text);
+  Write(site + "/source/templates/frame.html", frame);
+  ASSERT_EQ(OnStart(&dlg), 0);
+  std::istringstream page(Read(site + "/index_en.html"));
+  for (const Case& k : cases) {
+    for (const auto& kv : k.pairs) {
+      if (!kv[0]) continue;
+      std::string got;
+      std::getline(page, got);
+      // LANG shows a key it does not find, or finds empty, as the key.
+      const std::string value = kv[1] ? kv[1] : "";
+      EXPECT_EQ(got, value + "|" + (value.empty() ? kv[0] : value)) << k.line;
+    }
+  }
 }
 
 TEST_F(MainDlgTest, MissingPathShowsMessage1001AndChangesNothing) {

@@ -170,43 +170,4 @@ TEST_F(ListTest, KeyValuePushUnquotesUnlessTheKeyHasAPercent) {
   EXPECT_EQ(StrKeyValuePush(L("K=1"), L("J")), kNotFound);
 }
 
-// Lines of a file of pairs, joined: every value is read back whole and as
-// written (or upper-cased when it is one unquoted word), and no line hides
-// the lines after it, whatever blank, separator or stray quote it holds.
-TEST_F(ListTest, PairLinesReadEachValueWhole) {
-  struct Case {
-    const char* line;
-    const char* key;
-    const char* value;
-  } const cases[] = {
-      {"OWNER=Ana's shop", "OWNER", "Ana's shop"},
-      {"YEAR='2024'", "YEAR", "2024"},
-      {"CITY=New York", "CITY", "New York"},
-      {"TOWN=Lisbon", "TOWN", "LISBON"},
-      {"TIME=10:30", "TIME", "10:30"},
-      {"URL=http://x/a&b", "URL", "http://x/a&b"},
-      {"SAY=He said \"hi\"", "SAY", "He said \"hi\""},
-      {"ROLE:admin", "ROLE", "ADMIN"},
-      {"\tLEAD=  Porto  ", "LEAD", "PORTO"},
-      {"# Bob's notes", "Bob", ""},
-      {"NOTE", "NOTE", ""},
-      {"LAST='The end'", "LAST", "The end"},
-  };
-  std::string file;
-  for (const Case& c : cases) file += std::string(c.line) + "\r\n";
-  const StrSlice text = StrPairLinesJoin(L(file.c_str()), ':');
-  ASSERT_FALSE(StrError(text));
-  for (const Case& c : cases) {
-    EXPECT_EQ(S(StrGetParam(text, L(c.key))), c.value) << c.line;
-    EXPECT_EQ(S(StrGetParam(StrPairLineSeal(L(c.line), kParamValueEnds), L(c.key))), c.value) << c.line;
-  }
-  // A value holding both quote characters cannot be enclosed: kept.
-  EXPECT_EQ(S(StrPairLineSeal(L("ODD=it's \"so\""), kParamValueEnds)), "ODD=it's \"so\"");
-  EXPECT_EQ(S(StrPairLinesJoin(L("a=1\r\n\r\n# Bob's\nb=x y\n"), ':')), "a=1::\"# Bob's\":b=\"x y\":");
-  // Command-line arguments are sealed against blanks only.
-  EXPECT_EQ(S(StrPairLineSeal(L("v=Ana Silva"), L(" \t"))), "v=\"Ana Silva\"");
-  EXPECT_EQ(S(StrPairLineSeal(L("v=a/b"), L(" \t"))), "v=a/b");
-  EXPECT_EQ(S(StrPairLineSeal(L("v='a b'"), L(" \t"))), "v='a b'");
-}
-
 }  // namespace
