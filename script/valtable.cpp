@@ -157,8 +157,7 @@ static T ValTabRead(u16 table, u16 n) {
 i16 SysVarGet(u16 n) { return ValTabRead<i16>(kTabInts, n); }
 
 i16 SysVarSet(u16 n, i64 value) {
-  // The low 16 bits, taken through unsigned so no conversion can overflow.
-  const i16 v = static_cast<i16>(static_cast<u16>(static_cast<u64>(value)));
+  const i16 v = IntLowBits(value);
   return ValTabPut(kTabInts, n, &v, sizeof v) ? v : 0;
 }
 

@@ -134,7 +134,13 @@ void ValTabDelete(ValTab* table);
 // refused, 146 when n elements would pass 65535 bytes: the table stays.
 [[nodiscard]] u16 ValTabResize(ValTab* table, u16 n);
 
-// Integer and system variables (table 7).
+// Integer and system variables (table 7). An integer keeps the low 16 bits
+// of a whole number, never an error: 49152 reads back as -16384 and 70000
+// as 4464, and a flag word such as 32768 | 16384 keeps its bits.
+inline i16 IntLowBits(i64 value) {
+  // Taken through unsigned, so that no conversion can overflow.
+  return static_cast<i16>(static_cast<u16>(static_cast<u64>(value)));
+}
 i16 SysVarGet(u16 n);
 // Stores the low 16 bits of value (growing the table); returns the stored
 // value, or 0 when it could not be stored.

@@ -1,6 +1,5 @@
 #include "script/variables.h"
 
-#include <cstdint>
 #include <cstring>
 
 #include "runtime/error.h"
@@ -127,23 +126,15 @@ u16 FuncNumber(StrSlice name) {
   return k;
 }
 
-// True when a whole number fits the 16 bits of an integer: -32768 to 32767,
-// and for a word (a system variable, which holds flags and settings) also
-// 32768 to 65535, kept as the same 16 bits. Anything else would be stored
-// as its low 16 bits, another number, so storing it fails with 168.
-bool IntFits(i64 v, bool word) { return v >= INT16_MIN && v <= (word ? i64{UINT16_MAX} : i64{INT16_MAX}); }
-
 // Stores the 8-byte value of an integer or number variable; an integer
-// gets the value rounded to a whole number.
-u16 StoreNumeric(u16 kind, u16 number, StrSlice value, bool word) {
+// gets the value rounded to a whole number, its low 16 bits kept.
+u16 StoreNumeric(u16 kind, u16 number, StrSlice value) {
   if (value.len != kNumSize) return kErrTypeMismatch;
   const i64 v = ReadNum(value.ptr);
   if (kind == kVarNum) {
     return ValTabPut(kTabNums, number, &v, kNumSize) ? 0 : kErrOutOfMemory;
   }
-  const i64 rounded = NumDivRound(v, ScaleFactor());
-  if (!IntFits(rounded, word)) return kErrDataOutBound;
-  const i16 low = static_cast<i16>(static_cast<u16>(static_cast<u64>(rounded)));
+  const i16 low = IntLowBits(NumDivRound(v, ScaleFactor()));
   return ValTabPut(kTabInts, number, &low, kIntSize) ? 0 : kErrOutOfMemory;
 }
 
@@ -285,7 +276,7 @@ u16 VarAssign(StrSlice name, StrSlice value) {
       } else if (kind == kVarText) {
         status = StrError(StrVarSet(r.number, value));
       } else {
-        status = StoreNumeric(kind, r.number, value, IsSystemName(name));
+        status = StoreNumeric(kind, r.number, value);
       }
     }
   }
@@ -467,11 +458,9 @@ u16 VarArraySetAt(StrSlice name, StrSlice value, u16 count, const u16* indices) 
   char* dst = const_cast<char*>(e.ptr);
   if (VarArrayDesc(r.number)->kind == kVarInt) {
     // An integer element takes the whole part of the value (truncated, where
-    // an integer variable rounds), refused like a variable's when it does
-    // not fit.
+    // an integer variable rounds), its low 16 bits kept as a variable's are.
     const i64 v = value.len == kNumSize ? NumDivMod(ReadNum(value.ptr), ScaleFactor(), nullptr) : 0;
-    if (!IntFits(v, false)) return kErrDataOutBound;
-    const i16 low = static_cast<i16>(static_cast<u16>(static_cast<u64>(v)));
+    const i16 low = IntLowBits(v);
     std::memcpy(dst, &low, sizeof low);
   } else {
     std::memmove(dst, value.ptr, value.len < e.len ? value.len : e.len);
@@ -509,7 +498,7 @@ i16 EvalPopInt() {
     r = 0;
     if (v.len == kNumSize) {
       const i64 q = NumDivRound(ReadNum(v.ptr), ScaleFactor());
-      r = static_cast<i16>(static_cast<u16>(static_cast<u64>(q)));
+      r = IntLowBits(q);
     }
   }
   WorkMark(mark);
