@@ -180,9 +180,17 @@ const Limit kLimits[] = {
        const std::string line(n, 'x');
        return t.Ok({{"source/templates/frame.html", line + "\n"}}) && t.Page() == line + "\n";
      }},
-    {"the macro value file", 0, 1, 4, 65535,
+    {"the macro value file", 0, 1, 5, 65535,
      [](LimitsTest& t, uint64_t n) {
-       return t.Ok({{"source/macros.txt", "A='" + std::string(n - 4, 'x') + "'\n"}});
+       // Lines of pairs whose unquoted values end at the first blank, then
+       // blanks and a line end up to n bytes: each line end is one byte of
+       // the text the store keeps, as long as the file.
+       std::string text = "A=a\n";
+       for (int k = 0; text.size() + 31 <= n; ++k) {
+         text += "K" + std::to_string(10000 + k).substr(1) + "=a b c d e f g h i j k l\n";
+       }
+       text += std::string(n - 1 - text.size(), ' ') + "\n";
+       return t.Ok({{"source/macros.txt", text}});
      }},
     {"a language text file", 0, 0, 1, 4096,
      [](LimitsTest& t, uint64_t n) {
