@@ -101,10 +101,12 @@ u16 StrPairKeyEnd(StrSlice line);
 // other text is kept as it is.
 StrSlice StrPairLineSeal(StrSlice line, StrSlice breaks);
 
-// Lines of a file joined by ':' into one parameter text. Each line reads
-// as it would at the end of the text, except that a quote it leaves open
-// ends with the line instead of hiding every line after it: the value
-// holding that quote reads, normalised, what it would read there.
+// Lines of a file joined by ':' into one parameter text, each line read
+// where it stands, except that a quote a line leaves open ends with that
+// line instead of hiding every line after it: the value holding that quote
+// reads, normalised, what it would read were the line the text's last (one
+// that also holds the other quote character gets the open quote repeated
+// at its end instead).
 //
 // The line with the quote it leaves open ended (a new entry); the line
 // itself when it leaves none open. *bare tells whether the text the line is
