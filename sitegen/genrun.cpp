@@ -508,6 +508,10 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
     return kErrFileOpen;
   }
 
+  // From here on a stop signal stops the run (the progress window's close
+  // at the end ends the watch), also while the tree and the variable script
+  // are read: the run then ends before its first page.
+  OsStopWatchBegin();
   (void)LogSetFile(StrC(kSiteLogName));  // a name the store refuses leaves the log under its earlier one
   SysVarFlags(kSysSystemCompat, kCompatLf, 1);
   const u16 languages = static_cast<u16>(std::popcount(static_cast<unsigned>(mask & kLangMaskAll)));
