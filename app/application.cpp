@@ -68,10 +68,11 @@ int InitInstance(int argc, char** argv, AppWindowRunner window) {
     if (use_window) SayNoWindow();
     status = DlgRunConsole(&dlg, &options);
   }
-  // A run stopped by SIGTERM or SIGHUP ends the program, the window too
-  // (its dialog closes after the run), with the status of a run that
-  // failed.
-  if (OsStopRequested() && status == kExitOk) status = kExitRunError;
+  // A run that a signal stopped ends the program, the window too (its
+  // dialog closes after the run), with the status of a run that failed. A
+  // signal after the run's end also closes the window, but the run
+  // finished: its status stands.
+  if (OsStopStopped() && status == kExitOk) status = kExitRunError;
   // The process ends with the run's status; what could not be released goes with it.
   (void)VarShutdown();
   return status;

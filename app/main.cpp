@@ -3,11 +3,15 @@
 #include <csignal>
 
 #include "app/application.h"
+#include "runtime/ossignal.h"
 #ifdef VK_APP_WITH_QT
 #include "app/qt_dialogs.h"
 #endif
 
 int main(int argc, char** argv) {
+  // Before anything changes them: a signal ignored by whoever started the
+  // program (nohup, a background job) stays ignored.
+  vk::OsStopNoteStart();
   // A file-size limit (ulimit -f) would end the process at the first write
   // past it; ignored, such a write fails instead, and the run reports it
   // as it reports a full disk, leaving every page whole.

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/ossignal.h"
 #include "runtime/ostext.h"
 #include "runtime/str.h"
 
@@ -52,7 +53,8 @@ bool g_atexit_set = false;
 
 // The first Ctrl-C is a cancel request for the next pump; a second one
 // before that pump (an operation that no longer pumps) goes to whoever had
-// Ctrl-C before, the default ending the program.
+// Ctrl-C before: during a run the stop watch (ossignal.h), which ends the
+// run as cleanly, else the default ending the program.
 void OnInterrupt(int) {
   if (g_interrupted) {
     sigaction(SIGINT, &g_console.sigint_saved, nullptr);
@@ -167,7 +169,9 @@ void Hold() {
   sa.sa_handler = OnInterrupt;
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &sa, &g_console.sigint_saved);
+  // Ctrl-C ignored by whoever started the program (a background job) stays
+  // ignored; the release then puts back what is there now.
+  sigaction(SIGINT, OsSignalMayCatch(SIGINT) ? &sa : nullptr, &g_console.sigint_saved);
   // Keys without Enter and without echo; Ctrl-C still raises SIGINT.
   if (StdinIsOurTerminal() && tcgetattr(STDIN_FILENO, &g_console.tty_saved) == 0) {
     termios raw = g_console.tty_saved;

@@ -127,7 +127,7 @@ void ProgressStep(ProgressState* state, u32 total, u16 step) {
 
 u16 ProgressPoll() {
   WinPumpMessages(kUiNoWindow);
-  return g_progress.cancelled || OsStopRequested() ? kErrCancelled : 0;
+  return g_progress.cancelled || OsStopStopped() ? kErrCancelled : 0;
 }
 
 u16 ProgressUpdate(u32 total, u16 step, StrSlice text) {
@@ -152,9 +152,9 @@ void ProgressClose() {
     WinStackPop(g_progress.window);
   }
   ProgressStateInit();
-  // After a stop the signals stay caught: the work's end (what comes after
-  // this, its log line and its message among it) and the program's exit are
-  // not cut short by a repeat.
+  // After a request, before the work's end or after it, the signals stay
+  // caught: the work's end (what comes after this, its log line and its
+  // message among it) and the program's exit are not cut short by a repeat.
   if (!OsStopRequested()) OsStopWatchEnd();
 }
 

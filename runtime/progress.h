@@ -5,12 +5,13 @@
 // is busy; none of them takes the window down. A cancel request makes every later update answer kErrCancelled (122) until
 // the window is closed.
 //
-// From the opening on, SIGTERM and SIGHUP are stop requests (ossignal.h):
-// every later update answers kErrCancelled as for a cancel, and the work
-// ends as a cancelled one does. After a stop request closing keeps the
-// watch on, so that a repeated signal cannot cut the work's end short: the
-// program is to end (OsStopRequested says why); a caller that goes on
-// ends the watch itself (OsStopWatchEnd).
+// From the opening on, SIGINT, SIGTERM and SIGHUP are stop requests
+// (ossignal.h): every later update answers kErrCancelled as for a cancel,
+// and the work ends as a cancelled one does, until the work decides its end
+// (OsStopWatchDecide). After a stop request closing keeps the watch on, so
+// that a repeated signal cannot cut the work's end short: the program is to
+// end (OsStopRequested says why); a caller that goes on ends the watch
+// itself (OsStopWatchEnd).
 //
 // Caller's order: ProgressOpen once, ProgressUpdate per unit of work
 // (stopping when it returns non-zero), ProgressClose at the end, also after

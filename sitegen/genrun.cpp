@@ -508,6 +508,10 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
     return kErrFileOpen;
   }
 
+  // From here on a stop signal stops the run (the progress window's close
+  // at the end ends the watch), also while the tree and the variable script
+  // are read: the run then ends before its first page.
+  OsStopWatchBegin();
   (void)LogSetFile(StrC(kSiteLogName));  // a name the store refuses leaves the log under its earlier one
   SysVarFlags(kSysSystemCompat, kCompatLf, 1);
   const u16 languages = static_cast<u16>(std::popcount(static_cast<unsigned>(mask & kLangMaskAll)));
@@ -548,6 +552,11 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
     }
   }
   if (tree_loaded) SiteTreeFree();
+  // The run's end as a stop request sees it: one that came before stops the
+  // run, even when its last page no longer asked; one that comes later
+  // finds the run finished (what follows places what was handed over in
+  // either case).
+  if (OsStopWatchDecide() && run.stop_code == 0) run.stop_code = kErrCancelled;
 
   // Every file handed over is put in place (or, after one that cannot be,
   // dropped), and what the run wrote is made durable: once the run has
@@ -589,10 +598,10 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
     // a run that could not start leaves more than an empty log.
     const WorkMarkId m = WorkMark(kMarkQuery);
     StrSlice ended = StrConcat(StrC(kLogEndedPrefix), ErrText(shown));
-    // A run that SIGTERM or SIGHUP stopped (kill, a logout, the terminal
-    // closed) says so.
-    if (shown == kErrCancelled && OsStopRequested()) {
-      ended = StrFormatV(kLogLineMax, "%s (stopped by %s)", ended, OsStopSignalName(OsStopRequested()));
+    // A run that a signal stopped (Ctrl-C in the window, kill, a logout,
+    // the terminal closed) says so.
+    if (shown == kErrCancelled && OsStopStopped()) {
+      ended = StrFormatV(kLogLineMax, "%s (stopped by %s)", ended, OsStopSignalName(OsStopStopped()));
     }
     LogLine(ended, kLogNormal);
     WorkMark(m);

@@ -244,27 +244,26 @@ TEST_F(NoWindowTest, MacroValueFileOverTheLimitRefusesTheRun) {
   for (const std::string& page : ExamplePages()) EXPECT_FALSE(fs::exists(site + "/" + page)) << page;
 }
 
-// TERM and HUP (kill, a logout, the terminal closed) stop a run as Ctrl-C
-// does. The widgets page's sub-template is a FIFO: the program waits on it
-// while it makes that page, the signals come then, and only then may it
-// read the FIFO (empty). The run ends at the next page, with every page
-// before it in place, no temporary left, the log ending as after a cancel
-// and status 1; a second signal changes nothing.
-TEST_F(NoWindowTest, TermAndHupStopTheRunAtTheNextPage) {
-  const std::string site = dir + "/site";
-  const std::string fifo = site + "/source/templates/products_widgets.sub.html";
-  const std::vector<std::vector<int>> cases = {{SIGTERM}, {SIGHUP}, {SIGHUP, SIGTERM}};
-  for (const std::vector<int>& signals : cases) {
-    SCOPED_TRACE(strsignal(signals[0]) + std::string(signals.size() > 1 ? " and a repeat" : ""));
+// The program on a fresh copy of the example site whose widgets page's
+// sub-template is a FIFO: the program waits on it while it makes that page,
+// the signals come then, and only then may it read the FIFO (empty). The
+// child starts with `ignored` ignored (0 for none), as nohup or a
+// background job starts it. The program's status as waitpid gives it, or
+// -1 when it did not end.
+struct SignalledRun : NoWindowTest {
+  int Run(const std::vector<int>& signals, int ignored) {
+    const std::string site = dir + "/site";
+    const std::string fifo = site + "/source/templates/products_widgets.sub.html";
     fs::remove_all(site);
     fs::copy(VK_EXAMPLES_DIR "/bilingual", site, fs::copy_options::recursive);
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    if (mkfifo(fifo.c_str(), 0600) != 0) return -1;
     const std::string cmd = "cd '" + site + "' && exec env -u DISPLAY -u WAYLAND_DISPLAY '" VK_APP_EXE
                             "' --no-window --lang en,es --overwrite all >'" + dir + "/out' 2>'" + dir +
                             "/err' </dev/null";
     const pid_t child = fork();
-    ASSERT_GE(child, 0);
+    if (child < 0) return -1;
     if (child == 0) {
+      if (ignored) std::signal(ignored, SIG_IGN);
       execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
@@ -286,9 +285,24 @@ TEST_F(NoWindowTest, TermAndHupStopTheRunAtTheNextPage) {
     if (ended == 0) {
       kill(child, SIGKILL);
       waitpid(child, &status, 0);
-      FAIL() << "the program did not end";
+      return -1;
     }
     EXPECT_TRUE(sent);
+    return status;
+  }
+};
+
+// TERM and HUP (kill, a logout, the terminal closed) stop a run as Ctrl-C
+// does. The run ends at the next page, with every page before it in place,
+// no temporary left, the log ending as after a cancel and status 1; a
+// second signal changes nothing.
+TEST_F(SignalledRun, TermAndHupStopTheRunAtTheNextPage) {
+  const std::string site = dir + "/site";
+  const std::vector<std::vector<int>> cases = {{SIGTERM}, {SIGHUP}, {SIGHUP, SIGTERM}};
+  for (const std::vector<int>& signals : cases) {
+    SCOPED_TRACE(strsignal(signals[0]) + std::string(signals.size() > 1 ? " and a repeat" : ""));
+    const int status = Run(signals, 0);
+    ASSERT_NE(status, -1) << "the program did not end";
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(Read(dir + "/out"), "Written: 6\nAvoids: 0\n");
@@ -313,6 +327,25 @@ TEST_F(NoWindowTest, TermAndHupStopTheRunAtTheNextPage) {
       named = named || log.ends_with(last);
     }
     EXPECT_TRUE(named) << log;
+  }
+}
+
+// A signal ignored by whoever started the program (nohup ignores HUP, a
+// background job of a script starts with INT and QUIT ignored) stays
+// ignored: sent during the run, it changes nothing, and the run writes
+// every page.
+TEST_F(SignalledRun, ASignalIgnoredAtTheStartStaysIgnored) {
+  const std::string site = dir + "/site";
+  for (const int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) {
+    SCOPED_TRACE(strsignal(sig));
+    const int status = Run({sig}, sig);
+    ASSERT_NE(status, -1) << "the program did not end";
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << Read(dir + "/err");
+    EXPECT_EQ(Read(dir + "/out"), "Written: 20\nAvoids: 0\n");
+    for (const std::string& page : ExamplePages()) EXPECT_TRUE(fs::exists(site + "/" + page)) << page;
+    const std::string log = AppTest::Read(site + "/source/templates/Vellumkit.log");
+    EXPECT_EQ(log.find("Run Ended:"), std::string::npos) << log;
   }
 }
 

@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <csignal>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -22,6 +24,7 @@
 #include "app_fixture.h"
 #include "platform/qt_backend.h"
 #include "runtime/error.h"
+#include "runtime/ossignal.h"
 #include "runtime/progress.h"
 
 using namespace vk;
@@ -232,6 +235,48 @@ TEST_F(QtMainDlgTest, DuringARunStartIsRefusedAndCancelEndsIt) {
   EXPECT_TRUE(Button(kIdcStart)->isEnabled());
   EXPECT_TRUE(Button(kIdcBrowseMacro)->isEnabled());
   EXPECT_EQ(Cwd(), dir);
+}
+
+// Ctrl-C on the terminal that started the window (INT), during a run in
+// the dialog as the program runs it: the run stops at the next page,
+// leaves no temporary, says in its log which signal stopped it, the box
+// after it answers itself and the dialog closes (the program then ends
+// with status 1).
+TEST_F(QtMainDlgTest, CtrlCDuringARunStopsItCleanlyAndClosesTheWindow) {
+  // Ignored outside the watch: a signal not caught fails the test instead
+  // of ending the test program.
+  std::signal(SIGINT, SIG_IGN);
+  Open();
+  TypeExample();
+  int ticks = 0;
+  QTimer timer;
+  timer.setInterval(0);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (dlg.running && ++ticks == 3) std::raise(SIGINT);
+  });
+  timer.start();
+  Soon([this] { Button(kIdcStart)->click(); });
+  // What nobody would do: a box or the dialog still up after 5 s fails the
+  // test rather than hanging it.
+  QTimer::singleShot(5000, window.get(), [this] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->reject();
+    UiQtEndModal(window.get(), 7);
+  });
+  UiQtRunModal(window.get());
+  timer.stop();
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(OsStopStopped(), SIGINT);
+  OsStopWatchEnd();
+  std::signal(SIGINT, SIG_DFL);
+
+  int pages = 0;
+  for (const std::string& page : ExamplePages()) pages += Exists(site + "/" + page);
+  EXPECT_GT(pages, 0);
+  EXPECT_LT(pages, 20);
+  for (const auto& e : std::filesystem::recursive_directory_iterator(site))
+    EXPECT_EQ(e.path().filename().string().find(".vellumcraft-"), std::string::npos) << e.path();
+  EXPECT_TRUE(Read(site + "/source/templates/Vellumkit.log")
+                  .ends_with("Run Ended:Cancelado por el usuario (stopped by SIGINT)\r\n"));
 }
 
 TEST_F(QtMainDlgTest, AboutBoxFromF1AndTheContextMenu) {

@@ -157,36 +157,47 @@ TEST_F(ProgressTest, CancelAndEscStayUntilClose) {
   EXPECT_EQ(Step(10, 1), 0);
 }
 
-// TERM and HUP from the opening on are stop requests: every later step
-// answers 122. Another signal, or one after the close, changes nothing until
-// the watch is ended; then the signals have their earlier disposition back
-// and the next opening starts afresh, and its close ends the watch itself.
-TEST_F(ProgressTest, TermAndHupStopTheStepsUntilTheWatchEnds) {
-  for (const int sig : {SIGTERM, SIGHUP}) {
+// INT, TERM and HUP from the opening on are stop requests: every later
+// step answers 122. Another signal, or one after the close, changes nothing
+// until the watch is ended; then the signals have their earlier disposition
+// back and the next opening starts afresh, and its close ends the watch
+// itself. A request after the work's end was decided stops nothing: the
+// steps go on, and only the program is asked to end.
+TEST_F(ProgressTest, StopSignalsStopTheStepsUntilTheWorksEnd) {
+  const int all[] = {SIGINT, SIGTERM, SIGHUP};
+  for (const int sig : all) {
     SCOPED_TRACE(sig);
     const int other = sig == SIGTERM ? SIGHUP : SIGTERM;
     // Ignored outside the watch: a signal not caught fails the test
     // instead of ending the test program.
-    std::signal(SIGTERM, SIG_IGN);
-    std::signal(SIGHUP, SIG_IGN);
+    for (const int s : all) std::signal(s, SIG_IGN);
     EXPECT_EQ(ProgressOpen(0, 10), 0);
     EXPECT_EQ(Step(10, 1), 0);
     std::raise(sig);
     std::raise(other);
     EXPECT_EQ(Step(10, 1), kErrCancelled);
     EXPECT_EQ(ProgressText(L("x")), kErrCancelled);
+    EXPECT_EQ(OsStopWatchDecide(), sig);
     ProgressClose();
     std::raise(other);
     EXPECT_EQ(OsStopRequested(), sig);
+    EXPECT_EQ(OsStopStopped(), sig);
 
     OsStopWatchEnd();
     EXPECT_EQ(OsStopRequested(), 0);
     EXPECT_EQ(std::signal(sig, SIG_IGN), SIG_IGN);
     EXPECT_EQ(ProgressOpen(0, 10), 0);
     EXPECT_EQ(Step(10, 1), 0);
+    EXPECT_EQ(OsStopWatchDecide(), 0);
+    std::raise(sig);
+    EXPECT_EQ(Step(10, 1), 0);
+    EXPECT_EQ(OsStopWatchDecide(), 0);
+    EXPECT_EQ(OsStopStopped(), 0);
+    EXPECT_EQ(OsStopRequested(), sig);
     ProgressClose();
+    OsStopWatchEnd();
     EXPECT_EQ(std::signal(sig, SIG_DFL), SIG_IGN);
-    std::signal(other, SIG_DFL);
+    for (const int s : all) std::signal(s, SIG_DFL);
   }
 }
 

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -28,11 +29,13 @@
 #include "runtime/error.h"
 #include "runtime/memory.h"
 #include "runtime/osfault.h"
+#include "runtime/ossignal.h"
 #include "runtime/oslock.h"
 #include "runtime/osproc.h"
 #include "runtime/writequeue.h"
 #include "runtime/linelist.h"
 #include "runtime/progress.h"
+#include "runtime/str.h"
 #include "runtime/uibackend.h"
 #include "runtime/varstore.h"
 #include "script/valtable.h"
@@ -879,6 +882,64 @@ TEST_F(GenRunTest, InjectedFailuresEndTheRunAtTheFileTheyHit) {
     }
     for (int i = 0; i < 4; ++i) EXPECT_EQ(Read(pages[i]), i < c.pages_new ? "new _en\n" : "old _en\n") << pages[i];
     EXPECT_FALSE(HasTemporary("."));
+  }
+}
+
+// A stop signal at the run's end: one raised while the last page is
+// rendered (after that page asked for stops) came before the end, and the
+// run is a stopped one, reported as such; one raised as the progress
+// window closes (the pages settled and flushed) came after it, and the run
+// finished. Either way every page handed over is placed and the report
+// agrees with the result: never a failure without its message and log
+// line, nor a message on a run that succeeded.
+void RaiseTerm() { std::raise(SIGTERM); }
+HtmlTagState RaiseOnTheLastPage(HtmlTagState s, StrSlice macros) {
+  const SiteCursor* at = SiteCursorGet();
+  if (at->record && StrEqual(SiteNodeField(at->record->text, kNodeFieldName), L("contact"))) RaiseTerm();
+  return SiteKwDispatch(s, macros);
+}
+void RaiseOnClose(UiWindow) { RaiseTerm(); }
+
+TEST_F(GenRunTest, AStopSignalAtTheRunsEndFindsItStoppedOrFinished) {
+  const struct {
+    const char* what;
+    HtmlTagHandler handler;
+    void (*destroy)(UiWindow);
+    u16 code;
+  } cases[] = {
+      {"during the last page", RaiseOnTheLastPage, nullptr, kErrCancelled},
+      {"as the window closes", SiteKwDispatch, RaiseOnClose, 0},
+  };
+  const char* pages[] = {"out/home_en.html", "out/products/index_en.html", "out/products/widget_en.html",
+                         "out/contact_en.html"};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // Ignored outside the watch: a signal not caught fails the test
+    // instead of ending the test program.
+    std::signal(SIGTERM, SIG_IGN);
+    MakeSite();
+    Write("frame.html", "new [LANG_ID]\n");
+    UiBackend ui = *UiBackendGet();
+    if (c.destroy) ui.destroy_window = c.destroy;
+    UiSetBackend(&ui);
+    g_box.clear();
+    written = 0;
+    EXPECT_EQ(Run(0x01, All(), kRunTypeMap, c.handler), c.code);
+    EXPECT_EQ(OsStopRequested(), SIGTERM);
+    EXPECT_EQ(OsStopStopped(), c.code ? SIGTERM : 0);
+    OsStopWatchEnd();
+    std::signal(SIGTERM, SIG_DFL);
+    for (const char* page : pages) EXPECT_EQ(Read(page), "new _en\n") << page;
+    EXPECT_EQ(written, 4);
+    EXPECT_FALSE(HasTemporary("."));
+    const std::string log = Read(kSiteLogName);
+    if (c.code == 0) {
+      EXPECT_EQ(g_box, "");
+      EXPECT_EQ(log.find("Run Ended:"), std::string::npos) << log;
+    } else {
+      EXPECT_NE(g_box.find("Cancelado por el usuario"), std::string::npos) << g_box;
+      EXPECT_TRUE(log.ends_with("Run Ended:" + g_box + " (stopped by SIGTERM)\r\n")) << log;
+    }
   }
 }
 
