@@ -415,9 +415,9 @@ void RunLanguage(RunState* run, StrSlice tree, u16 index, u32 total, WorkMarkId 
   *cursor = SiteTreeAt(SiteTreeRoot());
   if (run->stop_code == 0 && index > 0 && (run->flags & kRunTypeMap) && cursor->record) {
     // The first node's page as the run writes it: a node with children is
-    // a folder holding its index page.
+    // a folder holding its index page (a name the run refuses makes none).
     const StrSlice name = SiteNodeField(cursor->record->text, kNodeFieldName);
-    const bool section = cursor->record->first_child != kSiteNone && name.len;
+    const bool section = cursor->record->first_child != kSiteNone && name.len && PathIsPlainName(name);
     const StrSlice base = (run->flags & kRunTypeMapIndex) ? StrC("index")
                           : section                       ? PathJoin(name, StrC(kSectionPage))
                                                           : name;
