@@ -105,8 +105,13 @@ class QtMainDlg : public QDialog {
       OnSysCommand(this, kSysCmdAbout);
       return;
     }
-    // Enter presses no button: only Esc and the close box end the dialog.
-    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) return;
+    // Return and Enter press the push button that has the focus; elsewhere
+    // they press nothing (the dialog has no default button): only Esc and
+    // the close box end the dialog.
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+      (void)UiQtPressFocusedButton(this, e->key());
+      return;
+    }
     QDialog::keyPressEvent(e);
   }
 

@@ -1,34 +1,38 @@
-# Checks the program's desktop entry in two ways:
+# Checks the program's desktop entry as an install writes it, into a
+# scratch prefix whose name needs quoting (a blank, a '$' and a double
+# quote) and that is not on PATH:
 #
-# - its Exec line, taken apart as a desktop launcher takes it apart (the
-#   value's escapes, then the quoting), is run with a stand-in `vellumcraft`
-#   first on PATH that prints its working folder: the program must start in
-#   its own data folder, ${XDG_DATA_HOME:-$HOME/.local/share}/vellumcraft,
+# - TryExec names the installed program by its absolute path, and the Exec
+#   line, taken apart as a desktop launcher takes it apart (the value's
+#   escapes, then the quoting), starts that program, not one found on PATH
+#   (a stand-in there says so and fails). The installed program is then
+#   replaced by a stand-in that prints its working folder: the program must
+#   start in its own data folder, ${XDG_DATA_HOME:-$HOME/.local/share}/vellumcraft,
 #   made when missing, never in the home folder, where it would read and
 #   replace an unrelated config.txt;
 # - desktop-file-validate must find nothing to say about it: no error, no
 #   warning, no hint. Without the tool (VK_DESKTOP_VALIDATE empty or not
 #   found) it says so and the test is reported as skipped.
 #
-#   cmake -DVK_DESKTOP_VALIDATE=<desktop-file-validate> -DVK_DESKTOP_ENTRY=<file.desktop>
+#   cmake -DVK_DESKTOP_VALIDATE=<desktop-file-validate> -DVK_DESKTOP_BUILD=<build folder>
+#         -DVK_DESKTOP_BINDIR=<bin> -DVK_DESKTOP_DATADIR=<share>
 #         -DVK_DESKTOP_WORK=<scratch folder> -P cmake/check_desktop.cmake
 
 cmake_policy(VERSION 3.25)  # quoted if() arguments are never variable names
 
-if(NOT VK_DESKTOP_ENTRY)
-  message(FATAL_ERROR "check_desktop: VK_DESKTOP_ENTRY is not set")
-endif()
-if(NOT EXISTS ${VK_DESKTOP_ENTRY})
-  message(FATAL_ERROR "check_desktop: ${VK_DESKTOP_ENTRY} does not exist")
-endif()
-if(NOT VK_DESKTOP_WORK)
-  message(FATAL_ERROR "check_desktop: VK_DESKTOP_WORK is not set")
+foreach(var VK_DESKTOP_BUILD VK_DESKTOP_BINDIR VK_DESKTOP_DATADIR VK_DESKTOP_WORK)
+  if(NOT ${var})
+    message(FATAL_ERROR "check_desktop: ${var} is not set")
+  endif()
+endforeach()
+if(IS_ABSOLUTE "${VK_DESKTOP_BINDIR}" OR IS_ABSOLUTE "${VK_DESKTOP_DATADIR}")
+  message(FATAL_ERROR "check_desktop: the build installs outside its prefix; the check would write there")
 endif()
 
 # The Exec value as its arguments (a CMake list). A ';' would split an
 # argument here, so an entry holding one is refused rather than misread.
 function(desktop_exec_args entry out)
-  file(STRINGS ${entry} lines REGEX "^Exec=")
+  file(STRINGS "${entry}" lines REGEX "^Exec=")
   list(LENGTH lines count)
   if(NOT count EQUAL 1)
     message(FATAL_ERROR "check_desktop: want one Exec line, found ${count}")
@@ -111,18 +115,52 @@ function(desktop_exec_args entry out)
   set(${out} "${args}" PARENT_SCOPE)
 endfunction()
 
-desktop_exec_args(${VK_DESKTOP_ENTRY} exec_args)
+# The value of a string key, its escapes undone.
+function(desktop_string entry key out)
+  file(STRINGS "${entry}" lines REGEX "^${key}=")
+  list(LENGTH lines count)
+  if(NOT count EQUAL 1)
+    message(FATAL_ERROR "check_desktop: want one ${key} line, found ${count}")
+  endif()
+  string(LENGTH "${key}=" skip)
+  string(SUBSTRING "${lines}" ${skip} -1 value)
+  string(REPLACE "\\\\" "\\" value "${value}")
+  set(${out} "${value}" PARENT_SCOPE)
+endfunction()
 
-# A home and a data folder whose names need the quoting: a blank, a '$'
-# and a double quote.
 set(work "${VK_DESKTOP_WORK}")
 file(REMOVE_RECURSE "${work}")
+set(prefix "${work}/prefix $HOME \"x\"")
+execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DESTDIR
+                        ${CMAKE_COMMAND} --install "${VK_DESKTOP_BUILD}" --prefix "${prefix}"
+                RESULT_VARIABLE status OUTPUT_VARIABLE said ERROR_VARIABLE said)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "check_desktop: the install into ${prefix} failed (status ${status}):\n${said}")
+endif()
+set(VK_DESKTOP_ENTRY "${prefix}/${VK_DESKTOP_DATADIR}/applications/vellumcraft.desktop")
+set(program "${prefix}/${VK_DESKTOP_BINDIR}/vellumcraft")
+if(NOT EXISTS "${VK_DESKTOP_ENTRY}")
+  message(FATAL_ERROR "check_desktop: the install wrote no ${VK_DESKTOP_ENTRY}")
+endif()
+
+desktop_string("${VK_DESKTOP_ENTRY}" TryExec try_exec)
+if(NOT try_exec STREQUAL program)
+  message(FATAL_ERROR "check_desktop: TryExec names\n  ${try_exec}\nnot the installed program\n  ${program}")
+endif()
+desktop_exec_args("${VK_DESKTOP_ENTRY}" exec_args)
+
+# A home and a data folder whose names need the quoting too; the installed
+# program replaced by one that prints its working folder, and one of the
+# same name first on PATH that must not be started.
 set(home "${work}/home dir")
 set(data "${work}/data $HOME \"x\"")
 file(MAKE_DIRECTORY "${home}" "${work}/bin")
 file(WRITE "${work}/vellumcraft.in" "#!/bin/sh\npwd\n")
-file(COPY_FILE "${work}/vellumcraft.in" "${work}/bin/vellumcraft")
-file(CHMOD "${work}/bin/vellumcraft" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+file(WRITE "${work}/decoy.in" "#!/bin/sh\necho \"the vellumcraft on PATH was started\"\nexit 1\n")
+file(REMOVE "${program}")
+file(COPY_FILE "${work}/vellumcraft.in" "${program}")
+file(COPY_FILE "${work}/decoy.in" "${work}/bin/vellumcraft")
+file(CHMOD "${program}" "${work}/bin/vellumcraft" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 
 # Each case: the XDG_DATA_HOME setting given to cmake -E env, and the
 # folder the program must start in.
@@ -145,14 +183,14 @@ foreach(k 1 2 3)
                         "not in\n  ${case_dir_${k}}")
   endif()
 endforeach()
-message("check_desktop: the Exec line starts the program in its own data folder")
+message("check_desktop: the Exec line starts the installed program in its own data folder")
 
 if(NOT VK_DESKTOP_VALIDATE)
   message("check_desktop: desktop-file-validate not found; skipped")
   return()
 endif()
 
-execute_process(COMMAND ${VK_DESKTOP_VALIDATE} ${VK_DESKTOP_ENTRY}
+execute_process(COMMAND ${VK_DESKTOP_VALIDATE} "${VK_DESKTOP_ENTRY}"
                 RESULT_VARIABLE status OUTPUT_VARIABLE said ERROR_VARIABLE said)
 if(NOT status EQUAL 0 OR NOT said STREQUAL "")
   message(FATAL_ERROR "check_desktop: desktop-file-validate (status ${status}):\n${said}")

@@ -55,6 +55,9 @@ struct QtUi {
   UiClassTable classes;
   UiWinTable windows;
   bool quit;
+  // The folder of the last file chosen in a file dialog, where the next
+  // one opens ("" until a file is chosen: the current directory).
+  QString file_folder;
 };
 
 QtUi g_qt;
@@ -154,6 +157,7 @@ class VkWindow : public QWidget {
     Dispatch(handle_, kUiMsgClose, 0);
   }
   void keyPressEvent(QKeyEvent* e) override {
+    if (UiQtPressFocusedButton(this, e->key())) return;
     const u32 key = KeyCode(e);
     if (!key) {
       QWidget::keyPressEvent(e);
@@ -561,7 +565,7 @@ bool QtFileDialog(bool save, UiFileDialog* d) {
   if (d->title) dialog.setWindowTitle(ToQtZ(d->title));
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode((!save && (d->flags & kUiFileMustExist)) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-  dialog.setDirectory(QDir::currentPath());
+  dialog.setDirectory(g_qt.file_folder.isEmpty() ? QDir::currentPath() : g_qt.file_folder);
   const QStringList filters = NameFilters(d->filter);
   if (!filters.isEmpty()) dialog.setNameFilters(filters);
   const QString ext = ToQtZ(d->default_ext);
@@ -582,9 +586,9 @@ bool QtFileDialog(bool save, UiFileDialog* d) {
   if (len == kOsTooLong || lossy || len + 1 > d->file_units) return false;
   for (u32 i = 0; i < len; ++i) d->file[i] = static_cast<u8>(path[i]);
   d->file[len] = 0;
-  // Like the platform's dialog, the choice leaves the current directory in
-  // the chosen file's folder.
-  QDir::setCurrent(QFileInfo(chosen.first()).absolutePath());
+  // The current directory stays where it was (the caller's relative paths
+  // keep their meaning); the next dialog opens in the chosen file's folder.
+  g_qt.file_folder = QFileInfo(chosen.first()).absolutePath();
   return true;
 }
 
@@ -688,6 +692,16 @@ void UiQtShutdown() {
 }
 
 QWidget* UiQtWidget(UiWindow window) { return WidgetOf(window); }
+
+bool UiQtPressFocusedButton(QWidget* window, int key) {
+  if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+  // A push button that is no dialog's default lets these keys pass to its
+  // window: the window presses it here, as Space would.
+  auto* button = window ? qobject_cast<QPushButton*>(window->focusWidget()) : nullptr;
+  if (!button || !button->isEnabled() || !button->isVisible()) return false;
+  button->click();
+  return true;
+}
 
 int UiQtRunModal(QWidget* dialog) {
   if (!dialog || !qApp) return -1;

@@ -7,7 +7,8 @@
 // Text boundary: library text arrives widened one byte to one unit and is
 // shown as Latin-1; a chosen file comes back in library form ('/' becomes
 // '\', UTF-8 becomes Latin-1), and a choice holding a character outside
-// Latin-1 counts as cancelled.
+// Latin-1 counts as cancelled. A file dialog leaves the current directory
+// as it was; the next one opens in the folder of the last file chosen.
 //
 // Modality: a dialog run through QDialog::exec() blocks input to every
 // window outside its own family, the progress window's Cancel included.
@@ -38,6 +39,9 @@ void UiQtInstall();
 void UiQtShutdown();
 // The widget of a live window, null when it is gone.
 QWidget* UiQtWidget(UiWindow window);
+// Return and keypad Enter (key, a Qt::Key) press the push button that has
+// the focus in window, as in any dialog: true when one was pressed.
+bool UiQtPressFocusedButton(QWidget* window, int key);
 
 // Shows dialog and runs a local event loop until UiQtEndModal(dialog, r)
 // (the result is r), until the dialog is hidden or closed otherwise (a

@@ -20,6 +20,10 @@ every run:
   as an empty one: OLD makes none when it has nothing to log;
 - with --stderr, standard error too, without the progress bar.
 
+The type map's entry for a first node with children is read as OLD wrote
+it: NEW names the page the run writes (`URI: x/index_en.html`), where OLD
+named one that is never written (`URI: x_en.html`).
+
 The kinds, each a way of making pages meet or fail:
 
   plain             a tree of 1-15 pages, one or two languages
@@ -80,6 +84,8 @@ REASONS = {os.strerror(n) for n in range(1, 200)}
 # old build gives none.
 REASON = re.compile(r" \(([^()]*)\)")
 PROGRESS = re.compile(r"Proceso en progreso\.*\s*\[[#.]*\]\s*\d+%")
+TYPE_MAP = "index.html.var"
+SECTION_URI = re.compile(rb"^URI: ([^/\n]+)/index_([a-z]{2})\.html$", re.M)
 
 
 # ----------------------------------------------------------------- the site
@@ -491,6 +497,8 @@ def snapshot(root, inputs):
             else:
                 with open(path, "rb") as f:
                     data = f.read()
+                if rel == TYPE_MAP:
+                    data = SECTION_URI.sub(rb"URI: \1_\2.html", data)
                 digest = hashlib.sha1(data).hexdigest()[:10]
                 lines.append("f %s %s" % (rel, digest))
                 if inputs.get(rel) != data:

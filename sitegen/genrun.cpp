@@ -42,6 +42,7 @@ constexpr u16 kAuxPageMode = 0x4000;  // _AUXSTAT: the page is rendered in page 
 constexpr u16 kPageFormatMax = 2048;
 constexpr u16 kLogLineMax = 2048;
 constexpr u16 kVarsPathMax = 1024;
+constexpr char kSectionPage[] = "index";  // the page of a node with children, in its folder
 // The log's last line after a run that ended with an error: this, then
 // the text of the message shown.
 constexpr char kLogEndedPrefix[] = "Run Ended:";
@@ -330,7 +331,7 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
       run->made.push_back(MadeFolder{std::string(made.ptr, made.len), run->handed});
     }
     if (run->sweep) (void)OsTempSweep(run->root, *folder);  // a folder that cannot be reached has none of ours
-    name = StrC("index");
+    name = StrC(kSectionPage);
   }
   if (stored == 0) stored = StoreSet(kGroupRun, kRunPageFolder, StrTranslate(*folder, "\\", ","));
 
@@ -413,7 +414,13 @@ void RunLanguage(RunState* run, StrSlice tree, u16 index, u32 total, WorkMarkId 
   SiteCursor* cursor = SiteCursorGet();
   *cursor = SiteTreeAt(SiteTreeRoot());
   if (run->stop_code == 0 && index > 0 && (run->flags & kRunTypeMap) && cursor->record) {
-    const StrSlice base = (run->flags & kRunTypeMapIndex) ? StrC("index") : SiteNodeField(cursor->record->text, kNodeFieldName);
+    // The first node's page as the run writes it: a node with children is
+    // a folder holding its index page (a name the run refuses makes none).
+    const StrSlice name = SiteNodeField(cursor->record->text, kNodeFieldName);
+    const bool section = cursor->record->first_child != kSiteNone && name.len && PathIsPlainName(name);
+    const StrSlice base = (run->flags & kRunTypeMapIndex) ? StrC("index")
+                          : section                       ? PathJoin(name, StrC(kSectionPage))
+                                                          : name;
     if (const u16 rc = SiteGenWriteTypeMap(run->root, base, index)) run->stop_code = rc;
   }
 

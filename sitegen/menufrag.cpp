@@ -251,9 +251,9 @@ u16 SiteGenWriteTypeMap(StrSlice root, StrSlice base, u16 index) {
   const StrSlice path = PathJoin(root, StrC(kTypeMapFile));
   const StrSlice pattern = StrFormatV(kRoom, kEntryPattern, suffix);
   // The server reads the URI line as a file name: it names the page as it
-  // is on the disk, where names are UTF-8.
+  // is on the disk, where names are UTF-8 and folders are separated by '/'.
   char disk_name[kOsPathMax];
-  const u32 disk_len = OsToUtf8(base, false, disk_name, sizeof disk_name);
+  const u32 disk_len = OsToUtf8(base, true, disk_name, sizeof disk_name);
   const StrSlice on_disk = disk_len == kOsTooLong || disk_len > kMaxText ? StrErrorSlice(kErrStringTooLong)
                                                                          : StrMake(disk_name, disk_len);
   const StrSlice entry = StrError(on_disk) ? on_disk : StrFormatV(kRoom, kTypeMapEntry, on_disk, code, code);

@@ -47,7 +47,9 @@ constexpr char kTypeMapFile[] = "index.html.var";
 [[nodiscard]] u16 SiteGenWriteMenuItem(u16 handle, StrSlice name, StrSlice menu_path, const char* indent);
 // 1 when the lower-cased page name is an item of the avoid list.
 u8 SiteGenMenuAvoided(StrSlice name);
-// Merges language index's entry for base into the type map under root. 0;
+// Merges language index's entry for base (the page's path under root,
+// without suffix and extension: "home", "about\index") into the type map
+// under root; its URI line names the page with '/' between folders. 0;
 // 130 when the old type map cannot be read or the new one cannot be put in
 // its place (the old file stays); 146 when an entry or the whole map does
 // not fit; 163 for an index that names no language (nothing is touched).

@@ -152,22 +152,73 @@ TEST_F(QtMainDlgTest, MissingConfigLeavesTheFieldsEmpty) {
   EXPECT_TRUE(Edit(kIdcMacroFile)->text().isEmpty());
 }
 
-TEST_F(QtMainDlgTest, BrowseSetsItsFieldAndKeepsTheOthers) {
-  Write(dir + "/tree.txt", "home\n");
+// A browse fills its field and leaves the other fields and the working
+// folder as they were: the typed relative paths still name the site, and
+// Start writes config.txt where the program started.
+TEST_F(QtMainDlgTest, BrowseSetsItsFieldAndLeavesTheOthersAndTheWorkingFolder) {
   Open();
-  Edit(kIdcFramePage)->setText("typed/frame.html");
+  TypeExample();
+  const std::string tree = site + "/source/tree/tree.txt";
   bool answered = false;
   Soon([&] {
     auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
     ASSERT_NE(d, nullptr);
-    d->selectFile(QString::fromStdString(dir + "/tree.txt"));
+    d->selectFile(QString::fromStdString(tree));
     static_cast<QDialog*>(d)->accept();
     answered = true;
   });
   Button(kIdcBrowseTree)->click();
   EXPECT_TRUE(answered);
-  EXPECT_EQ(Edit(kIdcTreeFile)->text().toStdString(), dir + "/tree.txt");
-  EXPECT_EQ(Edit(kIdcFramePage)->text(), QStringLiteral("typed/frame.html"));
+  EXPECT_EQ(Edit(kIdcTreeFile)->text().toStdString(), tree);
+  EXPECT_EQ(Edit(kIdcFramePage)->text(), QStringLiteral("site/source/templates/frame.html"));
+  ASSERT_EQ(Cwd(), dir);  // elsewhere the typed frame page would not be found
+  Button(kIdcStart)->click();
+  EXPECT_EQ(Counts(), "20/0");
+  EXPECT_EQ(Read(dir + "/config.txt"),
+            "site/source/templates/frame.html\r\n" + tree + "\r\nsite/source/macros.txt\r\n");
+  EXPECT_EQ(Cwd(), dir);
+}
+
+// Return and keypad Enter press the push button that has the focus, as
+// Space does; in a field they press nothing and the dialog stays.
+TEST_F(QtMainDlgTest, ReturnAndEnterPressTheFocusedButton) {
+  Open();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  TypeExample();
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    const char* counts;  // after the key on Start
+  } cases[] = {
+      {Qt::Key_Return, Qt::NoModifier, "20/0"},
+      {Qt::Key_Enter, Qt::KeypadModifier, "0/20"},  // the pages are there now
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.counts);
+    const std::string before = Counts();
+    QLineEdit* field = Edit(kIdcMacroFile);
+    field->setFocus();
+    QTest::keyClick(field, c.key, c.modifiers);
+    EXPECT_EQ(Counts(), before);
+    EXPECT_TRUE(window->isVisible());
+
+    bool opened = false;
+    Soon([&] {
+      if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+        opened = true;
+        d->reject();
+      }
+    });
+    Button(kIdcBrowseMacro)->setFocus();
+    QTest::keyClick(Button(kIdcBrowseMacro), c.key, c.modifiers);
+    QCoreApplication::processEvents();  // the answer's timer, when no dialog ran it
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(Edit(kIdcMacroFile)->text(), QStringLiteral("site/source/macros.txt"));  // cancelled
+
+    Button(kIdcStart)->setFocus();
+    QTest::keyClick(Button(kIdcStart), c.key, c.modifiers);
+    EXPECT_EQ(Counts(), c.counts);
+  }
 }
 
 TEST_F(QtMainDlgTest, MissingTreeFileShowsMessage1001AndKeepsConfig) {
@@ -292,7 +343,9 @@ TEST_F(QtMainDlgTest, AboutBoxFromF1AndTheContextMenu) {
     QPushButton* ok = about->findChild<QPushButton*>();
     ASSERT_NE(ok, nullptr);
     EXPECT_EQ(ok->text(), QStringLiteral("Aceptar"));
-    ok->click();
+    QTest::keyClick(ok, Qt::Key_Return);  // its default button
+    EXPECT_FALSE(about->isVisible());
+    if (about->isVisible()) ok->click();
     ++shown;
   };
   Soon(answer);

@@ -59,11 +59,34 @@ TEST_F(QtUiTest, ProgressWindowHasARealBarAndCancel) {
   ProgressClose();
 }
 
-TEST_F(QtUiTest, EscOnTheWindowCancels) {
-  EXPECT_EQ(ProgressOpen(0, 10), 0);
-  QTest::keyClick(ProgressWidget(), Qt::Key_Escape);
-  EXPECT_EQ(ProgressUpdate(10, 1, L("")), kErrCancelled);
-  ProgressClose();
+// Esc anywhere in the window cancels; Return and keypad Enter press
+// Cancel when it has the focus, as in any dialog, and nothing elsewhere.
+TEST_F(QtUiTest, EscOrReturnOnCancelCancels) {
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    bool on_cancel;
+    u16 expected;
+  } cases[] = {
+      {Qt::Key_Escape, Qt::NoModifier, false, kErrCancelled},
+      {Qt::Key_Return, Qt::NoModifier, true, kErrCancelled},
+      {Qt::Key_Enter, Qt::KeypadModifier, true, kErrCancelled},
+      {Qt::Key_Return, Qt::NoModifier, false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.key << (c.on_cancel ? " on Cancel" : " on the window"));
+    ASSERT_EQ(ProgressOpen(0, 10), 0);
+    QWidget* target = ProgressWidget();
+    if (c.on_cancel) {
+      CancelButton()->setFocus();
+      target = CancelButton();
+    } else {
+      target->setFocus();
+    }
+    QTest::keyClick(target, c.key, c.modifiers);
+    EXPECT_EQ(ProgressUpdate(10, 1, L("")), c.expected);
+    ProgressClose();
+  }
 }
 
 // A run from a button of a dialog that UiQtRunModal runs, as the program's

@@ -143,6 +143,33 @@ TEST_F(GenRunTest, TwoLanguagesWriteEveryPageWithItsTexts) {
             std::string::npos);
 }
 
+// The type map names the first node's page where the run writes it: a
+// section's page is the index page in its folder, and "/" between folders.
+TEST_F(GenRunTest, TheTypeMapNamesTheFirstPageWhereTheRunWritesIt) {
+  struct Case {
+    const char* what;
+    const char* tree;
+    const char* page;  // the URI, without suffix and extension
+  } const cases[] = {
+      {"first node a page", "home\nabout\n\tteam\n", "home"},
+      {"first node a section", "about\n\tteam\ncontact\n", "about/index"},
+      {"a section in a section", "about\n\tteam\n\t\tlead\ncontact\n", "about/index"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MakeSite();
+    Write("tree.txt", c.tree);
+    EXPECT_EQ(Run(0x03, All()), 0);
+    std::string expected = "URI: index\n\n";
+    for (const char* code : {"en", "es"}) {
+      const std::string uri = std::string(c.page) + "_" + code + ".html";
+      expected += "URI: " + uri + "\nContent-type: text/html\nContent-language: " + code + "\n\n";
+      EXPECT_TRUE(fs::is_regular_file("out/" + uri)) << uri;
+    }
+    EXPECT_EQ(Read("out/index.html.var"), expected);
+  }
+}
+
 // The run marks itself in _SYSCOMPAT alone; _COMPAT is the script's own.
 TEST_F(GenRunTest, TheRunSetsOnlyItsOwnCompatibilityBit) {
   Write("treeVars.txt", "_COMPAT=5\n");
