@@ -68,9 +68,10 @@ void Settle(StrSlice path, bool folder);
 // yet; with data, a copy of it (malloc'd) in *data and *size.
 bool Pending(StrSlice path, char** data, u32* size);
 
-// True when a failure is injected into this call (osfault.h): errno is
-// then set to it, and the caller fails as though the system had refused.
-bool Faulted(OsFaultCall call);
+// True when a failure is injected into this call (osfault.h), on the file
+// at path (system form; null when the call names none): errno is then set
+// to it, and the caller fails as though the system had refused.
+bool Faulted(OsFaultCall call, const char* path = nullptr);
 
 // Notes the file system of a change for the run's flush (ossync.h): through
 // a descriptor the caller holds on a file there (its device from fstat; the

@@ -28,14 +28,16 @@ struct OsTemp {
   u32 uid;
   u32 gid;
 };
-// OsTempWrite's answer when the system had no room for the temporary (a
-// full disk or quota, for its content or for the temporary itself, blocks
-// or inodes): a writer going one file at a time may have had it.
+// OsTempWrite's answers when the system had no room (a full disk or quota,
+// blocks or inodes) for the temporary itself (kOsNoRoomToMake) or for its
+// content (kOsNoRoom): a writer going one file at a time may have had it.
 constexpr u16 kOsNoRoom = 0xFFFB;
+constexpr u16 kOsNoRoomToMake = 0xFFFA;
+inline bool OsNoRoom(u16 rc) { return rc == kOsNoRoom || rc == kOsNoRoomToMake; }
 
 // Writes len bytes of data into a new temporary beside path (*temp tells
-// which), flushed to the disk first with durable: 0; kOsNoRoom when the
-// system had no room for it; kOsOpenFailed when it cannot be created (no
+// which), flushed to the disk first with durable: 0; kOsNoRoomToMake or
+// kOsNoRoom when the system had no room for it (above); kOsOpenFailed when it cannot be created (no
 // write access to the folder, no folder); kFailed when writing failed (a
 // size limit, an I/O error). A failure leaves no temporary; OsLastError
 // tells why. Its file system is noted for the run's flush (ossync.h).
@@ -61,8 +63,9 @@ constexpr u16 kOsDiffers = 0xFFFD;
 [[nodiscard]] u16 OsFileTouch(StrSlice path);
 // Replaces the file with len bytes of data (a missing file is created),
 // durable when it returns: 0; kOsOpenFailed when the temporary cannot be
-// created or take the name (a folder there, no write access to the folder);
-// kFailed when writing it failed (a full disk, a size limit). A failure
+// created (no write access to the folder, no room for one more file) or
+// take the name (a folder there); kFailed when writing it failed (a full
+// disk, a size limit). A failure
 // leaves the old file as it was and no temporary; OsLastError tells why.
 [[nodiscard]] u16 OsFileReplace(StrSlice path, const void* data, u32 len);
 // 0 when a file could be put at path now (nothing there, or a file that

@@ -166,7 +166,7 @@ void WriteJob(Queue* q, Job* job, std::unique_lock<std::mutex>& lock) {
   job->rc = rc;
   job->err = err;
   job->state = rc ? kJobFailed : kJobWritten;
-  if (rc == kOsNoRoom && (!q->serial || job->number < q->serial_from)) {
+  if (OsNoRoom(rc) && (!q->serial || job->number < q->serial_from)) {
     q->serial = true;
     q->serial_from = job->number;
   }
@@ -579,7 +579,7 @@ void WriteQueueSettle() {
         OsTempDrop(Sl(job.path), job.temp);
         lock.lock();
       }
-      if (job.state == kJobWritten || (job.state == kJobFailed && job.rc == kOsNoRoom)) job.state = kJobQueued;
+      if (job.state == kJobWritten || (job.state == kJobFailed && OsNoRoom(job.rc))) job.state = kJobQueued;
     }
   }
 

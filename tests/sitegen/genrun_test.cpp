@@ -848,6 +848,7 @@ TEST_F(GenRunTest, InjectedFailuresEndTheRunAtTheFileTheyHit) {
     u16 code;
     std::string named;  // in the message; empty for none
     int pages_new;      // of home, products/index, products/widget, contact (in that order)
+    const char* only = nullptr;  // the one file it hits, if one
   } cases[] = {
       {"no room once", kOsFaultWrite, ENOSPC, 3, 1, 0, "", 4},
       {"quota once", kOsFaultCreate, EDQUOT, 4, 1, 0, "", 4},
@@ -858,6 +859,13 @@ TEST_F(GenRunTest, InjectedFailuresEndTheRunAtTheFileTheyHit) {
       {"the flush before placing", kOsFaultSync, EIO, 0, 1, 0xFFFF, "Vellumcraft_hmenu_en.txt (Input/output", 0},
       {"the flush at the end", kOsFaultSync, EIO, 1, 1, kErrFileIO,
        "Error Fichero I/O(Streams): " + std::string(dir) + " (Input/output error)", 4},
+      // A page that cannot be made for want of an inode fails as a file that
+      // cannot be opened; one that cannot be written for want of blocks, as
+      // a failed write.
+      {"no inode for a page", kOsFaultCreate, ENOSPC, 0, 0, 0xFFFF,
+       "Error Indefinido: " + Shown("out/products/index_en.html") + " (No space left", 1, "products/index_en.html"},
+      {"no block for a page", kOsFaultWrite, ENOSPC, 0, 0, kErrFileIO,
+       "Error Fichero I/O: " + Shown("out/products/index_en.html") + " (No space left", 1, "products/index_en.html"},
   };
   const char* pages[] = {"out/home_en.html", "out/products/index_en.html", "out/products/widget_en.html",
                          "out/contact_en.html"};
@@ -868,7 +876,7 @@ TEST_F(GenRunTest, InjectedFailuresEndTheRunAtTheFileTheyHit) {
     ASSERT_EQ(Run(0x01, All()), 0) << g_box;
     fs::remove_all("Vellumcraft_hmenu_en.txt");
     Write("frame.html", "new [LANG_ID]\n");
-    OsFaultSet(c.call, c.err, c.skip, c.times);
+    OsFaultSet(c.call, c.err, c.skip, c.times, c.only);
     g_box.clear();
     EXPECT_EQ(Run(0x01, All()), c.code) << g_box;
     OsFaultClear();
