@@ -41,6 +41,7 @@ enum : u8 {
   kJobWritten,  // its temporary is whole
   kJobKept,     // the file holds the content already
   kJobFailed,   // its temporary could not be written
+  kJobPlaced,   // its content took its place at the turn of an earlier one of its name
   kJobSettled,  // in place, kept, failed or dropped: rc tells
 };
 
@@ -289,97 +290,98 @@ void DropJob(Queue* q, u32 n, u16 rc, std::unique_lock<std::mutex>& lock) {
   Finish(q, n, rc);
 }
 
-// Whether the file of job n could take a content now, asked in its turn:
-// 0, or kOsOpenFailed with the reason in the job.
-u16 Placeable(Job& job, std::unique_lock<std::mutex>& lock) {
-  lock.unlock();
-  const u16 rc = OsFilePlaceable(Sl(job.path));
-  job.err = rc ? OsLastError() : 0;
-  lock.lock();
-  return rc;
+// A name whose last content in a batch took its place at the turn of its
+// first (see PlaceAll): that job, and the contents of the name from the
+// first on, in order, which count as in place in their turns.
+struct Ahead {
+  u32 last;
+  std::vector<u32> before;
+};
+
+// Puts the content of job n back in its file, its name's last content
+// having gone in ahead of its turn: the run ends before that turn. 0, or
+// its failure.
+u16 PutBack(Queue* q, Job& job, std::unique_lock<std::mutex>& lock) {
+  if (job.state == kJobWritten) return PlaceJob(q, job, lock);
+  // Kept or written in its turn: its content is in memory.
+  return PlaceNow(q, job, lock);
 }
 
 // Puts jobs [from, end) in place in order, under the lock, as one writer
-// would. A content whose name gets a later whole content in the same batch
-// is not put there itself (nothing could have looked at it in between: a
-// look settles), so the disk never holds a content that the run replaced
-// at once, such as a type map between two languages: in its turn the name
-// is only asked whether it could take it (a writer would have stopped there
-// if not), and it is reported in place once the later content is. When a
-// file in between fails, or the later content cannot be put there after
-// all, the waiting contents go in first, as they came first. The first
-// failure drops every later file.
+// would. A name with more than one whole content in the batch gets its last
+// content at the turn of its first, and keeps it: no content that the run
+// replaced at once ever reaches the disk (a type map between two
+// languages), nothing could have looked at the name in between (a look
+// settles), and the placement is the real one, so a name that refuses a
+// file refuses it in the turn of its first content, where a writer would
+// have met the refusal. The first failure drops every later file; a name
+// whose last content went in ahead of that gets back the content it had
+// there, as one writer would have left it.
 void PlaceAll(Queue* q, u32 from, u32 end, std::unique_lock<std::mutex>& lock) {
   std::unordered_map<std::string, u32> last;  // name -> its last whole temporary here
   for (u32 n = from; n < end; ++n)
     if (At(q, n).state == kJobWritten) last[At(q, n).path] = n;
-  std::vector<u32> waiting;
-  // Puts the waiting contents in place, in order (of the name `only`, or
-  // all); a failure among them is the run's first.
-  auto place_waiting = [&](const std::string* only) {
-    for (size_t i = 0; i < waiting.size();) {
-      const u32 w = waiting[i];
-      if (only && At(q, w).path != *only) {
-        ++i;
-        continue;
-      }
-      waiting.erase(waiting.begin() + static_cast<long>(i));
-      if (q->failed) {
-        DropJob(q, w, kWriteDropped, lock);
-        continue;
-      }
-      const u16 rc = PlaceJob(q, At(q, w), lock);
-      if (rc != 0) q->failed = true;
-      Finish(q, w, rc);
-    }
-  };
+  std::unordered_map<std::string, Ahead> ahead;
   for (u32 n = from; n < end; ++n) {
     Job& job = At(q, n);
     if (q->failed) {
       DropJob(q, n, kWriteDropped, lock);
       continue;
     }
-    const auto later = last.find(job.path);
-    const bool placeable = job.state == kJobWritten || job.state == kJobKept;
-    if (placeable && later != last.end() && later->second > n) {
-      const u16 rc = Placeable(job, lock);
-      if (rc != 0) {
-        const int err = job.err;
-        place_waiting(nullptr);
-        const bool first = !q->failed;
-        q->failed = true;
-        DropJob(q, n, kWriteDropped, lock);
-        if (first) {  // the run's failure is this file's own
-          job.rc = rc;
-          job.err = err;
-        }
-        continue;
-      }
-      waiting.push_back(n);
+    auto a = ahead.find(job.path);
+    if (a != ahead.end() && a->second.last == n) {
+      // Its turn: in place, and so were the contents before it.
+      for (u32 b : a->second.before) DropJob(q, b, 0, lock);
+      ahead.erase(a);
+      Finish(q, n, 0);
       continue;
     }
-    u16 rc = PlaceJob(q, job, lock);
-    if (rc == 0 && later != last.end() && later->second == n) {
-      // In place: the waiting contents of its name were replaced by it.
-      for (size_t i = 0; i < waiting.size();) {
-        if (At(q, waiting[i]).path == job.path) {
-          DropJob(q, waiting[i], 0, lock);
-          waiting.erase(waiting.begin() + static_cast<long>(i));
-        } else {
-          ++i;
-        }
-      }
-    } else if (rc != 0) {
-      // The contents waiting came first: they go in first (a placement
-      // that failed changed nothing), those of this name before the rest.
-      place_waiting(&job.path);
-      place_waiting(nullptr);
-      if (q->failed) rc = kWriteDropped;  // one of them failed first
-      q->failed = true;
+    if (a != ahead.end() && job.state != kJobFailed) {
+      a->second.before.push_back(n);
+      continue;
     }
-    Finish(q, n, rc);
+    u16 rc;
+    const auto later = last.find(job.path);
+    if (job.state == kJobWritten && later != last.end() && later->second > n) {
+      Job& final = At(q, later->second);
+      rc = PlaceJob(q, final, lock);
+      if (rc == 0) {
+        final.state = kJobPlaced;
+        ahead.emplace(job.path, Ahead{later->second, {n}});
+        continue;
+      }
+      final.state = kJobFailed;  // its temporary went with the placement
+      job.err = final.err;
+      lock.unlock();
+      OsTempDrop(Sl(job.path), job.temp);
+      lock.lock();
+    } else {
+      rc = PlaceJob(q, job, lock);
+    }
+    if (rc == 0) {
+      Finish(q, n, 0);
+      continue;
+    }
+    // The run ends here. The names whose last content went in ahead get
+    // back the content each had at this point (their latest before it), in
+    // the order of their first contents; one that cannot be put back ends
+    // the run there instead.
+    q->failed = true;
+    std::vector<Ahead*> back;
+    for (auto& [name, b] : ahead) back.push_back(&b);
+    std::sort(back.begin(), back.end(), [](const Ahead* x, const Ahead* y) { return x->before[0] < y->before[0]; });
+    bool earlier = false;  // a content could not be put back
+    for (Ahead* b : back) {
+      const u32 held = b->before.back();
+      for (u32 m : b->before)
+        if (m != held) DropJob(q, m, 0, lock);
+      const u16 put = PutBack(q, At(q, held), lock);
+      Finish(q, held, put != 0 && earlier ? kWriteDropped : put);
+      earlier = earlier || put != 0;
+    }
+    ahead.clear();
+    Finish(q, n, earlier ? kWriteDropped : rc);
   }
-  place_waiting(nullptr);  // none are left: each name's last content is in the batch
 }
 
 // Starts a writer while the jobs waiting outnumber them, up to the most the

@@ -12,13 +12,15 @@
 // new content, also across a power cut, and the files end as one writer
 // would have left them.
 //
-// Each content takes its turn, a name handed over twice too (a content
-// that a later one of its name replaces within one settling never reaches
-// the disk, but in its turn its name is asked whether it could take it,
-// and it counts as in place only once the later one is). The first file
+// Each content takes its turn, a name handed over twice too: within one
+// settling, a name's last content takes its place in the turn of its first
+// (so a content that the run replaced at once never reaches the disk), and
+// the contents in between count as in place in their turns. The first file
 // that cannot be put in place ends it: that file and every file handed
 // over after it stay as they were (their temporaries are removed, nothing
-// is time-stamped), as though the writer had stopped there. At the first
+// is time-stamped), as though the writer had stopped there; a name whose
+// last content went in ahead of that file gets back the content it had
+// there. At the first
 // refusal for want of room (blocks or inodes, a full disk or a quota) the
 // later temporaries are given up, and from that file on each file is
 // written at once in its turn (a temporary, flushed, then renamed) after

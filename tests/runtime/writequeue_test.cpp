@@ -4,14 +4,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "runtime/osdir.h"
+#include "runtime/osfault.h"
 #include "runtime/osfile.h"
 #include "runtime/osproc.h"
 #include "runtime_fixture.h"
@@ -80,55 +83,62 @@ struct WriteQueueTest : InTempDir<RuntimeTest>, ::testing::WithParamInterface<u3
   }
 };
 
+// Files take their place only when settled, one after another in the order
+// handed over: a placement that fails (the k-th) leaves the files as one
+// writer stopping there would have left them.
 TEST_P(WriteQueueTest, FilesTakeTheirPlaceInOrderOnlyWhenSettled) {
-  // old null: no file there; kept: the same file after, only stamped.
-  struct File { const char* name; const char* old; const char* now; bool kept; };
-  const File files[] = {
-      {"new.txt", nullptr, "one", false},   {"changed.txt", "old", "new", false},
-      {"emptied.txt", "old", "", false},    {"same.txt", "same", "same", true},
-      {"twice.txt", "T0", "T0", false},
-  };
+  const std::pair<const char*, const char*> olds[] = {
+      {"changed.txt", "old"}, {"emptied.txt", "old"}, {"same.txt", "same"}, {"twice.txt", "T0"}};
   // twice.txt back to its old content after T1: compared with the pending
   // T1, not with the file, so it is written; the third is kept.
   const std::pair<const char*, const char*> puts[] = {
       {"new.txt", "one"},  {"twice.txt", "T1"}, {"changed.txt", "new"}, {"twice.txt", "T0"},
       {"emptied.txt", ""}, {"same.txt", "same"}, {"twice.txt", "T0"},
   };
-  std::vector<ino_t> inodes;
-  for (const File& f : files) {
-    if (f.old) {
-      Write(f.name, f.old);
-      Age(f.name);
+  // The puts in whose turn a file takes its place by a rename: twice.txt's
+  // last content goes in at the turn of its first, never T1.
+  const size_t renamed_at[] = {0, 1, 2, 4};
+  for (size_t k = 0; k <= std::size(renamed_at); ++k) {
+    SCOPED_TRACE("the rename that fails: " + std::to_string(k));
+    WriteQueueBegin();
+    for (const auto& e : std::filesystem::directory_iterator(dir)) std::filesystem::remove(e.path());
+    for (const auto& [name, old] : olds) {
+      Write(name, old);
+      Age(name);
     }
-    inodes.push_back(Lstat(f.name).st_ino);
-  }
-  for (const auto& [name, text] : puts) Put(name, text);
-  EXPECT_EQ(WriteQueueCount(), std::size(puts));
-  EXPECT_EQ(Taken(), std::vector<std::string>{});
-  for (size_t i = 0; i < std::size(files); ++i) {
-    const File& f = files[i];
-    SCOPED_TRACE(f.name);
-    EXPECT_EQ(Exists(f.name), f.old != nullptr);
-    if (!f.old) continue;
-    EXPECT_EQ(Read(f.name), f.old);
-    EXPECT_EQ(Lstat(f.name).st_ino, inodes[i]);
-    EXPECT_EQ(Lstat(f.name).st_mtime, kOld);
-  }
+    const ino_t same = Lstat("same.txt").st_ino;
+    for (const auto& [name, text] : puts) Put(name, text);
+    EXPECT_EQ(WriteQueueCount(), std::size(puts));
+    EXPECT_EQ(Taken(), std::vector<std::string>{});
+    EXPECT_FALSE(Exists("new.txt"));
+    for (const auto& [name, old] : olds) {
+      EXPECT_EQ(Read(name), old) << name;
+      EXPECT_EQ(Lstat(name).st_mtime, kOld) << name;
+    }
 
-  WriteQueueSettle();
-  EXPECT_EQ(WriteQueueCount(), std::size(puts));
-  EXPECT_EQ(Taken(), std::vector<std::string>(std::size(puts), Done()));
-  EXPECT_EQ(WriteQueueCount(), 0u);
-  for (size_t i = 0; i < std::size(files); ++i) {
-    const File& f = files[i];
-    SCOPED_TRACE(f.name);
-    EXPECT_EQ(Read(f.name), f.now);
-    if (f.old) {
-      EXPECT_EQ(Lstat(f.name).st_ino == inodes[i], f.kept);
+    if (k < std::size(renamed_at)) OsFaultSet(kOsFaultPlace, EIO, static_cast<u32>(k), 1);
+    WriteQueueSettle();
+    OsFaultClear();
+    // One writer, stopping at the put whose rename failed.
+    const size_t stop = k < std::size(renamed_at) ? renamed_at[k] : std::size(puts);
+    std::vector<std::string> want;
+    std::map<std::string, std::string> now(std::begin(olds), std::end(olds));
+    for (size_t i = 0; i < std::size(puts); ++i) {
+      want.push_back(i < stop ? Done() : i == stop ? Done(kOsOpenFailed, EIO) : Done(kWriteDropped));
+      if (i < stop) now[puts[i].first] = puts[i].second;
     }
-    EXPECT_GT(Lstat(f.name).st_mtime, kOld);
+    EXPECT_EQ(Taken(), want);
+    EXPECT_EQ(WriteQueueCount(), 0u);
+    EXPECT_EQ(Exists("new.txt"), stop > 0);
+    for (const auto& [name, text] : now) {
+      if (name == "new.txt") continue;
+      EXPECT_EQ(Read(name), text) << name;
+      const bool reached = std::any_of(puts, puts + stop, [&](const auto& p) { return name == p.first; });
+      EXPECT_EQ(Lstat(name).st_mtime > kOld, reached) << name;
+    }
+    EXPECT_EQ(Lstat("same.txt").st_ino, same);
+    EXPECT_EQ(Temps(), 0);
   }
-  EXPECT_EQ(Temps(), 0);
 }
 
 TEST_P(WriteQueueTest, AFailureDropsThatFileAndEveryLaterOne) {

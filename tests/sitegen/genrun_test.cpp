@@ -899,35 +899,53 @@ TEST_F(GenRunTest, ARunEndsAtTheFirstFileThatCannotBePutInPlace) {
     const char* what;
     const char* tree;
     const char* frame;
-    const char* folder_at;  // a folder where this page would go
+    const char* at;  // the page that cannot be put in place
+    // Its name refuses the file (EPERM at the rename, as a folder with the
+    // sticky bit refuses another user's file), where a folder is not there.
+    bool refused;
     u16 written;
     const char* absent[2];
+    std::string later = "";           // the template w.html, which a page after it uses
+    const char* holds[2] = {nullptr};  // a file and what it holds after the run
   } cases[] = {
       {"a page name twice, then a section of that name", "history, missing.html\nhistory\n\tabout\nlast\n",
-       "[LANG_ID]\n", "out/history_en.html", 1, {"out/history", "out/last_en.html"}},
-      {"a page name twice around another", "home, a.html\nx\nhome, b.html\n", "[LANG_ID]\n", "out/home_en.html", 1,
-       {"out/x_en.html", nullptr}},
-      {"a page whose making logs lines", "p1\np2\np3\n", "[LANG('nokey')][LANG_ID]\n", "out/p2_en.html", 2,
+       "[LANG_ID]\n", "out/history_en.html", false, 1, {"out/history", "out/last_en.html"}},
+      {"a page name twice around another", "home, a.html\nx\nhome, b.html\n", "[LANG_ID]\n", "out/home_en.html", false,
+       1, {"out/x_en.html", nullptr}},
+      {"a page whose making logs lines", "p1\np2\np3\n", "[LANG('nokey')][LANG_ID]\n", "out/p2_en.html", false, 2,
        {"out/p3_en.html", nullptr}},
+      {"two page names twice, the second refused", "w, a.html\nx, a.html\nx, b.html\nw, b.html\n", "[LANG_ID]\n",
+       "out/x_en.html", true, 2, {}, "", {"out/w_en.html", "A _en\n"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     MakeSite();
     Write("tree.txt", c.tree);
     Write("frame.html", c.frame);
-    Write("a.html", "A\n");
-    Write("b.html", "B\n");
-    fs::create_directory(c.folder_at);
+    Write("a.html", "A [LANG_ID]\n");
+    Write("b.html", "B [LANG_ID]\n");
+    Write("w.html", c.later);
+    Write("keep.txt", "kept\n");
+    if (c.refused) {
+      OsFaultSet(kOsFaultPlace, EPERM, 0, 0, fs::path(c.at).filename().c_str());
+    } else {
+      fs::create_directory(c.at);
+    }
     written = avoids = 0;
     g_box.clear();
     EXPECT_EQ(Run(0x01, All()), 0xFFFF);
+    OsFaultClear();
     EXPECT_EQ(written, c.written);
-    EXPECT_NE(g_box.find(Shown(c.folder_at) + " (Is a directory)"), std::string::npos) << g_box;
+    const char* reason = c.refused ? " (Operation not permitted)" : " (Is a directory)";
+    EXPECT_NE(g_box.find(Shown(c.at) + reason), std::string::npos) << g_box;
     const std::string log = Read(kSiteLogName);
-    const std::string tail = "Creating File:" + Shown(c.folder_at) + "\r\nRun Ended:" + g_box + "\r\n";
+    const std::string tail = "Creating File:" + Shown(c.at) + "\r\nRun Ended:" + g_box + "\r\n";
     EXPECT_TRUE(log.ends_with(tail)) << log;
     for (const char* absent : c.absent)
       EXPECT_TRUE(!absent || !fs::exists(absent)) << absent;
+    if (c.holds[0]) {
+      EXPECT_EQ(Read(c.holds[0]), c.holds[1]) << c.holds[0];
+    }
     EXPECT_FALSE(HasTemporary("."));
   }
 }
