@@ -229,8 +229,14 @@ void osnative::Settle(StrSlice path, bool folder) {
   if (g_hooks.settle) g_hooks.settle(path, folder);
 }
 
-bool osnative::Pending(StrSlice path, char** data, u32* size) {
-  return g_hooks.pending && g_hooks.pending(path, data, size);
+bool osnative::Pending(StrSlice path, bool follow, char** data, u32* size) {
+  return g_hooks.pending && g_hooks.pending(path, follow, data, size);
+}
+
+bool osnative::MayChange() {
+  if (!g_hooks.change || g_hooks.change()) return true;
+  t_last_error = ECANCELED;
+  return false;
 }
 
 void OsSetPendingHooks(OsPendingHooks hooks) { g_hooks = hooks; }
@@ -392,6 +398,7 @@ u16 OsFileTouch(StrSlice path) {
 }
 
 u16 OsFileReplace(StrSlice path, const void* data, u32 len) {
+  if (!MayChange()) return kOsOpenFailed;
   Settle(path, false);
   OsTemp temp{};
   u16 rc = OsTempWrite(path, data, len, true, &temp);

@@ -90,15 +90,22 @@ void OsTempSweepForget();
 // which every content handed over is in place:
 //  - settle(path, folder) is called before a call that names a file
 //    (folder false) or lists a folder (folder true): the queue puts in place
-//    what it holds for it;
-//  - pending(path, data, size) answers whether the queue holds a content for
-//    path and, when data is given, a copy of it (malloc'd, *size bytes): a
-//    whole-file read (OsFileSlurp, and so FileOpen for reading) gets that
-//    content without waiting for it to be put in place.
+//    what it holds for it (a file reached through a symbolic link too);
+//  - pending(path, follow, data, size) answers whether the queue holds a
+//    content for path (with follow, also for the file a symbolic link there
+//    leads to, as a read would reach it) and, when data is given, a copy of
+//    it (malloc'd, *size bytes): a whole-file read (OsFileSlurp, and so
+//    FileOpen for reading) gets that content without waiting for it to be
+//    put in place;
+//  - change() is called before a call that changes the file system other
+//    than through the queue (a file written, appended to, replaced, renamed
+//    or removed, a folder made or removed, a time set): false when the
+//    change is not to be made, which then fails (ECANCELED).
 // Null members for none.
 struct OsPendingHooks {
   void (*settle)(StrSlice path, bool folder);
-  bool (*pending)(StrSlice path, char** data, u32* size);
+  bool (*pending)(StrSlice path, bool follow, char** data, u32* size);
+  bool (*change)();
 };
 void OsSetPendingHooks(OsPendingHooks hooks);
 

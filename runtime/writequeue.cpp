@@ -95,6 +95,7 @@ struct Queue {
   u32 thread_jobs = 0;  // jobs the writer threads wrote this run
   bool failed = false;
   bool settling = false;
+  bool making = false;  // the producer makes a file (WriteQueueMaking)
   // Want of room was met at job `serial_from`: from it on, every file is
   // written at once in its turn, one at a time, as a writer without
   // temporaries to spare would.
@@ -404,17 +405,19 @@ bool FolderId(PendingFolder* f, const std::string& folder) {
 }
 
 // The pending file that path names, however it is spelt (relative,
-// absolute, with '/' or '\'): the same last step in a folder that is the
+// absolute, with '/' or '\\'): the same last step in a folder that is the
 // same folder (file system and inode). Under the lock; key gets its path
 // as handed over. False when none.
-bool FindPending(Queue* q, StrSlice path, std::string* key) {
-  key->assign(path.ptr ? path.ptr : "", path.len);
-  if (q->latest.count(*key)) return true;
-  const std::string step = StepOf(*key);
+bool FindName(Queue* q, const std::string& path, std::string* key) {
+  if (q->latest.count(path)) {
+    *key = path;
+    return true;
+  }
+  const std::string step = StepOf(path);
   if (q->names.count(step) == 0) return false;
   u64 device = 0;
   u64 inode = 0;
-  if (!OsFileIdOf(Sl(FolderOf(*key)), &device, &inode)) return false;
+  if (!OsFileIdOf(Sl(FolderOf(path)), &device, &inode)) return false;
   for (auto& [folder, f] : q->folders) {
     if (!FolderId(&f, folder) || f.device != device || f.inode != inode) continue;
     const std::string there = folder.empty() ? step : folder + '\\' + step;
@@ -430,6 +433,26 @@ bool FindPending(Queue* q, StrSlice path, std::string* key) {
     }
   }
   return false;
+}
+
+// The links one path may go through, as the system allows.
+constexpr int kMostLinks = 40;
+
+// As FindName; with follow, a symbolic link at the name leads on to the
+// name it points at (and so on), as a call that reads through it would
+// reach: a link to a pending file finds it, even before that file exists.
+// A name the queue will put a file at is that file, link or not. (A link
+// among the folders is followed by the folder's identity.)
+bool FindPending(Queue* q, StrSlice path, bool follow, std::string* key) {
+  std::string at(path.ptr ? path.ptr : "", path.len);
+  char target[kOsPathMax];
+  for (int links = 0;; ++links) {
+    if (FindName(q, at, key)) return true;
+    if (!follow || links == kMostLinks) return false;
+    const u32 len = OsLinkTarget(Sl(at), target, sizeof target);
+    if (len == 0) return false;
+    at.assign(target, len);
+  }
 }
 
 // True when folder (a listing's) holds a file not in place, however spelt.
@@ -453,20 +476,40 @@ void SettleHook(StrSlice path, bool folder) {
     std::lock_guard<std::mutex> lock(q->m);
     if (q->settling || q->settled + 1 >= End(q) || std::this_thread::get_id() != q->producer) return;
     std::string key;
-    if (folder ? !FolderPending(q, path) : !FindPending(q, path, &key)) return;
+    if (folder ? !FolderPending(q, path) : !FindPending(q, path, true, &key)) return;
   }
   WriteQueueSettle();
 }
 
+// Before the producer changes the file system other than through the queue:
+// while it makes a file, the change is part of that file's making, which
+// comes after every file handed over; they are put in place first, and
+// when one of them could not be, the run ended before this file and the
+// change is not made (false). Outside a file's making (the run's own log
+// and folders) nothing is settled for it.
+bool ChangeHook() {
+  Queue* q = g_queue;
+  if (!q) return true;
+  {
+    std::lock_guard<std::mutex> lock(q->m);
+    if (q->settling || !q->making || std::this_thread::get_id() != q->producer) return true;
+    if (q->failed) return false;
+    if (q->settled + 1 >= End(q)) return true;
+  }
+  WriteQueueSettle();
+  std::lock_guard<std::mutex> lock(q->m);
+  return !q->failed;
+}
+
 // The content the queue holds for path, for a whole-file read by the
 // producer that must see it as though it were in place.
-bool PendingHook(StrSlice path, char** data, u32* size) {
+bool PendingHook(StrSlice path, bool follow, char** data, u32* size) {
   Queue* q = g_queue;
   if (!q) return false;
   std::lock_guard<std::mutex> lock(q->m);
   if (q->latest.empty() || q->settling || std::this_thread::get_id() != q->producer) return false;
   std::string key;
-  if (!FindPending(q, path, &key)) return false;
+  if (!FindPending(q, path, follow, &key)) return false;
   if (!data) return true;
   const Job& job = At(q, q->latest[key]);
   *data = static_cast<char*>(std::malloc(job.len ? job.len : 1u));
@@ -484,6 +527,7 @@ void WriteQueueBegin() {
   std::unique_lock<std::mutex> lock(q->m);
   WaitDrops(q, lock);
   q->failed = false;
+  q->making = false;
   q->serial = false;
   q->serial_from = 0;
   q->thread_jobs = 0;
@@ -496,7 +540,7 @@ void WriteQueueBegin() {
   if (OsFallbacks() & kOsNoThreads) q->most = 0;
   lock.unlock();
   OsSyncBegin();
-  OsSetPendingHooks(OsPendingHooks{SettleHook, PendingHook});
+  OsSetPendingHooks(OsPendingHooks{SettleHook, PendingHook, ChangeHook});
 }
 
 void WriteQueuePut(StrSlice path, char* data, u32 len) {
@@ -627,6 +671,12 @@ bool WriteQueueTake(WriteDone* done) {
   q->jobs.pop_front();
   ++q->first;
   return true;
+}
+
+void WriteQueueMaking(bool making) {
+  Queue* q = Get();
+  std::lock_guard<std::mutex> lock(q->m);
+  q->making = making;
 }
 
 u32 WriteQueueCount() {

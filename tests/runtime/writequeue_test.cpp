@@ -187,8 +187,21 @@ TEST_P(WriteQueueTest, AFailureDropsThatFileAndEveryLaterOne) {
 }
 
 // A boundary call that names a file not in place yet (or lists its folder)
-// sees it in place; one that names another file settles nothing.
+// sees it in place, however the path is spelt; one that names another file
+// settles nothing.
 TEST_P(WriteQueueTest, TheBoundarySettlesForAPendingName) {
+  ASSERT_EQ(mkdir("sub", 0777), 0);
+  ASSERT_EQ(symlink(".", "here"), 0);
+  // How the call spells the file's folder, and whether it names the file
+  // through a symbolic link of its own ("to-<name>"), made before the file.
+  const struct {
+    const char* what;
+    std::string folder;
+    bool link;
+  } spellings[] = {
+      {"absolute", Lib(), false},       {"relative", "", false},          {"with steps", ".\\sub\\..", false},
+      {"with '/'", dir, false},         {"a linked folder", "here", false}, {"a linked file", Lib(), true},
+  };
   // Each call gets the path and its folder: true when it saw the new file.
   using Call = bool (*)(const std::string& path, const std::string& folder);
   const struct {
@@ -201,7 +214,7 @@ TEST_P(WriteQueueTest, TheBoundarySettlesForAPendingName) {
          return OsStatPath(Sl(path), &st) && st.size == 3;
        }},
       {"list.txt", [](const std::string&, const std::string& folder) {
-         const std::string pattern = folder + "\\l*.txt";
+         const std::string pattern = folder.empty() ? "l*.txt" : folder + "\\l*.txt";
          std::vector<std::string> seen;
          auto visit = [](StrSlice name, void* ctx) {
            static_cast<std::vector<std::string>*>(ctx)->push_back(S(name));
@@ -215,22 +228,31 @@ TEST_P(WriteQueueTest, TheBoundarySettlesForAPendingName) {
          const u32 n = f ? OsFileRead(f, buf, sizeof buf) : 0;
          return f && OsFileClose(f) == 0 && std::string(buf, n) == "new";
        }},
-      // The new file is what goes: its content went in first, as one
-      // writer's would have.
+      // The new file is what goes (a link, the link): its content went in
+      // first, as one writer's would have.
       {"remove.txt", [](const std::string& path, const std::string&) { return OsFileRemove(Sl(path)) == 0; }, true},
   };
   const std::string other = Lib("other.txt");
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Put(c.name, "new");
-    OsStat st{};
-    EXPECT_FALSE(OsStatPath(Sl(other), &st));
-    EXPECT_EQ(Taken(), std::vector<std::string>{});
-    EXPECT_TRUE(c.call(Lib(c.name), Lib()));
-    EXPECT_EQ(Taken(), std::vector<std::string>{Done()});
-    EXPECT_EQ(Read(c.name), c.gone ? "" : "new");
-    EXPECT_EQ(Exists(c.name), !c.gone);
-  }
+  for (const auto& sp : spellings)
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(sp.what) + ", " + c.name);
+      const std::string link = std::string("to-") + c.name;
+      std::filesystem::remove(c.name);
+      std::filesystem::remove(link);
+      if (sp.link) {
+        ASSERT_EQ(symlink(c.name, link.c_str()), 0);
+      }
+      Put(c.name, "new");
+      OsStat st{};
+      EXPECT_FALSE(OsStatPath(Sl(other), &st));
+      EXPECT_EQ(Taken(), std::vector<std::string>{});
+      const std::string file = sp.link ? link : c.name;
+      EXPECT_TRUE(c.call(sp.folder.empty() ? file : sp.folder + "\\" + file, sp.folder));
+      EXPECT_EQ(Taken(), std::vector<std::string>{Done()});
+      const bool gone = c.gone && !sp.link;
+      EXPECT_EQ(Read(c.name), gone ? "" : "new");
+      EXPECT_EQ(Exists(c.name), !gone);
+    }
   EXPECT_EQ(Temps(), 0);
 }
 

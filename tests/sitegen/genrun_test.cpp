@@ -893,7 +893,8 @@ TEST_F(GenRunTest, InjectedFailuresEndTheRunAtTheFileTheyHit) {
 // A name handed over twice, or a page that cannot be made, before a file
 // that cannot be put in place: the run ends at that file as one writer
 // would, with its counts, its message, and a log that ends at the file's
-// "Creating File:" line (none of its making); nothing after it is made.
+// "Creating File:" line (none of its making); nothing after it is made, and
+// a later page's template changes nothing outside its page.
 TEST_F(GenRunTest, ARunEndsAtTheFirstFileThatCannotBePutInPlace) {
   const struct {
     const char* what;
@@ -916,6 +917,14 @@ TEST_F(GenRunTest, ARunEndsAtTheFirstFileThatCannotBePutInPlace) {
        {"out/p3_en.html", nullptr}},
       {"two page names twice, the second refused", "w, a.html\nx, a.html\nx, b.html\nw, b.html\n", "[LANG_ID]\n",
        "out/x_en.html", true, 2, {}, "", {"out/w_en.html", "A _en\n"}},
+      {"a later template replaces a file", "x\ny, w.html\n", "[LANG_ID]\n", "out/x_en.html", false, 1,
+       {"side.txt", nullptr}, "[WRITE('side.txt',-3,'made')]\n"},
+      {"a later template appends to a file", "x\ny, w.html\n", "[LANG_ID]\n", "out/x_en.html", false, 1,
+       {"side.txt", nullptr}, "[WRITE('side.txt',-1,'made')]\n"},
+      {"a later template writes into a file", "x\ny, w.html\n", "[LANG_ID]\n", "out/x_en.html", false, 1,
+       {"side.txt", nullptr}, "[WRITE('side.txt',0,'made')]\n"},
+      {"a later template removes a file", "x\ny, w.html\n", "[LANG_ID]\n", "out/x_en.html", false, 1, {},
+       "[WRITE('keep.txt',-3,'')]\n", {"keep.txt", "kept\n"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -976,19 +985,40 @@ TEST_F(GenRunTest, ATypeMapThatMayNotBeReplacedStopsTheRunBeforeThePages) {
 }
 
 // A page the run made earlier is read by a later page's template as it is
-// now, however the template spells its path.
+// now, however the template spells its path: through a symbolic link to it
+// or to its folder too (made before the page is, it leads nowhere at
+// first). A second name of the old page (a hard link) is another file once
+// the page is replaced, and reads as it then holds: the old content.
 TEST_F(GenRunTest, APageMadeEarlierIsReadNewHoweverItsPathIsSpelt) {
-  const std::string spellings[] = {"out\\\\home_en.html", "out/home_en.html", "./out/../out/home_en.html",
-                                   std::string(dir) + "/out/home_en.html"};
-  for (const std::string& spelt : spellings) {
-    SCOPED_TRACE(spelt);
+  const struct {
+    std::string spelt;
+    const char* holds = "out/home_en.html";  // what the spelling reads after the run
+    const char* link = nullptr;              // a symbolic link made before the runs
+    const char* to = nullptr;
+  } spellings[] = {
+      {"out\\\\home_en.html"},
+      {"out/home_en.html"},
+      {"./out/../out/home_en.html"},
+      {std::string(dir) + "/out/home_en.html"},
+      {"out/alias.html", "out/alias.html", "out/alias.html", "home_en.html"},
+      {"site/home_en.html", "site/home_en.html", "site", "out"},
+      {"out/twin.html", "out/twin.html"},
+  };
+  for (const auto& s : spellings) {
+    SCOPED_TRACE(s.spelt);
     MakeSite();
+    if (s.link) {
+      ASSERT_EQ(symlink(s.to, s.link), 0);
+    }
     Write("tree.txt", "home\nreader, reader.html\n");
-    Write("reader.html", "[READ$('" + spelt + "')]\n");
+    Write("reader.html", "[READ$('" + s.spelt + "')]\n");
     for (const char* frame : {"old [LANG_ID]\n", "new [LANG_ID]\n"}) {
       Write("frame.html", frame);
       EXPECT_EQ(Run(0x01, All()), 0) << g_box;
-      EXPECT_EQ(Read("out/reader_en.html"), Read("out/home_en.html") + "\n");
+      EXPECT_EQ(Read("out/reader_en.html"), Read(s.holds) + "\n");
+      if (s.spelt == "out/twin.html" && !fs::exists("out/twin.html")) {
+        ASSERT_EQ(link("out/home_en.html", "out/twin.html"), 0);
+      }
     }
   }
 }
