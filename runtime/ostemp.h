@@ -37,10 +37,11 @@ inline bool OsNoRoom(u16 rc) { return rc == kOsNoRoom || rc == kOsNoRoomToMake; 
 
 // Writes len bytes of data into a new temporary beside path (*temp tells
 // which), flushed to the disk first with durable: 0; kOsNoRoomToMake or
-// kOsNoRoom when the system had no room for it (above); kOsOpenFailed when it cannot be created (no
-// write access to the folder, no folder); kFailed when writing failed (a
-// size limit, an I/O error). A failure leaves no temporary; OsLastError
-// tells why. Its file system is noted for the run's flush (ossync.h).
+// kOsNoRoom when the system had no room for it (above); kOsOpenFailed
+// when it cannot be created (no write access to the folder, no folder);
+// kFailed when writing failed (a size limit, an I/O error). A failure
+// leaves no temporary; OsLastError tells why. Its file system is noted for
+// the run's flush (ossync.h).
 [[nodiscard]] u16 OsTempWrite(StrSlice path, const void* data, u32 len, bool durable, OsTemp* temp);
 // Puts the temporary in path's place, with the mode (and, where this
 // process may set them, the owner and group) of the regular file it
@@ -65,8 +66,8 @@ constexpr u16 kOsDiffers = 0xFFFD;
 // durable when it returns: 0; kOsOpenFailed when the temporary cannot be
 // created (no write access to the folder, no room for one more file) or
 // take the name (a folder there); kFailed when writing it failed (a full
-// disk, a size limit). A failure
-// leaves the old file as it was and no temporary; OsLastError tells why.
+// disk, a size limit). A failure leaves the old file as it was and no
+// temporary; OsLastError tells why.
 [[nodiscard]] u16 OsFileReplace(StrSlice path, const void* data, u32 len);
 // 0 when a file could be put at path now (nothing there, or a file that
 // may be replaced, in a folder that may be written); kOsOpenFailed with the

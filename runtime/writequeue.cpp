@@ -405,7 +405,7 @@ bool FolderId(PendingFolder* f, const std::string& folder) {
 }
 
 // The pending file that path names, however it is spelt (relative,
-// absolute, with '/' or '\\'): the same last step in a folder that is the
+// absolute, with '/' or '\'): the same last step in a folder that is the
 // same folder (file system and inode). Under the lock; key gets its path
 // as handed over. False when none.
 bool FindName(Queue* q, const std::string& path, std::string* key) {
