@@ -19,8 +19,10 @@ enum OsFaultCall : u8 {
 
 // From now on, the calls of that kind fail with err after `skip` of them
 // went through; times of them fail (0: every one), then they go through
-// again. err 0 removes the failure.
-void OsFaultSet(OsFaultCall call, int err, u32 skip = 0, u32 times = 0);
+// again. err 0 removes the failure. With `only` (a file name, or its end
+// from a '/', as in "sub/page.html"), only the calls on such a file count,
+// as a name that refuses files while its neighbours take them.
+void OsFaultSet(OsFaultCall call, int err, u32 skip = 0, u32 times = 0, const char* only = nullptr);
 // Removes every injected failure.
 void OsFaultClear();
 

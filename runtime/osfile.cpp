@@ -38,6 +38,8 @@ void AppendClose() {
 }  // namespace
 
 std::FILE* OsFileOpen(StrSlice path, const char* mode) {
+  // A mode that may write changes the file (or makes it).
+  if (mode && std::strpbrk(mode, "wa+") && !MayChange()) return nullptr;
   Settle(path, false);
   NativePath p;
   ToNative(path, &p);
@@ -54,6 +56,7 @@ std::FILE* OsFileOpen(StrSlice path, const char* mode) {
 }
 
 u16 OsFileCreateNew(StrSlice path) {
+  if (!MayChange()) return kFailed;
   Settle(path, false);
   NativePath p;
   ToNative(path, &p);
@@ -139,6 +142,7 @@ u16 OsFileRemove(StrSlice path) {
 }
 
 u16 OsFileRename(StrSlice from, StrSlice to) {
+  if (!MayChange()) return kFailed;
   Settle(from, false);
   Settle(to, false);
   AppendClose();
@@ -153,6 +157,7 @@ u16 OsFileRename(StrSlice from, StrSlice to) {
 void OsAppendEnd() { AppendClose(); }
 
 u16 OsFileAppend(StrSlice path, const void* data, u32 len) {
+  if (!MayChange()) return kFailed;
   if (!IsAppendName(path)) {
     Settle(path, false);
     AppendClose();
@@ -196,7 +201,7 @@ u16 OsFileSlurp(StrSlice path, u32 max, char** data, u32* size) {
   *data = nullptr;
   *size = 0;
   // A content that waits to be put in place is what the file holds.
-  if (Pending(path, data, size)) {
+  if (Pending(path, true, data, size)) {
     if (*size <= max) return 0;
     std::free(*data);
     *data = nullptr;
@@ -274,8 +279,9 @@ bool OsStatPath(StrSlice path, OsStat* out) {
 }
 
 bool OsIsLink(StrSlice path) {
-  // A content that waits to be put in place will be a file of its own.
-  if (Pending(path, nullptr, nullptr)) return false;
+  // A content that waits to be put in place at the name will be a file of
+  // its own (one for the file a link leads to leaves the link).
+  if (Pending(path, false, nullptr, nullptr)) return false;
   NativePath p;
   ToNative(path, &p);
   struct stat st;
@@ -290,6 +296,26 @@ bool OsFileIdOf(StrSlice path, u64* device, u64* inode) {
   *device = static_cast<u64>(st.st_dev);
   *inode = static_cast<u64>(st.st_ino);
   return true;
+}
+
+u32 OsLinkTarget(StrSlice path, char* out, u32 cap) {
+  NativePath p;
+  ToNative(path, &p);
+  char target[kOsPathMax];
+  const ssize_t n = p.ok ? readlink(p.text, target, sizeof target) : -1;
+  if (n <= 0 || static_cast<size_t>(n) >= sizeof target) return 0;
+  // A relative target is taken from the link's folder, as the system takes
+  // it: the path's own folder part, however that was reached.
+  u32 at = 0;
+  if (target[0] != '/') {
+    u32 cut = path.len;
+    while (cut > 0 && path.ptr[cut - 1] != '\\' && path.ptr[cut - 1] != '/') --cut;
+    if (cut > cap) return 0;
+    std::memcpy(out, path.ptr, cut);
+    at = cut;
+  }
+  const u32 len = OsFromUtf8(target, static_cast<u32>(n), true, out + at, cap - at, nullptr);
+  return len == kOsTooLong ? 0 : at + len;
 }
 
 bool OsSameFile(StrSlice a, StrSlice b) {

@@ -1,7 +1,9 @@
 // Files and streams by library path, at the operating-system boundary (see
 // ostext.h): the path is converted to the system's form, the contents are
 // bytes and pass through unconverted. Streams are C streams, always binary.
-// A failed call notes its reason for OsLastError (osproc.h).
+// A failed call notes its reason for OsLastError (osproc.h). A call that
+// changes the file system may be refused while the write queue's run is
+// over (ECANCELED; see OsPendingHooks in ostemp.h).
 #pragma once
 #include <cstddef>
 #include <cstdio>
@@ -84,6 +86,11 @@ bool OsIsLink(StrSlice path);
 // false when nothing is there. Unlike every other call here it does not
 // let the write queue settle first: it is the queue's own inquiry.
 bool OsFileIdOf(StrSlice path, u64* device, u64* inode);
+// Where the symbolic link at path leads: the library path of its target
+// (from the link's own folder when the target is relative) in out (cap
+// bytes), and its length; 0 when path is no link, or the answer does not
+// fit. As OsFileIdOf, it is the write queue's own inquiry.
+u32 OsLinkTarget(StrSlice path, char* out, u32 cap);
 // True when both paths name one existing file (the same device and inode),
 // however each is spelt: "..", links and repeated separators included.
 bool OsSameFile(StrSlice a, StrSlice b);

@@ -65,12 +65,19 @@ inline void NativeFolderOf(const char* path, char* out) {
 // first (defined in ostemp.cpp).
 void Settle(StrSlice path, bool folder);
 // True when the write queue holds a content for path that is not in place
-// yet; with data, a copy of it (malloc'd) in *data and *size.
-bool Pending(StrSlice path, char** data, u32* size);
+// yet (with follow, also for the file a symbolic link at path leads to);
+// with data, a copy of it (malloc'd) in *data and *size.
+bool Pending(StrSlice path, bool follow, char** data, u32* size);
+// Lets the write queue have its say before the caller changes the file
+// system other than through it (see OsPendingHooks): false, with ECANCELED
+// noted, when the change is not to be made. Every public call that changes
+// the file system calls it first.
+[[nodiscard]] bool MayChange();
 
-// True when a failure is injected into this call (osfault.h): errno is
-// then set to it, and the caller fails as though the system had refused.
-bool Faulted(OsFaultCall call);
+// True when a failure is injected into this call (osfault.h), on the file
+// at path (system form; null when the call names none): errno is then set
+// to it, and the caller fails as though the system had refused.
+bool Faulted(OsFaultCall call, const char* path = nullptr);
 
 // Notes the file system of a change for the run's flush (ossync.h): through
 // a descriptor the caller holds on a file there (its device from fstat; the
@@ -80,11 +87,13 @@ void SyncNoteFd(int fd, u64 device, const char* path);
 void SyncNoteFolder(const char* folder);
 void SyncNoteParent(const char* path);
 
-// A call on one name that answers 0 on success, call(system path): the
-// write queue settles the name first. 0, or kFailed with the reason noted
-// (an unusable path as the system would have refused it).
+// A call that changes one name and answers 0 on success, call(system
+// path): the write queue has its say (MayChange) and settles the name
+// first. 0, or kFailed with the reason noted (an unusable path as the
+// system would have refused it).
 template <typename Call>
 u16 OnName(StrSlice path, Call call) {
+  if (!MayChange()) return kFailed;
   Settle(path, false);
   NativePath p;
   ToNative(path, &p);

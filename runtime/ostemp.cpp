@@ -84,10 +84,11 @@ const char* BootTag() {
 // Folders swept since OsTempSweepForget, by file system and inode.
 std::set<std::pair<u64, u64>> g_swept;
 
-// Writes all of data to fd: true, or false with the reason noted.
-bool WriteAll(int fd, const char* at, u32 len) {
+// Writes all of data to fd, the temporary of the file at path: true, or
+// false with the reason noted.
+bool WriteAll(int fd, const char* at, u32 len, const char* path) {
   while (len > 0) {
-    const ssize_t n = Faulted(kOsFaultWrite) ? -1 : write(fd, at, len);
+    const ssize_t n = Faulted(kOsFaultWrite, path) ? -1 : write(fd, at, len);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = ENOSPC;
@@ -214,10 +215,12 @@ bool OwnerGone(const TempOwnerOf& owner) {
   return Ended(owner.pid);
 }
 
-// The answer for a write that failed: want of room (a full disk or quota,
-// for the content or for the temporary itself), or `other`.
+// The answer for a temporary that could not be made (other kOsOpenFailed)
+// or written (other kFailed): want of room (a full disk or quota) for the
+// temporary itself or for its content, or `other`.
 u16 WriteFailure(u16 other) {
-  return t_last_error == ENOSPC || t_last_error == EDQUOT ? kOsNoRoom : other;
+  if (t_last_error != ENOSPC && t_last_error != EDQUOT) return other;
+  return other == kOsOpenFailed ? kOsNoRoomToMake : kOsNoRoom;
 }
 
 }  // namespace
@@ -226,8 +229,14 @@ void osnative::Settle(StrSlice path, bool folder) {
   if (g_hooks.settle) g_hooks.settle(path, folder);
 }
 
-bool osnative::Pending(StrSlice path, char** data, u32* size) {
-  return g_hooks.pending && g_hooks.pending(path, data, size);
+bool osnative::Pending(StrSlice path, bool follow, char** data, u32* size) {
+  return g_hooks.pending && g_hooks.pending(path, follow, data, size);
+}
+
+bool osnative::MayChange() {
+  if (!g_hooks.change || g_hooks.change()) return true;
+  t_last_error = ECANCELED;
+  return false;
 }
 
 void OsSetPendingHooks(OsPendingHooks hooks) { g_hooks = hooks; }
@@ -246,7 +255,7 @@ u16 OsTempWrite(StrSlice path, const void* data, u32 len, bool durable, OsTemp* 
   // through), the temporary is made under its name at once.
   int fd = -1;
   bool unnamed = false;
-  if (Faulted(kOsFaultCreate)) {
+  if (Faulted(kOsFaultCreate, p.text)) {
     NoteError();
     return WriteFailure(kOsOpenFailed);
   }
@@ -269,8 +278,8 @@ u16 OsTempWrite(StrSlice path, const void* data, u32 len, bool durable, OsTemp* 
     NoteError();
     return WriteFailure(kOsOpenFailed);
   }
-  u16 rc = WriteAll(fd, static_cast<const char*>(data), len) ? 0 : WriteFailure(kFailed);
-  if (rc == 0 && durable && (Faulted(kOsFaultSync) || fdatasync(fd) != 0)) {
+  u16 rc = WriteAll(fd, static_cast<const char*>(data), len, p.text) ? 0 : WriteFailure(kFailed);
+  if (rc == 0 && durable && (Faulted(kOsFaultSync, p.text) || fdatasync(fd) != 0)) {
     NoteError();
     rc = WriteFailure(kFailed);
   }
@@ -325,7 +334,7 @@ u16 OsTempPlace(StrSlice path, OsTemp* temp, bool* swapped) {
     }
     if ((st.st_mode & 07777) != (temp->mode & 07777)) (void)chmod(name, st.st_mode & 07777);
   }
-  if (Faulted(kOsFaultPlace)) {
+  if (Faulted(kOsFaultPlace, p.text)) {
     NoteError();
     unlink(name);
     return kOsOpenFailed;
@@ -389,10 +398,14 @@ u16 OsFileTouch(StrSlice path) {
 }
 
 u16 OsFileReplace(StrSlice path, const void* data, u32 len) {
+  if (!MayChange()) return kOsOpenFailed;
   Settle(path, false);
   OsTemp temp{};
   u16 rc = OsTempWrite(path, data, len, true, &temp);
-  if (rc == kOsNoRoom) rc = kFailed;  // no earlier file holds room that could be given back
+  // No earlier file holds room that could be given back: a file that could
+  // not be made fails as an open, one that could not be written as a write.
+  if (rc == kOsNoRoomToMake) rc = kOsOpenFailed;
+  if (rc == kOsNoRoom) rc = kFailed;
   bool swapped = false;
   if (rc == 0) rc = OsTempPlace(path, &temp, &swapped);
   if (swapped) OsTempDrop(path, temp);

@@ -28,17 +28,20 @@ struct OsTemp {
   u32 uid;
   u32 gid;
 };
-// OsTempWrite's answer when the system had no room for the temporary (a
-// full disk or quota, for its content or for the temporary itself, blocks
-// or inodes): a writer going one file at a time may have had it.
+// OsTempWrite's answers when the system had no room (a full disk or quota,
+// blocks or inodes) for the temporary itself (kOsNoRoomToMake) or for its
+// content (kOsNoRoom): a writer going one file at a time may have had it.
 constexpr u16 kOsNoRoom = 0xFFFB;
+constexpr u16 kOsNoRoomToMake = 0xFFFA;
+inline bool OsNoRoom(u16 rc) { return rc == kOsNoRoom || rc == kOsNoRoomToMake; }
 
 // Writes len bytes of data into a new temporary beside path (*temp tells
-// which), flushed to the disk first with durable: 0; kOsNoRoom when the
-// system had no room for it; kOsOpenFailed when it cannot be created (no
-// write access to the folder, no folder); kFailed when writing failed (a
-// size limit, an I/O error). A failure leaves no temporary; OsLastError
-// tells why. Its file system is noted for the run's flush (ossync.h).
+// which), flushed to the disk first with durable: 0; kOsNoRoomToMake or
+// kOsNoRoom when the system had no room for it (above); kOsOpenFailed
+// when it cannot be created (no write access to the folder, no folder);
+// kFailed when writing failed (a size limit, an I/O error). A failure
+// leaves no temporary; OsLastError tells why. Its file system is noted for
+// the run's flush (ossync.h).
 [[nodiscard]] u16 OsTempWrite(StrSlice path, const void* data, u32 len, bool durable, OsTemp* temp);
 // Puts the temporary in path's place, with the mode (and, where this
 // process may set them, the owner and group) of the regular file it
@@ -61,9 +64,10 @@ constexpr u16 kOsDiffers = 0xFFFD;
 [[nodiscard]] u16 OsFileTouch(StrSlice path);
 // Replaces the file with len bytes of data (a missing file is created),
 // durable when it returns: 0; kOsOpenFailed when the temporary cannot be
-// created or take the name (a folder there, no write access to the folder);
-// kFailed when writing it failed (a full disk, a size limit). A failure
-// leaves the old file as it was and no temporary; OsLastError tells why.
+// created (no write access to the folder, no room for one more file) or
+// take the name (a folder there); kFailed when writing it failed (a full
+// disk, a size limit). A failure leaves the old file as it was and no
+// temporary; OsLastError tells why.
 [[nodiscard]] u16 OsFileReplace(StrSlice path, const void* data, u32 len);
 // 0 when a file could be put at path now (nothing there, or a file that
 // may be replaced, in a folder that may be written); kOsOpenFailed with the
@@ -87,15 +91,22 @@ void OsTempSweepForget();
 // which every content handed over is in place:
 //  - settle(path, folder) is called before a call that names a file
 //    (folder false) or lists a folder (folder true): the queue puts in place
-//    what it holds for it;
-//  - pending(path, data, size) answers whether the queue holds a content for
-//    path and, when data is given, a copy of it (malloc'd, *size bytes): a
-//    whole-file read (OsFileSlurp, and so FileOpen for reading) gets that
-//    content without waiting for it to be put in place.
+//    what it holds for it (a file reached through a symbolic link too);
+//  - pending(path, follow, data, size) answers whether the queue holds a
+//    content for path (with follow, also for the file a symbolic link there
+//    leads to, as a read would reach it) and, when data is given, a copy of
+//    it (malloc'd, *size bytes): a whole-file read (OsFileSlurp, and so
+//    FileOpen for reading) gets that content without waiting for it to be
+//    put in place;
+//  - change() is called before a call that changes the file system other
+//    than through the queue (a file written, appended to, replaced, renamed
+//    or removed, a folder made or removed, a time set): false when the
+//    change is not to be made, which then fails (ECANCELED).
 // Null members for none.
 struct OsPendingHooks {
   void (*settle)(StrSlice path, bool folder);
-  bool (*pending)(StrSlice path, char** data, u32* size);
+  bool (*pending)(StrSlice path, bool follow, char** data, u32* size);
+  bool (*change)();
 };
 void OsSetPendingHooks(OsPendingHooks hooks);
 

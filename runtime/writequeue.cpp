@@ -41,6 +41,7 @@ enum : u8 {
   kJobWritten,  // its temporary is whole
   kJobKept,     // the file holds the content already
   kJobFailed,   // its temporary could not be written
+  kJobPlaced,   // its content took its place at the turn of an earlier one of its name
   kJobSettled,  // in place, kept, failed or dropped: rc tells
 };
 
@@ -94,6 +95,7 @@ struct Queue {
   u32 thread_jobs = 0;  // jobs the writer threads wrote this run
   bool failed = false;
   bool settling = false;
+  bool making = false;  // the producer makes a file (WriteQueueMaking)
   // Want of room was met at job `serial_from`: from it on, every file is
   // written at once in its turn, one at a time, as a writer without
   // temporaries to spare would.
@@ -166,7 +168,7 @@ void WriteJob(Queue* q, Job* job, std::unique_lock<std::mutex>& lock) {
   job->rc = rc;
   job->err = err;
   job->state = rc ? kJobFailed : kJobWritten;
-  if (rc == kOsNoRoom && (!q->serial || job->number < q->serial_from)) {
+  if (OsNoRoom(rc) && (!q->serial || job->number < q->serial_from)) {
     q->serial = true;
     q->serial_from = job->number;
   }
@@ -289,97 +291,98 @@ void DropJob(Queue* q, u32 n, u16 rc, std::unique_lock<std::mutex>& lock) {
   Finish(q, n, rc);
 }
 
-// Whether the file of job n could take a content now, asked in its turn:
-// 0, or kOsOpenFailed with the reason in the job.
-u16 Placeable(Job& job, std::unique_lock<std::mutex>& lock) {
-  lock.unlock();
-  const u16 rc = OsFilePlaceable(Sl(job.path));
-  job.err = rc ? OsLastError() : 0;
-  lock.lock();
-  return rc;
+// A name whose last content in a batch took its place at the turn of its
+// first (see PlaceAll): that job, and the contents of the name from the
+// first on, in order, which count as in place in their turns.
+struct Ahead {
+  u32 last;
+  std::vector<u32> before;
+};
+
+// Puts the content of job n back in its file, its name's last content
+// having gone in ahead of its turn: the run ends before that turn. 0, or
+// its failure.
+u16 PutBack(Queue* q, Job& job, std::unique_lock<std::mutex>& lock) {
+  if (job.state == kJobWritten) return PlaceJob(q, job, lock);
+  // Kept or written in its turn: its content is in memory.
+  return PlaceNow(q, job, lock);
 }
 
 // Puts jobs [from, end) in place in order, under the lock, as one writer
-// would. A content whose name gets a later whole content in the same batch
-// is not put there itself (nothing could have looked at it in between: a
-// look settles), so the disk never holds a content that the run replaced
-// at once, such as a type map between two languages: in its turn the name
-// is only asked whether it could take it (a writer would have stopped there
-// if not), and it is reported in place once the later content is. When a
-// file in between fails, or the later content cannot be put there after
-// all, the waiting contents go in first, as they came first. The first
-// failure drops every later file.
+// would. A name with more than one whole content in the batch gets its last
+// content at the turn of its first, and keeps it: no content that the run
+// replaced at once ever reaches the disk (a type map between two
+// languages), nothing could have looked at the name in between (a look
+// settles), and the placement is the real one, so a name that refuses a
+// file refuses it in the turn of its first content, where a writer would
+// have met the refusal. The first failure drops every later file; a name
+// whose last content went in ahead of that gets back the content it had
+// there, as one writer would have left it.
 void PlaceAll(Queue* q, u32 from, u32 end, std::unique_lock<std::mutex>& lock) {
   std::unordered_map<std::string, u32> last;  // name -> its last whole temporary here
   for (u32 n = from; n < end; ++n)
     if (At(q, n).state == kJobWritten) last[At(q, n).path] = n;
-  std::vector<u32> waiting;
-  // Puts the waiting contents in place, in order (of the name `only`, or
-  // all); a failure among them is the run's first.
-  auto place_waiting = [&](const std::string* only) {
-    for (size_t i = 0; i < waiting.size();) {
-      const u32 w = waiting[i];
-      if (only && At(q, w).path != *only) {
-        ++i;
-        continue;
-      }
-      waiting.erase(waiting.begin() + static_cast<long>(i));
-      if (q->failed) {
-        DropJob(q, w, kWriteDropped, lock);
-        continue;
-      }
-      const u16 rc = PlaceJob(q, At(q, w), lock);
-      if (rc != 0) q->failed = true;
-      Finish(q, w, rc);
-    }
-  };
+  std::unordered_map<std::string, Ahead> ahead;
   for (u32 n = from; n < end; ++n) {
     Job& job = At(q, n);
     if (q->failed) {
       DropJob(q, n, kWriteDropped, lock);
       continue;
     }
-    const auto later = last.find(job.path);
-    const bool placeable = job.state == kJobWritten || job.state == kJobKept;
-    if (placeable && later != last.end() && later->second > n) {
-      const u16 rc = Placeable(job, lock);
-      if (rc != 0) {
-        const int err = job.err;
-        place_waiting(nullptr);
-        const bool first = !q->failed;
-        q->failed = true;
-        DropJob(q, n, kWriteDropped, lock);
-        if (first) {  // the run's failure is this file's own
-          job.rc = rc;
-          job.err = err;
-        }
-        continue;
-      }
-      waiting.push_back(n);
+    auto a = ahead.find(job.path);
+    if (a != ahead.end() && a->second.last == n) {
+      // Its turn: in place, and so were the contents before it.
+      for (u32 b : a->second.before) DropJob(q, b, 0, lock);
+      ahead.erase(a);
+      Finish(q, n, 0);
       continue;
     }
-    u16 rc = PlaceJob(q, job, lock);
-    if (rc == 0 && later != last.end() && later->second == n) {
-      // In place: the waiting contents of its name were replaced by it.
-      for (size_t i = 0; i < waiting.size();) {
-        if (At(q, waiting[i]).path == job.path) {
-          DropJob(q, waiting[i], 0, lock);
-          waiting.erase(waiting.begin() + static_cast<long>(i));
-        } else {
-          ++i;
-        }
-      }
-    } else if (rc != 0) {
-      // The contents waiting came first: they go in first (a placement
-      // that failed changed nothing), those of this name before the rest.
-      place_waiting(&job.path);
-      place_waiting(nullptr);
-      if (q->failed) rc = kWriteDropped;  // one of them failed first
-      q->failed = true;
+    if (a != ahead.end() && job.state != kJobFailed) {
+      a->second.before.push_back(n);
+      continue;
     }
-    Finish(q, n, rc);
+    u16 rc;
+    const auto later = last.find(job.path);
+    if (job.state == kJobWritten && later != last.end() && later->second > n) {
+      Job& final = At(q, later->second);
+      rc = PlaceJob(q, final, lock);
+      if (rc == 0) {
+        final.state = kJobPlaced;
+        ahead.emplace(job.path, Ahead{later->second, {n}});
+        continue;
+      }
+      final.state = kJobFailed;  // its temporary went with the placement
+      job.err = final.err;
+      lock.unlock();
+      OsTempDrop(Sl(job.path), job.temp);
+      lock.lock();
+    } else {
+      rc = PlaceJob(q, job, lock);
+    }
+    if (rc == 0) {
+      Finish(q, n, 0);
+      continue;
+    }
+    // The run ends here. The names whose last content went in ahead get
+    // back the content each had at this point (their latest before it), in
+    // the order of their first contents; one that cannot be put back ends
+    // the run there instead.
+    q->failed = true;
+    std::vector<Ahead*> back;
+    for (auto& [name, b] : ahead) back.push_back(&b);
+    std::sort(back.begin(), back.end(), [](const Ahead* x, const Ahead* y) { return x->before[0] < y->before[0]; });
+    bool earlier = false;  // a content could not be put back
+    for (Ahead* b : back) {
+      const u32 held = b->before.back();
+      for (u32 m : b->before)
+        if (m != held) DropJob(q, m, 0, lock);
+      const u16 put = PutBack(q, At(q, held), lock);
+      Finish(q, held, put != 0 && earlier ? kWriteDropped : put);
+      earlier = earlier || put != 0;
+    }
+    ahead.clear();
+    Finish(q, n, earlier ? kWriteDropped : rc);
   }
-  place_waiting(nullptr);  // none are left: each name's last content is in the batch
 }
 
 // Starts a writer while the jobs waiting outnumber them, up to the most the
@@ -405,14 +408,16 @@ bool FolderId(PendingFolder* f, const std::string& folder) {
 // absolute, with '/' or '\'): the same last step in a folder that is the
 // same folder (file system and inode). Under the lock; key gets its path
 // as handed over. False when none.
-bool FindPending(Queue* q, StrSlice path, std::string* key) {
-  key->assign(path.ptr ? path.ptr : "", path.len);
-  if (q->latest.count(*key)) return true;
-  const std::string step = StepOf(*key);
+bool FindName(Queue* q, const std::string& path, std::string* key) {
+  if (q->latest.count(path)) {
+    *key = path;
+    return true;
+  }
+  const std::string step = StepOf(path);
   if (q->names.count(step) == 0) return false;
   u64 device = 0;
   u64 inode = 0;
-  if (!OsFileIdOf(Sl(FolderOf(*key)), &device, &inode)) return false;
+  if (!OsFileIdOf(Sl(FolderOf(path)), &device, &inode)) return false;
   for (auto& [folder, f] : q->folders) {
     if (!FolderId(&f, folder) || f.device != device || f.inode != inode) continue;
     const std::string there = folder.empty() ? step : folder + '\\' + step;
@@ -428,6 +433,26 @@ bool FindPending(Queue* q, StrSlice path, std::string* key) {
     }
   }
   return false;
+}
+
+// The links one path may go through, as the system allows.
+constexpr int kMostLinks = 40;
+
+// As FindName; with follow, a symbolic link at the name leads on to the
+// name it points at (and so on), as a call that reads through it would
+// reach: a link to a pending file finds it, even before that file exists.
+// A name the queue will put a file at is that file, link or not. (A link
+// among the folders is followed by the folder's identity.)
+bool FindPending(Queue* q, StrSlice path, bool follow, std::string* key) {
+  std::string at(path.ptr ? path.ptr : "", path.len);
+  char target[kOsPathMax];
+  for (int links = 0;; ++links) {
+    if (FindName(q, at, key)) return true;
+    if (!follow || links == kMostLinks) return false;
+    const u32 len = OsLinkTarget(Sl(at), target, sizeof target);
+    if (len == 0) return false;
+    at.assign(target, len);
+  }
 }
 
 // True when folder (a listing's) holds a file not in place, however spelt.
@@ -451,20 +476,40 @@ void SettleHook(StrSlice path, bool folder) {
     std::lock_guard<std::mutex> lock(q->m);
     if (q->settling || q->settled + 1 >= End(q) || std::this_thread::get_id() != q->producer) return;
     std::string key;
-    if (folder ? !FolderPending(q, path) : !FindPending(q, path, &key)) return;
+    if (folder ? !FolderPending(q, path) : !FindPending(q, path, true, &key)) return;
   }
   WriteQueueSettle();
 }
 
+// Before the producer changes the file system other than through the queue:
+// while it makes a file, the change is part of that file's making, which
+// comes after every file handed over; they are put in place first, and
+// when one of them could not be, the run ended before this file and the
+// change is not made (false). Outside a file's making (the run's own log
+// and folders) nothing is settled for it.
+bool ChangeHook() {
+  Queue* q = g_queue;
+  if (!q) return true;
+  {
+    std::lock_guard<std::mutex> lock(q->m);
+    if (q->settling || !q->making || std::this_thread::get_id() != q->producer) return true;
+    if (q->failed) return false;
+    if (q->settled + 1 >= End(q)) return true;
+  }
+  WriteQueueSettle();
+  std::lock_guard<std::mutex> lock(q->m);
+  return !q->failed;
+}
+
 // The content the queue holds for path, for a whole-file read by the
 // producer that must see it as though it were in place.
-bool PendingHook(StrSlice path, char** data, u32* size) {
+bool PendingHook(StrSlice path, bool follow, char** data, u32* size) {
   Queue* q = g_queue;
   if (!q) return false;
   std::lock_guard<std::mutex> lock(q->m);
   if (q->latest.empty() || q->settling || std::this_thread::get_id() != q->producer) return false;
   std::string key;
-  if (!FindPending(q, path, &key)) return false;
+  if (!FindPending(q, path, follow, &key)) return false;
   if (!data) return true;
   const Job& job = At(q, q->latest[key]);
   *data = static_cast<char*>(std::malloc(job.len ? job.len : 1u));
@@ -482,6 +527,7 @@ void WriteQueueBegin() {
   std::unique_lock<std::mutex> lock(q->m);
   WaitDrops(q, lock);
   q->failed = false;
+  q->making = false;
   q->serial = false;
   q->serial_from = 0;
   q->thread_jobs = 0;
@@ -494,7 +540,7 @@ void WriteQueueBegin() {
   if (OsFallbacks() & kOsNoThreads) q->most = 0;
   lock.unlock();
   OsSyncBegin();
-  OsSetPendingHooks(OsPendingHooks{SettleHook, PendingHook});
+  OsSetPendingHooks(OsPendingHooks{SettleHook, PendingHook, ChangeHook});
 }
 
 void WriteQueuePut(StrSlice path, char* data, u32 len) {
@@ -579,7 +625,7 @@ void WriteQueueSettle() {
         OsTempDrop(Sl(job.path), job.temp);
         lock.lock();
       }
-      if (job.state == kJobWritten || (job.state == kJobFailed && job.rc == kOsNoRoom)) job.state = kJobQueued;
+      if (job.state == kJobWritten || (job.state == kJobFailed && OsNoRoom(job.rc))) job.state = kJobQueued;
     }
   }
 
@@ -625,6 +671,12 @@ bool WriteQueueTake(WriteDone* done) {
   q->jobs.pop_front();
   ++q->first;
   return true;
+}
+
+void WriteQueueMaking(bool making) {
+  Queue* q = Get();
+  std::lock_guard<std::mutex> lock(q->m);
+  q->making = making;
 }
 
 u32 WriteQueueCount() {

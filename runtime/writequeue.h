@@ -12,13 +12,15 @@
 // new content, also across a power cut, and the files end as one writer
 // would have left them.
 //
-// Each content takes its turn, a name handed over twice too (a content
-// that a later one of its name replaces within one settling never reaches
-// the disk, but in its turn its name is asked whether it could take it,
-// and it counts as in place only once the later one is). The first file
+// Each content takes its turn, a name handed over twice too: within one
+// settling, a name's last content takes its place in the turn of its first
+// (so a content that the run replaced at once never reaches the disk), and
+// the contents in between count as in place in their turns. The first file
 // that cannot be put in place ends it: that file and every file handed
 // over after it stay as they were (their temporaries are removed, nothing
-// is time-stamped), as though the writer had stopped there. At the first
+// is time-stamped), as though the writer had stopped there; a name whose
+// last content went in ahead of that file gets back the content it had
+// there. At the first
 // refusal for want of room (blocks or inodes, a full disk or a quota) the
 // later temporaries are given up, and from that file on each file is
 // written at once in its turn (a temporary, flushed, then renamed) after
@@ -28,9 +30,14 @@
 // While a content is handed over and not in place, the producer sees the
 // file system as though it were: any call of the system boundary that names
 // the file (however the path is spelt: it is matched by its folder's
-// identity and its name), or lists its folder, settles the queue first, and
-// a whole-file read gets the content; a later content of the same name is
-// compared with the earlier content, not with the file.
+// identity and its name, and a symbolic link is followed to the name it
+// leads to), or lists its folder, settles the queue first, and a whole-file
+// read gets the content; a later content of the same name is compared with
+// the earlier content, not with the file. While the producer makes a file
+// (WriteQueueMaking), a change it makes to the file system outside the
+// queue comes after every file handed over, which are put in place first;
+// once one of them could not be, the run has ended before that change,
+// which is then not made.
 //
 // Only the producer calls these.
 #pragma once
@@ -58,6 +65,12 @@ void WriteQueueBegin();
 void WriteQueuePut(StrSlice path, char* data, u32 len);
 // Puts every file handed over in place, in order (see above).
 void WriteQueueSettle();
+// The producer starts making the content of a file that it will hand over
+// (true), or is done with it (false): a template that writes, appends to,
+// renames or removes a file, or makes or removes a folder, meanwhile does
+// so after the files handed over are in place, and not at all once one of
+// them could not be (the call fails with ECANCELED).
+void WriteQueueMaking(bool making);
 // The outcome of the oldest file settled and not taken: false when there is
 // none (the queue is not settled that far).
 bool WriteQueueTake(WriteDone* done);

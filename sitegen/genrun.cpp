@@ -375,7 +375,9 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
   // The page is made here and written by a writer thread, in its turn.
   char* data = nullptr;
   u32 size = 0;
+  WriteQueueMaking(true);
   const u16 rc = HtmlPageToMemory(tpl, run->context, &data, &size);
+  WriteQueueMaking(false);
   if (rc == 0) {
     ErrGiveBack(carried);
     HandOver(run, file, data, size, kRunFilePage, before);

@@ -4,14 +4,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "runtime/osdir.h"
+#include "runtime/osfault.h"
 #include "runtime/osfile.h"
 #include "runtime/osproc.h"
 #include "runtime_fixture.h"
@@ -80,55 +83,62 @@ struct WriteQueueTest : InTempDir<RuntimeTest>, ::testing::WithParamInterface<u3
   }
 };
 
+// Files take their place only when settled, one after another in the order
+// handed over: a placement that fails (the k-th) leaves the files as one
+// writer stopping there would have left them.
 TEST_P(WriteQueueTest, FilesTakeTheirPlaceInOrderOnlyWhenSettled) {
-  // old null: no file there; kept: the same file after, only stamped.
-  struct File { const char* name; const char* old; const char* now; bool kept; };
-  const File files[] = {
-      {"new.txt", nullptr, "one", false},   {"changed.txt", "old", "new", false},
-      {"emptied.txt", "old", "", false},    {"same.txt", "same", "same", true},
-      {"twice.txt", "T0", "T0", false},
-  };
+  const std::pair<const char*, const char*> olds[] = {
+      {"changed.txt", "old"}, {"emptied.txt", "old"}, {"same.txt", "same"}, {"twice.txt", "T0"}};
   // twice.txt back to its old content after T1: compared with the pending
   // T1, not with the file, so it is written; the third is kept.
   const std::pair<const char*, const char*> puts[] = {
       {"new.txt", "one"},  {"twice.txt", "T1"}, {"changed.txt", "new"}, {"twice.txt", "T0"},
       {"emptied.txt", ""}, {"same.txt", "same"}, {"twice.txt", "T0"},
   };
-  std::vector<ino_t> inodes;
-  for (const File& f : files) {
-    if (f.old) {
-      Write(f.name, f.old);
-      Age(f.name);
+  // The puts in whose turn a file takes its place by a rename: twice.txt's
+  // last content goes in at the turn of its first, never T1.
+  const size_t renamed_at[] = {0, 1, 2, 4};
+  for (size_t k = 0; k <= std::size(renamed_at); ++k) {
+    SCOPED_TRACE("the rename that fails: " + std::to_string(k));
+    WriteQueueBegin();
+    for (const auto& e : std::filesystem::directory_iterator(dir)) std::filesystem::remove(e.path());
+    for (const auto& [name, old] : olds) {
+      Write(name, old);
+      Age(name);
     }
-    inodes.push_back(Lstat(f.name).st_ino);
-  }
-  for (const auto& [name, text] : puts) Put(name, text);
-  EXPECT_EQ(WriteQueueCount(), std::size(puts));
-  EXPECT_EQ(Taken(), std::vector<std::string>{});
-  for (size_t i = 0; i < std::size(files); ++i) {
-    const File& f = files[i];
-    SCOPED_TRACE(f.name);
-    EXPECT_EQ(Exists(f.name), f.old != nullptr);
-    if (!f.old) continue;
-    EXPECT_EQ(Read(f.name), f.old);
-    EXPECT_EQ(Lstat(f.name).st_ino, inodes[i]);
-    EXPECT_EQ(Lstat(f.name).st_mtime, kOld);
-  }
+    const ino_t same = Lstat("same.txt").st_ino;
+    for (const auto& [name, text] : puts) Put(name, text);
+    EXPECT_EQ(WriteQueueCount(), std::size(puts));
+    EXPECT_EQ(Taken(), std::vector<std::string>{});
+    EXPECT_FALSE(Exists("new.txt"));
+    for (const auto& [name, old] : olds) {
+      EXPECT_EQ(Read(name), old) << name;
+      EXPECT_EQ(Lstat(name).st_mtime, kOld) << name;
+    }
 
-  WriteQueueSettle();
-  EXPECT_EQ(WriteQueueCount(), std::size(puts));
-  EXPECT_EQ(Taken(), std::vector<std::string>(std::size(puts), Done()));
-  EXPECT_EQ(WriteQueueCount(), 0u);
-  for (size_t i = 0; i < std::size(files); ++i) {
-    const File& f = files[i];
-    SCOPED_TRACE(f.name);
-    EXPECT_EQ(Read(f.name), f.now);
-    if (f.old) {
-      EXPECT_EQ(Lstat(f.name).st_ino == inodes[i], f.kept);
+    if (k < std::size(renamed_at)) OsFaultSet(kOsFaultPlace, EIO, static_cast<u32>(k), 1);
+    WriteQueueSettle();
+    OsFaultClear();
+    // One writer, stopping at the put whose rename failed.
+    const size_t stop = k < std::size(renamed_at) ? renamed_at[k] : std::size(puts);
+    std::vector<std::string> want;
+    std::map<std::string, std::string> now(std::begin(olds), std::end(olds));
+    for (size_t i = 0; i < std::size(puts); ++i) {
+      want.push_back(i < stop ? Done() : i == stop ? Done(kOsOpenFailed, EIO) : Done(kWriteDropped));
+      if (i < stop) now[puts[i].first] = puts[i].second;
     }
-    EXPECT_GT(Lstat(f.name).st_mtime, kOld);
+    EXPECT_EQ(Taken(), want);
+    EXPECT_EQ(WriteQueueCount(), 0u);
+    EXPECT_EQ(Exists("new.txt"), stop > 0);
+    for (const auto& [name, text] : now) {
+      if (name == "new.txt") continue;
+      EXPECT_EQ(Read(name), text) << name;
+      const bool reached = std::any_of(puts, puts + stop, [&](const auto& p) { return name == p.first; });
+      EXPECT_EQ(Lstat(name).st_mtime > kOld, reached) << name;
+    }
+    EXPECT_EQ(Lstat("same.txt").st_ino, same);
+    EXPECT_EQ(Temps(), 0);
   }
-  EXPECT_EQ(Temps(), 0);
 }
 
 TEST_P(WriteQueueTest, AFailureDropsThatFileAndEveryLaterOne) {
@@ -177,8 +187,21 @@ TEST_P(WriteQueueTest, AFailureDropsThatFileAndEveryLaterOne) {
 }
 
 // A boundary call that names a file not in place yet (or lists its folder)
-// sees it in place; one that names another file settles nothing.
+// sees it in place, however the path is spelt; one that names another file
+// settles nothing.
 TEST_P(WriteQueueTest, TheBoundarySettlesForAPendingName) {
+  ASSERT_EQ(mkdir("sub", 0777), 0);
+  ASSERT_EQ(symlink(".", "here"), 0);
+  // How the call spells the file's folder, and whether it names the file
+  // through a symbolic link of its own ("to-<name>"), made before the file.
+  const struct {
+    const char* what;
+    std::string folder;
+    bool link;
+  } spellings[] = {
+      {"absolute", Lib(), false},       {"relative", "", false},          {"with steps", ".\\sub\\..", false},
+      {"with '/'", dir, false},         {"a linked folder", "here", false}, {"a linked file", Lib(), true},
+  };
   // Each call gets the path and its folder: true when it saw the new file.
   using Call = bool (*)(const std::string& path, const std::string& folder);
   const struct {
@@ -191,7 +214,7 @@ TEST_P(WriteQueueTest, TheBoundarySettlesForAPendingName) {
          return OsStatPath(Sl(path), &st) && st.size == 3;
        }},
       {"list.txt", [](const std::string&, const std::string& folder) {
-         const std::string pattern = folder + "\\l*.txt";
+         const std::string pattern = folder.empty() ? "l*.txt" : folder + "\\l*.txt";
          std::vector<std::string> seen;
          auto visit = [](StrSlice name, void* ctx) {
            static_cast<std::vector<std::string>*>(ctx)->push_back(S(name));
@@ -205,22 +228,31 @@ TEST_P(WriteQueueTest, TheBoundarySettlesForAPendingName) {
          const u32 n = f ? OsFileRead(f, buf, sizeof buf) : 0;
          return f && OsFileClose(f) == 0 && std::string(buf, n) == "new";
        }},
-      // The new file is what goes: its content went in first, as one
-      // writer's would have.
+      // The new file is what goes (a link, the link): its content went in
+      // first, as one writer's would have.
       {"remove.txt", [](const std::string& path, const std::string&) { return OsFileRemove(Sl(path)) == 0; }, true},
   };
   const std::string other = Lib("other.txt");
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Put(c.name, "new");
-    OsStat st{};
-    EXPECT_FALSE(OsStatPath(Sl(other), &st));
-    EXPECT_EQ(Taken(), std::vector<std::string>{});
-    EXPECT_TRUE(c.call(Lib(c.name), Lib()));
-    EXPECT_EQ(Taken(), std::vector<std::string>{Done()});
-    EXPECT_EQ(Read(c.name), c.gone ? "" : "new");
-    EXPECT_EQ(Exists(c.name), !c.gone);
-  }
+  for (const auto& sp : spellings)
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(sp.what) + ", " + c.name);
+      const std::string link = std::string("to-") + c.name;
+      std::filesystem::remove(c.name);
+      std::filesystem::remove(link);
+      if (sp.link) {
+        ASSERT_EQ(symlink(c.name, link.c_str()), 0);
+      }
+      Put(c.name, "new");
+      OsStat st{};
+      EXPECT_FALSE(OsStatPath(Sl(other), &st));
+      EXPECT_EQ(Taken(), std::vector<std::string>{});
+      const std::string file = sp.link ? link : c.name;
+      EXPECT_TRUE(c.call(sp.folder.empty() ? file : sp.folder + "\\" + file, sp.folder));
+      EXPECT_EQ(Taken(), std::vector<std::string>{Done()});
+      const bool gone = c.gone && !sp.link;
+      EXPECT_EQ(Read(c.name), gone ? "" : "new");
+      EXPECT_EQ(Exists(c.name), !gone);
+    }
   EXPECT_EQ(Temps(), 0);
 }
 
