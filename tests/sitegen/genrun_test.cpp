@@ -684,9 +684,11 @@ TEST_F(GenRunTest, PagesReplaceLinksAndUnchangedPagesAreOnlyStamped) {
 
 // Temporaries that a killed run left (of pages and of the type map), however
 // many, are removed by the next run; nothing else is: not a live process's
-// temporary, not a user's file named like one, not a file or folder with the
-// name of an older version's temporaries, nothing reached through a folder
-// that is a link.
+// temporary, not a user's file named like one (any name not exactly of the
+// program's form: a boot that is not 8 lower-case hex digits or "0", a
+// number with a sign or a leading zero, a field too many or empty), not a
+// file or folder with the name of an older version's temporaries, nothing
+// reached through a folder that is a link.
 TEST_F(GenRunTest, AKilledRunsTemporariesAreRemovedByTheNext) {
   ASSERT_EQ(Run(0x01, All()), 0);
   // No process has this id (it is above any system's limit).
@@ -712,15 +714,29 @@ TEST_F(GenRunTest, AKilledRunsTemporariesAreRemovedByTheNext) {
   siginfo_t info{};
   ASSERT_EQ(waitid(P_PID, static_cast<id_t>(ended), &info, WEXITED | WNOWAIT), 0);
   const std::string other_boot = std::string(boot[0] == 'f' ? "0" : "f") + boot.substr(1);
-  const std::string swept[] = {".vellumcraft-" + other_boot + "-1-5.tmp",
-                               ".vellumcraft-" + boot + "-" + std::to_string(ended) + "-5.tmp"};
+  const std::string pid = std::to_string(ended);
+  const std::string swept[] = {".vellumcraft-" + other_boot + "-1-5.tmp", ".vellumcraft-" + boot + "-" + pid + "-5.tmp",
+                               ".vellumcraft-0-" + pid + "-0.tmp", ".vellumcraft-" + pid + "-4294967295.tmp"};
   for (const std::string& name : swept) Write("out/" + name, "stale");
-  Write("out/.vellumcraft-" + boot + "-1-5.tmp", "mine");
+  std::string upper = other_boot;
+  for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  const std::string mine[] = {
+      // Live processes: this boot's, and one whose boot is not told.
+      ".vellumcraft-" + boot + "-1-5.tmp", ".vellumcraft-0-1-5.tmp",
+      // Not the program's form, of any boot.
+      ".vellumcraft-ZZZZZZZZ-1-5.tmp", ".vellumcraft-backup-2024-01.tmp", ".vellumcraft-notes-1-2.tmp",
+      ".vellumcraft-" + upper + "-1-5.tmp", ".vellumcraft-" + other_boot.substr(1) + "-1-5.tmp",
+      ".vellumcraft-" + other_boot + "-01-5.tmp", ".vellumcraft-" + other_boot + "-1-05.tmp",
+      ".vellumcraft-" + other_boot + "-+1-5.tmp", ".vellumcraft-" + other_boot + "-1--5.tmp",
+      ".vellumcraft-" + other_boot + "-1-5-6.tmp", ".vellumcraft-" + other_boot + "-0-5.tmp",
+      ".vellumcraft-" + other_boot + "-1-4294967296.tmp", ".vellumcraft-" + pid + "-5-.tmp",
+      ".vellumcraft-2147483648-5.tmp", ".vellumcraft-" + pid + "-5 .tmp"};
+  for (const std::string& name : mine) Write("out/" + name, "mine");
 
   EXPECT_EQ(Run(0x03, All()), 0) << g_box;
   waitpid(ended, nullptr, 0);
   for (const std::string& name : swept) EXPECT_FALSE(fs::exists("out/" + name)) << name;
-  EXPECT_EQ(Read("out/.vellumcraft-" + boot + "-1-5.tmp"), "mine");
+  for (const std::string& name : mine) EXPECT_EQ(Read("out/" + name), "mine") << name;
   EXPECT_TRUE(fs::exists("out/index.html.var"));
   EXPECT_TRUE(fs::exists("elsewhere/inside_en.html"));
   for (const auto& e : fs::recursive_directory_iterator("out")) {
