@@ -80,8 +80,12 @@ i32 OsDirLock(StrSlice folder, OsDirLockHeld* held) {
     if (fd < 0) {
       const int err = errno;
       // A process that may not write into the folder changes nothing there.
-      if ((err == EACCES || err == EPERM || err == EROFS) &&
-          faccessat(AT_FDCWD, p.text, W_OK | X_OK, AT_EACCESS) != 0) {
+      // Where the file system has no room left for the lock file, no run
+      // makes a file there either; a run that removes pages to make room
+      // goes on.
+      if (((err == EACCES || err == EPERM || err == EROFS) &&
+           faccessat(AT_FDCWD, p.text, W_OK | X_OK, AT_EACCESS) != 0) ||
+          err == ENOSPC || err == EDQUOT) {
         close(dfd);
         return kOsLockNone;
       }

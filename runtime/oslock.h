@@ -23,8 +23,9 @@ struct OsDirLockHeld {
 // OsDirLock's answers besides 0 (held, in *held).
 // Another process holds the folder.
 constexpr i32 kOsLockBusy = -2;
-// Nothing to guard: the folder is not there, or this process may not write
-// into it (so it changes nothing there).
+// Nothing to guard: the folder is not there, this process may not write
+// into it (so it changes nothing there), or its file system has no room
+// left for the lock file (so no run makes a file there).
 constexpr i32 kOsLockNone = -1;
 // The lock cannot be taken: something other than a regular file is at the
 // lock file's name (a link, a FIFO, a folder: never followed, opened

@@ -770,7 +770,8 @@ bool InOwnMounts(const std::function<void()>& body) {
 // A disk too full to hold every new page beside its old one, in blocks or
 // in inodes, as the writers' temporaries would need it: at the first
 // refusal for want of room the rest of the run goes one page at a time (a
-// temporary, flushed, renamed), and finishes as such a writer would.
+// temporary, flushed, renamed), and finishes as such a writer would. A
+// disk with no room at all still lets a run remove pages.
 TEST_F(GenRunTest, AFullDiskHasTheRoomAWriterInTurnWouldFind) {
   const struct {
     const char* what;
@@ -798,6 +799,20 @@ TEST_F(GenRunTest, AFullDiskHasTheRoomAWriterInTurnWouldFind) {
       for (int i = 0; i < c.pages; ++i)
         EXPECT_EQ(Read("out/p" + std::to_string(i) + "_en.html"), std::string(c.size, 'b') + "_en\n");
       EXPECT_FALSE(HasTemporary("out"));
+      // With no room left at all, a run that removes pages to make room
+      // goes on: it needs none (not even for its lock file).
+      const std::string block(4096, 'f');
+      for (int i = 0;; ++i) {
+        const int fd = open(("out/fill" + std::to_string(i)).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        if (fd < 0) break;
+        const bool full = write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size());
+        close(fd);
+        if (full) break;
+      }
+      written = 0;
+      EXPECT_EQ(Run(0x01, SiteGenOverwriteRule(true, true, -1, &written, &avoids), kRunDelete), 0) << g_box;
+      EXPECT_EQ(written, c.pages);
+      EXPECT_FALSE(fs::exists("out/p0_en.html"));
     });
     if (!mounted) GTEST_SKIP() << "a small file system of its own needs the right to mount one";
   }
