@@ -43,7 +43,10 @@ void GiveLockFile(int fd, const struct stat& folder) {
 // Opens the lock file in the folder, never through a link and never waiting
 // (a FIFO there opens at once): for writing where this process may, since
 // some file systems lock only such files, else for reading, which is all a
-// lock needs elsewhere. *made tells whether this call created it.
+// lock needs elsewhere. *made tells whether this call created it. -1 with
+// errno set when it cannot be opened; kRemoved when the file there was
+// removed between the two attempts.
+constexpr int kRemoved = -2;
 int OpenLockFile(int dfd, bool* made) {
   constexpr int kHow = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
   *made = false;
@@ -55,7 +58,7 @@ int OpenLockFile(int dfd, bool* made) {
   if (errno != EEXIST) return -1;
   fd = openat(dfd, kOsLockName, O_RDWR | kHow);
   if (fd < 0 && errno == EACCES) fd = openat(dfd, kOsLockName, O_RDONLY | kHow);
-  return fd;
+  return fd < 0 && errno == ENOENT ? kRemoved : fd;
 }
 
 }  // namespace
@@ -75,17 +78,16 @@ i32 OsDirLock(StrSlice folder, OsDirLockHeld* held) {
   for (int i = 0; i < kLockTries; ++i) {
     bool made = false;
     const int fd = OpenLockFile(dfd, &made);
-    // Removed meanwhile by the run that held it, as it ended.
-    if (fd < 0 && errno == ENOENT) continue;
+    if (fd == kRemoved) continue;  // by the run that held it, as it ended
     if (fd < 0) {
       const int err = errno;
-      // A process that may not write into the folder changes nothing there.
-      // Where the file system has no room left for the lock file, no run
-      // makes a file there either; a run that removes pages to make room
-      // goes on.
+      // A process that may not write into the folder changes nothing there,
+      // nor does one into a folder removed meanwhile. Where the file system
+      // has no room left for the lock file, no run makes a file there
+      // either; a run that removes pages to make room goes on.
       if (((err == EACCES || err == EPERM || err == EROFS) &&
            faccessat(AT_FDCWD, p.text, W_OK | X_OK, AT_EACCESS) != 0) ||
-          err == ENOSPC || err == EDQUOT) {
+          err == ENOENT || err == ENOSPC || err == EDQUOT) {
         close(dfd);
         return kOsLockNone;
       }
