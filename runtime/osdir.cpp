@@ -9,6 +9,7 @@
 
 #include "runtime/error.h"
 #include "runtime/osfile.h"
+#include "runtime/oslock.h"
 #include "runtime/osnative.h"
 #include "runtime/ostext.h"
 
@@ -143,6 +144,9 @@ u16 OsList(StrSlice pattern, OsVisit visit, void* ctx) {
   bool failed = false;
   char name[kOsPathMax];
   while (struct dirent* e = readdir(d)) {
+    // A run's lock file is there only while the run goes on: no template
+    // sees it.
+    if (std::strcmp(e->d_name, kOsLockName) == 0) continue;
     u32 n = OsFromUtf8(e->d_name, static_cast<u32>(std::strlen(e->d_name)), false, name,
                        sizeof name, nullptr);
     if (n == kOsTooLong || n > kMaxText) continue;

@@ -134,12 +134,38 @@ bool ClaimTempName(const char* path, OsTemp* temp, char* name, Claim claim) {
 // Whose a temporary's name says it is.
 struct TempOwnerOf {
   bool ours;     // a name of the program's form
-  bool earlier;  // made in an earlier boot (or one that cannot be told)
+  bool earlier;  // made in an earlier boot
   long pid;
 };
 
-// Reads the name's fields between the prefix and the suffix: two (pid,
-// number) in the older form, three (boot, pid, number) now.
+// True when the size bytes at s are a number as the program writes one in
+// decimal: digits alone, no sign, no leading zero (0 alone aside), at most
+// max.
+bool PlainNumber(const char* s, size_t size, unsigned long long max, unsigned long long* value) {
+  if (size == 0 || size > 10 || (s[0] == '0' && size > 1)) return false;
+  unsigned long long v = 0;
+  for (size_t k = 0; k < size; ++k) {
+    if (s[k] < '0' || s[k] > '9') return false;
+    v = v * 10 + static_cast<unsigned>(s[k] - '0');
+  }
+  *value = v;
+  return v <= max;
+}
+
+// True when the field is a boot tag as the program writes one: kBootDigits
+// lower-case hex digits, or "0" where the system did not tell the boot.
+bool BootField(const char* s, size_t size) {
+  if (size == 1) return s[0] == '0';
+  if (size != kBootDigits) return false;
+  for (size_t k = 0; k < size; ++k)
+    if (!((s[k] >= '0' && s[k] <= '9') || (s[k] >= 'a' && s[k] <= 'f'))) return false;
+  return true;
+}
+
+// Reads the name's fields between the prefix and the suffix: (boot, pid,
+// number) now, (pid, number) in the older form, each exactly as the
+// program writes it. Any other name is someone else's file, however like
+// a temporary's it looks.
 TempOwnerOf TempOwner(const char* name) {
   TempOwnerOf owner{false, false, 0};
   const size_t prefix = sizeof kTempPrefix - 1;
@@ -154,29 +180,26 @@ TempOwnerOf TempOwner(const char* name) {
   u32 fields = 0;
   for (size_t i = prefix, from = prefix; i <= len - suffix; ++i) {
     if (i < len - suffix && name[i] != '-') continue;
-    if (fields == 3 || i == from) return owner;
+    if (fields == 3) return owner;
     field[fields] = name + from;
     size[fields++] = i - from;
     from = i + 1;
   }
   if (fields < 2) return owner;
   const u32 pid_at = fields == 3 ? 1 : 0;
-  for (u32 f = pid_at; f < fields; ++f)
-    for (size_t k = 0; k < size[f]; ++k)
-      if (field[f][k] < '0' || field[f][k] > '9') return owner;
-  long pid = 0;
-  for (size_t k = 0; k < size[pid_at]; ++k) {
-    pid = pid * 10 + (field[pid_at][k] - '0');
-    if (pid > 0x7FFFFFFF) return owner;
+  unsigned long long pid = 0, number = 0;
+  if ((fields == 3 && !BootField(field[0], size[0])) || !PlainNumber(field[pid_at], size[pid_at], 0x7FFFFFFF, &pid) ||
+      pid == 0 || !PlainNumber(field[pid_at + 1], size[pid_at + 1], 0xFFFFFFFF, &number)) {
+    return owner;
   }
-  if (pid == 0) return owner;
   owner.ours = true;
-  owner.pid = pid;
+  owner.pid = static_cast<long>(pid);
   if (fields == 3) {
     const char* tag = BootTag();
-    // Where this boot cannot be told, neither can an earlier one.
-    const bool known = std::strlen(tag) == kBootDigits;
-    owner.earlier = known && (size[0] != kBootDigits || std::memcmp(tag, field[0], kBootDigits) != 0);
+    // Where this boot or the temporary's cannot be told, the process id
+    // alone tells.
+    owner.earlier = size[0] == kBootDigits && std::strlen(tag) == kBootDigits &&
+                    std::memcmp(tag, field[0], kBootDigits) != 0;
   }
   return owner;
 }

@@ -81,7 +81,9 @@ constexpr u16 kOsDiffers = 0xFFFD;
 
 // Removes the temporaries of processes that are gone from the folder
 // `inside` of base (empty: base itself), reached from base without
-// following a link: regular files and links named like one, nothing else.
+// following a link: regular files and links named exactly as this program
+// names a temporary (lower-case hex boot, decimal numbers without sign or
+// leading zero, or the older form without the boot), nothing else.
 // Each folder is swept once until OsTempSweepForget. 0, or kFailed when the
 // folder cannot be reached or read.
 [[nodiscard]] u16 OsTempSweep(StrSlice base, StrSlice inside);

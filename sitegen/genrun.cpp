@@ -502,16 +502,33 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
 
   // One run at a time into a site and into a log folder: a second run is
   // refused before it touches either (two runs at once would leave pages
-  // and log lines of both). The system drops the locks when a run's
-  // process ends, however it ends.
-  const i32 site_lock = OsDirLock(root);
-  const i32 log_lock = site_lock >= 0 && OsSameFile(root, StrC(".")) ? kOsLockNone : OsDirLock(StrC("."));
-  if (site_lock == kOsLockBusy || log_lock == kOsLockBusy) {
-    OsDirUnlock(site_lock);
-    OsDirUnlock(log_lock);
-    ErrMsgAppend(kErrFileOpen, StrC("Another run is writing into this site or its log folder; try again when it has ended:"),
-                 false);
-    ErrMsgAppend(kErrFileOpen, PathShown(site_lock == kOsLockBusy ? root : DirCurrent()), true);
+  // and log lines of both), whoever starts it. The system drops the locks
+  // when a run's process ends, however it ends.
+  OsDirLockHeld site_lock, log_lock;
+  const i32 site = OsDirLock(root, &site_lock);
+  int lock_err = OsLastError();
+  i32 log = kOsLockNone;
+  if (site != kOsLockBusy && site != kOsLockRefused && !(site == 0 && OsSameFile(root, StrC(".")))) {
+    log = OsDirLock(StrC("."), &log_lock);
+    lock_err = OsLastError();
+  }
+  if (site == kOsLockBusy || site == kOsLockRefused || log == kOsLockBusy || log == kOsLockRefused) {
+    OsDirUnlock(&site_lock);
+    const bool at_site = site == kOsLockBusy || site == kOsLockRefused;
+    const StrSlice where = at_site ? root : DirCurrent();
+    if ((at_site ? site : log) == kOsLockBusy) {
+      ErrMsgAppend(kErrFileOpen,
+                   StrC("Another run is writing into this site or its log folder; try again when it has ended:"), false);
+      ErrMsgAppend(kErrFileOpen, PathShown(where), true);
+    } else {
+      // Something planted at the lock file's name, or a lock file this run
+      // may not use: it is never run without its lock.
+      ErrMsgAppend(kErrFileOpen,
+                   StrC("This site or its log folder cannot be locked against a second run; its lock file must be a "
+                        "plain file this run may use (remove what is there when no run is writing):"),
+                   false);
+      ErrMsgAppend(kErrFileOpen, FileShown(PathJoin(where, StrC(kOsLockName)), lock_err), true);
+    }
     (void)ErrShowMessage(kErrFileOpen);  // emptying the detail needs no room
     WorkMark(m0);
     return kErrFileOpen;
@@ -616,8 +633,8 @@ u16 SiteGenRun(StrSlice frame, StrSlice tree, StrSlice root, MacroContext contex
     WorkMark(m);
     (void)ErrShowMessage(shown);  // emptying the detail needs no room
   }
-  OsDirUnlock(log_lock);
-  OsDirUnlock(site_lock);
+  OsDirUnlock(&log_lock);
+  OsDirUnlock(&site_lock);
   WorkMark(m0);
   return shown;
 }

@@ -11,7 +11,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -712,9 +714,11 @@ TEST_F(GenRunTest, PagesReplaceLinksAndUnchangedPagesAreOnlyStamped) {
 
 // Temporaries that a killed run left (of pages and of the type map), however
 // many, are removed by the next run; nothing else is: not a live process's
-// temporary, not a user's file named like one, not a file or folder with the
-// name of an older version's temporaries, nothing reached through a folder
-// that is a link.
+// temporary, not a user's file named like one (any name not exactly of the
+// program's form: a boot that is not 8 lower-case hex digits or "0", a
+// number with a sign or a leading zero, a field too many or empty), not a
+// file or folder with the name of an older version's temporaries, nothing
+// reached through a folder that is a link.
 TEST_F(GenRunTest, AKilledRunsTemporariesAreRemovedByTheNext) {
   ASSERT_EQ(Run(0x01, All()), 0);
   // No process has this id (it is above any system's limit).
@@ -740,15 +744,29 @@ TEST_F(GenRunTest, AKilledRunsTemporariesAreRemovedByTheNext) {
   siginfo_t info{};
   ASSERT_EQ(waitid(P_PID, static_cast<id_t>(ended), &info, WEXITED | WNOWAIT), 0);
   const std::string other_boot = std::string(boot[0] == 'f' ? "0" : "f") + boot.substr(1);
-  const std::string swept[] = {".vellumcraft-" + other_boot + "-1-5.tmp",
-                               ".vellumcraft-" + boot + "-" + std::to_string(ended) + "-5.tmp"};
+  const std::string pid = std::to_string(ended);
+  const std::string swept[] = {".vellumcraft-" + other_boot + "-1-5.tmp", ".vellumcraft-" + boot + "-" + pid + "-5.tmp",
+                               ".vellumcraft-0-" + pid + "-0.tmp", ".vellumcraft-" + pid + "-4294967295.tmp"};
   for (const std::string& name : swept) Write("out/" + name, "stale");
-  Write("out/.vellumcraft-" + boot + "-1-5.tmp", "mine");
+  std::string upper = other_boot;
+  for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  const std::string mine[] = {
+      // Live processes: this boot's, and one whose boot is not told.
+      ".vellumcraft-" + boot + "-1-5.tmp", ".vellumcraft-0-1-5.tmp",
+      // Not the program's form, of any boot.
+      ".vellumcraft-ZZZZZZZZ-1-5.tmp", ".vellumcraft-backup-2024-01.tmp", ".vellumcraft-notes-1-2.tmp",
+      ".vellumcraft-" + upper + "-1-5.tmp", ".vellumcraft-" + other_boot.substr(1) + "-1-5.tmp",
+      ".vellumcraft-" + other_boot + "-01-5.tmp", ".vellumcraft-" + other_boot + "-1-05.tmp",
+      ".vellumcraft-" + other_boot + "-+1-5.tmp", ".vellumcraft-" + other_boot + "-1--5.tmp",
+      ".vellumcraft-" + other_boot + "-1-5-6.tmp", ".vellumcraft-" + other_boot + "-0-5.tmp",
+      ".vellumcraft-" + other_boot + "-1-4294967296.tmp", ".vellumcraft-" + pid + "-5-.tmp",
+      ".vellumcraft-2147483648-5.tmp", ".vellumcraft-" + pid + "-5 .tmp"};
+  for (const std::string& name : mine) Write("out/" + name, "mine");
 
   EXPECT_EQ(Run(0x03, All()), 0) << g_box;
   waitpid(ended, nullptr, 0);
   for (const std::string& name : swept) EXPECT_FALSE(fs::exists("out/" + name)) << name;
-  EXPECT_EQ(Read("out/.vellumcraft-" + boot + "-1-5.tmp"), "mine");
+  for (const std::string& name : mine) EXPECT_EQ(Read("out/" + name), "mine") << name;
   EXPECT_TRUE(fs::exists("out/index.html.var"));
   EXPECT_TRUE(fs::exists("elsewhere/inside_en.html"));
   for (const auto& e : fs::recursive_directory_iterator("out")) {
@@ -782,7 +800,8 @@ bool InOwnMounts(const std::function<void()>& body) {
 // A disk too full to hold every new page beside its old one, in blocks or
 // in inodes, as the writers' temporaries would need it: at the first
 // refusal for want of room the rest of the run goes one page at a time (a
-// temporary, flushed, renamed), and finishes as such a writer would.
+// temporary, flushed, renamed), and finishes as such a writer would. A
+// disk with no room at all still lets a run remove pages.
 TEST_F(GenRunTest, AFullDiskHasTheRoomAWriterInTurnWouldFind) {
   const struct {
     const char* what;
@@ -810,6 +829,20 @@ TEST_F(GenRunTest, AFullDiskHasTheRoomAWriterInTurnWouldFind) {
       for (int i = 0; i < c.pages; ++i)
         EXPECT_EQ(Read("out/p" + std::to_string(i) + "_en.html"), std::string(c.size, 'b') + "_en\n");
       EXPECT_FALSE(HasTemporary("out"));
+      // With no room left at all, a run that removes pages to make room
+      // goes on: it needs none (not even for its lock file).
+      const std::string block(4096, 'f');
+      for (int i = 0;; ++i) {
+        const int fd = open(("out/fill" + std::to_string(i)).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        if (fd < 0) break;
+        const bool full = write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size());
+        close(fd);
+        if (full) break;
+      }
+      written = 0;
+      EXPECT_EQ(Run(0x01, SiteGenOverwriteRule(true, true, -1, &written, &avoids), kRunDelete), 0) << g_box;
+      EXPECT_EQ(written, c.pages);
+      EXPECT_FALSE(fs::exists("out/p0_en.html"));
     });
     if (!mounted) GTEST_SKIP() << "a small file system of its own needs the right to mount one";
   }
@@ -834,34 +867,151 @@ TEST_F(GenRunTest, RemovalsOnAnotherMountAreFlushedWithTheRun) {
   if (!mounted) GTEST_SKIP() << "a file system of its own needs the right to mount one";
 }
 
-// An output folder that may be written but not read (mode 0300) takes the
-// pages of every run, and is locked against a second run as any other.
-TEST_F(GenRunTest, AFolderThatMayBeWrittenButNotReadTakesEveryRun) {
-  fs::permissions(".", fs::perms::all);
-  const bool ran = InOwnMounts([&] {
-    // Root reads any folder: the run is made as an ordinary user.
-    if (geteuid() == 0) {
-      for (const auto& e : fs::recursive_directory_iterator(".")) ASSERT_EQ(lchown(e.path().c_str(), 65534, 65534), 0);
-      ASSERT_EQ(chown(".", 65534, 65534), 0);
-      ASSERT_EQ(setgid(65534), 0);
-      ASSERT_EQ(setuid(65534), 0);
-    }
-    ASSERT_EQ(chmod("out", 0300), 0);
-    for (const char* frame : {"one [LANG_ID]\n", "two [LANG_ID]\n"}) {
-      Write("frame.html", frame);
-      EXPECT_EQ(Run(0x03, All()), 0) << g_box;
-    }
-    const std::string out = Lib("out");
-    const i32 held = OsDirLock(L(out.c_str()));
-    EXPECT_GE(held, 0);
+// Runs body in a child process as the user uid (and its group of the same
+// number): the child's failures fail the test.
+void AsUser(uid_t uid, const std::function<void()>& body) {
+  fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgid(uid) != 0 || setuid(uid) != 0) _exit(100);
+    body();
+    fflush(nullptr);
+    _exit(::testing::Test::HasFailure() ? 1 : 0);
+  }
+  int status = 0;
+  EXPECT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child's failures are above; status " << status;
+}
+
+// True when /tmp holds a file of the name an older version locked a folder
+// through (by the folder's file system and inode).
+bool LockedThroughTmp(const char* folder) {
+  struct stat st {};
+  if (stat(folder, &st) != 0) return false;
+  char name[96];
+  std::snprintf(name, sizeof name, "/tmp/.vellumcraft-lock-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino));
+  return fs::exists(fs::symlink_status(name));
+}
+
+// Two runs into one site exclude each other whoever starts them: the
+// super-user's run, which may read the output folder, and an ordinary
+// user's, which may only write into it (mode 0300), each keeps the other
+// out. A folder that may be written but not read takes every run's pages;
+// a lock file there that the run may not use refuses the run; and nothing
+// is left in the site or outside it.
+TEST_F(GenRunTest, TwoUsersRunsIntoOneSiteExcludeEachOther) {
+  if (geteuid() != 0) GTEST_SKIP() << "runs of two users need the super-user to start them";
+  constexpr uid_t kUser = 65534, kOtherUser = 65533;
+  // One an older version left for a folder that had these folders' inodes.
+  const bool stale_out = LockedThroughTmp("out"), stale_here = LockedThroughTmp(".");
+  ASSERT_EQ(chmod(".", 0777), 0);
+  for (const auto& e : fs::recursive_directory_iterator(".")) ASSERT_EQ(lchown(e.path().c_str(), kUser, kUser), 0);
+  ASSERT_EQ(chmod("out", 0300), 0);
+  const std::string out = Lib("out");
+  const auto refused = [&] {
     g_box.clear();
     EXPECT_EQ(Run(0x01, All()), kErrFileOpen);
     EXPECT_NE(g_box.find("Another run is writing into this site"), std::string::npos) << g_box;
-    OsDirUnlock(held);
-    ASSERT_EQ(chmod("out", 0700), 0);
-    EXPECT_EQ(Read("out/products/widget_es.html"), "two _es\n");
+  };
+
+  // The super-user's run holds the site; the user's is refused.
+  OsDirLockHeld held;
+  ASSERT_EQ(OsDirLock(L(out.c_str()), &held), 0);
+  AsUser(kUser, refused);
+  OsDirUnlock(&held);
+  EXPECT_TRUE(fs::is_empty("out"));
+
+  // The user's run holds it; the super-user's is refused.
+  int ready[2], done[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(done), 0);
+  fflush(nullptr);
+  const pid_t holder = fork();
+  if (holder == 0) {
+    char c = 0;
+    OsDirLockHeld mine;
+    const bool ok = setgid(kUser) == 0 && setuid(kUser) == 0 && OsDirLock(L(out.c_str()), &mine) == 0;
+    if (write(ready[1], ok ? "y" : "n", 1) != 1 || read(done[0], &c, 1) != 1) _exit(1);
+    OsDirUnlock(&mine);
+    _exit(ok ? 0 : 1);
+  }
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  EXPECT_EQ(c, 'y');
+  refused();
+  ASSERT_EQ(write(done[1], "x", 1), 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(holder, &status, 0), holder);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  for (int fd : {ready[0], ready[1], done[0], done[1]}) close(fd);
+  EXPECT_TRUE(fs::is_empty("out"));
+
+  // Free again: each run writes its pages, into the folder it may not read.
+  for (const char* frame : {"one [LANG_ID]\n", "two [LANG_ID]\n"}) {
+    Write("frame.html", frame);
+    ASSERT_EQ(lchown("frame.html", kUser, kUser), 0);
+    AsUser(kUser, [&] { EXPECT_EQ(Run(0x03, All()), 0) << g_box; });
+  }
+  EXPECT_EQ(Read("out/products/widget_es.html"), "two _es\n");
+
+  // Another user's private file at the lock file's name, in a site that
+  // user may write too: the run cannot lock with it, and is refused.
+  ASSERT_EQ(chmod("out", 01777), 0);
+  Write("out/.vellumcraft.lock", "");
+  ASSERT_EQ(chown("out/.vellumcraft.lock", kOtherUser, kOtherUser), 0);
+  ASSERT_EQ(chmod("out/.vellumcraft.lock", 0600), 0);
+  AsUser(kUser, [&] {
+    g_box.clear();
+    EXPECT_EQ(Run(0x01, All()), kErrFileOpen);
+    EXPECT_NE(g_box.find("cannot be locked against a second run"), std::string::npos) << g_box;
+    EXPECT_NE(g_box.find(Shown("out/.vellumcraft.lock") + " (Permission denied)"), std::string::npos) << g_box;
   });
-  if (!ran) GTEST_SKIP() << "a process of its own cannot be made here";
+  fs::remove("out/.vellumcraft.lock");
+
+  for (const char* folder : {"out", "."}) {
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+      EXPECT_NE(e.path().filename().string(), ".vellumcraft.lock") << e.path();
+  }
+  EXPECT_EQ(LockedThroughTmp("out"), stale_out);
+  EXPECT_EQ(LockedThroughTmp("."), stale_here);
+}
+
+// Something other than a lock file at the lock file's name (which only
+// those who may write the folder can put there): the run is refused at
+// once, without following a link or waiting on a FIFO, touches nothing and
+// leaves what is there as it was.
+TEST_F(GenRunTest, ARunIsRefusedWhatIsPlantedAtItsLockFilesName) {
+  const struct {
+    const char* what;
+    std::function<void(const std::string&)> plant;
+    fs::file_type type;
+  } cases[] = {
+      {"a link to a file", [](const std::string& p) { fs::create_symlink(fs::absolute("target"), p); },
+       fs::file_type::symlink},
+      {"a link to nothing", [](const std::string& p) { fs::create_symlink("nowhere", p); }, fs::file_type::symlink},
+      {"a FIFO", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0666), 0); }, fs::file_type::fifo},
+      {"a folder", [](const std::string& p) { fs::create_directory(p); }, fs::file_type::directory},
+  };
+  for (const char* folder : {"out", "."}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(folder) + ": " + c.what);
+      MakeSite();
+      Write("target", "mine");
+      Write(kSiteLogName, "the previous run's log\r\n");
+      const std::string planted = std::string(folder) + "/.vellumcraft.lock";
+      c.plant(planted);
+      g_box.clear();
+      EXPECT_EQ(Run(0x01, All()), kErrFileOpen);
+      EXPECT_NE(g_box.find("cannot be locked against a second run"), std::string::npos) << g_box;
+      EXPECT_NE(g_box.find(Shown(std::string(folder) == "." ? ".vellumcraft.lock" : planted)), std::string::npos)
+          << g_box;
+      EXPECT_EQ(fs::symlink_status(planted).type(), c.type);
+      EXPECT_EQ(Read("target"), "mine");
+      EXPECT_EQ(Read(kSiteLogName), "the previous run's log\r\n");
+      EXPECT_FALSE(fs::exists("out/home_en.html"));
+    }
+  }
 }
 
 // A failure the system gives at the boundary (injected there) ends the run
@@ -1140,20 +1290,22 @@ TEST_F(GenRunTest, AReplacedPageKeepsItsPermissions) {
 // touches nothing: not the pages, not the other run's log.
 TEST_F(GenRunTest, ASecondRunIntoTheSameSiteIsRefused) {
   Write(kSiteLogName, "the other run's log\r\n");
-  for (const char* held : {"out", "."}) {
-    SCOPED_TRACE(held);
-    const int other = open(held, O_RDONLY | O_DIRECTORY);
-    ASSERT_GE(other, 0);
-    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+  for (const char* folder : {"out", "."}) {
+    SCOPED_TRACE(folder);
+    OsDirLockHeld other;
+    ASSERT_EQ(OsDirLock(L(Lib(folder).c_str()), &other), 0);
     g_box.clear();
     EXPECT_EQ(Run(0x01, All()), kErrFileOpen);
-    close(other);
+    OsDirUnlock(&other);
     EXPECT_NE(g_box.find("Another run is writing into this site"), std::string::npos) << g_box;
     EXPECT_EQ(Read(kSiteLogName), "the other run's log\r\n");
     EXPECT_TRUE(fs::is_empty("out"));
   }
   EXPECT_EQ(Run(0x01, All()), 0);
   EXPECT_TRUE(fs::exists("out/home_en.html"));
+  // The run's lock files go with it.
+  EXPECT_FALSE(fs::exists("out/.vellumcraft.lock"));
+  EXPECT_FALSE(fs::exists(".vellumcraft.lock"));
 }
 
 
