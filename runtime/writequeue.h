@@ -34,8 +34,9 @@
 // leads to), or lists its folder, settles the queue first, and a whole-file
 // read gets the content; a later content of the same name is compared with
 // the earlier content, not with the file. While the producer makes a file
-// (WriteQueueMaking), a change it makes to the file system outside the
-// queue comes after every file handed over, which are put in place first;
+// or removes one in the run's order (WriteQueueMaking), a change it makes to
+// the file system outside the queue comes after every file handed over,
+// which are put in place first;
 // once one of them could not be, the run has ended before that change,
 // which is then not made.
 //

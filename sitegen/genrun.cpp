@@ -355,7 +355,13 @@ bool RunPage(RunState* run, const SiteNode& node, StrSlice* folder) {
     return true;
   }
   if (run->flags & kRunDelete) {
-    if (FileDelete(file) != 0) LogPath("Error Deleting File:%s\r\n", file);
+    // A removal is a change in the run's order like a page: it comes after
+    // the files handed over before it, and not at all once one of them
+    // has ended the run.
+    WriteQueueMaking(true);
+    const u16 deleted = FileDelete(file);
+    WriteQueueMaking(false);
+    if (deleted != 0) LogPath("Error Deleting File:%s\r\n", file);
     return true;
   }
   const u8 page_mode = static_cast<u8>(StrValue(SiteNodeOption(kOptPageMode)));

@@ -1222,6 +1222,27 @@ TEST_F(GenRunTest, ATypeMapThatMayNotBeReplacedStopsTheRunBeforeThePages) {
     EXPECT_TRUE(e.path().extension() != ".html" || Read(e.path().string()).starts_with("old ")) << e.path();
 }
 
+// A type map that refuses its new content ends the run before the pages
+// that follow it, whether they would be written or removed.
+TEST_F(GenRunTest, ARefusedTypeMapLeavesThePagesAfterItAsTheyWere) {
+  for (const u8 flags : {u8{kRunTypeMap}, u8{kRunTypeMap | kRunDelete}}) {
+    SCOPED_TRACE(flags);
+    MakeSite();
+    Write("frame.html", "old [LANG_ID]\n");
+    ASSERT_EQ(Run(0x01, All()), 0) << g_box;
+    Write("frame.html", "new [LANG_ID]\n");
+    Write("out/index.html.var", "a type map of another site\n");
+    OsFaultSet(kOsFaultPlace, EPERM, 0, 0, "index.html.var");
+    written = avoids = 0;
+    EXPECT_NE(Run(0x01, SiteGenOverwriteRule(true, flags & kRunDelete, -1, &written, &avoids), flags), 0);
+    OsFaultClear();
+    EXPECT_EQ(written, 0);
+    EXPECT_NE(g_box.find(Shown("out/index.html.var") + " (Operation not permitted)"), std::string::npos) << g_box;
+    EXPECT_EQ(Read("out/home_en.html"), "old _en\n");
+    EXPECT_EQ(Read(kSiteLogName).find("Error Deleting File"), std::string::npos);
+  }
+}
+
 // A page the run made earlier is read by a later page's template as it is
 // now, however the template spells its path: through a symbolic link to it
 // or to its folder too (made before the page is, it leads nowhere at
