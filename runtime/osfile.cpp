@@ -304,18 +304,8 @@ u32 OsLinkTarget(StrSlice path, char* out, u32 cap) {
   char target[kOsPathMax];
   const ssize_t n = p.ok ? readlink(p.text, target, sizeof target) : -1;
   if (n <= 0 || static_cast<size_t>(n) >= sizeof target) return 0;
-  // A relative target is taken from the link's folder, as the system takes
-  // it: the path's own folder part, however that was reached.
-  u32 at = 0;
-  if (target[0] != '/') {
-    u32 cut = path.len;
-    while (cut > 0 && path.ptr[cut - 1] != '\\' && path.ptr[cut - 1] != '/') --cut;
-    if (cut > cap) return 0;
-    std::memcpy(out, path.ptr, cut);
-    at = cut;
-  }
-  const u32 len = OsFromUtf8(target, static_cast<u32>(n), true, out + at, cap - at, nullptr);
-  return len == kOsTooLong ? 0 : at + len;
+  const u32 len = OsFromUtf8(target, static_cast<u32>(n), true, out, cap, nullptr);
+  return len == kOsTooLong ? 0 : len;
 }
 
 bool OsSameFile(StrSlice a, StrSlice b) {

@@ -86,10 +86,11 @@ bool OsIsLink(StrSlice path);
 // false when nothing is there. Unlike every other call here it does not
 // let the write queue settle first: it is the queue's own inquiry.
 bool OsFileIdOf(StrSlice path, u64* device, u64* inode);
-// Where the symbolic link at path leads: the library path of its target
-// (from the link's own folder when the target is relative) in out (cap
-// bytes), and its length; 0 when path is no link, or the answer does not
-// fit. As OsFileIdOf, it is the write queue's own inquiry.
+// Where the symbolic link at path leads: its target as written in the
+// link (relative to the link's own folder unless it begins with '\'), in
+// library form in out (cap bytes), and its length; 0 when path is no
+// link, or the answer does not fit. As OsFileIdOf, it is the write queue's
+// own inquiry.
 u32 OsLinkTarget(StrSlice path, char* out, u32 cap);
 // True when both paths name one existing file (the same device and inode),
 // however each is spelt: "..", links and repeated separators included.

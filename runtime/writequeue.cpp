@@ -451,7 +451,10 @@ bool FindPending(Queue* q, StrSlice path, bool follow, std::string* key) {
     if (!follow || links == kMostLinks) return false;
     const u32 len = OsLinkTarget(Sl(at), target, sizeof target);
     if (len == 0) return false;
-    at.assign(target, len);
+    // A relative target is taken from the link's folder, as the system
+    // takes it.
+    const size_t from = target[0] == '\\' ? 0 : StepAt(at);
+    at.replace(from, std::string::npos, target, len);
   }
 }
 
